@@ -1,0 +1,54 @@
+#pragma once
+// Private-profile INI files: the semantics of the Windows functions that the
+// utility's files were written for. Sections and keys are found ignoring
+// case, the first of duplicated sections or keys wins, spaces around keys and
+// values are trimmed, matching quotes around a value are stripped, lines
+// starting with ';' are comments. Files may be UTF-16LE with BOM, UTF-8 (with
+// or without BOM) or ASCII. Parsed files are cached per path and re-read when
+// their size or modification time changes. Safe to call from any thread.
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace keyloom::ini {
+
+// Reads `key` of `section` into `out`: at most capacity - 1 code units come
+// back (capacity 0 gives nothing). A missing file, section or key gives
+// `def` (also cut to capacity - 1). Returns the number of code units in `out`.
+std::size_t GetString(const std::filesystem::path& file, std::u16string_view section,
+                      std::u16string_view key, std::u16string_view def,
+                      std::u16string& out, std::size_t capacity);
+
+// Convenience form with the usual 260-unit buffer.
+std::u16string GetString(const std::filesystem::path& file, std::u16string_view section,
+                         std::u16string_view key, std::u16string_view def = u"",
+                         std::size_t capacity = 260);
+
+// Like GetPrivateProfileInt: leading decimal digits of the value (optional
+// sign), `def` when the key is missing.
+int GetInt(const std::filesystem::path& file, std::u16string_view section,
+           std::u16string_view key, int def);
+
+// Key names of a section, in file order (first occurrence of each).
+std::vector<std::u16string> KeyNames(const std::filesystem::path& file, std::u16string_view section);
+// Section names of a file, in file order (first occurrence of each).
+std::vector<std::u16string> SectionNames(const std::filesystem::path& file);
+
+// Writes `key` = `value` in `section`. Keeps every other line, comment and
+// the file's encoding; creates a missing file (UTF-16LE with BOM) or section.
+// The file is replaced atomically (temporary file in the same folder, then
+// rename). Returns true on success.
+bool WriteString(const std::filesystem::path& file, std::u16string_view section,
+                 std::u16string_view key, std::u16string_view value);
+
+// Removes one key (or, with an empty key, a whole section). True on success
+// or when there was nothing to remove.
+bool DeleteKey(const std::filesystem::path& file, std::u16string_view section,
+               std::u16string_view key);
+
+// Drops every cached file (tests).
+void ClearCache();
+
+}  // namespace keyloom::ini
