@@ -1,0 +1,46 @@
+#pragma once
+// The per-user registry stand-in: a typed store of values (REG_DWORD or
+// string) under keys such as u"Software\\Tarn-60 Gaming Keyboard", kept in one
+// .reg text file ($XDG_CONFIG_HOME/keyloom/registry.reg by default):
+//   [HKEY_CURRENT_USER\Software\...]
+//   "name"=dword:00000409
+//   "name"="text"
+// Every change rewrites the file atomically (temporary file, then rename), so
+// a crash mid-write leaves the old file whole. Key and value names are
+// matched ignoring case. Safe to call from any thread.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace keyloom::registry {
+
+enum class ValueType { Missing, Dword, String };
+
+// The file the store uses; tests point it elsewhere. Default as above.
+void SetStoreFile(const std::filesystem::path& file);
+std::filesystem::path StoreFile();
+
+// A key under HKEY_CURRENT_USER. Open fails when the key does not exist
+// (and the store file is readable); Create makes it. Failing I/O makes
+// both fail.
+class Key {
+ public:
+  static std::optional<Key> Open(std::u16string_view path);
+  static std::optional<Key> Create(std::u16string_view path);
+
+  const std::u16string& path() const { return path_; }
+  ValueType TypeOf(std::u16string_view name) const;
+  std::optional<std::uint32_t> GetDword(std::u16string_view name) const;
+  std::optional<std::u16string> GetString(std::u16string_view name) const;
+  bool SetDword(std::u16string_view name, std::uint32_t value);  // replaces any type
+  bool SetString(std::u16string_view name, std::u16string_view value);
+  bool DeleteValue(std::u16string_view name);
+
+ private:
+  explicit Key(std::u16string path) : path_(std::move(path)) {}
+  std::u16string path_;
+};
+
+}  // namespace keyloom::registry
