@@ -1,0 +1,131 @@
+#pragma once
+// The wire protocol of keyloom-vkbd, and a small client for it.
+//
+// Transport: a Unix socket of type SOCK_SEQPACKET. Every message is one
+// datagram; nothing is split or joined. Default path: $KEYLOOM_VKBD_SOCKET,
+// else $XDG_RUNTIME_DIR/keyloom-vkbd.sock, else /tmp/keyloom-vkbd.sock.
+//
+// A connection starts in the control phase. All integers are little-endian.
+// Every control message starts with the type byte and the version byte
+// (kProtocolVersion = 1).
+//
+// Client -> server (control phase):
+//   LIST  0x4C 'L' | version                              -> INTERFACES
+//   OPEN  0x4F 'O' | version | interface number (u8)       -> OPENED
+//   CTL   0x43 'C' | version | arguments, each UTF-8 text followed by 0x00
+//                                                          -> CTL_REPLY
+// Server -> client:
+//   INTERFACES 0x6C 'l' | version | plugged (u8 0/1) | count n (u8) |
+//              n records of:
+//                number u8 | vendor u16 | product u16 | usage page u16 |
+//                usage u16 | input report length u16 | output report length
+//                u16 | feature report length u16 | descriptor length u16 |
+//                descriptor bytes
+//              (lengths count the report id byte; while unplugged n = 0)
+//   OPENED     0x6F 'o' | version | status u8 (0 opened, 1 no such
+//              interface, 2 keyboard unplugged)
+//   CTL_REPLY  0x63 'c' | version | exit status u8 (0 success) | text UTF-8
+//              (the command's output on success, an error message otherwise)
+//   ERROR      0x65 'e' | version | code u8 (1 malformed message, 2 unknown
+//              type, 3 wrong version); the server then closes the connection.
+//
+// After OPENED with status 0 the connection is bound to that interface and
+// carries reports only: each client message is one output report (report id
+// first, as many bytes as the interface's output report length; the command
+// interface answers each with one input report unless a fault or unplugging
+// intervenes), each server message is one input report of the interface
+// (for the consumer interface, 3 bytes: 0x01, usage LE). When the keyboard is
+// unplugged the server closes every bound connection; LIST then answers with
+// plugged 0 and no interfaces and OPEN with status 2 until it is plugged again.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "emulator/descriptors.h"
+
+namespace keyloom::emulator {
+
+constexpr std::uint8_t kProtocolVersion = 1;
+constexpr std::uint8_t kMsgList = 0x4C;
+constexpr std::uint8_t kMsgOpen = 0x4F;
+constexpr std::uint8_t kMsgCtl = 0x43;
+constexpr std::uint8_t kMsgInterfaces = 0x6C;
+constexpr std::uint8_t kMsgOpened = 0x6F;
+constexpr std::uint8_t kMsgCtlReply = 0x63;
+constexpr std::uint8_t kMsgError = 0x65;
+
+constexpr std::uint8_t kOpenOk = 0;
+constexpr std::uint8_t kOpenNoSuchInterface = 1;
+constexpr std::uint8_t kOpenUnplugged = 2;
+
+constexpr std::uint8_t kErrorMalformed = 1;
+constexpr std::uint8_t kErrorUnknownType = 2;
+constexpr std::uint8_t kErrorVersion = 3;
+
+// Largest message either side sends (a dump of the largest memories fits).
+constexpr std::size_t kMaxMessage = 1 << 20;
+
+// $KEYLOOM_VKBD_SOCKET, $XDG_RUNTIME_DIR/keyloom-vkbd.sock or /tmp/...
+std::string DefaultSocketPath();
+
+// A control message as the server parses it.
+struct ControlMessage {
+  enum class Kind { kList, kOpen, kCtl, kInvalid } kind = Kind::kInvalid;
+  std::uint8_t interfaceNumber = 0;   // kOpen
+  std::vector<std::string> arguments; // kCtl
+  std::uint8_t error = 0;             // kInvalid: the ERROR code to answer
+};
+// Safe on any bytes.
+ControlMessage ParseControlMessage(std::span<const std::uint8_t> message);
+
+std::vector<std::uint8_t> EncodeList();
+std::vector<std::uint8_t> EncodeOpen(std::uint8_t interfaceNumber);
+std::vector<std::uint8_t> EncodeCtl(const std::vector<std::string>& arguments);
+std::vector<std::uint8_t> EncodeInterfaces(bool plugged, const std::vector<InterfaceInfo>& interfaces);
+std::vector<std::uint8_t> EncodeOpened(std::uint8_t status);
+std::vector<std::uint8_t> EncodeCtlReply(std::uint8_t exitStatus, const std::string& text);
+std::vector<std::uint8_t> EncodeError(std::uint8_t code);
+
+// Client-side decoders; false on anything malformed (safe on any bytes).
+bool DecodeInterfaces(std::span<const std::uint8_t> message, bool& plugged,
+                      std::vector<InterfaceInfo>& interfaces);
+bool DecodeOpened(std::span<const std::uint8_t> message, std::uint8_t& status);
+bool DecodeCtlReply(std::span<const std::uint8_t> message, std::uint8_t& exitStatus,
+                    std::string& text);
+
+// A client connection. Move-only; closes its socket when destroyed.
+class VkbdClient {
+ public:
+  VkbdClient() = default;
+  ~VkbdClient();
+  VkbdClient(VkbdClient&& other) noexcept;
+  VkbdClient& operator=(VkbdClient&& other) noexcept;
+  VkbdClient(const VkbdClient&) = delete;
+  VkbdClient& operator=(const VkbdClient&) = delete;
+
+  // Connects to the server; false when nobody listens there.
+  bool Connect(const std::string& path);
+  bool Connected() const { return fd_ >= 0; }
+  void Close();
+  int Fd() const { return fd_; }
+
+  // Control phase. Each waits at most timeoutMs for the answer.
+  bool List(bool& plugged, std::vector<InterfaceInfo>& interfaces, int timeoutMs = 2000);
+  // True when the connection is now bound to the interface.
+  bool Open(std::uint8_t interfaceNumber, std::uint8_t* status = nullptr, int timeoutMs = 2000);
+  bool Ctl(const std::vector<std::string>& arguments, std::uint8_t& exitStatus, std::string& text,
+           int timeoutMs = 10000);
+
+  // Sends one message (a report once bound); false on failure.
+  bool Send(std::span<const std::uint8_t> message);
+  // Receives one message: 1 and the bytes, 0 on time-out, -1 when the
+  // connection is closed or failed. timeoutMs < 0 waits without limit.
+  int Receive(std::vector<std::uint8_t>& message, int timeoutMs);
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace keyloom::emulator
