@@ -1,0 +1,38 @@
+#pragma once
+// Reading whole files and replacing them atomically: the new content goes to
+// a temporary file in the same folder, is flushed to disk, and then renamed
+// over the old file, so a crash at any moment leaves either the old file or
+// the new one, never a mix.
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace keyloom::platform {
+
+// The whole file, or empty when it cannot be read or is larger than
+// max_bytes.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& file,
+                                         std::size_t max_bytes = 64u << 20);
+
+// Replaces `file` with `bytes`. A new file gets mode 0666 minus umask; an
+// existing file keeps its permission bits. False (and the old file
+// untouched) when anything fails.
+bool WriteFileAtomically(const std::filesystem::path& file, std::string_view bytes);
+
+// What identifies one version of a file for caching: a rewrite by rename
+// changes the inode, an in-place edit the size or the times.
+struct FileStamp {
+  unsigned long long device = 0;
+  unsigned long long inode = 0;
+  long long size = 0;
+  long long mtime_ns = 0;
+  long long ctime_ns = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+// The stamp of a regular file; empty when it does not exist or is no
+// regular file.
+std::optional<FileStamp> StampOf(const std::filesystem::path& file);
+
+}  // namespace keyloom::platform
