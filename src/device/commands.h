@@ -1,0 +1,57 @@
+#pragma once
+// The keyboard's command set. Every operation fills in one request (or one
+// per 56-byte chunk), runs SendReport and checks the answer's status byte.
+// Results: 1 success; 0 not connected or no answer; -1 write failed; -102 /
+// -103 refused (status 0xFF / 0xFE), nothing copied out; -201 bad layer.
+#include <cstddef>
+#include <cstdint>
+
+namespace keyloom::device {
+
+inline constexpr std::uint8_t kCmdBeginWrite = 0x01;
+inline constexpr std::uint8_t kCmdEndWrite = 0x02;
+inline constexpr std::uint8_t kCmdReadConfig = 0x03;
+inline constexpr std::uint8_t kCmdWriteConfig = 0x04;
+inline constexpr std::uint8_t kCmdReadLightingArea = 0x05;
+inline constexpr std::uint8_t kCmdWriteLightingArea = 0x06;
+inline constexpr std::uint8_t kCmdReadKeyLayer = 0x07;
+inline constexpr std::uint8_t kCmdWriteKeyLayer = 0x08;
+inline constexpr std::uint8_t kCmdReadMacroArea = 0x09;
+inline constexpr std::uint8_t kCmdWriteMacroArea = 0x0A;
+inline constexpr std::uint8_t kCmdReadDefaultKeyMap = 0x0F;
+inline constexpr std::uint8_t kCmdWriteKeyColours = 0x11;
+
+inline constexpr std::size_t kConfigBlockBytes = 44;
+inline constexpr std::uint32_t kKeyColourSlotBytes = 512;
+inline constexpr int kKeyLayerCount = 3;
+inline constexpr std::uint32_t kEndWritePauseMs = 10;
+
+int BeginWrite();
+// Waits 10 ms, then sends 0x02.
+int EndWrite();
+int ReadConfig(std::uint8_t* destination);         // 44 bytes
+int WriteConfig(const std::uint8_t* source);       // 44 bytes
+// Copies all 56 returned bytes, whatever the length asked for.
+int ReadLightingArea(std::uint8_t* destination, std::uint8_t length, std::uint32_t address);
+int WriteLightingArea(const std::uint8_t* source, std::uint8_t length, std::uint32_t address);  // length <= 56
+// LayerBytes bytes at layer x LayerStride; layer 0..2.
+int ReadKeyLayer(std::uint8_t* destination, int layer);
+int WriteKeyLayer(const std::uint8_t* source, int layer);
+int ReadMacroArea(std::uint8_t* destination, std::uint32_t total_length);
+int WriteMacroArea(const std::uint8_t* source, std::uint32_t total_length);
+// LayerBytes bytes of the keyboard's factory key map.
+int ReadDefaultKeyMap(std::uint8_t* destination);
+// Address key_position x 3 + lighting_slot x 512; the caller passes the
+// lighting panel's LightingSlot.
+int WriteKeyColours(const std::uint8_t* source, std::uint8_t length, std::uint32_t key_position,
+                    int lighting_slot);
+
+// Builds a single-shot request (checksum included) into `request` (64 bytes).
+void BuildRequest(std::uint8_t* request, std::uint8_t command, std::uint8_t length, std::uint32_t address,
+                  const std::uint8_t* payload);
+
+// The pause before 0x02; tests may shorten it (the default sleeps).
+using PauseFunction = void (*)(std::uint32_t milliseconds);
+void SetCommandPause(PauseFunction pause);
+
+}  // namespace keyloom::device

@@ -1,0 +1,33 @@
+#include "device/hid_backend.h"
+
+#include <mutex>
+
+#include "device/backend_choice.h"
+
+namespace keyloom::device {
+namespace {
+
+std::mutex& BackendMutex() {
+  static std::mutex m;
+  return m;
+}
+
+std::shared_ptr<HidBackend>& Installed() {
+  static std::shared_ptr<HidBackend> backend;
+  return backend;
+}
+
+}  // namespace
+
+void SetHidBackend(std::shared_ptr<HidBackend> backend) {
+  std::lock_guard lock(BackendMutex());
+  Installed() = std::move(backend);
+}
+
+std::shared_ptr<HidBackend> CurrentHidBackend() {
+  std::lock_guard lock(BackendMutex());
+  if (!Installed()) Installed() = MakeBackend(ChoiceFromEnvironment());
+  return Installed();
+}
+
+}  // namespace keyloom::device

@@ -1,0 +1,100 @@
+#include "device/report_transaction.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstring>
+
+#include "device/device_table.h"
+
+namespace keyloom::device {
+namespace {
+
+struct OwedState {
+  std::uint64_t generation = 0;
+  std::uint32_t owed = 0;
+};
+
+// Guarded by TransactionLock.
+OwedState& Owed() {
+  static OwedState state;
+  return state;
+}
+
+// Before a new request's first write: collects the answers still owed
+// (waiting at most one read time-out), then drops whatever is queued.
+// Before a retry only the queue is dropped: a late answer to an earlier
+// attempt of the same request may still serve as this attempt's answer.
+void SettleInput(HidDevice& device, bool new_request) {
+  OwedState& s = Owed();
+  if (s.generation != device.OpenGeneration()) {
+    s.generation = device.OpenGeneration();
+    s.owed = 0;
+  }
+  std::array<std::uint8_t, kReportBytes> scratch{};
+  if (new_request && s.owed > 0) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
+    while (s.owed > 0) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) break;
+      if (!device.Read(scratch.data(), scratch.size(), nullptr, static_cast<std::uint32_t>(left.count()))) break;
+      --s.owed;
+    }
+    s.owed = 0;  // what did not come within a read time-out is taken as lost
+  }
+  while (device.Read(scratch.data(), scratch.size(), nullptr, 0)) {
+    if (s.owed > 0) --s.owed;
+  }
+}
+
+}  // namespace
+
+std::uint16_t RequestChecksum(const std::uint8_t* report) {
+  std::uint32_t sum = 0;
+  for (std::size_t i = 3; i < kReportBytes; ++i) sum += report[i];
+  return static_cast<std::uint16_t>(sum & 0xFFFF);
+}
+
+void StoreChecksum(std::uint8_t* report) {
+  const std::uint16_t sum = RequestChecksum(report);
+  report[1] = static_cast<std::uint8_t>(sum & 0xFF);
+  report[2] = static_cast<std::uint8_t>(sum >> 8);
+}
+
+std::recursive_mutex& TransactionLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
+std::uint32_t OwedReplies() {
+  std::lock_guard lock(TransactionLock());
+  return Owed().owed;
+}
+
+int SendReport(const std::uint8_t* request, std::size_t request_length, std::uint8_t* reply,
+               std::size_t reply_length, std::size_t* transferred) {
+  if (transferred) *transferred = 0;
+  if (DeviceConnected.load() == 0) return kResultNotSent;
+
+  std::array<std::uint8_t, kReportBytes> report{};
+  std::memcpy(report.data(), request, std::min(request_length, kReportBytes));
+
+  HidDevice& device = CommandDevice();
+  for (int attempt = 0;;) {
+    // The write and the read of its answer form one transaction.
+    std::lock_guard lock(TransactionLock());
+    SettleInput(device, attempt == 0);
+    if (!device.Write(report.data(), report.size(), nullptr, kWriteTimeoutMs)) return kResultWriteFailed;
+    ++Owed().owed;
+    std::size_t got = 0;
+    if (device.Read(reply, reply_length, &got, kReadTimeoutMs)) {
+      --Owed().owed;
+      if (transferred) *transferred = got;
+      return kResultOk;
+    }
+    if (++attempt > kAttempts - 1) return kResultNotSent;
+  }
+}
+
+}  // namespace keyloom::device

@@ -1,0 +1,57 @@
+#pragma once
+// The command report and its transaction: one 64-byte output report to the
+// command device, one 64-byte input report back, with time-outs, retries and
+// the transaction lock.
+//
+// Request: 0 report id 0x04 | 1..2 checksum LE (sum of bytes 3..63 modulo
+// 65536) | 3 command | 4 payload length (0..56) | 5..6 address LE | 7 zero |
+// 8..63 payload.  Reply: 0..6 not examined | 7 status (0xFF, 0xFE refusals) |
+// 8..63 returned data.
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+namespace keyloom::device {
+
+inline constexpr std::size_t kReportBytes = 64;
+inline constexpr std::size_t kPayloadBytes = 56;
+inline constexpr std::size_t kPayloadOffset = 8;
+inline constexpr std::size_t kStatusOffset = 7;
+inline constexpr std::uint8_t kCommandReportId = 0x04;
+
+// Results of every command operation; callers test for kResultOk.
+inline constexpr int kResultOk = 1;
+inline constexpr int kResultNotSent = 0;        // not connected, or no answer after four attempts
+inline constexpr int kResultWriteFailed = -1;
+inline constexpr int kResultRefusedFF = -102;   // status 0xFF
+inline constexpr int kResultRefusedFE = -103;   // status 0xFE
+inline constexpr int kResultBadLayer = -201;    // layer 3 or more; nothing sent
+
+inline constexpr std::uint32_t kWriteTimeoutMs = 1000;
+inline constexpr std::uint32_t kReadTimeoutMs = 300;
+inline constexpr int kAttempts = 4;
+
+// Sum of bytes 3..63 modulo 65536.
+std::uint16_t RequestChecksum(const std::uint8_t* report);
+// Stores the checksum in bytes 1 and 2.
+void StoreChecksum(std::uint8_t* report);
+
+// Held across each write to the command device and the read of its answer.
+std::recursive_mutex& TransactionLock();
+
+// Sends one request (cut to, or zero-filled up to, 64 bytes) on
+// CommandDevice and reads its answer into `reply` (`reply_length` bytes).
+// 1 answered; 0 not connected or no answer after four attempts; -1 the write
+// failed. `transferred` (may be null) gets the answer's byte count.
+//
+// Answers that come after their read gave up are counted as owed: the next
+// transaction first collects them (waiting at most one read time-out) and
+// discards every report already queued, so a late answer never lands in a
+// later caller's buffer.
+int SendReport(const std::uint8_t* request, std::size_t request_length, std::uint8_t* reply,
+               std::size_t reply_length, std::size_t* transferred);
+
+// Answers still owed by the keyboard on the command device (for tests).
+std::uint32_t OwedReplies();
+
+}  // namespace keyloom::device

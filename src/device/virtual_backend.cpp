@@ -1,0 +1,124 @@
+#include "device/virtual_backend.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "emulator/socket_protocol.h"
+
+namespace keyloom::device {
+namespace {
+
+constexpr char kPathPrefix[] = "vkbd:";
+constexpr int kControlTimeoutMs = 2000;
+
+int InterfaceOfPath(const std::string& path) {
+  if (path.rfind(kPathPrefix, 0) != 0) return -1;
+  const std::string digits = path.substr(sizeof kPathPrefix - 1);
+  if (digits.empty() || digits.size() > 3 || !std::all_of(digits.begin(), digits.end(), ::isdigit)) return -1;
+  const int n = std::stoi(digits);
+  return n <= 255 ? n : -1;
+}
+
+class VirtualChannel final : public HidChannel {
+ public:
+  VirtualChannel(emulator::VkbdClient client, emulator::InterfaceInfo info)
+      : client_(std::move(client)), info_(std::move(info)) {}
+
+  HidAttributes Attributes() const override { return {info_.vendor, info_.product, 0x0100}; }
+  std::vector<std::uint8_t> ReportDescriptor() const override { return info_.descriptor; }
+
+  IoResult Read(std::uint8_t* buffer, std::size_t length, std::size_t& transferred, SteadyTime deadline,
+                AbortEvent& abort) override {
+    transferred = 0;
+    for (;;) {
+      switch (WaitReadable(client_.Fd(), abort, deadline)) {
+        case WaitResult::Ready: break;
+        case WaitResult::TimedOut: return IoResult::TimedOut;
+        case WaitResult::Aborted: return IoResult::Aborted;
+        case WaitResult::Failed: return IoResult::Failed;
+      }
+      message_.clear();
+      const int r = client_.Receive(message_, 0);
+      if (r < 0) return IoResult::Failed;  // the keyboard went away
+      if (r == 0) continue;
+      const std::size_t n = std::min(length, message_.size());
+      std::memcpy(buffer, message_.data(), n);
+      transferred = n;
+      return IoResult::Ok;
+    }
+  }
+
+  IoResult Write(const std::uint8_t* buffer, std::size_t length, std::size_t& transferred, SteadyTime deadline,
+                 AbortEvent& abort) override {
+    transferred = 0;
+    switch (WaitWritable(client_.Fd(), abort, deadline)) {
+      case WaitResult::Ready: break;
+      case WaitResult::TimedOut: return IoResult::TimedOut;
+      case WaitResult::Aborted: return IoResult::Aborted;
+      case WaitResult::Failed: return IoResult::Failed;
+    }
+    if (!client_.Send({buffer, length})) return IoResult::Failed;
+    transferred = length;
+    return IoResult::Ok;
+  }
+
+ private:
+  emulator::VkbdClient client_;
+  emulator::InterfaceInfo info_;
+  std::vector<std::uint8_t> message_;
+};
+
+class VirtualBackend final : public HidBackend {
+ public:
+  explicit VirtualBackend(std::string socket) : socket_(std::move(socket)) {}
+
+  bool Enumerate(std::vector<HidInterfaceInfo>& out) override {
+    out.clear();
+    std::vector<emulator::InterfaceInfo> interfaces;
+    bool plugged = false;
+    emulator::VkbdClient client;
+    // No server is like no keyboard: an empty listing, not a failure.
+    if (!client.Connect(Socket()) || !client.List(plugged, interfaces, kControlTimeoutMs)) return true;
+    for (const emulator::InterfaceInfo& i : interfaces) {
+      out.push_back({kPathPrefix + std::to_string(i.number), i.vendor, i.product, i.usagePage, i.usage});
+    }
+    return true;
+  }
+
+  std::unique_ptr<HidChannel> Open(const std::string& path, bool, bool, bool) override {
+    const int number = InterfaceOfPath(path);
+    if (number < 0) return nullptr;
+    emulator::VkbdClient client;
+    std::vector<emulator::InterfaceInfo> interfaces;
+    bool plugged = false;
+    if (!client.Connect(Socket()) || !client.List(plugged, interfaces, kControlTimeoutMs)) return nullptr;
+    auto it = std::find_if(interfaces.begin(), interfaces.end(),
+                           [&](const emulator::InterfaceInfo& i) { return i.number == number; });
+    if (it == interfaces.end()) return nullptr;
+    if (!client.Open(static_cast<std::uint8_t>(number), nullptr, kControlTimeoutMs)) return nullptr;
+    return std::make_unique<VirtualChannel>(std::move(client), *it);
+  }
+
+  bool Probe(const std::string& path) override {
+    const int number = InterfaceOfPath(path);
+    if (number < 0) return false;
+    emulator::VkbdClient client;
+    std::vector<emulator::InterfaceInfo> interfaces;
+    bool plugged = false;
+    if (!client.Connect(Socket()) || !client.List(plugged, interfaces, kControlTimeoutMs)) return false;
+    return plugged && std::any_of(interfaces.begin(), interfaces.end(),
+                                  [&](const emulator::InterfaceInfo& i) { return i.number == number; });
+  }
+
+ private:
+  std::string Socket() const { return socket_.empty() ? emulator::DefaultSocketPath() : socket_; }
+  std::string socket_;
+};
+
+}  // namespace
+
+std::shared_ptr<HidBackend> MakeVirtualBackend(const std::string& socket_path) {
+  return std::make_shared<VirtualBackend>(socket_path);
+}
+
+}  // namespace keyloom::device
