@@ -1,0 +1,126 @@
+#include "cli/command_table.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "cli/lighting_preview_command.h"
+
+namespace keyloom::cli {
+
+namespace {
+
+constexpr std::string_view kProgram = "keyloomctl";
+
+std::vector<std::string> Words(const std::string& name) {
+  std::vector<std::string> words;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    const std::size_t end = name.find(' ', start);
+    words.push_back(name.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return words;
+}
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+void PrintCommandList(std::ostream& os, const std::string& prefix) {
+  os << "Usage: " << kProgram << " <command> [options]\n\n"
+     << "Configure the Tarn-60 Gaming Keyboard from the command line.\n\nCommands:\n";
+  std::size_t width = 0;
+  for (const Command& c : Commands())
+    if (c.name.rfind(prefix, 0) == 0) width = std::max(width, c.name.size());
+  for (const Command& c : Commands()) {
+    if (c.name.rfind(prefix, 0) != 0) continue;
+    os << "  " << c.name << std::string(width - c.name.size() + 2, ' ') << c.summary << "\n";
+  }
+  os << "\nRun '" << kProgram << " <command> --help' for a command's options.\n";
+}
+
+void PrintCommandHelp(std::ostream& os, const Command& c) {
+  os << "Usage: " << c.usage << "\n\n" << c.summary << "\n";
+  if (!c.help.empty()) os << "\n" << c.help;
+  if (!c.help.empty() && c.help.back() != '\n') os << "\n";
+}
+
+}  // namespace
+
+void CommandIo::WaitUntil(std::chrono::steady_clock::time_point t) const {
+  if (wait_until)
+    wait_until(t);
+  else
+    std::this_thread::sleep_until(t);
+}
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands = [] {
+    std::vector<Command> list;
+    list.push_back(LightingPreviewCommand());
+    return list;
+  }();
+  return commands;
+}
+
+int UsageError(CommandIo& io, std::string_view command, std::string_view reason) {
+  io.err << kProgram << ": " << reason << "\n";
+  io.err << "Try '" << kProgram << (command.empty() ? "" : " ") << command << " --help'.\n";
+  return kExitUsage;
+}
+
+int Failure(CommandIo& io, std::string_view reason) {
+  io.err << kProgram << ": " << reason << "\n";
+  return kExitFailure;
+}
+
+int RunCli(const std::vector<std::string>& args, CommandIo& io) {
+  if (args.empty()) {
+    PrintCommandList(io.err, "");
+    return kExitUsage;
+  }
+  if (IsHelp(args[0]) || args[0] == "help") {
+    PrintCommandList(io.out, "");
+    return kExitSuccess;
+  }
+
+  // The command whose name matches the most leading words.
+  const Command* best = nullptr;
+  std::size_t best_words = 0;
+  for (const Command& c : Commands()) {
+    const std::vector<std::string> words = Words(c.name);
+    if (words.size() > args.size()) continue;
+    if (std::equal(words.begin(), words.end(), args.begin()) && words.size() > best_words) {
+      best = &c;
+      best_words = words.size();
+    }
+  }
+  if (!best) {
+    // A group word ("lighting") lists its commands.
+    std::string group;
+    for (const std::string& a : args) {
+      if (a.rfind("-", 0) == 0) break;
+      const std::string candidate = group.empty() ? a : group + " " + a;
+      const bool known = std::any_of(Commands().begin(), Commands().end(), [&](const Command& c) {
+        return c.name.rfind(candidate + " ", 0) == 0;
+      });
+      if (!known) break;
+      group = candidate;
+    }
+    if (!group.empty()) {
+      const std::size_t used = std::count(group.begin(), group.end(), ' ') + 1;
+      const bool help = used < args.size() && IsHelp(args[used]);
+      PrintCommandList(help ? io.out : io.err, group + " ");
+      return help ? kExitSuccess : kExitUsage;
+    }
+    return UsageError(io, "", "unknown command '" + args[0] + "'");
+  }
+
+  const std::vector<std::string> rest(args.begin() + std::ptrdiff_t(best_words), args.end());
+  if (std::any_of(rest.begin(), rest.end(), IsHelp)) {
+    PrintCommandHelp(io.out, *best);
+    return kExitSuccess;
+  }
+  return best->run(rest, io);
+}
+
+}  // namespace keyloom::cli

@@ -1,0 +1,59 @@
+#pragma once
+// keyloomctl's commands: a table of commands with their help texts and a
+// dispatcher that finds the command named on the command line.
+//
+// Exit status of every command: 0 success, 1 failure (one line on stderr
+// says why), 2 bad usage.
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace keyloom::cli {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// What a command works with; tests replace the streams, the stop flag and
+// the waiting.
+struct CommandIo {
+  std::ostream& out;
+  std::ostream& err;
+  // Set (from a signal handler) when the user asks a running command to stop.
+  const std::atomic<bool>* stop = nullptr;
+  // Waits until the given time; the default sleeps.
+  std::function<void(std::chrono::steady_clock::time_point)> wait_until;
+  // Whether standard output is a terminal (drawing commands may check it).
+  bool out_is_terminal = false;
+
+  bool StopRequested() const { return stop && stop->load(); }
+  void WaitUntil(std::chrono::steady_clock::time_point t) const;
+};
+
+using CommandHandler = std::function<int(const std::vector<std::string>& args, CommandIo& io)>;
+
+struct Command {
+  std::string name;     // words separated by one space: "lighting preview"
+  std::string summary;  // one line for the command list
+  std::string usage;    // "keyloomctl lighting preview [--effect N] ..."
+  std::string help;     // the options, one per line
+  CommandHandler run;
+};
+
+// Every command of keyloomctl, in the order of the command list.
+const std::vector<Command>& Commands();
+
+// Runs keyloomctl with `args` (without the program name) and returns the
+// exit status.
+int RunCli(const std::vector<std::string>& args, CommandIo& io);
+
+// Writes "keyloomctl: <reason>" and a hint to the command's help; returns 2.
+int UsageError(CommandIo& io, std::string_view command, std::string_view reason);
+// Writes "keyloomctl: <reason>"; returns 1.
+int Failure(CommandIo& io, std::string_view reason);
+
+}  // namespace keyloom::cli
