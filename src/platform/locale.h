@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string_view>
 
 namespace keyloom::platform {
 
@@ -8,5 +9,11 @@ namespace keyloom::platform {
 // zh_MO -> 0x1404, zh_SG -> 0x1004, en_US -> 0x0409, de_DE -> 0x0407, ...;
 // "C", "POSIX" or unset -> 0x0409.
 std::uint32_t SystemDefaultLanguageId();
+
+// The language id of one locale name (language[_territory][.codeset][@modifier],
+// e.g. "zh_TW.UTF-8"). A known language with an unknown territory gives the
+// language's usual id (zh_XX -> 0x0804, de_XX -> 0x0407); an unknown language,
+// "C" or "POSIX" gives 0x0409.
+std::uint32_t LanguageIdFromLocale(std::string_view locale);
 
 }  // namespace keyloom::platform

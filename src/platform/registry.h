@@ -7,7 +7,11 @@
 //   "name"="text"
 // Every change rewrites the file atomically (temporary file, then rename), so
 // a crash mid-write leaves the old file whole. Key and value names are
-// matched ignoring case. Safe to call from any thread.
+// matched ignoring case. Strings escape backslash, quote, CR, LF and NUL
+// with a backslash. The file may also be UTF-16LE with BOM (as exported by
+// regedit); it is always written as UTF-8. Lines this store does not
+// interpret (other value types, comments inside a key) are kept. Safe to call
+// from any thread.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -36,6 +40,7 @@ class Key {
   std::optional<std::u16string> GetString(std::u16string_view name) const;
   bool SetDword(std::u16string_view name, std::uint32_t value);  // replaces any type
   bool SetString(std::u16string_view name, std::u16string_view value);
+  // True when the value is gone afterwards (also when there was none).
   bool DeleteValue(std::u16string_view name);
 
  private:

@@ -1,12 +1,10 @@
 #include "platform/ini.h"
 
 #include "platform/text.h"
+#include "file_size_limit.h"
 #include "test_dir.h"
 
 #include <gtest/gtest.h>
-
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <atomic>
 #include <fstream>
@@ -320,17 +318,11 @@ TEST(IniWrite, ReplacesTheFileAtomically) {
   // A write that fails half way (here: the file size limit, which holds even
   // for root) leaves the old file whole and no temporary file behind.
   const std::string good = ReadBytes(file);
-  struct sigaction ignore {}, old {};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGXFSZ, &ignore, &old);
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit small = saved;
-  small.rlim_cur = 64;
-  setrlimit(RLIMIT_FSIZE, &small);
-  const bool written = WriteString(file, u"S", u"K", std::u16string(200, u'z'));
-  setrlimit(RLIMIT_FSIZE, &saved);
-  sigaction(SIGXFSZ, &old, nullptr);
+  bool written;
+  {
+    keyloom::testing::FileSizeLimit limit(64);
+    written = WriteString(file, u"S", u"K", std::u16string(200, u'z'));
+  }
   EXPECT_FALSE(written);
   EXPECT_EQ(ReadBytes(file), good);
   entries = 0;

@@ -1,0 +1,427 @@
+#include "platform/registry.h"
+
+#include "platform/atomic_file.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace keyloom::registry {
+namespace {
+
+constexpr std::size_t kMaxStoreBytes = 4u << 20;
+constexpr std::u16string_view kRoot = u"HKEY_CURRENT_USER\\";
+constexpr std::u16string_view kHeader = u"Windows Registry Editor Version 5.00";
+
+struct Value {
+  std::u16string name;
+  ValueType type = ValueType::Missing;  // Missing: a line this store does not interpret
+  std::uint32_t dword = 0;
+  std::u16string string;
+  std::u16string raw;  // the whole line, for values of other types
+  bool named = false;  // the line starts with a value name
+};
+
+struct KeyData {
+  std::u16string path;
+  std::vector<Value> values;
+};
+
+struct Store {
+  std::vector<KeyData> keys;
+
+  KeyData* Find(std::u16string_view path) {
+    for (KeyData& k : keys)
+      if (text::EqualsIgnoreCase(k.path, path)) return &k;
+    return nullptr;
+  }
+  const KeyData* Find(std::u16string_view path) const {
+    return const_cast<Store*>(this)->Find(path);
+  }
+  // The key itself or any key below it exists.
+  bool Exists(std::u16string_view path) const {
+    for (const KeyData& k : keys) {
+      if (text::EqualsIgnoreCase(k.path, path)) return true;
+      if (k.path.size() > path.size() && k.path[path.size()] == u'\\' &&
+          text::EqualsIgnoreCase(std::u16string_view(k.path).substr(0, path.size()), path))
+        return true;
+    }
+    return false;
+  }
+};
+
+template <typename K>
+auto FindValue(K& key, std::u16string_view name) -> decltype(&key.values.front()) {
+  for (auto& v : key.values)
+    if (v.type != ValueType::Missing && text::EqualsIgnoreCase(v.name, name)) return &v;
+  return nullptr;
+}
+
+// The value `name` of key `path` in `store`, or null.
+const Value* Lookup(const Store& store, std::u16string_view path, std::u16string_view name) {
+  const KeyData* k = store.Find(path);
+  return k ? FindValue(*k, name) : nullptr;
+}
+
+// ---- text form ----
+
+std::u16string Escape(std::u16string_view s) {
+  std::u16string out;
+  for (char16_t c : s) {
+    switch (c) {
+      case u'\\': out += u"\\\\"; break;
+      case u'"': out += u"\\\""; break;
+      case u'\n': out += u"\\n"; break;
+      case u'\r': out += u"\\r"; break;
+      case u'\0': out += u"\\0"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// Reads a quoted string at s[i] (which is '"'); i ends after the closing
+// quote. Empty when the string is not closed.
+std::optional<std::u16string> ReadQuoted(std::u16string_view s, std::size_t& i) {
+  std::u16string out;
+  for (++i; i < s.size(); ++i) {
+    const char16_t c = s[i];
+    if (c == u'"') {
+      ++i;
+      return out;
+    }
+    if (c == u'\\' && i + 1 < s.size()) {
+      const char16_t e = s[++i];
+      switch (e) {
+        case u'\\': out.push_back(u'\\'); break;
+        case u'"': out.push_back(u'"'); break;
+        case u'n': out.push_back(u'\n'); break;
+        case u'r': out.push_back(u'\r'); break;
+        case u'0': out.push_back(u'\0'); break;
+        default: out.push_back(u'\\'), out.push_back(e);
+      }
+      continue;
+    }
+    out.push_back(c);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::uint32_t> ParseHex32(std::u16string_view s) {
+  if (s.empty() || s.size() > 8) return std::nullopt;
+  std::uint32_t v = 0;
+  for (char16_t c : s) {
+    int d;
+    if (c >= u'0' && c <= u'9') d = c - u'0';
+    else if (c >= u'a' && c <= u'f') d = c - u'a' + 10;
+    else if (c >= u'A' && c <= u'F') d = c - u'A' + 10;
+    else return std::nullopt;
+    v = (v << 4) | std::uint32_t(d);
+  }
+  return v;
+}
+
+std::u16string_view Trim(std::u16string_view s) {
+  while (!s.empty() && (s.front() == u' ' || s.front() == u'\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == u' ' || s.back() == u'\t')) s.remove_suffix(1);
+  return s;
+}
+
+std::u16string NormalisePath(std::u16string_view path) {
+  while (!path.empty() && path.front() == u'\\') path.remove_prefix(1);
+  while (!path.empty() && path.back() == u'\\') path.remove_suffix(1);
+  return std::u16string(path);
+}
+
+Store Parse(const std::string& bytes) {
+  std::u16string content;
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+  if (bytes.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) content.push_back(char16_t(b[i] | (b[i + 1] << 8)));
+  } else if (bytes.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
+    content = text::FromUtf8(std::string_view(bytes).substr(3));
+  } else {
+    content = text::FromUtf8(bytes);
+  }
+
+  Store store;
+  KeyData* current = nullptr;
+  std::size_t pos = 0;
+  while (pos < content.size()) {
+    auto end = content.find_first_of(u"\r\n", pos);
+    if (end == std::u16string::npos) end = content.size();
+    const std::u16string_view line = Trim(std::u16string_view(content).substr(pos, end - pos));
+    pos = end + 1;
+    if (line.empty() || line == kHeader || line == u"REGEDIT4") continue;
+    if (line.front() == u'[') {
+      current = nullptr;
+      if (line.back() != u']') continue;
+      const std::u16string_view inner = line.substr(1, line.size() - 2);
+      if (inner.size() < kRoot.size() || !text::EqualsIgnoreCase(inner.substr(0, kRoot.size()), kRoot))
+        continue;  // another root, or a deletion entry: not ours
+      const std::u16string path = NormalisePath(inner.substr(kRoot.size()));
+      if (path.empty()) continue;
+      current = store.Find(path);
+      if (!current) {
+        store.keys.push_back({path, {}});
+        current = &store.keys.back();
+      }
+      continue;
+    }
+    if (!current) continue;
+    Value v;
+    v.raw = std::u16string(line);
+    std::size_t i = 0;
+    std::optional<std::u16string> name;
+    if (line.front() == u'@') {
+      name = u"";
+      i = 1;
+    } else if (line.front() == u'"') {
+      name = ReadQuoted(line, i);
+    }
+    if (name && i < line.size() && line[i] == u'=') {
+      const std::u16string_view data = line.substr(i + 1);
+      if (data.size() > 6 && text::EqualsIgnoreCase(data.substr(0, 6), u"dword:")) {
+        if (const auto d = ParseHex32(data.substr(6))) {
+          v.type = ValueType::Dword;
+          v.dword = *d;
+        }
+      } else if (!data.empty() && data.front() == u'"') {
+        std::size_t j = 0;
+        if (auto s = ReadQuoted(data, j); s && j == data.size()) {
+          v.type = ValueType::String;
+          v.string = std::move(*s);
+        }
+      }
+      v.name = std::move(*name);
+      v.named = true;
+    }
+    // The first of duplicated values wins; later copies are kept as lines.
+    if (v.type != ValueType::Missing && FindValue(*current, v.name)) v.type = ValueType::Missing;
+    current->values.push_back(std::move(v));
+  }
+  return store;
+}
+
+std::string Serialise(const Store& store) {
+  std::u16string out;
+  out += kHeader;
+  out += u"\n";
+  for (const KeyData& k : store.keys) {
+    out += u"\n[";
+    out += kRoot;
+    out += k.path;
+    out += u"]\n";
+    for (const Value& v : k.values) {
+      switch (v.type) {
+        case ValueType::Dword:
+          out += u"\"" + Escape(v.name) + u"\"=dword:" + text::Format(u"%08x", {v.dword});
+          break;
+        case ValueType::String:
+          out += u"\"" + Escape(v.name) + u"\"=\"" + Escape(v.string) + u"\"";
+          break;
+        case ValueType::Missing:
+          out += v.raw;
+          break;
+      }
+      out += u"\n";
+    }
+  }
+  return text::ToUtf8(out);
+}
+
+// ---- the store file ----
+
+std::mutex g_mutex;  // guards everything below
+std::filesystem::path g_file;
+bool g_file_set = false;
+
+// The last parsed store and the stamp of the file it came from.
+struct Cache {
+  std::optional<platform::FileStamp> stamp;
+  std::string bytes;
+  std::shared_ptr<const Store> store;
+  bool racy = true;
+} g_cache;
+
+std::filesystem::path StoreFileLocked() {
+  if (!g_file_set) {
+    g_file = paths::ConfigBase() / "keyloom" / "registry.reg";
+    g_file_set = true;
+  }
+  return g_file;
+}
+
+long long NowNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+enum class LoadResult { Ok, Missing, Unreadable };
+
+// The current store (cached while the file's stamp stays the same; checked
+// against the file's bytes while its last change is too recent to trust the
+// stamp). Called with g_mutex held.
+LoadResult LoadLocked(std::shared_ptr<const Store>& out) {
+  const auto file = StoreFileLocked();
+  const auto stamp = platform::StampOf(file);
+  if (!stamp) {
+    g_cache = Cache{};
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(file, ec);
+    if (exists || (ec && ec != std::errc::no_such_file_or_directory)) return LoadResult::Unreadable;
+    out = std::make_shared<const Store>();
+    return LoadResult::Missing;
+  }
+  if (g_cache.store && g_cache.stamp == stamp && !g_cache.racy) {
+    out = g_cache.store;
+    return LoadResult::Ok;
+  }
+  const long long read_at = NowNs();
+  auto bytes = platform::ReadWholeFile(file, kMaxStoreBytes);
+  if (!bytes) return LoadResult::Unreadable;
+  if (!(g_cache.store && g_cache.bytes == *bytes))
+    g_cache.store = std::make_shared<const Store>(Parse(*bytes));
+  g_cache.bytes = std::move(*bytes);
+  g_cache.stamp = stamp;
+  g_cache.racy = read_at - stamp->mtime_ns < 2'000'000'000LL || read_at - stamp->ctime_ns < 2'000'000'000LL;
+  out = g_cache.store;
+  return LoadResult::Ok;
+}
+
+bool SaveLocked(const Store& store) {
+  const auto file = StoreFileLocked();
+  std::error_code ec;
+  if (!file.parent_path().empty()) std::filesystem::create_directories(file.parent_path(), ec);
+  const bool ok = platform::WriteFileAtomically(file, Serialise(store));
+  g_cache = Cache{};
+  return ok;
+}
+
+// Load, change, save. `change` returns false when nothing needs writing.
+template <typename F>
+bool Modify(F change) {
+  std::lock_guard lock(g_mutex);
+  std::shared_ptr<const Store> current;
+  if (LoadLocked(current) == LoadResult::Unreadable) return false;
+  Store copy = *current;
+  if (!change(copy)) return true;
+  return SaveLocked(copy);
+}
+
+KeyData& KeyFor(Store& store, std::u16string_view path) {
+  if (KeyData* k = store.Find(path)) return *k;
+  store.keys.push_back({std::u16string(path), {}});
+  return store.keys.back();
+}
+
+}  // namespace
+
+void SetStoreFile(const std::filesystem::path& file) {
+  std::lock_guard lock(g_mutex);
+  g_file = file;
+  g_file_set = true;
+  g_cache = Cache{};
+}
+
+std::filesystem::path StoreFile() {
+  std::lock_guard lock(g_mutex);
+  return StoreFileLocked();
+}
+
+std::optional<Key> Key::Open(std::u16string_view path_in) {
+  const std::u16string path = NormalisePath(path_in);
+  if (path.empty()) return std::nullopt;
+  std::lock_guard lock(g_mutex);
+  std::shared_ptr<const Store> store;
+  if (LoadLocked(store) != LoadResult::Ok || !store->Exists(path)) return std::nullopt;
+  return Key(path);
+}
+
+std::optional<Key> Key::Create(std::u16string_view path_in) {
+  const std::u16string path = NormalisePath(path_in);
+  if (path.empty()) return std::nullopt;
+  const bool ok = Modify([&](Store& s) {
+    if (s.Exists(path)) return false;
+    s.keys.push_back({path, {}});
+    return true;
+  });
+  if (!ok) return std::nullopt;
+  return Key(path);
+}
+
+ValueType Key::TypeOf(std::u16string_view name) const {
+  std::lock_guard lock(g_mutex);
+  std::shared_ptr<const Store> store;
+  if (LoadLocked(store) != LoadResult::Ok) return ValueType::Missing;
+  const Value* v = Lookup(*store, path_, name);
+  return v ? v->type : ValueType::Missing;
+}
+
+std::optional<std::uint32_t> Key::GetDword(std::u16string_view name) const {
+  std::lock_guard lock(g_mutex);
+  std::shared_ptr<const Store> store;
+  if (LoadLocked(store) != LoadResult::Ok) return std::nullopt;
+  const Value* v = Lookup(*store, path_, name);
+  if (!v || v->type != ValueType::Dword) return std::nullopt;
+  return v->dword;
+}
+
+std::optional<std::u16string> Key::GetString(std::u16string_view name) const {
+  std::lock_guard lock(g_mutex);
+  std::shared_ptr<const Store> store;
+  if (LoadLocked(store) != LoadResult::Ok) return std::nullopt;
+  const Value* v = Lookup(*store, path_, name);
+  if (!v || v->type != ValueType::String) return std::nullopt;
+  return v->string;
+}
+
+bool Key::SetDword(std::u16string_view name, std::uint32_t value) {
+  return Modify([&](Store& s) {
+    KeyData& k = KeyFor(s, path_);
+    Value* v = FindValue(k, name);
+    if (!v) {
+      k.values.push_back({});
+      v = &k.values.back();
+      v->name = std::u16string(name);
+      v->named = true;
+    }
+    v->type = ValueType::Dword;
+    v->dword = value;
+    v->string.clear();
+    return true;
+  });
+}
+
+bool Key::SetString(std::u16string_view name, std::u16string_view value) {
+  return Modify([&](Store& s) {
+    KeyData& k = KeyFor(s, path_);
+    Value* v = FindValue(k, name);
+    if (!v) {
+      k.values.push_back({});
+      v = &k.values.back();
+      v->name = std::u16string(name);
+      v->named = true;
+    }
+    v->type = ValueType::String;
+    v->string = std::u16string(value);
+    return true;
+  });
+}
+
+bool Key::DeleteValue(std::u16string_view name) {
+  return Modify([&](Store& s) {
+    KeyData* k = s.Find(path_);
+    if (!k) return false;
+    const auto before = k->values.size();
+    // Later copies of the same name go too, or they would take its place.
+    std::erase_if(k->values, [&](const Value& v) { return v.named && text::EqualsIgnoreCase(v.name, name); });
+    return k->values.size() != before;
+  });
+}
+
+}  // namespace keyloom::registry
