@@ -208,12 +208,15 @@ bool DecodeCtlReply(std::span<const std::uint8_t> message, std::uint8_t& exitSta
 
 VkbdClient::~VkbdClient() { Close(); }
 
-VkbdClient::VkbdClient(VkbdClient&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+VkbdClient::VkbdClient(VkbdClient&& other) noexcept : fd_(other.fd_), buffer_(std::move(other.buffer_)) {
+  other.fd_ = -1;
+}
 
 VkbdClient& VkbdClient::operator=(VkbdClient&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = other.fd_;
+    buffer_ = std::move(other.buffer_);
     other.fd_ = -1;
   }
   return *this;
@@ -259,15 +262,15 @@ int VkbdClient::Receive(std::vector<std::uint8_t>& message, int timeoutMs) {
     if (r == 0) return 0;
     break;
   }
-  message.resize(kMaxMessage);
+  if (buffer_.size() != kMaxMessage) buffer_.resize(kMaxMessage);
   for (;;) {
-    ssize_t n = ::recv(fd_, message.data(), message.size(), 0);
+    ssize_t n = ::recv(fd_, buffer_.data(), buffer_.size(), 0);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       message.clear();
       return -1;  // 0: the server closed the connection
     }
-    message.resize(static_cast<std::size_t>(n));
+    message.assign(buffer_.begin(), buffer_.begin() + n);
     return 1;
   }
 }

@@ -126,6 +126,7 @@ class VkbdClient {
 
  private:
   int fd_ = -1;
+  std::vector<std::uint8_t> buffer_;  // one message, allocated on first use
 };
 
 }  // namespace keyloom::emulator

@@ -1,0 +1,150 @@
+// keyloom-vkbd: the virtual Tarn-60.
+//   keyloom-vkbd serve [--socket PATH] [--model 0c45:7672|320f:505b]
+//                      [--capacity BYTES] [--effects LIST] [--state FILE]
+//                      [--latency-ms N] [--trace FILE]
+//   keyloom-vkbd ctl [--socket PATH] COMMAND...
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "emulator/ctl_commands.h"
+#include "emulator/socket_protocol.h"
+#include "emulator/vkbd_server.h"
+
+namespace {
+
+using namespace keyloom::emulator;
+
+VkbdServer* g_server = nullptr;
+
+void OnSignal(int) {
+  if (g_server) g_server->Stop();
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: keyloom-vkbd serve [--socket PATH] [--model 0c45:7672|320f:505b] [--capacity BYTES]\n"
+               "                          [--effects N,N,...] [--state FILE] [--latency-ms N] [--trace FILE]\n"
+               "       keyloom-vkbd ctl [--socket PATH] COMMAND...\n"
+               "ctl commands: unplug | plug | status | event USAGE | slot N | reset |\n"
+               "              press (--pos D[@T] | --key CODE[@T])... [--hold MS] [--json] | dump [--json] |\n"
+               "              fault drop-replies N | delay-replies MS N | refuse N | garbage N |\n"
+               "                    disconnect-after N | clear\n");
+  return 2;
+}
+
+bool ParseEffects(const std::string& text, std::vector<std::uint8_t>& effects) {
+  effects.clear();
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const auto comma = text.find(',', start);
+    const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    std::uint32_t v = 0;
+    if (!ParseNumber(item, 255, v) || effects.size() == 32) return false;
+    effects.push_back(static_cast<std::uint8_t>(v));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return !effects.empty();
+}
+
+int Serve(const std::vector<std::string>& args) {
+  ServerOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (i + 1 >= args.size()) return Usage();
+    const std::string& v = args[++i];
+    std::uint32_t n = 0;
+    if (a == "--socket") {
+      options.socketPath = v;
+    } else if (a == "--model") {
+      const ModelInfo* m = ParseModelName(v);
+      if (!m) {
+        std::fprintf(stderr, "keyloom-vkbd: unknown model '%s' (0c45:7672 or 320f:505b)\n", v.c_str());
+        return 2;
+      }
+      options.firmware.vendor = m->vendor;
+      options.firmware.product = m->product;
+      options.modelGiven = true;
+    } else if (a == "--capacity") {
+      if (!ParseNumber(v, 255 * 128, n) || n < 128) {
+        std::fprintf(stderr, "keyloom-vkbd: --capacity must be 128..32640 bytes\n");
+        return 2;
+      }
+      options.firmware.macroCapacity = n;
+      options.capacityGiven = true;
+    } else if (a == "--effects") {
+      if (!ParseEffects(v, options.firmware.effects)) {
+        std::fprintf(stderr, "keyloom-vkbd: --effects takes up to 32 numbers 0..255, comma-separated\n");
+        return 2;
+      }
+    } else if (a == "--state") {
+      options.statePath = v;
+    } else if (a == "--latency-ms") {
+      if (!ParseNumber(v, 10000, n)) {
+        std::fprintf(stderr, "keyloom-vkbd: --latency-ms must be 0..10000\n");
+        return 2;
+      }
+      options.latencyMs = n;
+    } else if (a == "--trace") {
+      options.tracePath = v;
+    } else {
+      return Usage();
+    }
+  }
+  VkbdServer server(options);
+  std::string error;
+  if (!server.Start(error)) {
+    std::fprintf(stderr, "keyloom-vkbd: %s\n", error.c_str());
+    return 1;
+  }
+  g_server = &server;
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+  std::fprintf(stderr, "keyloom-vkbd: %s keyboard on %s\n", ModelName(server.Firmware().Model()).c_str(),
+               server.SocketPath().c_str());
+  const int rc = server.Run();
+  g_server = nullptr;
+  return rc;
+}
+
+int Ctl(const std::vector<std::string>& args) {
+  std::string path = DefaultSocketPath();
+  std::size_t i = 0;
+  if (args.size() >= 2 && args[0] == "--socket") {
+    path = args[1];
+    i = 2;
+  }
+  std::vector<std::string> command(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+  if (command.empty()) return Usage();
+  VkbdClient client;
+  if (!client.Connect(path)) {
+    std::fprintf(stderr, "keyloom-vkbd: no virtual keyboard serves %s\n", path.c_str());
+    return 1;
+  }
+  std::uint8_t status = 0;
+  std::string text;
+  if (!client.Ctl(command, status, text)) {
+    std::fprintf(stderr, "keyloom-vkbd: no answer from %s\n", path.c_str());
+    return 1;
+  }
+  std::fwrite(text.data(), 1, text.size(), status == 0 ? stdout : stderr);
+  return status == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) return Usage();
+  const std::string verb = args[0];
+  args.erase(args.begin());
+  if (verb == "serve") return Serve(args);
+  if (verb == "ctl") return Ctl(args);
+  return Usage();
+}
