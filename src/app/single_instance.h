@@ -26,7 +26,9 @@ inline constexpr std::uint32_t kShowMessage = 0x5350;
 inline constexpr std::uint32_t kShowTag = host::Tag("OPEN");  // 0x4F50454E
 // quit
 inline constexpr std::uint32_t kQuitMessage = 0x4D4B;
-inline constexpr std::uint32_t kQuitTag = host::Tag("KILL");  // 0x4C4C494B
+// The quit request's tag is the one value whose letters run the other way
+// (low byte first); both ends use this exact number.
+inline constexpr std::uint32_t kQuitTag = 0x4C4C494B;
 
 inline constexpr instance::Request kShowRequest{kShowMessage, kShowTag, 0};
 inline constexpr instance::Request kQuitRequest{kQuitMessage, kQuitTag, 0};
