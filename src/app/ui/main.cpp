@@ -1,6 +1,6 @@
-#include <QApplication>
+#include "app/ui/keyloom_app.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  return 0;
+  keyloom::app::CKeyloomApp app;
+  return app.Run(argc, argv);
 }

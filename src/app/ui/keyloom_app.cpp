@@ -1,0 +1,34 @@
+#include "app/ui/keyloom_app.h"
+
+#include <QApplication>
+#include <QEventLoop>
+
+#include "app/single_instance.h"
+#include "app/startup.h"
+#include "app/ui/stand_in_main_window.h"
+
+namespace keyloom::app {
+
+int CKeyloomApp::Run(int argc, char** argv) {
+  // The instance check and the switches come before any window system is
+  // contacted, so "/Kill" and a second start also work without a display.
+  StartupEnvironment env = DefaultStartupEnvironment(argc, argv);
+  const StartupResult started = StartUp(env);
+  if (started.action == StartupAction::Exit) return started.exit_code;
+
+  QApplication application(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  {
+    CStandInMainWindow window;
+    QEventLoop modal;
+    QObject::connect(&window, &CStandInMainWindow::Finished, &modal, &QEventLoop::quit);
+    window.Initialise();
+    modal.exec();
+    // The window has let go of the lock already; this covers every other
+    // way out of the loop.
+    ReleaseInstanceLock();
+  }
+  return 0;
+}
+
+}  // namespace keyloom::app

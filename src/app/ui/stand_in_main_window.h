@@ -1,0 +1,53 @@
+#pragma once
+// A small main window that stands in until the full main window arrives. It
+// marks itself, announces the language to itself, shows the localised
+// caption and handles the requests of other instances: 'OPEN' shows it,
+// 'KILL' closes it and ends the program. It writes one line on stdout for
+// each request it handles, so scripts and tests can follow it.
+#include <QWidget>
+
+#include <cstdint>
+
+#include "app/ui/window_message_bridge.h"
+
+class QLabel;
+
+namespace keyloom::app {
+
+class CStandInMainWindow final : public QWidget, public PrivateMessageTarget {
+  Q_OBJECT
+ public:
+  explicit CStandInMainWindow(QWidget* parent = nullptr);
+  ~CStandInMainWindow() override;
+
+  // Marks the window, installs it as the host's main window, announces the
+  // language to itself and shows it unless the start-up decided it stays
+  // hidden ("/Start").
+  void Initialise();
+
+  std::uint32_t UserData() const { return user_data_; }
+  WindowMessageBridge& Bridge() { return bridge_; }
+
+  std::int64_t OnPrivateMessage(std::uint32_t message, std::uint32_t wparam,
+                                std::int64_t lparam) override;
+  void OnTimer(unsigned id) override {}
+
+ signals:
+  // The window has closed for good; the program ends.
+  void Finished();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void ShowWindow();
+  void Close();
+  void LoadTexts();
+
+  WindowMessageBridge bridge_;
+  QLabel* caption_ = nullptr;
+  std::uint32_t user_data_ = 0;
+  bool finished_ = false;
+};
+
+}  // namespace keyloom::app
