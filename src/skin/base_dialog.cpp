@@ -1,0 +1,132 @@
+#include "skin/base_dialog.h"
+
+#include <QImageReader>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+
+#include "skin/outline_region.h"
+#include "skin/skin_picture.h"
+
+namespace keyloom::skin {
+
+namespace {
+
+QImage LoadWholePicture(const std::filesystem::path& path) {
+  QImageReader reader(QString::fromStdString(path.string()));
+  reader.setAutoTransform(false);
+  return reader.read();
+}
+
+}  // namespace
+
+CBaseDialog::CBaseDialog(int template_id, QWidget* parent, std::filesystem::path skin_ini,
+                         std::filesystem::path skin_dir)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
+      template_id_(template_id),
+      skin_ini_(std::move(skin_ini)),
+      skin_dir_(std::move(skin_dir)) {}
+
+CBaseDialog::~CBaseDialog() = default;
+
+int CBaseDialog::DoModal() {
+  if (!OnInitDialog()) return -1;
+  return exec();
+}
+
+bool CBaseDialog::OpenModeless() {
+  if (!OnInitDialog()) return false;
+  show();
+  return true;
+}
+
+bool CBaseDialog::OnInitDialog() {
+  ini_.SetPath(skin_ini_);
+  const std::u16string main = ini_.GetString(u"SCREEN", u"Main", u"").value_or(u"");
+  const std::u16string mask = ini_.GetString(u"SCREEN", u"Mask", main).value_or(u"");
+  const auto main_path = JoinSkinPath(skin_dir_, main);
+  const auto mask_path = JoinSkinPath(skin_dir_, mask);
+
+  const QImage background = main.empty() ? QImage() : LoadWholePicture(main_path);
+  if (background.isNull()) {
+    ReportSkinFailure(main_path);
+    return false;
+  }
+  QImage outline = mask.empty() ? QImage() : LoadWholePicture(mask_path);
+  if (outline.isNull()) {
+    ReportSkinFailure(mask_path);
+    return false;
+  }
+  background_ = QPixmap::fromImage(background);
+  outline_ = std::move(outline);
+
+  resize(background_.size());
+  raise();
+
+  outline_region_ = BuildOutlineRegion(outline_);
+  if (outline_region_) {
+    if (outline_region_->isEmpty()) {
+      // Qt reads an empty mask as "no mask"; a region outside the window
+      // leaves nothing visible, as an empty outline should.
+      setMask(QRegion(-2, -2, 1, 1));
+    } else {
+      setMask(*outline_region_);
+    }
+    update();
+  }
+  return true;
+}
+
+void CBaseDialog::ReleasePictures() {
+  background_ = QPixmap();
+  outline_ = QImage();
+}
+
+void CBaseDialog::OnOK() {
+  ReleasePictures();
+  CloseDialog(QDialog::Accepted);
+}
+
+void CBaseDialog::OnCancel() {
+  ReleasePictures();
+  CloseDialog(QDialog::Rejected);
+}
+
+void CBaseDialog::paintEvent(QPaintEvent*) {
+  if (background_.isNull()) return;
+  QPainter painter(this);
+  painter.drawPixmap(0, 0, background_);
+}
+
+void CBaseDialog::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QDialog::mousePressEvent(event);
+    return;
+  }
+  // The body acts as the caption: let the window manager move the window,
+  // or move it ourselves where it cannot.
+  if (QWindow* window = windowHandle(); window != nullptr && window->startSystemMove()) {
+    event->accept();
+    return;
+  }
+  dragging_ = true;
+  drag_start_global_ = event->globalPosition().toPoint();
+  drag_start_pos_ = pos();
+  event->accept();
+}
+
+void CBaseDialog::mouseMoveEvent(QMouseEvent* event) {
+  if (dragging_ && (event->buttons() & Qt::LeftButton)) {
+    move(drag_start_pos_ + (event->globalPosition().toPoint() - drag_start_global_));
+    event->accept();
+    return;
+  }
+  QDialog::mouseMoveEvent(event);
+}
+
+void CBaseDialog::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) dragging_ = false;
+  QDialog::mouseReleaseEvent(event);
+}
+
+}  // namespace keyloom::skin

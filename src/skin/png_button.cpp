@@ -1,0 +1,312 @@
+#include "skin/png_button.h"
+
+#include <QCursor>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+#include <cmath>
+
+namespace keyloom::skin {
+
+namespace {
+
+// Windows' MulDiv for the positive values used here: a * b / c rounded.
+int MulDivRound(int a, int b, int c) {
+  const long long p = static_cast<long long>(a) * b;
+  return static_cast<int>((p >= 0 ? p + c / 2 : p - c / 2) / c);
+}
+
+constexpr double kPi = 3.1415927410125732;  // pi as a float, as the captions were laid out with
+
+int QtAlignment(unsigned format) {
+  using namespace caption_format;
+  int flags = 0;
+  if (format & kCenter) {
+    flags |= Qt::AlignHCenter;
+  } else if (format & kRight) {
+    flags |= Qt::AlignRight;
+  } else {
+    flags |= Qt::AlignLeft;
+  }
+  if (format & kSingleLine) {
+    if (format & kVCenter) {
+      flags |= Qt::AlignVCenter;
+    } else if (format & kBottom) {
+      flags |= Qt::AlignBottom;
+    } else {
+      flags |= Qt::AlignTop;
+    }
+    flags |= Qt::TextSingleLine;
+  } else {
+    flags |= Qt::AlignTop;
+    if (format & kWordBreak) flags |= Qt::TextWordWrap;
+  }
+  if (!(format & kNoPrefix)) flags |= Qt::TextShowMnemonic;
+  return flags;
+}
+
+}  // namespace
+
+CPngButton::CPngButton(QWidget* parent) : QAbstractButton(parent) {
+  setMouseTracking(true);
+  setAttribute(Qt::WA_NoSystemBackground);
+  tooltip_timer_.setSingleShot(true);
+  tooltip_timer_.setInterval(kTooltipDelayMs);
+  connect(&tooltip_timer_, &QTimer::timeout, this, &CPngButton::ShowTooltip);
+}
+
+CPngButton::~CPngButton() = default;
+
+void CPngButton::SetPicturesAt(int x, int y, const QPixmap& normal, const QPixmap& over, const QPixmap& pressed,
+                               const QPixmap& disabled, const QPixmap& highlight, bool redraw) {
+  offset_x_ = x;
+  offset_y_ = y;
+  SetPictures(normal, over, pressed, disabled, highlight, redraw);
+}
+
+void CPngButton::SetPictures(const QPixmap& normal, const QPixmap& over, const QPixmap& pressed,
+                             const QPixmap& disabled, const QPixmap& highlight, bool redraw) {
+  normal_ = normal;
+  over_ = over;
+  pressed_ = pressed;
+  disabled_ = disabled;
+  highlight_pic_ = highlight;
+  ClearMouseState();
+  if (redraw) update();
+}
+
+void CPngButton::SetTogglePictures(const QPixmap& off, const QPixmap& on, bool toggle_mode, bool toggle_state,
+                                   bool redraw) {
+  toggle_off_ = off;
+  toggle_on_ = on;
+  toggle_mode_ = toggle_mode;
+  toggle_state_ = toggle_state;
+  ClearMouseState();
+  if (redraw) update();
+}
+
+void CPngButton::SetHighlight(bool on, bool redraw) {
+  highlight_ = on;
+  if (redraw) update();
+}
+
+void CPngButton::SetFrame(const QColor& colour, bool on) {
+  frame_colour_ = colour;
+  frame_mode_ = on;
+  update();
+}
+
+void CPngButton::SetCaption(bool show, int point_size, const QString& face, const CaptionColours& colours,
+                            unsigned format) {
+  caption_ = show;
+  font_size_ = point_size;
+  font_face_ = face;
+  caption_colours_ = colours;
+  caption_format_ = format;
+  update();
+}
+
+void CPngButton::SetRotation(int escapement, bool rotated) {
+  escapement_ = escapement;
+  rotated_ = rotated;
+  update();
+}
+
+void CPngButton::SetCaptionMargins(int left, int right, int top, int bottom) {
+  margin_left_ = left;
+  margin_right_ = right;
+  margin_top_ = top;
+  margin_bottom_ = bottom;
+  update();
+}
+
+void CPngButton::SetDrawCallback(DrawCallback callback) { draw_callback_ = std::move(callback); }
+
+void CPngButton::SetTooltipText(const QString& text, bool active) {
+  if (text.isEmpty()) return;
+  tooltip_text_ = text;
+  tooltip_active_ = active;
+  if (!active) {
+    tooltip_timer_.stop();
+    if (QToolTip::isVisible() && QToolTip::text() == tooltip_text_) QToolTip::hideText();
+  }
+}
+
+CPngButton::Face CPngButton::CurrentFace() const {
+  if (!isEnabled()) return Face::Disabled;
+  if (toggle_mode_) return toggle_state_ ? Face::ToggleOn : Face::ToggleOff;
+  if (isDown()) return Face::Pressed;
+  if (hover_) return Face::Over;
+  if (highlight_) return Face::Highlight;
+  return Face::Normal;
+}
+
+const QPixmap& CPngButton::PictureOf(Face face) const {
+  switch (face) {
+    case Face::Over: return over_;
+    case Face::Pressed: return pressed_;
+    case Face::Disabled: return disabled_;
+    case Face::Highlight: return highlight_pic_;
+    case Face::ToggleOff: return toggle_off_;
+    case Face::ToggleOn: return toggle_on_;
+    case Face::Normal: break;
+  }
+  return normal_;
+}
+
+QColor CPngButton::CaptionColourOf(Face face) const {
+  switch (face) {
+    case Face::Over: return caption_colours_[1];
+    case Face::Pressed: return caption_colours_[2];
+    case Face::Disabled: return caption_colours_[3];
+    case Face::Highlight: return caption_colours_[4];
+    default: return caption_colours_[0];
+  }
+}
+
+QRect CPngButton::RotatedCaptionRect(const QRect& rect, int escapement, int cx, int cy) {
+  const double theta = escapement / 10.0 * kPi / 180.0;
+  const int w = static_cast<int>(std::cos(theta) * cx);
+  const int h = static_cast<int>(std::sin(theta) * cx);
+  int left = rect.left();
+  int bottom = rect.top() + rect.height();  // exclusive
+  if (w < rect.width()) {
+    left += (rect.width() - w) / 2;
+    left -= static_cast<int>(cy * std::sin(theta) / 2);
+  }
+  if (h < rect.height()) {
+    bottom -= (rect.height() - h) / 2;
+    bottom += static_cast<int>(cy * std::cos(theta) / 2);
+  }
+  const int right = rect.left() + rect.width();
+  return QRect(left, rect.top(), right - left, bottom - rect.top());
+}
+
+void CPngButton::DrawCaption(QPainter& painter, const QColor& colour) {
+  QFont font(font_face_);
+  font.setPixelSize(std::max(1, MulDivRound(font_size_, logicalDpiY(), 72)));
+  font.setWeight(rotated_ ? static_cast<QFont::Weight>(956) : QFont::Normal);
+  painter.save();
+  painter.setFont(font);
+  painter.setPen(colour);
+  painter.setBackgroundMode(Qt::TransparentMode);
+  const QString caption = text().left(259);
+  // Windows-style rectangle: right and bottom exclusive; margins are added.
+  const int left = margin_left_, top = margin_top_;
+  const int right = width() + margin_right_, bottom = height() + margin_bottom_;
+  QRect area(left, top, right - left, bottom - top);
+  const int flags = QtAlignment(caption_format_);
+  if (!rotated_ && escapement_ == 0) {
+    painter.drawText(area, flags, caption);
+  } else {
+    const QFontMetrics metrics(font);
+    const int cx = metrics.horizontalAdvance(caption);
+    const int cy = metrics.height();
+    if (rotated_) area = RotatedCaptionRect(area, escapement_, cx, cy);
+    // The text is laid out as if unturned and turned about its top-left corner.
+    int x = area.left();
+    if (flags & Qt::AlignHCenter) {
+      x += (area.width() - cx) / 2;
+    } else if (flags & Qt::AlignRight) {
+      x = area.left() + area.width() - cx;
+    }
+    int y = area.top();
+    if (flags & Qt::AlignVCenter) {
+      y += (area.height() - cy) / 2;
+    } else if (flags & Qt::AlignBottom) {
+      y = area.top() + area.height() - cy;
+    }
+    painter.translate(x, y);
+    painter.rotate(-escapement_ / 10.0);
+    painter.drawText(QPoint(0, metrics.ascent()), caption);
+  }
+  painter.restore();
+}
+
+void CPngButton::paintEvent(QPaintEvent*) {
+  const Face face = CurrentFace();
+  const QPixmap& picture = PictureOf(face);
+  if (shown_.size() != size()) {
+    QPixmap resized(size());
+    resized.fill(Qt::transparent);
+    if (!shown_.isNull()) {
+      QPainter copy(&resized);
+      copy.drawPixmap(0, 0, shown_);
+    }
+    shown_ = resized;
+  }
+  {
+    QPainter painter(&shown_);
+    if (!frame_mode_) {
+      if (!picture.isNull()) {
+        const QPoint origin(offset_x_ - 1, offset_y_ - 1);
+        const QRect source = QRect(origin, size()) & picture.rect();
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawPixmap(source.topLeft() - origin, picture, source);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+      }
+    } else {
+      painter.setPen(QPen(frame_colour_, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+      painter.setBrush(Qt::NoBrush);
+      painter.drawRect(QRectF(1, 1, width() - 2, height() - 2));
+    }
+    last_drawn_ = picture;
+    if (caption_) DrawCaption(painter, CaptionColourOf(face));
+    if (draw_callback_) {
+      const bool normal_drawn = picture.cacheKey() == normal_.cacheKey();
+      draw_callback_(*this, painter, normal_drawn);
+    }
+  }
+  QPainter(this).drawPixmap(0, 0, shown_);
+}
+
+void CPngButton::mouseMoveEvent(QMouseEvent* event) {
+  if (!tracking_) {
+    tracking_ = true;
+    // Hover is reported once the pointer has rested for a millisecond.
+    QTimer::singleShot(1, this, &CPngButton::OnHover);
+  }
+  QAbstractButton::mouseMoveEvent(event);
+}
+
+void CPngButton::OnHover() {
+  if (!tracking_) return;  // left again before the hover time
+  hover_ = true;
+  update();
+  tooltip_timer_.stop();
+  if (tooltip_active_ && !tooltip_text_.isEmpty()) tooltip_timer_.start();
+}
+
+void CPngButton::ShowTooltip() {
+  if (!hover_ || !tooltip_active_ || tooltip_text_.isEmpty()) return;
+  QToolTip::showText(QCursor::pos(), tooltip_text_, this, rect(), 10000);
+}
+
+void CPngButton::leaveEvent(QEvent* event) {
+  tracking_ = false;
+  hover_ = false;
+  tooltip_timer_.stop();
+  update();
+  QAbstractButton::leaveEvent(event);
+}
+
+void CPngButton::mouseDoubleClickEvent(QMouseEvent* event) {
+  // A fast second click counts as a click of its own.
+  QMouseEvent press(QEvent::MouseButtonPress, event->position(), event->scenePosition(),
+                    event->globalPosition(), event->button(), event->buttons(), event->modifiers());
+  mousePressEvent(&press);
+  event->setAccepted(press.isAccepted());
+}
+
+bool CPngButton::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) return true;  // shown by our own timer
+  return QAbstractButton::event(event);
+}
+
+void CPngButton::ClearMouseState() {
+  hover_ = false;
+  tracking_ = false;
+}
+
+}  // namespace keyloom::skin

@@ -1,0 +1,45 @@
+#pragma once
+// Skin pictures: loading by name, the full-dialog state pictures that image
+// buttons cut their faces from, and what happens when an essential picture
+// is missing.
+#include <QImage>
+#include <QPixmap>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+class QWidget;
+
+namespace keyloom::skin {
+
+// The extra room of a state picture beyond the dialog's client area, to the
+// right and downward.
+constexpr int kStatePictureMargin = 100;
+
+// Joins a skin-relative name ("Skins\main_normal.jpg" or "Skins/...") to a
+// folder; backslashes are taken as separators.
+std::filesystem::path JoinSkinPath(const std::filesystem::path& folder, std::u16string_view relative);
+
+// Loads a picture named relative to `base` (the resource folder when not
+// given). Nothing when the file cannot be opened; a file that exists but
+// cannot be decoded gives a null image, which draws nothing.
+std::optional<QImage> LoadSkinPicture(std::u16string_view relative);
+std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u16string_view relative);
+
+// A state picture for dialog `reference`: its client area plus
+// kStatePictureMargin to the right and downward, holding the picture's
+// top-left part at 1:1. Where the picture is smaller the state picture is
+// black.
+QPixmap MakeStatePicture(const QImage& picture, const QWidget& reference);
+
+// A skin the program cannot run without (a background, an outline or a state
+// picture) is missing. The handler is called with the offending path; the
+// default handler writes one line to standard error and ends the process
+// with exit code 1. Returns the previous handler (tests install their own,
+// which may return; callers then give up what they were doing).
+using SkinFailureHandler = std::function<void(const std::filesystem::path&)>;
+SkinFailureHandler SetSkinFailureHandler(SkinFailureHandler handler);
+void ReportSkinFailure(const std::filesystem::path& path);
+
+}  // namespace keyloom::skin
