@@ -117,8 +117,11 @@ void RequestMonitorStop() {
 }
 
 void ResetMonitorStop() {
-  std::lock_guard lock(g_stop_mutex);
-  g_stop.store(false);
+  {
+    std::lock_guard lock(g_stop_mutex);
+    g_stop.store(false);
+  }
+  EventDevice().ClearAbort();
 }
 
 bool MonitorStopRequested() { return g_stop.load(); }

@@ -49,6 +49,8 @@ class HidDevice {
              std::uint32_t timeout_ms);
   // Signals the abort event: a pending (or the next) wait ends with false.
   void Abort();
+  // Clears an abort nobody waited for.
+  void ClearAbort() { abort_.Consume(); }
   bool ReadPending() const { return read_pending_.load(); }
 
   bool UnpackReport(ReportType type, const std::uint8_t* report, std::size_t length);
