@@ -1,0 +1,182 @@
+// The ctl commands on a firmware model, without a socket; and the real
+// keyloom-vkbd program serving and answering ctl.
+#include "emulator/ctl_commands.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "emulator/socket_protocol.h"
+#include "emulator/state_file.h"
+
+extern char** environ;
+
+namespace keyloom::emulator {
+namespace {
+
+class FakeHost : public CtlHost {
+ public:
+  explicit FakeHost(FirmwareModel& kb) : kb_(kb) {}
+  void Unplug() override { kb_.SetPlugged(false); }
+  void Plug() override { kb_.SetPlugged(true); }
+
+ private:
+  FirmwareModel& kb_;
+};
+
+TEST(CtlCommands, BadArgumentsAreRefusedWithoutEffect) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"nonsense"},
+      {"slot", "3"},
+      {"slot", "-1"},
+      {"slot"},
+      {"event", "0x10000"},
+      {"event", "zz"},
+      {"press"},
+      {"press", "--pos", "126"},
+      {"press", "--pos"},
+      {"press", "--pos", "1@x"},
+      {"press", "--key", "0x87"},  // only the other model has it
+      {"press", "--pos", "19", "--hold", "abc"},
+      {"dump", "--xml"},
+      {"fault", "refuse"},
+      {"fault", "refuse", "many"},
+      {"fault", "explode", "1"},
+      {"fault", "delay-replies", "5"},
+      {"unplug", "now"},
+  };
+  for (const auto& args : cases) {
+    FirmwareModel kb;
+    FakeHost host(kb);
+    const auto before = kb.Snapshot();
+    const auto r = RunCtlCommand(kb, host, args);
+    std::string joined;
+    for (const auto& a : args) joined += a + " ";
+    EXPECT_EQ(r.status, 1) << joined;
+    EXPECT_FALSE(r.text.empty()) << joined;
+    EXPECT_EQ(kb.Snapshot(), before) << joined;
+    EXPECT_TRUE(kb.Plugged()) << joined;
+  }
+}
+
+TEST(CtlCommands, PressByPositionAndByFactoryCode) {
+  FirmwareModel kb;
+  FakeHost host(kb);
+  const std::string a =
+      "{\"t\": 0, \"page\": 7, \"usage\": 4, \"down\": true}\n"
+      "{\"t\": 10, \"page\": 7, \"usage\": 4, \"down\": false}\n";
+  EXPECT_EQ(RunCtlCommand(kb, host, {"press", "--pos", "19", "--json"}).text, a);
+  EXPECT_EQ(RunCtlCommand(kb, host, {"press", "--key", "0x04", "--json"}).text, a);
+  // Two strokes, the second later, with a longer hold.
+  const auto r = RunCtlCommand(kb, host, {"press", "--key", "0xE1", "--pos", "19@5", "--hold", "20", "--json"});
+  EXPECT_EQ(r.text,
+            "{\"t\": 0, \"page\": 7, \"usage\": 225, \"down\": true}\n"
+            "{\"t\": 5, \"page\": 7, \"usage\": 4, \"down\": true}\n"
+            "{\"t\": 20, \"page\": 7, \"usage\": 225, \"down\": false}\n"
+            "{\"t\": 25, \"page\": 7, \"usage\": 4, \"down\": false}\n");
+  // A disabled key prints nothing.
+  std::uint8_t zero[3] = {};
+  kb.HandleRequest(MakeRequest(kCmdWriteKeyLayer, 3, 3 * 19, zero));
+  const auto off = RunCtlCommand(kb, host, {"press", "--pos", "19", "--json"});
+  EXPECT_EQ(off.status, 0);
+  EXPECT_EQ(off.text, "");
+}
+
+TEST(CtlCommands, FaultsSlotAndReset) {
+  FirmwareModel kb;
+  FakeHost host(kb);
+  const auto factory = kb.Snapshot();
+  EXPECT_EQ(RunCtlCommand(kb, host, {"slot", "2"}).status, 0);
+  EXPECT_EQ(kb.ActiveSlot(), 2);
+  EXPECT_EQ(RunCtlCommand(kb, host, {"fault", "refuse", "0x2"}).status, 0);
+  const auto read = MakeRequest(kCmdReadConfig, 44, 0);
+  EXPECT_EQ(kb.Transact(read).reply[7], kStatusNotAllowed);
+  EXPECT_EQ(RunCtlCommand(kb, host, {"reset"}).status, 0);
+  EXPECT_EQ(kb.Transact(read).reply[7], kStatusOk) << "reset clears faults";
+  EXPECT_EQ(kb.Snapshot(), factory);
+  EXPECT_EQ(RunCtlCommand(kb, host, {"unplug"}).status, 0);
+  EXPECT_FALSE(kb.Plugged());
+  EXPECT_EQ(RunCtlCommand(kb, host, {"plug"}).status, 0);
+  EXPECT_TRUE(kb.Plugged());
+}
+
+TEST(CtlCommands, DumpJsonHoldsTheRawMemories) {
+  FirmwareOptions o;
+  o.vendor = 0x320F;
+  o.product = 0x505B;
+  FirmwareModel kb(o);
+  FakeHost host(kb);
+  const auto r = RunCtlCommand(kb, host, {"dump", "--json"});
+  ASSERT_EQ(r.status, 0);
+  const auto m = kb.Snapshot();
+  auto field = [&](const std::string& name) {
+    std::smatch match;
+    const std::regex re("\"" + name + "\": \"([0-9a-f]*)\"");
+    return std::regex_search(r.text, match, re) ? match[1].str() : std::string("missing");
+  };
+  EXPECT_EQ(field("model"), "missing") << "model is not hex";
+  EXPECT_NE(r.text.find("\"model\": \"320f:505b\""), std::string::npos);
+  EXPECT_EQ(field("config"), ToHex(m.config.data(), 44));
+  EXPECT_EQ(field("lighting").size(), 2u * 126);
+  EXPECT_EQ(field("key_colours").size(), 2u * 1536);
+  EXPECT_EQ(field("macro_area").size(), 2u * 8192);
+  EXPECT_EQ(field("factory_map"), ToHex(m.factoryMap.data(), 512));
+  std::smatch layers;
+  ASSERT_TRUE(std::regex_search(r.text, layers,
+                                std::regex("\"layers\": \\[\"([0-9a-f]*)\", \"([0-9a-f]*)\", \"([0-9a-f]*)\"\\]")));
+  for (int p = 1; p <= 3; ++p) EXPECT_EQ(layers[p].str().size(), 2u * 512);
+  EXPECT_EQ(r.text.back(), '\n');
+  EXPECT_EQ(std::count(r.text.begin(), r.text.end(), '\n'), 1);
+}
+
+// The program itself: serve on a socket, answer ctl, stop on SIGTERM.
+TEST(VkbdProgram, ServesAndAnswersCtl) {
+  const std::string exe = std::string(KEYLOOM_BUILD_DIR) + "/keyloom-vkbd";
+  if (!std::filesystem::exists(exe)) GTEST_SKIP() << "keyloom-vkbd not built";
+  char tmpl[] = "/tmp/vkbdprogXXXXXX";
+  const std::string dir = ::mkdtemp(tmpl);
+  const std::string sock = dir + "/s.sock";
+  const char* argv[] = {exe.c_str(), "serve", "--socket", sock.c_str(), "--latency-ms", "0", nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(::posix_spawn(&pid, exe.c_str(), nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+  VkbdClient probe;
+  for (int i = 0; i < 200 && !probe.Connect(sock); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(probe.Connected());
+  auto run = [&](const std::string& args) {
+    std::string out;
+    FILE* p = ::popen((exe + " ctl --socket " + sock + " " + args + " 2>&1").c_str(), "r");
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    const int rc = ::pclose(p);
+    return std::pair{WEXITSTATUS(rc), out};
+  };
+  auto [rc, dump] = run("dump --json");
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(dump.rfind("{\"model\": \"0c45:7672\"", 0), 0u) << dump.substr(0, 80);
+  auto [rc2, press] = run("press --pos 112 --json");
+  EXPECT_EQ(rc2, 0);
+  EXPECT_EQ(press,
+            "{\"t\": 0, \"page\": 12, \"usage\": 182, \"down\": true}\n"
+            "{\"t\": 10, \"page\": 12, \"usage\": 182, \"down\": false}\n");
+  auto [rc3, bad] = run("slot 7");
+  EXPECT_EQ(rc3, 1);
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_FALSE(std::filesystem::exists(sock)) << "the socket file is removed on exit";
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace keyloom::emulator
