@@ -4,6 +4,12 @@
 // instance holds the lock and serves the socket; another start connects and
 // delivers a request (message, wParam, lParam), which the running instance
 // hands to its handler and acknowledges.
+//
+// Files: <dir>/<name>-<uid>.lock, held with flock() while the instance runs
+// (the kernel drops it when the process dies), and <dir>/<name>-<uid>.sock,
+// a Unix stream socket. A request is 16 bytes: message (u32), wParam (u32),
+// lParam (i64); the answer is the handler's result as an i64; all
+// little-endian. Only processes of the same user are served or sent to.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -39,7 +45,8 @@ class Guard {
   // Delivers a request to the running instance and waits for its answer
   // (up to timeout_ms). Empty when none answered.
   std::optional<std::int64_t> Send(const Request& request, int timeout_ms = 5000) const;
-  // Stops serving and drops the lock.
+  // Stops serving (waiting for a running handler to return), removes the
+  // socket and drops the lock. Not to be called from the handler itself.
   void Release();
 
   std::filesystem::path LockPath() const;
