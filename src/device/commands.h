@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "device/report_transaction.h"  // result codes
+
 namespace keyloom::device {
 
 inline constexpr std::uint8_t kCmdBeginWrite = 0x01;

@@ -1,0 +1,76 @@
+// (a) The utility's own cost per 64-byte transaction: in-process virtual
+//     keyboard, no latency.
+// (b) Three key layers and a 4 KiB macro area written with 1 ms latency per
+//     report each way, against the protocol's floor (reports x 2 ms).
+#include <benchmark/benchmark.h>
+#include <sys/prctl.h>
+
+#include <chrono>
+#include <vector>
+
+#include "device/commands.h"
+#include "device/device_table.h"
+#include "device/inprocess_backend.h"
+#include "emulator/firmware_model.h"
+
+namespace {
+
+using namespace keyloom;
+
+struct Connected {
+  explicit Connected(std::chrono::microseconds latency) {
+    device::SetCommandPause([](std::uint32_t) {});
+    keyboard = device::InProcessKeyboard::Create(model, latency);
+    device::SetHidBackend(keyboard);
+    device::CommandDevice().Open("inproc:1", true, true, true, false);
+    device::SetModelSizes(0x0C45, 0x7672);
+    device::DeviceConnected.store(1);
+  }
+  ~Connected() {
+    device::DeviceConnected.store(0);
+    device::CommandDevice().Close();
+    device::SetHidBackend(nullptr);
+  }
+  emulator::FirmwareModel model;
+  std::shared_ptr<device::InProcessKeyboard> keyboard;
+};
+
+void BM_TransactionNoLatency(benchmark::State& state) {
+  Connected c(std::chrono::microseconds(0));
+  std::uint8_t config[device::kConfigBlockBytes];
+  for (auto _ : state) {
+    if (device::ReadConfig(config) != device::kResultOk) state.SkipWithError("transaction failed");
+    benchmark::DoNotOptimize(config);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_TransactionNoLatency);
+
+void BM_LayersAndMacroArea1msLatency(benchmark::State& state) {
+  // Wake-ups as exact as the kernel allows, as the latency is slept.
+  prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+  Connected c(std::chrono::milliseconds(1));
+  const std::uint32_t layer_bytes = device::DeviceTable.LayerBytes.load();
+  std::vector<std::uint8_t> layer(layer_bytes, 0x02);
+  std::vector<std::uint8_t> macro(4096, 0x55);
+  const std::uint32_t chunks_per_layer = (layer_bytes + 55) / 56;
+  const std::uint32_t reports = 3 * chunks_per_layer + (4096 + 55) / 56;
+  const double floor_ms = reports * 2.0;
+  double total_ms = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int l = 0; l < 3; ++l) {
+      if (device::WriteKeyLayer(layer.data(), l) != device::kResultOk) state.SkipWithError("layer write failed");
+    }
+    if (device::WriteMacroArea(macro.data(), 4096) != device::kResultOk) state.SkipWithError("macro write failed");
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    total_ms += ms;
+    state.SetIterationTime(ms / 1000.0);
+  }
+  state.counters["reports"] = reports;
+  state.counters["floor_ms"] = floor_ms;
+  state.counters["ratio_to_floor"] = total_ms / state.iterations() / floor_ms;
+}
+BENCHMARK(BM_LayersAndMacroArea1msLatency)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+}  // namespace
