@@ -62,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint8_t status = 0;
   DecodeOpened(in, status);
   std::string text;
-  DecodeCtlReply(in, status, text);
+  bool more = false;
+  DecodeCtlReply(in, status, more, text);
 
   // State file text.
   DecodedState state;

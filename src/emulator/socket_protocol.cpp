@@ -153,13 +153,21 @@ std::vector<std::uint8_t> EncodeInterfaces(bool plugged, const std::vector<Inter
 
 std::vector<std::uint8_t> EncodeOpened(std::uint8_t status) { return {kMsgOpened, kProtocolVersion, status}; }
 
-std::vector<std::uint8_t> EncodeCtlReply(std::uint8_t exitStatus, const std::string& text) {
-  std::vector<std::uint8_t> out(3 + text.size());
-  out[0] = kMsgCtlReply;
-  out[1] = kProtocolVersion;
-  out[2] = exitStatus;
-  std::copy(text.begin(), text.end(), out.begin() + 3);
-  return out;
+std::vector<std::vector<std::uint8_t>> EncodeCtlReply(std::uint8_t exitStatus, const std::string& text) {
+  std::vector<std::vector<std::uint8_t>> parts;
+  std::size_t off = 0;
+  do {
+    const std::size_t n = std::min(kCtlReplyPart, text.size() - off);
+    std::vector<std::uint8_t> part(4 + n);
+    part[0] = kMsgCtlReply;
+    part[1] = kProtocolVersion;
+    part[2] = exitStatus;
+    part[3] = off + n < text.size() ? 1 : 0;
+    std::copy_n(text.begin() + static_cast<std::ptrdiff_t>(off), n, part.begin() + 4);
+    parts.push_back(std::move(part));
+    off += n;
+  } while (off < text.size());
+  return parts;
 }
 
 std::vector<std::uint8_t> EncodeError(std::uint8_t code) { return {kMsgError, kProtocolVersion, code}; }
@@ -194,12 +202,14 @@ bool DecodeOpened(std::span<const std::uint8_t> message, std::uint8_t& status) {
   return true;
 }
 
-bool DecodeCtlReply(std::span<const std::uint8_t> message, std::uint8_t& exitStatus, std::string& text) {
+bool DecodeCtlReply(std::span<const std::uint8_t> message, std::uint8_t& exitStatus, bool& more,
+                    std::string& text) {
   Reader r(message);
-  std::uint8_t s = 0;
-  if (!Header(r, kMsgCtlReply) || !r.U8(s)) return false;
+  std::uint8_t s = 0, m = 0;
+  if (!Header(r, kMsgCtlReply) || !r.U8(s) || !r.U8(m) || m > 1) return false;
   auto rest = r.Rest();
   exitStatus = s;
+  more = m == 1;
   text.assign(rest.begin(), rest.end());
   return true;
 }
@@ -291,9 +301,16 @@ bool VkbdClient::Open(std::uint8_t interfaceNumber, std::uint8_t* status, int ti
 
 bool VkbdClient::Ctl(const std::vector<std::string>& arguments, std::uint8_t& exitStatus, std::string& text,
                      int timeoutMs) {
+  if (!Send(EncodeCtl(arguments))) return false;
+  text.clear();
   std::vector<std::uint8_t> reply;
-  return Send(EncodeCtl(arguments)) && Receive(reply, timeoutMs) == 1 &&
-         DecodeCtlReply(reply, exitStatus, text);
+  for (;;) {
+    std::string part;
+    bool more = false;
+    if (Receive(reply, timeoutMs) != 1 || !DecodeCtlReply(reply, exitStatus, more, part)) return false;
+    text += part;
+    if (!more) return true;
+  }
 }
 
 }  // namespace keyloom::emulator

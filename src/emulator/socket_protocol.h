@@ -24,8 +24,10 @@
 //              (lengths count the report id byte; while unplugged n = 0)
 //   OPENED     0x6F 'o' | version | status u8 (0 opened, 1 no such
 //              interface, 2 keyboard unplugged)
-//   CTL_REPLY  0x63 'c' | version | exit status u8 (0 success) | text UTF-8
-//              (the command's output on success, an error message otherwise)
+//   CTL_REPLY  0x63 'c' | version | exit status u8 (0 success) | more u8 (1:
+//              another CTL_REPLY part follows) | text UTF-8, at most
+//              kCtlReplyPart bytes per part (the command's output on
+//              success, an error message otherwise; the parts joined)
 //   ERROR      0x65 'e' | version | code u8 (1 malformed message, 2 unknown
 //              type, 3 wrong version); the server then closes the connection.
 //
@@ -64,8 +66,9 @@ constexpr std::uint8_t kErrorMalformed = 1;
 constexpr std::uint8_t kErrorUnknownType = 2;
 constexpr std::uint8_t kErrorVersion = 3;
 
-// Largest message either side sends (a dump of the largest memories fits).
-constexpr std::size_t kMaxMessage = 1 << 20;
+// Largest message either side sends; longer ctl output goes in parts.
+constexpr std::size_t kMaxMessage = 1 << 17;
+constexpr std::size_t kCtlReplyPart = 60000;
 
 // $KEYLOOM_VKBD_SOCKET, $XDG_RUNTIME_DIR/keyloom-vkbd.sock or /tmp/...
 std::string DefaultSocketPath();
@@ -85,14 +88,16 @@ std::vector<std::uint8_t> EncodeOpen(std::uint8_t interfaceNumber);
 std::vector<std::uint8_t> EncodeCtl(const std::vector<std::string>& arguments);
 std::vector<std::uint8_t> EncodeInterfaces(bool plugged, const std::vector<InterfaceInfo>& interfaces);
 std::vector<std::uint8_t> EncodeOpened(std::uint8_t status);
-std::vector<std::uint8_t> EncodeCtlReply(std::uint8_t exitStatus, const std::string& text);
+// The parts of one reply (at least one).
+std::vector<std::vector<std::uint8_t>> EncodeCtlReply(std::uint8_t exitStatus, const std::string& text);
 std::vector<std::uint8_t> EncodeError(std::uint8_t code);
 
 // Client-side decoders; false on anything malformed (safe on any bytes).
 bool DecodeInterfaces(std::span<const std::uint8_t> message, bool& plugged,
                       std::vector<InterfaceInfo>& interfaces);
 bool DecodeOpened(std::span<const std::uint8_t> message, std::uint8_t& status);
-bool DecodeCtlReply(std::span<const std::uint8_t> message, std::uint8_t& exitStatus,
+// One part: its status, whether more follow, and its text.
+bool DecodeCtlReply(std::span<const std::uint8_t> message, std::uint8_t& exitStatus, bool& more,
                     std::string& text);
 
 // A client connection. Move-only; closes its socket when destroyed.

@@ -167,6 +167,7 @@ void VkbdServer::Accept() {
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
     int size = static_cast<int>(kMaxMessage) * 2;
     ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     Connection c;
     c.fd = fd;
     connections_[nextId_++] = c;
@@ -218,7 +219,13 @@ void VkbdServer::HandleControl(std::uint64_t id, std::span<const std::uint8_t> m
     case ControlMessage::Kind::kCtl: {
       const CtlResult result = RunCtlCommand(*firmware_, *this, m.arguments);
       SaveStateIfChanged();
-      SendTo(id, EncodeCtlReply(static_cast<std::uint8_t>(result.status), result.text));
+      // A reply that cannot be sent whole is not sent in pieces.
+      for (const auto& part : EncodeCtlReply(static_cast<std::uint8_t>(result.status), result.text)) {
+        if (!SendTo(id, part)) {
+          CloseConnection(id);
+          break;
+        }
+      }
       return;
     }
     case ControlMessage::Kind::kInvalid:
@@ -273,15 +280,15 @@ void VkbdServer::RunDue() {
   }
 }
 
-void VkbdServer::SendTo(std::uint64_t id, std::span<const std::uint8_t> bytes) {
+bool VkbdServer::SendTo(std::uint64_t id, std::span<const std::uint8_t> bytes) {
   auto it = connections_.find(id);
-  if (it == connections_.end()) return;
+  if (it == connections_.end()) return false;
   for (;;) {
     const ssize_t n = ::send(it->second.fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (n >= 0) return;
+    if (n >= 0) return true;
     if (errno == EINTR) continue;
     if (errno == EPIPE || errno == ECONNRESET) CloseConnection(id);
-    return;  // a time-out loses this message only
+    return false;  // a time-out loses this message only
   }
 }
 

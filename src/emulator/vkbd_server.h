@@ -78,7 +78,7 @@ class VkbdServer : private CtlHost {
   void Schedule(Delivery::Kind kind, std::uint64_t connection, std::vector<std::uint8_t> bytes,
                 Clock::duration after);
   void RunDue();
-  void SendTo(std::uint64_t id, std::span<const std::uint8_t> bytes);
+  bool SendTo(std::uint64_t id, std::span<const std::uint8_t> bytes);
   void CloseConnection(std::uint64_t id);
   void OnConsumerReport(std::span<const std::uint8_t> report);
   void SaveStateIfChanged();

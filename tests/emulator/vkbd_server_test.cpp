@@ -273,6 +273,30 @@ TEST_F(VkbdSocket, FaultsOverTheSocket) {
   EXPECT_FALSE(s.Server().Firmware().Plugged());
 }
 
+TEST_F(VkbdSocket, LongCtlOutputArrivesWhole) {
+  RunningServer s(Options());
+  ASSERT_TRUE(s.Started()) << s.Error();
+  auto c = Open(kCommandInterface);
+  // One macro of ten actions (A down/up five times, 10 ms apart), 255 cycles.
+  std::vector<std::uint8_t> img = {0xAA, 0x55, 62, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 18, 0, 10, 0, 255, 0};
+  for (int a = 0; a < 10; ++a) {
+    img.push_back(0x01);
+    img.push_back(a % 2 ? 0x20 : 0xA0);
+    img.push_back(0x02);
+    img.push_back(0x04);
+  }
+  ASSERT_EQ(img.size(), 62u);
+  ASSERT_TRUE(Ask(c, MakeRequest(kCmdWriteMacro, 56, 0, img)));
+  ASSERT_TRUE(Ask(c, MakeRequest(kCmdWriteMacro, 6, 56, std::span(img).subspan(56))));
+  std::uint8_t triple[3] = {0x05, 0x01, 0x00};
+  ASSERT_TRUE(Ask(c, MakeRequest(kCmdWriteKeyLayer, 3, 3 * 19, triple)));
+  const auto r = Ctl({"press", "--pos", "19", "--json"});
+  ASSERT_EQ(r.status, 0);
+  EXPECT_GT(r.text.size(), 2 * kCtlReplyPart);
+  EXPECT_EQ(std::count(r.text.begin(), r.text.end(), '\n'), 2550);
+  EXPECT_NE(r.text.find("{\"t\": 25490, \"page\": 7, \"usage\": 4, \"down\": false}\n"), std::string::npos);
+}
+
 TEST_F(VkbdSocket, MalformedControlMessagesGetAnErrorAndAClose) {
   RunningServer s(Options());
   ASSERT_TRUE(s.Started()) << s.Error();
