@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
+#include <vector>
 
 #include "keys/key_catalogue.h"
 #include "lighting/preview_overlays.h"
@@ -352,6 +354,55 @@ TEST(PreviewEngine, DemonstrationUsesTheLargerFadeSteps) {
   // Sweep row 0: Esc and Num Enter, lit then faded once by 30.
   EXPECT_EQ(f.engine.Pair(1).brightness[KeyPosition(1022)], 225);
   EXPECT_EQ(f.ColourOf(1118), ScaleColour(kMain, 225));
+}
+
+}  // namespace
+}  // namespace keyloom::lighting::preview
+
+namespace keyloom::lighting::preview {
+namespace {
+
+// Long runs of every effect in every mode, switching modes mid-run (a phase
+// of the 192-step wheel then walks a 96- or 128-entry curve): in one colour
+// no key is ever shown brighter than the main colour, and nothing reads
+// outside its table (checked by the sanitizer build).
+class RecordingSink final : public KeyOverlaySink {
+ public:
+  std::vector<std::pair<int, Colour>> shown;
+  int clears = 0;
+  void ShowKeyColour(int id, Colour colour) override { shown.emplace_back(id, colour); }
+  void ClearKeyColours() override { ++clears; }
+};
+
+TEST(PreviewEngine, LongRunsStayWithinTheMainColour) {
+  const Colour main = MakeColour(180, 90, 30);
+  const std::set<int> with_single_colour = {1, 2, 3, 5, 6, 10, 13, 14, 15, 16};
+  for (int effect = -1; effect <= 22; ++effect) {
+    FakeClock clock;
+    LcgPreviewRandom random;
+    PreviewEngine engine(clock, random);
+    RecordingSink sink;
+    for (int tick = 0; tick < 600; ++tick) {
+      const bool colourful = (tick / 50) % 2 == 0;
+      const int direction = (tick / 75) % 2 == 0 ? 255 : 0;
+      clock.seconds = 2000 + tick / 20;
+      if (tick % 200 == 0) engine.RequestRestart();
+      sink.shown.clear();
+      engine.Tick(Input(effect, colourful, direction, main), true, sink);
+      for (const auto& [id, colour] : sink.shown) ASSERT_GE(KeyPosition(id), 0) << effect << " " << id;
+      if (colourful || !with_single_colour.count(effect)) continue;
+      ASSERT_FALSE(sink.shown.empty()) << effect;
+      for (const auto& [id, colour] : sink.shown) {
+        ASSERT_LE(Red(colour), Red(main)) << effect << " " << tick << " " << id;
+        ASSERT_LE(Green(colour), Green(main)) << effect << " " << tick << " " << id;
+        ASSERT_LE(Blue(colour), Blue(main)) << effect << " " << tick << " " << id;
+      }
+    }
+    if (effect >= 0 && effect <= 20) {
+      EXPECT_GE(engine.Phase(effect), 0) << effect;
+      EXPECT_LT(engine.Phase(effect), 192) << effect;
+    }
+  }
 }
 
 }  // namespace
