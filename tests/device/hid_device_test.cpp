@@ -1,0 +1,213 @@
+// HidDevice: listing, opening, time-outs and aborts, and the command status
+// rules on a scripted command interface.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <deque>
+#include <thread>
+
+#include "device/commands.h"
+#include "device/device_table.h"
+#include "device/hid_device.h"
+#include "device/inprocess_backend.h"
+#include "emulator/descriptors.h"
+
+namespace keyloom::device {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+// A command interface that answers every write with the next scripted reply.
+class ScriptedChannel : public HidChannel {
+ public:
+  explicit ScriptedChannel(std::deque<Bytes>* replies) : replies_(replies) {}
+  HidAttributes Attributes() const override { return {0x0C45, 0x7672, 0}; }
+  Bytes ReportDescriptor() const override {
+    return {std::begin(emulator::kCommandDescriptor), std::end(emulator::kCommandDescriptor)};
+  }
+  IoResult Read(std::uint8_t* buffer, std::size_t length, std::size_t& transferred, SteadyTime,
+                AbortEvent&) override {
+    transferred = 0;
+    if (pending_.empty()) return IoResult::TimedOut;
+    const Bytes r = pending_.front();
+    pending_.pop_front();
+    std::copy_n(r.begin(), std::min(length, r.size()), buffer);
+    transferred = std::min(length, r.size());
+    return IoResult::Ok;
+  }
+  IoResult Write(const std::uint8_t*, std::size_t length, std::size_t& transferred, SteadyTime,
+                 AbortEvent&) override {
+    if (replies_->empty()) return IoResult::Failed;
+    pending_.push_back(replies_->front());
+    replies_->pop_front();
+    transferred = length;
+    return IoResult::Ok;
+  }
+
+ private:
+  std::deque<Bytes>* replies_;
+  std::deque<Bytes> pending_;
+};
+
+class FakeBackend : public HidBackend {
+ public:
+  std::vector<HidInterfaceInfo> listed;
+  bool listing_fails = false;
+  std::deque<Bytes> replies;
+  bool Enumerate(std::vector<HidInterfaceInfo>& out) override {
+    if (listing_fails) return false;
+    out = listed;
+    return true;
+  }
+  std::unique_ptr<HidChannel> Open(const std::string& path, bool, bool, bool) override {
+    if (path != "scripted") return nullptr;
+    return std::make_unique<ScriptedChannel>(&replies);
+  }
+  bool Probe(const std::string& path) override { return path == "scripted"; }
+};
+
+TEST(HidDeviceListing, EmptyNineAndFailingListings) {
+  auto backend = std::make_shared<FakeBackend>();
+  HidDevice device(backend);
+  ASSERT_TRUE(device.BeginEnumeration());
+  EXPECT_FALSE(device.NextPath().has_value());
+
+  for (int i = 0; i < 9; ++i) backend->listed.push_back({"path" + std::to_string(i), 1, 2, 3, 4});
+  ASSERT_TRUE(device.BeginEnumeration());
+  for (int i = 0; i < 9; ++i) {
+    auto p = device.NextPath();
+    ASSERT_TRUE(p.has_value());
+    EXPECT_EQ(*p, "path" + std::to_string(i));
+  }
+  EXPECT_FALSE(device.NextPath().has_value());
+
+  backend->listing_fails = true;
+  EXPECT_FALSE(device.BeginEnumeration());
+  EXPECT_EQ(device.PathCount(), 0u);
+  EXPECT_FALSE(device.NextPath().has_value());
+}
+
+TEST(HidDevicePath, InterfaceAndCollectionTags) {
+  struct Case {
+    const char* path;
+    std::uint32_t mi, col;
+  } cases[] = {
+      {R"(\\?\hid#vid_0c45&pid_7672&mi_01&col02#8&1a2b#{4d1e55b2})", 1, 2},
+      {"/dev/hidraw3&col0A", 0, 10},
+      {"/dev/hidraw3", 0, 0},
+      {"X&MI_0F", 15, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PathTagNumber(c.path, "&mi_"), c.mi) << c.path;
+    EXPECT_EQ(PathTagNumber(c.path, "&col"), c.col) << c.path;
+  }
+}
+
+class InProcessDevice : public ::testing::Test {
+ protected:
+  emulator::FirmwareModel model;
+  std::shared_ptr<InProcessKeyboard> keyboard = InProcessKeyboard::Create(model);
+  HidDevice device{keyboard};
+};
+
+TEST_F(InProcessDevice, OpenLoadsIdentityAndLayoutAndFailsOnUnknownPaths) {
+  ASSERT_TRUE(device.Open("inproc:0", true, false, true, false));
+  EXPECT_EQ(device.Attributes().vendor_id, 0x0C45);
+  EXPECT_EQ(device.Capabilities().usage_page, 0x000C);
+  EXPECT_EQ(device.InputReportBuffer().size(), 3u);
+  const auto generation = device.OpenGeneration();
+  EXPECT_FALSE(device.Open("inproc:7", true, false, true, false));
+  EXPECT_FALSE(device.IsOpen());
+  EXPECT_TRUE(device.InputData().empty());
+  ASSERT_TRUE(device.Open("inproc:1", true, true, true, false));
+  EXPECT_GT(device.OpenGeneration(), generation);
+  EXPECT_EQ(device.Capabilities().usage_page, 0xFF1C);
+}
+
+TEST_F(InProcessDevice, ReadTimesOutWithNothingTransferred) {
+  ASSERT_TRUE(device.Open("inproc:0", true, false, true, false));
+  std::size_t got = 7;
+  Bytes buffer(3, 0xAA);
+  EXPECT_FALSE(device.Read(buffer.data(), buffer.size(), &got, 20));
+  EXPECT_EQ(got, 0u);
+  EXPECT_EQ(buffer, Bytes(3, 0xAA));
+  model.RaiseEvent(0x0401);
+  ASSERT_TRUE(device.Read(buffer.data(), buffer.size(), &got, 1000));
+  EXPECT_EQ(got, 3u);
+  EXPECT_EQ(buffer, (Bytes{0x01, 0x01, 0x04}));
+}
+
+TEST_F(InProcessDevice, AnInfiniteReadEndsOnAbortOrCloseFromAnotherThread) {
+  for (bool by_close : {false, true}) {
+    ASSERT_TRUE(device.Open("inproc:0", true, false, true, false));
+    std::atomic<int> result{-1};
+    std::thread reader([&] {
+      Bytes buffer(3);
+      result = device.Read(buffer.data(), buffer.size(), nullptr, kInfinite) ? 1 : 0;
+    });
+    while (!device.ReadPending()) std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(10ms);
+    if (by_close) {
+      device.Close();
+    } else {
+      device.Abort();
+    }
+    reader.join();
+    EXPECT_EQ(result.load(), 0) << by_close;
+  }
+}
+
+TEST_F(InProcessDevice, UnpluggingFailsAPendingReadAndTheProbe) {
+  ASSERT_TRUE(device.Open("inproc:0", true, false, true, false));
+  EXPECT_TRUE(device.ProbePath());
+  std::atomic<int> result{-1};
+  std::thread reader([&] {
+    Bytes buffer(3);
+    result = device.Read(buffer.data(), buffer.size(), nullptr, kInfinite) ? 1 : 0;
+  });
+  while (!device.ReadPending()) std::this_thread::sleep_for(1ms);
+  keyboard->Unplug();
+  reader.join();
+  EXPECT_EQ(result.load(), 0);
+  EXPECT_FALSE(device.ProbePath());
+  EXPECT_FALSE(device.Open("inproc:0", true, false, true, false));
+  keyboard->Plug();
+  EXPECT_TRUE(device.Open("inproc:0", true, false, true, false));
+}
+
+TEST(CommandStatus, StatusByteDecidesTheResultAndWhatIsCopied) {
+  auto backend = std::make_shared<FakeBackend>();
+  SetHidBackend(backend);
+  ASSERT_TRUE(CommandDevice().Open("scripted", true, true, true, false));
+  DeviceConnected.store(1);
+  struct Case {
+    std::uint8_t status;
+    int result;
+    bool copied;
+  } cases[] = {{0x00, 1, true}, {0x01, 1, true}, {0xFD, 1, true}, {0xFE, -103, false}, {0xFF, -102, false}};
+  for (const Case& c : cases) {
+    Bytes reply(64, 0x5C);
+    reply[7] = c.status;
+    backend->replies = {reply};
+    Bytes config(44, 0x00);
+    EXPECT_EQ(ReadConfig(config.data()), c.result) << int(c.status);
+    EXPECT_EQ(config[0] == 0x5C, c.copied) << int(c.status);
+  }
+  // A chunked read stops at the first refused chunk, keeping the chunks before.
+  Bytes ok(64, 0x11), refused(64, 0x22);
+  ok[7] = 0;
+  refused[7] = 0xFF;
+  backend->replies = {ok, refused, ok};
+  Bytes macro(150, 0);
+  EXPECT_EQ(ReadMacroArea(macro.data(), 150), -102);
+  EXPECT_EQ(macro[55], 0x11);
+  EXPECT_EQ(macro[56], 0x00);
+  EXPECT_EQ(backend->replies.size(), 1u);  // the third chunk was never sent
+  DeviceConnected.store(0);
+  CommandDevice().Close();
+  SetHidBackend(nullptr);
+}
+
+}  // namespace
+}  // namespace keyloom::device

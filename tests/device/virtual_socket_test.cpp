@@ -1,0 +1,157 @@
+// The device link against keyloom-vkbd's server over its Unix socket: the
+// listing, commands, events through the event monitor, and unplugging.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "device/backend_choice.h"
+#include "device/commands.h"
+#include "device/device_monitors.h"
+#include "device/device_table.h"
+#include "device/hid_device.h"
+#include "device/virtual_backend.h"
+#include "emulator/socket_protocol.h"
+#include "emulator/vkbd_server.h"
+#include "platform/host.h"
+#include "platform/startup_flags.h"
+
+namespace keyloom::device {
+namespace {
+
+using namespace std::chrono_literals;
+
+template <typename Pred>
+bool WaitFor(Pred pred, std::chrono::milliseconds limit = 5000ms) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    if (pred()) return true;
+    std::this_thread::sleep_for(2ms);
+  }
+  return pred();
+}
+
+class VirtualSocket : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    socket = ::testing::TempDir() + "keyloom-device-test-" + std::to_string(::getpid()) + ".sock";
+    emulator::ServerOptions options;
+    options.socketPath = socket;
+    options.latencyMs = 0;
+    server = std::make_unique<emulator::VkbdServer>(options);
+    std::string error;
+    ASSERT_TRUE(server->Start(error)) << error;
+    thread = std::thread([this] { server->Run(); });
+    SetHidBackend(MakeVirtualBackend(socket));
+    SetCommandPause([](std::uint32_t) {});
+  }
+  void TearDown() override {
+    DeviceConnected.store(0);
+    CommandDevice().Close();
+    EventDevice().Close();
+    SetHidBackend(nullptr);
+    SetCommandPause(nullptr);
+    server->Stop();
+    thread.join();
+    server.reset();
+    ::unlink(socket.c_str());
+  }
+  bool Ctl(const std::vector<std::string>& args) {
+    emulator::VkbdClient client;
+    std::uint8_t status = 1;
+    std::string text;
+    return client.Connect(socket) && client.Ctl(args, status, text) && status == 0;
+  }
+
+  std::string socket;
+  std::unique_ptr<emulator::VkbdServer> server;
+  std::thread thread;
+};
+
+TEST_F(VirtualSocket, ListsOpensAndRunsCommands) {
+  HidDevice listing;
+  ASSERT_TRUE(listing.BeginEnumeration());
+  std::vector<HidInterfaceInfo> seen;
+  while (listing.NextPath()) seen.push_back(*listing.CurrentInterface());
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].usage_page, kEventUsagePage);
+  EXPECT_EQ(seen[1].usage_page, kCommandUsagePage);
+
+  HidDevice& device = CommandDevice();
+  ASSERT_TRUE(device.Open(seen[1].path, true, true, true, false));
+  EXPECT_TRUE(IsWantedInterface(device, kCommandUsagePage, kCommandUsage));
+  EXPECT_EQ(device.Capabilities().output_report_byte_length, 64);
+  DeviceConnected.store(1);
+  SetModelSizes(device.Attributes().vendor_id, device.Attributes().product_id);
+
+  std::vector<std::uint8_t> layer(DeviceTable.LayerBytes.load());
+  for (std::size_t i = 0; i < layer.size(); ++i) layer[i] = static_cast<std::uint8_t>(i);
+  ASSERT_EQ(WriteKeyLayer(layer.data(), 1), kResultOk);
+  std::vector<std::uint8_t> back(layer.size());
+  ASSERT_EQ(ReadKeyLayer(back.data(), 1), kResultOk);
+  EXPECT_EQ(back, layer);
+
+  EXPECT_TRUE(device.ProbePath());
+  ASSERT_TRUE(Ctl({"unplug"}));
+  EXPECT_FALSE(device.ProbePath());
+  std::uint8_t config[44];
+  EXPECT_NE(ReadConfig(config), kResultOk);
+  ASSERT_TRUE(Ctl({"plug"}));
+  EXPECT_TRUE(device.ProbePath());
+}
+
+TEST_F(VirtualSocket, MonitorsFollowTheServedKeyboard) {
+  struct Window : host::MainWindow {
+    std::mutex mutex;
+    std::vector<unsigned> timers;
+    void PostMessage(std::uint32_t, std::uint32_t, std::int64_t) override {}
+    std::int64_t SendMessage(std::uint32_t, std::uint32_t, std::int64_t) override { return 0; }
+    void SetTimer(unsigned id, unsigned) override {
+      std::lock_guard lock(mutex);
+      timers.push_back(id);
+    }
+    void KillTimer(unsigned) override {}
+  } window;
+  std::mutex mutex;
+  std::vector<int> states;
+  auto States = [&] {
+    std::lock_guard lock(mutex);
+    return states;
+  };
+  host::SetMainWindow(&window);
+  SetConnectionHandler([&](int c) {
+    std::lock_guard lock(mutex);
+    states.push_back(c);
+  });
+  SetMonitorSleep([](std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::microseconds(ms * 100)); });
+  ResetMonitorStop();
+  platform::StartupShowHandled.store(0);
+  std::thread events(EventMonitor), connection(ConnectionMonitor);
+
+  EXPECT_TRUE(WaitFor([&] { return States().size() >= 2 && EventDevice().ReadPending(); }));
+  EXPECT_TRUE(Ctl({"event", "0x0402"}));
+  EXPECT_TRUE(WaitFor([&] {
+    std::lock_guard lock(window.mutex);
+    return window.timers == std::vector<unsigned>{kTimerReseedColours};
+  }));
+  EXPECT_TRUE(Ctl({"unplug"}));
+  EXPECT_TRUE(WaitFor([&] { return States().size() >= 3 && !EventDevice().ReadPending(); }));
+  EXPECT_TRUE(Ctl({"plug"}));
+  EXPECT_TRUE(WaitFor([&] { return States().size() >= 4; }));
+  EXPECT_EQ(States(), (std::vector<int>{1, 1, 0, 1}));
+
+  RequestMonitorStop();
+  events.join();
+  connection.join();
+  ResetMonitorStop();
+  SetMonitorSleep(nullptr);
+  SetConnectionHandler(nullptr);
+  host::SetMainWindow(nullptr);
+  platform::StartupShowHandled.store(0);
+}
+
+}  // namespace
+}  // namespace keyloom::device
