@@ -35,7 +35,10 @@ void PrintCommandList(std::ostream& os, const std::string& prefix) {
     if (c.name.rfind(prefix, 0) != 0) continue;
     os << "  " << c.name << std::string(width - c.name.size() + 2, ' ') << c.summary << "\n";
   }
-  os << "\nRun '" << kProgram << " <command> --help' for a command's options.\n";
+  os << "\nOptions for every command:\n"
+     << "  --virtual-keyboard[=SOCKET]  talk to the virtual keyboard of keyloom-vkbd\n"
+     << "                               (as KEYLOOM_HID=virtual[:SOCKET] does)\n"
+     << "\nRun '" << kProgram << " <command> --help' for a command's options.\n";
 }
 
 void PrintCommandHelp(std::ostream& os, const Command& c) {

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "cli/keyboard_session.h"
 #include "lighting/preview_tables.h"
 
 namespace keyloom::cli {
@@ -37,13 +38,21 @@ std::string Hex(Colour c) {
   return buf;
 }
 
-// Reads the lighting of the connected keyboard's slot.
+constexpr auto kConnectTimeout = std::chrono::seconds(3);
+
+// The lighting of the connected keyboard's active slot.
 bool ReadConnectedLighting(preview::PreviewInput& input, std::string& reason) {
-  (void)input;
-  reason =
-      "reading the keyboard's lighting is not available yet; choose what to preview with "
-      "--effect, --direction, --colourful or --colour";
-  return false;
+  KeyboardSession session;
+  if (!session.Connect(kConnectTimeout, reason)) {
+    reason = "cannot read the keyboard's lighting: " + reason +
+             " (or choose what to preview with --effect, --direction, --colourful or --colour)";
+    return false;
+  }
+  lighting::LightingState state;
+  int slot = 0;
+  if (!ReadActiveSlotLighting(state, slot, reason)) return false;
+  input = preview::PreviewInputFrom(state);
+  return true;
 }
 
 }  // namespace

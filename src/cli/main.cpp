@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/command_table.h"
+#include "device/backend_choice.h"
 
 namespace {
 
@@ -24,7 +25,9 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
 
-  std::vector<std::string> args(argv + 1, argv + argc);
+  // --virtual-keyboard[=SOCKET] or KEYLOOM_HID choose the keyboard.
+  std::vector<std::string> args = keyloom::device::InstallBackendFromCommandLine(argc, argv);
+  if (!args.empty()) args.erase(args.begin());
   keyloom::cli::CommandIo io{std::cout, std::cerr};
   io.stop = &g_stop;
   io.out_is_terminal = isatty(STDOUT_FILENO) != 0;

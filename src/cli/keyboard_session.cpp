@@ -1,0 +1,97 @@
+#include "cli/keyboard_session.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+
+#include "device/commands.h"
+#include "device/device_monitors.h"
+#include "device/device_table.h"
+#include "device/hid_device.h"
+
+namespace keyloom::cli {
+
+struct KeyboardSession::Report {
+  std::mutex mutex;
+  std::condition_variable changed;
+  int connected = -1;  // -1 until the monitor's first report
+  bool listing_failed = false;
+};
+
+KeyboardSession::~KeyboardSession() { Close(); }
+
+bool KeyboardSession::Connect(std::chrono::milliseconds timeout, std::string& reason) {
+  Close();
+  report_ = std::make_shared<Report>();
+  std::shared_ptr<Report> report = report_;
+  device::SetConnectionHandler([report](int connected) {
+    std::lock_guard<std::mutex> lock(report->mutex);
+    report->connected = connected;
+    report->changed.notify_all();
+  });
+  device::ResetMonitorStop();
+  monitor_ = std::thread([report] {
+    device::ConnectionMonitor();
+    // The monitor ends early when the HID interfaces cannot be listed.
+    std::lock_guard<std::mutex> lock(report->mutex);
+    if (report->connected == -1) {
+      report->listing_failed = true;
+      report->changed.notify_all();
+    }
+  });
+
+  std::unique_lock<std::mutex> lock(report->mutex);
+  report->changed.wait_for(lock, timeout,
+                           [&] { return report->connected != -1 || report->listing_failed; });
+  if (report->connected == 1) return true;
+  if (report->connected == 0)
+    reason = "no keyboard is connected";
+  else if (report->listing_failed)
+    reason = "the HID devices could not be listed";
+  else
+    reason = "the keyboard did not answer in time";
+  return false;
+}
+
+void KeyboardSession::Close() {
+  if (monitor_.joinable()) {
+    device::RequestMonitorStop();
+    monitor_.join();
+  }
+  if (report_) {
+    device::SetConnectionHandler(nullptr);
+    device::CommandDevice().Close();
+    device::DeviceConnected.store(0);
+    device::ResetMonitorStop();
+    report_.reset();
+  }
+}
+
+bool ReadActiveSlotLighting(lighting::LightingState& state, int& slot, std::string& reason) {
+  lighting::ConfigBlock config{};
+  int result = device::ReadConfig(config.data());
+  if (result != 1) {
+    reason = "could not read the keyboard's configuration (result " + std::to_string(result) + ")";
+    return false;
+  }
+  slot = config[lighting::kActiveSlotOffset];
+  if (slot >= lighting::kSlotCount) {
+    reason = "the keyboard reports slot " + std::to_string(slot) + ", which does not exist";
+    return false;
+  }
+  // The program reads 56 bytes and keeps the record's 42.
+  std::uint8_t reply[56] = {};
+  device::BeginWrite();
+  result = device::ReadLightingArea(reply, 56, std::uint32_t(slot * lighting::kRecordBytes));
+  device::EndWrite();
+  if (result != 1) {
+    reason = "could not read the keyboard's lighting (result " + std::to_string(result) + ")";
+    return false;
+  }
+  lighting::LightingRecord record{};
+  std::copy_n(reply, record.size(), record.begin());
+  lighting::DecodeLightingRecord(record, state);
+  return true;
+}
+
+}  // namespace keyloom::cli

@@ -1,0 +1,40 @@
+#pragma once
+// A command's connection to the keyboard: the connection monitor runs on a
+// thread of its own for as long as the session lives, exactly as in the
+// desktop utility, and the command's requests go to the command interface
+// it opened.
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "lighting/lighting_state.h"
+
+namespace keyloom::cli {
+
+class KeyboardSession {
+ public:
+  KeyboardSession() = default;
+  ~KeyboardSession();
+  KeyboardSession(const KeyboardSession&) = delete;
+  KeyboardSession& operator=(const KeyboardSession&) = delete;
+
+  // Starts the connection monitor and waits up to `timeout` for its first
+  // report. False with the reason when no keyboard answers.
+  bool Connect(std::chrono::milliseconds timeout, std::string& reason);
+  // Stops the monitor; the session may connect again afterwards.
+  void Close();
+
+  struct Report;
+
+ private:
+  std::thread monitor_;
+  std::shared_ptr<Report> report_;
+};
+
+// Reads the configuration block and the lighting record of the keyboard's
+// active slot, and decodes the record into `state` (which keeps the values
+// the record does not decide). False with the reason on a failed read.
+bool ReadActiveSlotLighting(lighting::LightingState& state, int& slot, std::string& reason);
+
+}  // namespace keyloom::cli
