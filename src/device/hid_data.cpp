@@ -16,29 +16,40 @@ bool FieldHasPage(const ReportField& f, std::uint16_t page) {
 
 std::uint64_t SpanWidth(const UsageSpan& s) { return std::uint64_t(s.usage_max) - s.usage_min + 1; }
 
-// The (page, usage) of usage index `index` of a field; the last usage
-// repeats past the end of the list (as for variable items). `found` is false
-// when the field has no usage at that index and `clamp` is false.
-bool UsageAt(const ReportField& f, std::uint64_t index, bool clamp, std::uint16_t& page,
-             std::uint16_t& usage) {
+// Where each usage span of a field starts in the field's list of usages.
+std::vector<std::uint64_t> SpanStarts(const ReportField& f) {
+  std::vector<std::uint64_t> starts;
+  starts.reserve(f.usages.size() + 1);
+  std::uint64_t start = 0;
+  for (const UsageSpan& s : f.usages) {
+    starts.push_back(start);
+    start += SpanWidth(s);
+  }
+  starts.push_back(start);  // the total
+  return starts;
+}
+
+// The (page, usage) of usage index `index` of a field; with `clamp` the last
+// usage repeats past the end of the list (as for variable items), without it
+// an index past the end has no usage.
+bool UsageAt(const ReportField& f, const std::vector<std::uint64_t>& starts, std::uint64_t index, bool clamp,
+             std::uint16_t& page, std::uint16_t& usage) {
   if (f.usages.empty()) {
     page = f.usage_page;
     usage = 0;
     return clamp || index == 0;
   }
-  std::uint64_t start = 0;
-  for (const UsageSpan& s : f.usages) {
-    const std::uint64_t w = SpanWidth(s);
-    if (index < start + w) {
-      page = s.usage_page;
-      usage = static_cast<std::uint16_t>(s.usage_min + (index - start));
-      return true;
-    }
-    start += w;
+  if (index >= starts.back()) {
+    if (!clamp) return false;
+    page = f.usages.back().usage_page;
+    usage = f.usages.back().usage_max;
+    return true;
   }
-  if (!clamp) return false;
-  page = f.usages.back().usage_page;
-  usage = f.usages.back().usage_max;
+  // The last span starting at or before the index.
+  const auto it = std::upper_bound(starts.begin(), starts.end() - 1, index) - 1;
+  const UsageSpan& s = f.usages[static_cast<std::size_t>(it - starts.begin())];
+  page = s.usage_page;
+  usage = static_cast<std::uint16_t>(s.usage_min + (index - *it));
   return true;
 }
 
@@ -153,17 +164,18 @@ HidStatus HidLayout::GetUsages(ReportType type, std::uint16_t usage_page, const 
     id_seen = true;
     if (!FieldFits(f, length)) return HidStatus::InvalidReportLength;
     const std::uint8_t* data = report + 1;
+    const std::vector<std::uint64_t> starts = SpanStarts(f);
     for (std::uint32_t e = 0; e < f.report_count; ++e) {
       const std::uint64_t bit = std::uint64_t(f.bit_offset) + std::uint64_t(e) * f.report_size;
       std::uint16_t page = 0;
       std::uint16_t usage = 0;
       if (f.IsVariable()) {
         if (!ExtractBits(data, bit, 1)) continue;
-        if (!UsageAt(f, e, true, page, usage)) continue;
+        if (!UsageAt(f, starts, e, true, page, usage)) continue;
       } else {
         const std::int64_t v = ElementValue(f, ExtractBits(data, bit, f.report_size));
         if (v < f.logical_min || v > f.logical_max) continue;
-        if (!UsageAt(f, static_cast<std::uint64_t>(v - f.logical_min), false, page, usage)) continue;
+        if (!UsageAt(f, starts, static_cast<std::uint64_t>(v - f.logical_min), false, page, usage)) continue;
       }
       if (page != usage_page || usage == 0) continue;
       usages.push_back(usage);
@@ -244,6 +256,7 @@ HidStatus HidLayout::GetScaledUsageValue(ReportType type, std::uint16_t usage_pa
 
 std::vector<HidData> HidLayout::BuildData(ReportType type) const {
   std::vector<HidData> out;
+  std::uint64_t slots_left = kMaxTotalUsageSlots;
   for (const HidButtonCaps& c : buttons_[Index(type)]) {
     HidData d;
     d.is_button_data = true;
@@ -251,7 +264,9 @@ std::vector<HidData> HidLayout::BuildData(ReportType type) const {
     d.report_id = c.report_id;
     d.button.usage_min = c.usage_min;
     d.button.usage_max = c.usage_max;
-    d.button.max_usage_list_length = MaxUsageListLength(type, c.usage_page);
+    d.button.max_usage_list_length =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(MaxUsageListLength(type, c.usage_page), slots_left));
+    slots_left -= d.button.max_usage_list_length;
     d.button.usages.assign(d.button.max_usage_list_length, 0);
     out.push_back(std::move(d));
   }
@@ -272,11 +287,25 @@ bool UnpackReport(const HidLayout& layout, ReportType type, const std::uint8_t* 
                   std::vector<HidData>& data) {
   if (length < 1) return true;  // no report id: nothing matches
   const std::uint8_t id = report[0];
-  std::vector<std::uint16_t> on;
+  // The usages that are on, decoded once per usage page.
+  struct PageUsages {
+    std::uint16_t page;
+    HidStatus status;
+    std::vector<std::uint16_t> on;
+  };
+  std::vector<PageUsages> pages;
   for (HidData& d : data) {
     if (d.report_id != id) continue;
     if (d.is_button_data) {
-      HidStatus s = layout.GetUsages(type, d.usage_page, report, length, on);
+      auto it = std::find_if(pages.begin(), pages.end(), [&](const PageUsages& p) { return p.page == d.usage_page; });
+      if (it == pages.end()) {
+        PageUsages p{d.usage_page, HidStatus::Success, {}};
+        p.status = layout.GetUsages(type, d.usage_page, report, length, p.on);
+        pages.push_back(std::move(p));
+        it = pages.end() - 1;
+      }
+      HidStatus s = it->status;
+      const std::vector<std::uint16_t>& on = it->on;
       std::size_t kept = 0;
       const std::size_t slots = d.button.usages.size();
       for (std::uint16_t u : on) {

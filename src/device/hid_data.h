@@ -83,6 +83,8 @@ struct HidData {
 // one range may produce, so that no descriptor costs unbounded memory.
 inline constexpr std::uint32_t kMaxUsageListSlots = 4096;
 inline constexpr std::size_t kMaxValueEntries = 4096;
+// Usage-list slots of all button entries of one report type together.
+inline constexpr std::uint64_t kMaxTotalUsageSlots = 65536;
 
 class HidLayout {
  public:
