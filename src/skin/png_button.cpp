@@ -238,15 +238,19 @@ void CPngButton::paintEvent(QPaintEvent*) {
   }
   {
     QPainter painter(&shown_);
-    if (!frame_mode_) {
+    // The frame goes over what the button showed; a button that never drew
+    // its face shows its face under the frame.
+    if (!frame_mode_ || !face_drawn_) {
       if (!picture.isNull()) {
         const QPoint origin(offset_x_ - 1, offset_y_ - 1);
         const QRect source = QRect(origin, size()) & picture.rect();
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawPixmap(source.topLeft() - origin, picture, source);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        face_drawn_ = true;
       }
-    } else {
+    }
+    if (frame_mode_) {
       painter.setPen(QPen(frame_colour_, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
       painter.setBrush(Qt::NoBrush);
       painter.drawRect(QRectF(1, 1, width() - 2, height() - 2));

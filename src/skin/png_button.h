@@ -98,6 +98,7 @@ class CPngButton : public QAbstractButton {
   QPixmap toggle_off_, toggle_on_;
   QPixmap last_drawn_;
   QPixmap shown_;  // what the button showed after its last drawing
+  bool face_drawn_ = false;  // shown_ holds a face copied from a picture
   bool hover_ = false;
   bool tracking_ = false;
   bool highlight_ = false;

@@ -134,6 +134,13 @@ TEST_F(ButtonFaces, FrameModeDrawsTwoPixelFrameOverTheLastFaceWithoutANewCopy) {
   EXPECT_EQ(button_.grab().toImage().pixel(0, 0), ColourOf(Face::Disabled));
 }
 
+TEST_F(ButtonFaces, FrameModeBeforeTheFirstDrawingFramesTheFace) {
+  button_.SetFrame(QColor(200, 0, 0), true);
+  const QImage shown = button_.grab().toImage();
+  EXPECT_EQ(shown.pixel(0, 0), qRgb(200, 0, 0));
+  EXPECT_EQ(shown.pixel(20, 10), ColourOf(Face::Normal));
+}
+
 TEST_F(ButtonFaces, DoubleClickCountsAsTwoClicks) {
   int clicks = 0;
   QObject::connect(&button_, &QAbstractButton::clicked, [&] { ++clicks; });
