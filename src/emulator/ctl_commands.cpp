@@ -60,7 +60,7 @@ CtlResult Press(FirmwareModel& kb, const std::vector<std::string>& args) {
   return {0, out};
 }
 
-CtlResult Fault(FirmwareModel& kb, const std::vector<std::string>& args) {
+CtlResult Fault(FirmwareModel& kb, CtlHost& host, const std::vector<std::string>& args) {
   if (args.size() == 2 && args[1] == "clear") {
     kb.ClearFaults();
     return {0, "faults cleared\n"};
@@ -71,6 +71,7 @@ CtlResult Fault(FirmwareModel& kb, const std::vector<std::string>& args) {
     if (args[1] == "drop-replies") kb.ArmFault(FaultKind::kDropReplies, n);
     else if (args[1] == "refuse") kb.ArmFault(FaultKind::kRefuse, n);
     else if (args[1] == "garbage") kb.ArmFault(FaultKind::kGarbage, n);
+    else if (args[1] == "disconnect-after" && n == 0) host.Unplug();
     else if (args[1] == "disconnect-after") kb.ArmFault(FaultKind::kDisconnectAfter, n);
     else return Usage();
     return {0, "fault " + args[1] + " " + std::to_string(n) + "\n"};
@@ -148,7 +149,7 @@ CtlResult RunCtlCommand(FirmwareModel& kb, CtlHost& host, const std::vector<std:
                     : DumpText(kb.Model(), kb.MacroCapacity(), kb.Plugged(), m)};
   }
   if (cmd == "press") return Press(kb, args);
-  if (cmd == "fault" && args.size() >= 2) return Fault(kb, args);
+  if (cmd == "fault" && args.size() >= 2) return Fault(kb, host, args);
   return Usage();
 }
 

@@ -8,6 +8,8 @@
 // Numbers are decimal or 0x-prefixed hex. press plays the strokes on the
 // active slot: --pos names a key position, --key the position whose factory
 // key is that keyboard usage; @T presses it T ms after the start.
+// fault disconnect-after 0 unplugs at once; a fault armed again replaces
+// the count left of that kind; reset clears every fault.
 #include <string>
 #include <vector>
 

@@ -103,6 +103,9 @@ TEST(CtlCommands, FaultsSlotAndReset) {
   EXPECT_EQ(RunCtlCommand(kb, host, {"reset"}).status, 0);
   EXPECT_EQ(kb.Transact(read).reply[7], kStatusOk) << "reset clears faults";
   EXPECT_EQ(kb.Snapshot(), factory);
+  EXPECT_EQ(RunCtlCommand(kb, host, {"fault", "disconnect-after", "0"}).status, 0);
+  EXPECT_FALSE(kb.Plugged()) << "disconnect-after 0 unplugs at once";
+  EXPECT_EQ(RunCtlCommand(kb, host, {"plug"}).status, 0);
   EXPECT_EQ(RunCtlCommand(kb, host, {"unplug"}).status, 0);
   EXPECT_FALSE(kb.Plugged());
   EXPECT_EQ(RunCtlCommand(kb, host, {"plug"}).status, 0);
