@@ -61,3 +61,47 @@ static void BM_MacroPlayback(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * actions * state.range(0));
 }
 BENCHMARK(BM_MacroPlayback)->Arg(1)->Arg(255);
+
+// One request and its reply through the socket server, latency 0 and 1 ms.
+#include <unistd.h>
+
+#include <memory>
+#include <thread>
+
+#include "emulator/socket_protocol.h"
+#include "emulator/vkbd_server.h"
+
+static void BM_SocketRoundTrip(benchmark::State& state) {
+  char tmpl[] = "/tmp/vkbdbenchXXXXXX";
+  const std::string dir = ::mkdtemp(tmpl);
+  ServerOptions options;
+  options.socketPath = dir + "/kb.sock";
+  options.latencyMs = static_cast<std::uint32_t>(state.range(0));
+  auto server = std::make_unique<VkbdServer>(options);
+  std::string error;
+  if (!server->Start(error)) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  std::thread serving([&] { server->Run(); });
+  VkbdClient client;
+  if (!client.Connect(options.socketPath) || !client.Open(kCommandInterface)) {
+    state.SkipWithError("cannot open the command interface");
+  } else {
+    const auto request = MakeRequest(kCmdReadConfig, 44, 0);
+    std::vector<std::uint8_t> reply;
+    for (auto _ : state) {
+      client.Send(request);
+      if (client.Receive(reply, 1000) != 1) {
+        state.SkipWithError("no reply");
+        break;
+      }
+    }
+  }
+  client.Close();
+  server->Stop();
+  serving.join();
+  server.reset();  // removes the socket file
+  ::rmdir(dir.c_str());
+}
+BENCHMARK(BM_SocketRoundTrip)->Arg(0)->Arg(1)->UseRealTime();
