@@ -21,6 +21,8 @@ constexpr int kExitUsage = 2;
 // What a command works with; tests replace the streams, the stop flag and
 // the waiting.
 struct CommandIo {
+  CommandIo(std::ostream& out_stream, std::ostream& err_stream) : out(out_stream), err(err_stream) {}
+
   std::ostream& out;
   std::ostream& err;
   // Set (from a signal handler) when the user asks a running command to stop.
