@@ -123,7 +123,9 @@ void Document::Index() {
   Section* current = nullptr;
   for (std::size_t li = 0; li < lines_.size(); ++li) {
     const std::u16string decoded = Decode(lines_[li].begin, lines_[li].end);
-    const std::u16string_view line = Trim(decoded);
+    // A NUL ends a line's text, as it would end a C string: names and values
+    // never hold one.
+    const std::u16string_view line = Trim(UpToNul(decoded));
     if (line.empty() || line.front() == u';') continue;
     if (line.front() == u'[') {
       const auto close = line.rfind(u']');
@@ -153,14 +155,14 @@ void Document::Index() {
 }
 
 const Document::Section* Document::FindSection(std::u16string_view name) const {
-  const auto it = section_index_.find(text::ToUpperAscii(name));
+  const auto it = section_index_.find(text::ToUpperAscii(UpToNul(name)));
   return it == section_index_.end() ? nullptr : &sections_[it->second];
 }
 
 const std::u16string* Document::Find(std::u16string_view section, std::u16string_view key) const {
   const Section* s = FindSection(section);
   if (!s) return nullptr;
-  const auto it = s->keys.find(text::ToUpperAscii(key));
+  const auto it = s->keys.find(text::ToUpperAscii(UpToNul(key)));
   return it == s->keys.end() ? nullptr : &s->entries[it->second].value;
 }
 
@@ -243,13 +245,13 @@ std::optional<std::string> Document::Without(std::u16string_view section,
   bool any = false;
   const std::u16string_view key = Trim(UpToNul(key_in));
   if (key.empty()) {
-    const std::u16string upper = text::ToUpperAscii(Trim(section));
+    const std::u16string upper = text::ToUpperAscii(Trim(UpToNul(section)));
     for (const Section& s : sections_) {
       if (text::ToUpperAscii(s.name) != upper) continue;
       for (std::size_t li = s.header_line; li < s.end_line; ++li) drop[li] = true;
       any = true;
     }
-  } else if (const Section* s = FindSection(Trim(section))) {
+  } else if (const Section* s = FindSection(Trim(UpToNul(section)))) {
     const std::u16string upper = text::ToUpperAscii(key);
     for (const Entry& e : s->entries) {
       if (text::ToUpperAscii(e.key) == upper) drop[e.line] = any = true;

@@ -29,7 +29,8 @@ class Document {
   const std::string& bytes() const { return bytes_; }
 
   // The value of `key` in `section` (first of duplicates, ignoring case),
-  // trimmed and with matching quotes stripped; nullptr when missing.
+  // trimmed and with matching quotes stripped; nullptr when missing. A NUL
+  // ends a line of the file and a name asked for, as in a C string.
   const std::u16string* Find(std::u16string_view section, std::u16string_view key) const;
   std::vector<std::u16string> KeyNames(std::u16string_view section) const;
   std::vector<std::u16string> SectionNames() const;

@@ -203,6 +203,12 @@ TEST(IniRead, HostileBytesAreSafe) {
   WriteBytes(file, "[S]\nBad=\xFF\xFE\xC0\nK=ok\n");
   EXPECT_EQ(GetString(file, u"S", u"K"), u"ok");
   EXPECT_EQ(GetString(file, u"S", u"Bad"), u"\uFFFD\uFFFD\uFFFD");
+  // A NUL ends a line's text.
+  WriteBytes(file, std::string("[S]\nA\0B=1\nC=2\0junk\n[T\0]\nD=3\n", 28));
+  EXPECT_EQ(GetString(file, u"S", u"A", u"d"), u"d");
+  EXPECT_EQ(GetString(file, u"S", std::u16string(u"A\0B", 3), u"d"), u"d");
+  EXPECT_EQ(GetString(file, u"S", u"C"), u"2");
+  EXPECT_EQ(GetString(file, u"S", u"D"), u"3");  // "[T" is no header
   // A huge line.
   WriteBytes(file, "[S]\nK=" + std::string(1 << 20, 'x') + "\nL=after\n");
   EXPECT_EQ(GetString(file, u"S", u"K").size(), 259u);
