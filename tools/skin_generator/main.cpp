@@ -15,6 +15,7 @@
 #include <map>
 #include <set>
 
+#include "keys/key_catalogue.h"
 #include "skin/skin_manifest.h"
 #include "skin_layout_table.h"
 #include "skin_painter.h"
@@ -115,7 +116,23 @@ void CheckAgainstManifest(const DialogLayout& layout, skin::SkinFile file) {
   }
 }
 
+// The key catalogue's key buttons and the skin's keys must be the same set.
+void CheckAgainstKeyCatalogue() {
+  std::set<QString> catalogue, manifest;
+  for (const auto& key : keys::PanelOrderKeys()) catalogue.insert(QString::fromStdString(keys::PanelKeySkinName(key.code)));
+  for (int g = 1; g <= keys::kGKeyCount; ++g) catalogue.insert(QString::fromStdString(keys::GKeySkinName(g)));
+  for (const auto& k : skin::RequiredSkinKeys()) {
+    const QString key = QString::fromStdU16String(k.key);
+    if (k.file == skin::SkinFile::Main && (key.startsWith(QLatin1String("KEY_")) || key.startsWith(QLatin1String("FUNC_G"))) &&
+        key != QLatin1String("KEY_FN")) {
+      manifest.insert(key);
+    }
+  }
+  if (catalogue != manifest) Fail(QStringLiteral("the key catalogue's key buttons differ from the skin's key list"));
+}
+
 void Generate() {
+  CheckAgainstKeyCatalogue();
   // Main window.
   const DialogLayout main = MainLayout();
   CheckAgainstManifest(main, skin::SkinFile::Main);
