@@ -4,6 +4,7 @@
 // documented sizes.
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -34,7 +35,7 @@ class ReplyChannel : public HidChannel {
                 AbortEvent&) override {
     transferred = 0;
     if (g_stream.at >= g_stream.size) return IoResult::TimedOut;
-    const std::size_t n = std::min<std::size_t>({64, length, g_stream.size - g_stream.at});
+    const std::size_t n = std::min<std::size_t>({std::size_t{64}, length, g_stream.size - g_stream.at});
     std::memcpy(buffer, g_stream.data + g_stream.at, n);
     g_stream.at += n;
     transferred = n;
