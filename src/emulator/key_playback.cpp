@@ -91,14 +91,20 @@ std::vector<HostEvent> MacroEvents(const std::vector<std::uint8_t>& area, std::u
 void FinishMacro(Timeline& tl, const std::vector<HostEvent>& macro, std::optional<std::uint32_t> end) {
   std::set<HostKey> held;
   std::uint32_t last = 0;
+  bool cut = false;
   for (const auto& e : macro) {
-    if (end && e.t >= *end) break;
+    if (end && e.t >= *end) {
+      cut = true;
+      break;
+    }
     tl.events.push_back(e);
     last = e.t;
     if (e.down) held.insert({e.page, e.usage});
     else held.erase({e.page, e.usage});
   }
-  const std::uint32_t at = end ? *end : last;
+  // A macro that ran to its end releases at its last action, one cut short
+  // at the moment it was stopped.
+  const std::uint32_t at = cut ? *end : last;
   for (const auto& k : held) tl.Usage(at, k, false);
 }
 

@@ -36,7 +36,8 @@
 // first, as many bytes as the interface's output report length; the command
 // interface answers each with one input report unless a fault or unplugging
 // intervenes), each server message is one input report of the interface
-// (for the consumer interface, 3 bytes: 0x01, usage LE). When the keyboard is
+// (for the consumer interface, 3 bytes: 0x01, usage LE). An empty message
+// cannot be told from the end of the connection and closes it. When the keyboard is
 // unplugged the server closes every bound connection; LIST then answers with
 // plugged 0 and no interfaces and OPEN with status 2 until it is plugged again.
 #include <cstdint>

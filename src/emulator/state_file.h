@@ -7,7 +7,9 @@
 //   config <hex>  lighting <hex>  key_colours <hex>  layers <hex>
 //   macro_area <hex>  factory_map <hex>      (one line each)
 // Written to a temporary file beside the target, flushed and renamed over it,
-// so a reader never sees half a file.
+// so a reader never sees half a file. Of the configuration block only the
+// active slot is taken back from a file: its other bytes are the keyboard's
+// own (model, capacity, effects given at start).
 #include <string>
 
 #include "emulator/firmware_model.h"

@@ -198,6 +198,10 @@ TEST_F(Playback, MacroLeavingKeyDownIsReleasedAtItsEnd) {
   ASSERT_EQ(ev.size(), 4u);
   EXPECT_EQ(ev[2], U(0, 7, 0x04, false));
   EXPECT_EQ(ev[3], U(0, 7, 0x05, false));
+  // A stop after the macro ended changes nothing.
+  SetTriple(0, 20, 0x05, 0x02, 0x00);
+  const KeyStroke strokes[] = {{19, 0, 10}, {20, 500, 10}};
+  EXPECT_EQ(PlayKeys(mem, model, strokes), ev);
 }
 
 TEST_F(Playback, BrokenMacroImagesPlayNothing) {
