@@ -1,7 +1,5 @@
 #include "lighting/preview_engine.h"
 
-#include <ctime>
-
 #include "keys/key_catalogue.h"
 #include "lighting/preview_tables.h"
 
@@ -70,13 +68,6 @@ PreviewInput PreviewInputFrom(const LightingState& state) {
   in.colourful = state.colourful;
   in.main_colour = state.main_colour;
   return in;
-}
-
-std::int64_t SystemPreviewClock::Seconds() { return std::int64_t(std::time(nullptr)); }
-
-int LcgPreviewRandom::Next() {
-  state_ = state_ * 214013u + 2531011u;
-  return int((state_ >> 16) & 0x7FFF);
 }
 
 int Advance(bool forwards, int phase, int step, int length) {

@@ -7,12 +7,11 @@
 #include <cstdint>
 
 #include "lighting/lighting_state.h"
+#include "lighting/preview_host.h"
 #include "lighting/preview_particles.h"
 
 namespace keyloom::lighting::preview {
 
-// Overlay strength of every key the preview shows.
-constexpr int kOverlayStrength = 50;
 constexpr int kTickMilliseconds = 50;
 constexpr int kHighestEffect = 20;
 
@@ -24,48 +23,6 @@ struct PreviewInput {
   Colour main_colour = 0;  // red | green << 8 | blue << 16
 };
 PreviewInput PreviewInputFrom(const LightingState& state);
-
-// Seconds of a wall clock; the random generator is re-seeded from it, so
-// every tick within the same second draws the same numbers.
-class PreviewClock {
- public:
-  virtual ~PreviewClock() = default;
-  virtual std::int64_t Seconds() = 0;
-};
-
-class SystemPreviewClock final : public PreviewClock {
- public:
-  std::int64_t Seconds() override;
-};
-
-// A seedable generator of non-negative numbers.
-class PreviewRandom {
- public:
-  virtual ~PreviewRandom() = default;
-  virtual void Seed(std::uint32_t seed) = 0;
-  virtual int Next() = 0;  // 0..32767
-};
-
-// Linear congruential generator with 15-bit results.
-class LcgPreviewRandom final : public PreviewRandom {
- public:
-  void Seed(std::uint32_t seed) override { state_ = seed; }
-  int Next() override;
-
- private:
-  std::uint32_t state_ = 1;
-};
-
-// Receives the colours of a tick.
-class KeyOverlaySink {
- public:
-  virtual ~KeyOverlaySink() = default;
-  // Show key button `id` with a colour overlay of `colour`, strength
-  // kOverlayStrength, overlay on.
-  virtual void ShowKeyColour(int id, Colour colour) = 0;
-  // Every macro key, ordinary key and the Fn key: black, overlay off, released.
-  virtual void ClearKeyColours() = 0;
-};
 
 // Forwards or backwards by `step` within 0..length-1.
 int Advance(bool forwards, int phase, int step, int length);

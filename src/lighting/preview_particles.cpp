@@ -1,7 +1,6 @@
 #include "lighting/preview_particles.h"
 
 #include "keys/key_catalogue.h"
-#include "lighting/preview_engine.h"
 #include "lighting/preview_tables.h"
 
 namespace keyloom::lighting::preview {

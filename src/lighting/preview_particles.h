@@ -6,11 +6,9 @@
 #include <cstdint>
 
 #include "lighting/lighting_state.h"
+#include "lighting/preview_host.h"
 
 namespace keyloom::lighting::preview {
-
-class PreviewRandom;
-class KeyOverlaySink;
 
 constexpr int kPlaneColumns = 24;  // 23 grid columns and one spare
 constexpr int kPositionCount = 126;

@@ -161,7 +161,9 @@ TEST(PreviewEngine, AClosedPanelChangesNoKey) {
       EXPECT_EQ(o.on, o.id == 1052) << effect << " " << o.id;
       EXPECT_EQ(o.colour, o.id == 1052 ? kMain : 0u) << effect << " " << o.id;
     }
-    if (effect >= 0 && effect <= 20) EXPECT_EQ(f.engine.Phase(effect), effect == 4 ? 7 : 0);
+    if (effect >= 0 && effect <= 20) {
+      EXPECT_EQ(f.engine.Phase(effect), effect == 4 ? 7 : 0);
+    }
     // No restart either: the buffers keep their values.
     EXPECT_EQ(f.engine.Set(0).Column(9), 0);
   }
