@@ -25,7 +25,41 @@ CBaseDialog::CBaseDialog(int template_id, QWidget* parent, std::filesystem::path
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
       template_id_(template_id),
       skin_ini_(std::move(skin_ini)),
-      skin_dir_(std::move(skin_dir)) {}
+      skin_dir_(std::move(skin_dir)) {
+  setPalette(SkinPalette());
+}
+
+QPalette CBaseDialog::SkinPalette() {
+  QPalette p;
+  const QColor text(0xE4, 0xE9, 0xF0), muted(0x7D, 0x86, 0x93), accent(0x1E, 0xC8, 0xE8);
+  for (auto group : {QPalette::Active, QPalette::Inactive}) {
+    p.setColor(group, QPalette::Window, QColor(0x15, 0x18, 0x1D));
+    p.setColor(group, QPalette::WindowText, text);
+    p.setColor(group, QPalette::Base, QColor(0x0F, 0x11, 0x15));
+    p.setColor(group, QPalette::AlternateBase, QColor(0x17, 0x1A, 0x20));
+    p.setColor(group, QPalette::Text, text);
+    p.setColor(group, QPalette::Button, QColor(0x26, 0x2A, 0x32));
+    p.setColor(group, QPalette::ButtonText, text);
+    p.setColor(group, QPalette::Light, QColor(0x4A, 0x51, 0x5D));
+    p.setColor(group, QPalette::Midlight, QColor(0x33, 0x39, 0x43));
+    p.setColor(group, QPalette::Mid, QColor(0x2A, 0x2F, 0x38));
+    p.setColor(group, QPalette::Dark, QColor(0x0B, 0x0C, 0x0F));
+    p.setColor(group, QPalette::Highlight, accent);
+    p.setColor(group, QPalette::HighlightedText, QColor(0x04, 0x16, 0x1B));
+    p.setColor(group, QPalette::ToolTipBase, QColor(0x22, 0x26, 0x2D));
+    p.setColor(group, QPalette::ToolTipText, text);
+    p.setColor(group, QPalette::PlaceholderText, muted);
+    p.setColor(group, QPalette::Link, accent);
+  }
+  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+    p.setColor(QPalette::Disabled, role, QColor(0x4C, 0x52, 0x5C));
+  }
+  p.setColor(QPalette::Disabled, QPalette::Base, QColor(0x13, 0x15, 0x19));
+  p.setColor(QPalette::Disabled, QPalette::Window, QColor(0x15, 0x18, 0x1D));
+  p.setColor(QPalette::Disabled, QPalette::Button, QColor(0x1B, 0x1E, 0x23));
+  p.setColor(QPalette::Disabled, QPalette::Light, QColor(0x2A, 0x2F, 0x38));
+  return p;
+}
 
 CBaseDialog::~CBaseDialog() = default;
 

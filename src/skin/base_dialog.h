@@ -8,6 +8,7 @@
 // first, then place their controls.
 #include <QDialog>
 #include <QImage>
+#include <QPalette>
 #include <QPixmap>
 #include <QPoint>
 #include <QRegion>
@@ -25,6 +26,11 @@ class CBaseDialog : public QDialog {
   // names are relative to (normally the INI's folder).
   CBaseDialog(int template_id, QWidget* parent, std::filesystem::path skin_ini, std::filesystem::path skin_dir);
   ~CBaseDialog() override;
+
+  // The colours of the controls the dialogs draw themselves (labels, edit
+  // boxes, lists, drop-downs) on the skin's dark surfaces. Every skinned
+  // dialog starts with it; its children inherit it.
+  static QPalette SkinPalette();
 
   int TemplateId() const { return template_id_; }
   const std::filesystem::path& SkinIniPath() const { return skin_ini_; }

@@ -194,10 +194,11 @@ int main(int argc, char** argv) {
       widgets.push_back(std::move(label));
     } else {
       // Labels, fields and lists: outlined placeholders.
+      // Labels in the dialog's own palette; fields outlined.
       auto label = std::make_unique<QLabel>(key, &dialog);
-      label->setStyleSheet(kind == Kind::Text
-                               ? QStringLiteral("color:#c9d1db;font:11px 'DejaVu Sans';")
-                               : QStringLiteral("color:#7d8693;font:10px 'DejaVu Sans';border:1px dashed #3a404b;"));
+      if (kind != Kind::Text) {
+        label->setStyleSheet(QStringLiteral("color:#7d8693;font:10px 'DejaVu Sans';border:1px dashed #3a404b;"));
+      }
       skin::PlaceControl(*label, ini, u"BUTTONINFO", k16);
       widgets.push_back(std::move(label));
     }
