@@ -14,7 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "app/single_instance.h"
 #include "app/ui/child_process.h"
+#include "platform/instance.h"
 
 namespace keyloom::app {
 namespace {
@@ -179,6 +181,37 @@ TEST_F(InstanceProcessTest, AnnouncesTheLanguageToItself) {
   auto first = StartFirst();
   const auto& lines = first->Lines(200ms);
   EXPECT_NE(std::find(lines.begin(), lines.end(), "language 2"), lines.end()) << Dump(*first);
+}
+
+TEST_F(InstanceProcessTest, OnlyRequestsWithTheirOwnTagAreHandled) {
+  auto first = StartFirst({"/Start"});
+  const instance::Guard other(kInstanceName, dir_ / "run");
+  struct Case {
+    instance::Request request;
+    const char* handled;  // line the window prints, or nullptr
+  };
+  const Case cases[] = {
+      {{kShowMessage, 0x12345678, 0}, nullptr},
+      {{kShowMessage, kQuitTag, 0}, nullptr},
+      {{kQuitMessage, kShowTag, 0}, nullptr},
+      {{kQuitMessage, host::Tag("KILL"), 0}, nullptr},  // the letters the usual way round
+      {{0x1234, kShowTag, 0}, nullptr},
+      {{kShowMessage, kShowTag, 0}, "request OPEN"},
+      {{kQuitMessage, kQuitTag, 0}, "request KILL"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.request.message) + "/" + std::to_string(c.request.wparam));
+    EXPECT_EQ(other.Send(c.request), 1);
+    if (c.handled) {
+      EXPECT_TRUE(first->WaitForLine(c.handled, 10s)) << Dump(*first);
+    } else {
+      const auto& lines = first->Lines(300ms);
+      EXPECT_EQ(std::count(lines.begin(), lines.end(), "request OPEN"), 0);
+      EXPECT_EQ(std::count(lines.begin(), lines.end(), "request KILL"), 0);
+      EXPECT_EQ(std::count(lines.begin(), lines.end(), "shown"), 0);
+    }
+  }
+  EXPECT_EQ(first->WaitForExit(20s), 0);
 }
 
 }  // namespace
