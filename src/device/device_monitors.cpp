@@ -144,7 +144,7 @@ void EventMonitor() {
     if (!device.BeginEnumeration()) return;
     while (auto path = device.NextPath()) {
       const HidInterfaceInfo* info = device.CurrentInterface();
-      if (!info || !IsCandidate(*info)) continue;
+      if (!info || !IsCandidate(*info, kEventUsagePage, kEventUsage)) continue;
       if (!OpenAs(device, *path, false, kEventUsagePage, kEventUsage)) continue;
       // Listening until the keyboard goes away.
       std::vector<std::uint8_t>& buffer = device.InputReportBuffer();
@@ -170,7 +170,7 @@ void ConnectionMonitor() {
   if (!device.BeginEnumeration()) return;
   while (auto path = device.NextPath()) {
     const HidInterfaceInfo* info = device.CurrentInterface();
-    if (!info || !IsCandidate(*info)) continue;
+    if (!info || !IsCandidate(*info, kCommandUsagePage, kCommandUsage)) continue;
     if (!device.Open(*path, true, true, true, false)) continue;
     const bool wanted = IsWantedInterface(device, kCommandUsagePage, kCommandUsage);
     if (wanted) {
@@ -195,7 +195,7 @@ void ConnectionMonitor() {
       if (!device.BeginEnumeration()) return;
       while (auto path = device.NextPath()) {
         const HidInterfaceInfo* info = device.CurrentInterface();
-        if (!info || !IsCandidate(*info)) continue;
+        if (!info || !IsCandidate(*info, kCommandUsagePage, kCommandUsage)) continue;
         if (!OpenAs(device, *path, true, kCommandUsagePage, kCommandUsage)) continue;
         // The sizes are in place before anyone sees the connection.
         SetModelSizes(device.Attributes().vendor_id, device.Attributes().product_id);

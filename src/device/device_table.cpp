@@ -90,8 +90,10 @@ HidDevice& EventDevice() {
   return device;
 }
 
-bool IsCandidate(const HidInterfaceInfo& info) {
-  return FindSupportedModel(info.vendor_id, info.product_id) != nullptr;
+bool IsCandidate(const HidInterfaceInfo& info, std::uint16_t usage_page, std::uint16_t usage) {
+  if (FindSupportedModel(info.vendor_id, info.product_id) == nullptr) return false;
+  if (info.usage_page == 0 && info.usage == 0) return true;
+  return info.usage_page == usage_page && info.usage == usage;
 }
 
 bool IsWantedInterface(const HidDevice& device, std::uint16_t usage_page, std::uint16_t usage) {

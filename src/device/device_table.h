@@ -64,9 +64,11 @@ void SetModelSizes(std::uint16_t vendor_id, std::uint16_t product_id);
 HidDevice& CommandDevice();
 HidDevice& EventDevice();
 
-// Whether a listing entry or an open device is the wanted interface of a
-// supported keyboard.
-bool IsCandidate(const HidInterfaceInfo& info);
+// Whether a listing entry may be the wanted interface: a supported pair,
+// and the wanted usage page and usage when the listing knows them (0/0 =
+// unknown; the open interface's own test then decides).
+bool IsCandidate(const HidInterfaceInfo& info, std::uint16_t usage_page, std::uint16_t usage);
+// Whether an open device is the wanted interface of a supported keyboard.
 bool IsWantedInterface(const HidDevice& device, std::uint16_t usage_page, std::uint16_t usage);
 
 }  // namespace keyloom::device

@@ -47,8 +47,19 @@ TEST(DeviceTable, SizesFollowTheConnectedPair) {
   SetModelSizes(0x0C45, 0x7672);
   EXPECT_EQ(FindSupportedModel(0x1234, 0x5678), nullptr);
   EXPECT_EQ(FindSupportedModel(0x0C45, 0x505B), nullptr);
-  EXPECT_TRUE(IsCandidate({"x", 0x320F, 0x505B, 0, 0}));
-  EXPECT_FALSE(IsCandidate({"x", 0x320F, 0x7672, 0xFF1C, 0x0092}));
+  struct Listed {
+    HidInterfaceInfo info;
+    bool candidate;
+  } listed[] = {
+      {{"x", 0x320F, 0x505B, 0xFF1C, 0x0092}, true},
+      {{"x", 0x0C45, 0x7672, 0xFF1C, 0x0092}, true},
+      {{"x", 0x320F, 0x505B, 0, 0}, true},  // usage unknown: opened and tested
+      {{"x", 0x320F, 0x505B, 0x000C, 0x0001}, false},
+      {{"x", 0x320F, 0x7672, 0xFF1C, 0x0092}, false},
+  };
+  for (const Listed& l : listed) {
+    EXPECT_EQ(IsCandidate(l.info, kCommandUsagePage, kCommandUsage), l.candidate) << l.info.usage_page;
+  }
 }
 
 TEST(DeviceTable, DefaultKeyMapIsReplacedWholeAndZeroFilled) {
