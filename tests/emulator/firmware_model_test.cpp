@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <numeric>
+#include <thread>
 
 #include "emulator/factory_memory.h"
 
@@ -396,6 +398,46 @@ TEST(FirmwareModel, FactoryResetRestoresEverything) {
   EXPECT_NE(kb.Snapshot(), factory);
   kb.FactoryReset();
   EXPECT_EQ(kb.Snapshot(), factory);
+}
+
+}  // namespace
+}  // namespace keyloom::emulator
+
+namespace keyloom::emulator {
+namespace {
+
+// Several host threads at once (the in-process backend's situation): each
+// writes and reads back its own layer while another raises events and takes
+// snapshots. Every reply belongs to its own request.
+TEST(FirmwareConcurrency, ThreadsSeeTheirOwnReplies) {
+  FirmwareModel kb;
+  std::atomic<int> events{0};
+  kb.SetInputListener([&](std::span<const std::uint8_t>) { events.fetch_add(1); });
+  std::vector<std::thread> threads;
+  std::atomic<int> mismatches{0};
+  for (int p = 0; p < 3; ++p) {
+    threads.emplace_back([&, p] {
+      for (int round = 0; round < 200; ++round) {
+        const std::uint8_t value = static_cast<std::uint8_t>(p * 50 + round % 50);
+        std::vector<std::uint8_t> data(56, value);
+        const auto address = static_cast<std::uint16_t>(p * 378 + 56);
+        kb.Transact(MakeRequest(kCmdWriteKeyLayer, 56, address, data));
+        const auto out = kb.Transact(MakeRequest(kCmdReadKeyLayer, 56, address));
+        if (!out.hasReply || out.reply[3] != kCmdReadKeyLayer || out.reply[8] != value || out.reply[63] != value) {
+          mismatches.fetch_add(1);
+        }
+      }
+    });
+  }
+  threads.emplace_back([&] {
+    for (int i = 0; i < 100; ++i) {
+      kb.RaiseEvent(kEventLightingChanged);
+      (void)kb.Snapshot();
+    }
+  });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(mismatches.load(), 0);
+  EXPECT_EQ(events.load(), 200);
 }
 
 }  // namespace
