@@ -36,16 +36,18 @@ std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path, std::
   return bytes;
 }
 
+constexpr char kSysfsClass[] = "/sys/class/hidraw";
+
 // sysfs report descriptor of /dev/hidrawN.
-std::vector<std::uint8_t> SysfsDescriptor(const std::string& node) {
+std::vector<std::uint8_t> SysfsDescriptor(const std::string& sysfs, const std::string& node) {
   const std::string name = std::filesystem::path(node).filename().string();
-  return ReadFileBytes("/sys/class/hidraw/" + name + "/device/report_descriptor", HID_MAX_DESCRIPTOR_SIZE);
+  return ReadFileBytes(sysfs + "/" + name + "/device/report_descriptor", HID_MAX_DESCRIPTOR_SIZE);
 }
 
 // HID_ID=0003:00000C45:00007672 from the node's uevent.
-bool SysfsIds(const std::string& node, std::uint16_t& vendor, std::uint16_t& product) {
+bool SysfsIds(const std::string& sysfs, const std::string& node, std::uint16_t& vendor, std::uint16_t& product) {
   const std::string name = std::filesystem::path(node).filename().string();
-  std::ifstream in("/sys/class/hidraw/" + name + "/device/uevent");
+  std::ifstream in(sysfs + "/" + name + "/device/uevent");
   std::string line;
   while (std::getline(in, line)) {
     unsigned bus = 0, v = 0, p = 0;
@@ -59,9 +61,9 @@ bool SysfsIds(const std::string& node, std::uint16_t& vendor, std::uint16_t& pro
 }
 
 // One listing entry per top-level collection of a node.
-void AddNode(const std::string& node, std::uint16_t vendor, std::uint16_t product,
+void AddNode(const std::string& sysfs, const std::string& node, std::uint16_t vendor, std::uint16_t product,
              std::vector<HidInterfaceInfo>& out) {
-  const ReportDescriptor d = ParseReportDescriptor(SysfsDescriptor(node));
+  const ReportDescriptor d = ParseReportDescriptor(SysfsDescriptor(sysfs, node));
   if (d.collections.empty()) {
     out.push_back({node, vendor, product, 0, 0});
     return;
@@ -140,10 +142,12 @@ class HidrawChannel final : public HidChannel {
 
 class HidrawBackend final : public HidBackend {
  public:
+  HidrawBackend(std::string sysfs, bool use_hidapi) : sysfs_(std::move(sysfs)), use_hidapi_(use_hidapi) {}
+
   bool Enumerate(std::vector<HidInterfaceInfo>& out) override {
     out.clear();
 #ifdef KEYLOOM_HAVE_HIDAPI
-    if (hid_init() == 0) {
+    if (use_hidapi_ && hid_init() == 0) {
       // hidapi lists a node once per top-level collection; our own reading
       // of its descriptor numbers them.
       std::map<std::string, std::pair<std::uint16_t, std::uint16_t>> nodes;
@@ -154,21 +158,22 @@ class HidrawBackend final : public HidBackend {
         if (nodes.emplace(d->path, std::make_pair(d->vendor_id, d->product_id)).second) order.push_back(d->path);
       }
       hid_free_enumeration(list);
-      for (const std::string& node : order) AddNode(node, nodes[node].first, nodes[node].second, out);
+      for (const std::string& node : order) AddNode(sysfs_, node, nodes[node].first, nodes[node].second, out);
       return true;
     }
 #endif
     std::error_code ec;
-    std::filesystem::directory_iterator it("/sys/class/hidraw", ec);
-    if (ec) return !std::filesystem::exists("/sys/class") ? false : true;
+    std::filesystem::directory_iterator it(sysfs_, ec);
+    // No class folder: no hidraw device was ever there.
+    if (ec) return std::filesystem::exists(std::filesystem::path(sysfs_).parent_path());
     std::vector<std::string> names;
     for (const auto& entry : it) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
       const std::string node = "/dev/" + name;
       std::uint16_t vendor = 0, product = 0;
-      if (!SysfsIds(node, vendor, product)) continue;
-      AddNode(node, vendor, product, out);
+      if (!SysfsIds(sysfs_, node, vendor, product)) continue;
+      AddNode(sysfs_, node, vendor, product, out);
     }
     return true;
   }
@@ -206,6 +211,10 @@ class HidrawBackend final : public HidBackend {
     ::close(fd);
     return true;
   }
+
+ private:
+  std::string sysfs_;
+  bool use_hidapi_;
 };
 
 }  // namespace
@@ -217,6 +226,10 @@ std::string HidrawNodePath(const std::string& listed_path) {
   return at == std::string::npos ? listed_path : listed_path.substr(0, at);
 }
 
-std::shared_ptr<HidBackend> MakeHidrawBackend() { return std::make_shared<HidrawBackend>(); }
+std::shared_ptr<HidBackend> MakeHidrawBackend() { return std::make_shared<HidrawBackend>(kSysfsClass, true); }
+
+std::shared_ptr<HidBackend> MakeHidrawBackendForSysfs(const std::string& class_folder) {
+  return std::make_shared<HidrawBackend>(class_folder, false);
+}
 
 }  // namespace keyloom::device

@@ -12,6 +12,9 @@
 namespace keyloom::device {
 
 std::shared_ptr<HidBackend> MakeHidrawBackend();
+// The same listing from another sysfs class folder and without hidapi
+// (tests); the nodes are still named /dev/hidrawN.
+std::shared_ptr<HidBackend> MakeHidrawBackendForSysfs(const std::string& class_folder);
 
 // The node path and the 1-based collection a listed path names
 // ("/dev/hidraw3&col02" -> "/dev/hidraw3", 2).
