@@ -113,9 +113,6 @@ bool WriteFileAtomically(const std::filesystem::path& given, std::string_view by
     ::unlink(tmpl.c_str());
     return false;
   }
-  // Make the rename itself durable.
-  Fd d(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (d.fd >= 0) ::fsync(d.fd);
   return true;
 }
 

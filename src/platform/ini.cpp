@@ -163,6 +163,23 @@ bool WriteString(const std::filesystem::path& file, std::u16string_view section,
   return ok;
 }
 
+bool WriteStrings(const std::filesystem::path& file, std::u16string_view section,
+                  const std::vector<std::pair<std::u16string, std::u16string>>& keys_and_values) {
+  std::lock_guard lock(g_write_mutex);
+  bool exists = false;
+  auto doc = LoadForEdit(file, exists);
+  if (!doc) return false;
+  if (keys_and_values.empty()) return true;
+  for (const auto& [key, value] : keys_and_values) {
+    auto bytes = doc->WithValue(section, key, value);
+    if (!bytes) return false;
+    doc = Document::Parse(std::move(*bytes));
+  }
+  const bool ok = platform::WriteFileAtomically(file, doc->bytes());
+  Forget(file);
+  return ok;
+}
+
 bool DeleteKey(const std::filesystem::path& file, std::u16string_view section,
                std::u16string_view key) {
   std::lock_guard lock(g_write_mutex);

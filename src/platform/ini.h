@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace keyloom::ini {
@@ -42,6 +43,12 @@ std::vector<std::u16string> SectionNames(const std::filesystem::path& file);
 // rename). Returns true on success.
 bool WriteString(const std::filesystem::path& file, std::u16string_view section,
                  std::u16string_view key, std::u16string_view value);
+
+// Writes several keys of one section in one replacement of the file (one
+// read, one write): for a caller that stores many values at once. Nothing is
+// written when any of them could not be (see WriteString).
+bool WriteStrings(const std::filesystem::path& file, std::u16string_view section,
+                  const std::vector<std::pair<std::u16string, std::u16string>>& keys_and_values);
 
 // Removes one key (or, with an empty key, a whole section). True on success
 // or when there was nothing to remove.

@@ -276,6 +276,22 @@ TEST(IniWrite, EditsKeepEveryOtherLineAndTheEncoding) {
   }
 }
 
+TEST(IniWrite, SeveralKeysInOneReplacement) {
+  TempDir dir;
+  const auto file = dir.path() / "batch.ini";
+  const std::string before = Encode(u"[MODE0]\r\ntool=1\r\n[MODE1]\r\ntool=2\r\n", Enc::Utf16LeBom);
+  WriteBytes(file, before);
+  ASSERT_TRUE(WriteStrings(file, u"MODE0", {{u"0", u"255,0,0,1"}, {u"TOOL", u"3"}, {u"1", u"0,0,255,0"}}));
+  EXPECT_EQ(ReadBytes(file),
+            Encode(u"[MODE0]\r\ntool=3\r\n0=255,0,0,1\r\n1=0,0,255,0\r\n[MODE1]\r\ntool=2\r\n", Enc::Utf16LeBom));
+  // One value that cannot be written: nothing is written.
+  const std::string good = ReadBytes(file);
+  EXPECT_FALSE(WriteStrings(file, u"MODE1", {{u"tool", u"9"}, {u"bad=key", u"1"}}));
+  EXPECT_EQ(ReadBytes(file), good);
+  EXPECT_TRUE(WriteStrings(dir.path() / "fresh.ini", u"S", {{u"a", u"1"}}));
+  EXPECT_EQ(ReadBytes(dir.path() / "fresh.ini"), Encode(u"[S]\r\na=1\r\n", Enc::Utf16LeBom));
+}
+
 TEST(IniWrite, MissingFileIsCreatedAsUtf16LeWithBom) {
   TempDir dir;
   const auto file = dir.path() / "new.ini";
