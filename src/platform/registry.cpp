@@ -4,6 +4,11 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <ctime>
 #include <memory>
 #include <mutex>
@@ -295,17 +300,47 @@ LoadResult LoadLocked(std::shared_ptr<const Store>& out) {
 
 bool SaveLocked(const Store& store) {
   const auto file = StoreFileLocked();
-  std::error_code ec;
-  if (!file.parent_path().empty()) std::filesystem::create_directories(file.parent_path(), ec);
   const bool ok = platform::WriteFileAtomically(file, Serialise(store));
   g_cache = Cache{};
   return ok;
 }
 
+// Holds an exclusive flock() on "<store>.lock" while it lives, so that
+// another process (keyloom and keyloomctl share the store) cannot slip its
+// own change between this one's read and write. Without the lock file (no
+// folder yet, read-only folder) the change goes on unguarded and the write
+// decides.
+class CrossProcessLock {
+ public:
+  explicit CrossProcessLock(const std::filesystem::path& store) {
+    std::filesystem::path lock = store;
+    lock += ".lock";
+    fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd_ >= 0) {
+      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+    }
+  }
+  ~CrossProcessLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  CrossProcessLock(const CrossProcessLock&) = delete;
+  CrossProcessLock& operator=(const CrossProcessLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
 // Load, change, save. `change` returns false when nothing needs writing.
 template <typename F>
 bool Modify(F change) {
   std::lock_guard lock(g_mutex);
+  {
+    std::error_code ec;
+    const auto folder = StoreFileLocked().parent_path();
+    if (!folder.empty()) std::filesystem::create_directories(folder, ec);
+  }
+  CrossProcessLock file_lock(StoreFileLocked());
   std::shared_ptr<const Store> current;
   if (LoadLocked(current) == LoadResult::Unreadable) return false;
   Store copy = *current;

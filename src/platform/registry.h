@@ -7,7 +7,8 @@
 //   "name"="text"
 // Every change rewrites the file atomically (temporary file, then rename), so
 // a crash mid-write leaves the old file whole. Key and value names are
-// matched ignoring case. Strings escape backslash, quote, CR, LF and NUL
+// matched ignoring case. A change holds an flock() on "<file>.lock" from its
+// read to its write, so processes sharing the store lose no update. Strings escape backslash, quote, CR, LF and NUL
 // with a backslash. The file may also be UTF-16LE with BOM (as exported by
 // regedit); it is always written as UTF-8. Lines this store does not
 // interpret (other value types, comments inside a key) are kept. Safe to call

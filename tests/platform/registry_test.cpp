@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <vector>
 #include <string>
 
 namespace keyloom::registry {
@@ -187,7 +191,38 @@ TEST_F(RegistryTest, AFailedWriteLeavesTheOldFileWhole) {
   EXPECT_EQ(key->TypeOf(u"Long"), ValueType::Missing);
   std::size_t entries = 0;
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(file_.parent_path())) ++entries;
-  EXPECT_EQ(entries, 2u);  // the store and the old stray, nothing new
+  EXPECT_EQ(entries, 3u);  // the store, its lock file and the old stray: nothing new
+}
+
+TEST_F(RegistryTest, ProcessesSharingTheStoreLoseNoUpdate) {
+  ASSERT_TRUE(Key::Create(kApp));
+  constexpr int kProcesses = 3;
+  constexpr int kValues = 25;
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      auto key = Key::Open(kApp);
+      bool ok = key.has_value();
+      for (int i = 0; ok && i < kValues; ++i)
+        ok = key->SetDword(text::FromAscii("p" + std::to_string(p) + "_" + std::to_string(i)), i);
+      ::_exit(ok ? 0 : 1);
+    }
+    children.push_back(child);
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  auto key = Key::Open(kApp);
+  ASSERT_TRUE(key);
+  for (int p = 0; p < kProcesses; ++p)
+    for (int i = 0; i < kValues; ++i)
+      EXPECT_EQ(key->GetDword(text::FromAscii("p" + std::to_string(p) + "_" + std::to_string(i))),
+                static_cast<std::uint32_t>(i))
+          << p << " " << i;
 }
 
 TEST_F(RegistryTest, UnusableStoreMakesOpenAndCreateFail) {
