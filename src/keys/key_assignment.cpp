@@ -32,6 +32,14 @@ std::uint16_t GKeyIdentifierOfRecord(int recordIndex) {
   return static_cast<std::uint16_t>((bank ? 0x1300 : 0x0300) + g + 1);
 }
 
+KeyAssignment MakeAssignment(int recordIndex, KeyKind kind, std::uint32_t value, std::uint8_t cycles) {
+  KeyAssignment record;
+  record.kind = static_cast<std::uint16_t>(kind);
+  record.value = value;
+  record.param = kind == KeyKind::Macro ? cycles : GKeyIdentifierOfRecord(recordIndex);
+  return record;
+}
+
 std::vector<std::uint8_t> KeyTableBlock::ToBytes() const {
   std::vector<std::uint8_t> bytes(kKeyTableBlockBytes);
   WriteTo(std::span<std::uint8_t, kKeyTableBlockBytes>(bytes.data(), kKeyTableBlockBytes));

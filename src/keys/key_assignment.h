@@ -56,6 +56,11 @@ constexpr int GKeyRecordIndex(int g, int bank) { return kFirstGRecord + bank * k
 // G-key identifier of a record: 0x0301..0x0309, 0x1301..0x1309; 0 elsewhere.
 std::uint16_t GKeyIdentifierOfRecord(int recordIndex);
 
+// The record the key-setting dialog stores for a key: param is the cycle
+// count for a macro assignment, otherwise the G-key identifier on a G record
+// (0 elsewhere).
+KeyAssignment MakeAssignment(int recordIndex, KeyKind kind, std::uint32_t value, std::uint8_t cycles = 1);
+
 // Key table block: 64 header bytes (the profile file's two headers, carried
 // here as bytes) and the assignment tables of profile indexes 0..3.
 inline constexpr int kProfileTableCount = 4;

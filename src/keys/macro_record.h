@@ -45,6 +45,11 @@ struct MacroRecord {
   friend bool operator==(const MacroRecord&, const MacroRecord&) = default;
 };
 
+// A typed cycle count brought into 1..255.
+constexpr std::uint8_t ClampMacroCycles(long long value) {
+  return value < kMinCycles ? kMinCycles : value > kMaxCycles ? kMaxCycles : static_cast<std::uint8_t>(value);
+}
+
 // Sets the name, cut to 249 units.
 void SetMacroName(MacroRecord& macro, std::u16string_view name);
 

@@ -69,6 +69,24 @@ TEST(KeyTables, ResetWritesGKeyIdentifiers) {
   EXPECT_EQ(GKeyIdentifierOfRecord(274), 0);
 }
 
+TEST(KeyTables, AssignmentsAsTheDialogBuildsThem) {
+  struct Case {
+    int record;
+    KeyKind kind;
+    std::uint32_t value;
+    std::uint8_t cycles;
+    KeyAssignment expected;
+  };
+  const Case cases[] = {
+      {0x1E, KeyKind::SingleKey, 0x30, 1, {2, 0, 0x30, 0, 0}},
+      {0x1E, KeyKind::Macro, 7, 12, {4, 12, 7, 0, 0}},
+      {256, KeyKind::Media, 3, 1, {7, 0x0301, 3, 0, 0}},
+      {273, KeyKind::Default, 0, 1, {0, 0x1309, 0, 0, 0}},
+      {265, KeyKind::Macro, 2, 255, {4, 255, 2, 0, 0}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MakeAssignment(c.record, c.kind, c.value, c.cycles), c.expected) << c.record;
+}
+
 MacroRecord SampleMacro() {
   MacroRecord macro;
   macro.name = u"Combo \u00e9";
@@ -129,6 +147,10 @@ TEST(MacroRecordLimits, NamesAndActions) {
   EXPECT_EQ(macro.actions[0].state, kPress);  // other states are stored as a press
   EXPECT_FALSE(AppendMacroAction(macro, {10, 0x01E, kRelease}));
   EXPECT_EQ(macro.actions.size(), 4000u);
+  EXPECT_EQ(ClampMacroCycles(-5), 1);
+  EXPECT_EQ(ClampMacroCycles(0), 1);
+  EXPECT_EQ(ClampMacroCycles(255), 255);
+  EXPECT_EQ(ClampMacroCycles(256), 255);
   EXPECT_EQ(MacroStateText(kPress), u"\u2193");
   EXPECT_EQ(MacroStateText(kRelease), u"  \u2191");
 }
