@@ -252,7 +252,8 @@ void VkbdServer::RunDue() {
     queue_.pop();
     switch (d.kind) {
       case Delivery::Kind::kProcess: {
-        if (!connections_.count(d.connection)) break;
+        // A report on its way is carried out even if the host has closed
+        // its handle since; only the reply has nowhere to go.
         const RequestOutcome out = firmware_->Transact(d.bytes);
         SaveStateIfChanged();
         const auto latency = std::chrono::milliseconds(options_.latencyMs);

@@ -297,6 +297,22 @@ TEST_F(VkbdSocket, LongCtlOutputArrivesWhole) {
   EXPECT_NE(r.text.find("{\"t\": 25490, \"page\": 7, \"usage\": 4, \"down\": false}\n"), std::string::npos);
 }
 
+TEST_F(VkbdSocket, ReportInFlightIsCarriedOutAfterTheHostCloses) {
+  auto o = Options();
+  o.latencyMs = 50;
+  RunningServer s(o);
+  ASSERT_TRUE(s.Started()) << s.Error();
+  {
+    auto c = Open(kCommandInterface);
+    std::uint8_t seven = 7;
+    ASSERT_TRUE(c.Send(MakeRequest(kCmdWriteLighting, 1, 1, {&seven, 1})));
+  }  // closed before the report reaches the keyboard
+  for (int i = 0; i < 200 && s.Server().Firmware().Snapshot().lighting[1] != 7; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(s.Server().Firmware().Snapshot().lighting[1], 7);
+}
+
 TEST_F(VkbdSocket, MalformedControlMessagesGetAnErrorAndAClose) {
   RunningServer s(Options());
   ASSERT_TRUE(s.Started()) << s.Error();
