@@ -311,6 +311,8 @@ void VkbdServer::OnConsumerReport(std::span<const std::uint8_t> report) {
 
 void VkbdServer::Unplug() {
   firmware_->SetPlugged(false);
+  // Reports on their way die with the link.
+  queue_ = {};
   std::vector<std::uint64_t> bound;
   for (const auto& [id, c] : connections_) {
     if (c.bound) bound.push_back(id);
