@@ -187,7 +187,8 @@ void ConnectionMonitor() {
   bool first_cycle = true;
   while (!g_stop.load()) {
     if (DeviceConnected.load() == 1) {
-      if (!device.ProbePath()) {
+      // A handle that failed is gone too, even when the path answers again.
+      if (device.HandleFailed() || !device.ProbePath()) {
         DeviceConnected.store(0);
         CallConnectionHandler(0);
       }

@@ -129,6 +129,7 @@ bool HidDevice::Open(const std::string& path, bool read, bool write, bool overla
     std::lock_guard lock(mutex_);
     channel_ = std::shared_ptr<HidChannel>(std::move(channel));
   }
+  handle_failed_.store(false);
   generation_.fetch_add(1);
   return true;
 }
@@ -145,7 +146,9 @@ bool HidDevice::Read(std::uint8_t* buffer, std::size_t length, std::size_t* tran
   bool ok = false;
   if (auto channel = Channel()) {
     std::size_t n = 0;
-    ok = channel->Read(buffer, length, n, DeadlineAfter(timeout_ms), abort_) == IoResult::Ok;
+    const IoResult r = channel->Read(buffer, length, n, DeadlineAfter(timeout_ms), abort_);
+    ok = r == IoResult::Ok;
+    if (r == IoResult::Failed) handle_failed_.store(true);
     if (ok) {
       TraceReport('R', buffer, n);
       if (transferred) *transferred = n;
@@ -162,7 +165,9 @@ bool HidDevice::Write(const std::uint8_t* buffer, std::size_t length, std::size_
   bool ok = false;
   if (auto channel = Channel()) {
     std::size_t n = 0;
-    ok = channel->Write(buffer, length, n, DeadlineAfter(timeout_ms), abort_) == IoResult::Ok;
+    const IoResult r = channel->Write(buffer, length, n, DeadlineAfter(timeout_ms), abort_);
+    ok = r == IoResult::Ok;
+    if (r == IoResult::Failed) handle_failed_.store(true);
     if (ok) {
       TraceReport('W', buffer, length);
       if (transferred) *transferred = n;

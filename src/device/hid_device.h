@@ -41,6 +41,10 @@ class HidDevice {
   // Whether the path of the open (or last opened) interface can still be
   // opened: the keyboard is still there.
   bool ProbePath() const;
+  // Whether a read or write on the open handle failed outright (not a
+  // time-out): the handle is dead even if the path is back, as after a
+  // quick unplug and plug.
+  bool HandleFailed() const { return handle_failed_.load(); }
 
   // One report; false on failure, time-out or abort. `transferred` (may be
   // null) is 0 unless the report was moved.
@@ -99,6 +103,7 @@ class HidDevice {
   std::atomic<bool> read_pending_{false};
   std::atomic<bool> write_pending_{false};
   std::atomic<std::uint64_t> generation_{0};
+  std::atomic<bool> handle_failed_{false};
 };
 
 // Selects the top-level collection a path names with a "&col" tag (1-based,

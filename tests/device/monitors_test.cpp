@@ -196,6 +196,18 @@ TEST_F(Monitors, UnplugAndPlugCyclesAreSeenByBothMonitors) {
   }
 }
 
+TEST_F(Monitors, QuickUnplugAndPlugBetweenProbesStillReconnects) {
+  Start();
+  ASSERT_TRUE(WaitFor([&] { return rec.States().size() >= 2; }));
+  keyboard->Unplug();
+  keyboard->Plug();  // the probe may never see the keyboard missing
+  std::uint8_t config[44];
+  ReadConfig(config);  // fails on the old handle, unless already reconnected
+  ASSERT_TRUE(WaitFor([&] { return rec.States().size() >= 4; }));
+  EXPECT_EQ(rec.States(), (std::vector<int>{1, 1, 0, 1}));
+  EXPECT_EQ(ReadConfig(config), kResultOk);
+}
+
 TEST_F(Monitors, ModelSizesAreSetBeforeTheHandlerRuns) {
   Start();
   ASSERT_TRUE(WaitFor([&] { return rec.States().size() >= 2; }));
