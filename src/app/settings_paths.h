@@ -2,8 +2,9 @@
 // The table of file and folder paths every part of the program uses. The
 // entries that lie beside the program (skins, language files, help page,
 // companion program) are built once at start-up from the resource folder; the
-// per-user entries are added once during main-window initialisation. The
-// table is read-only afterwards, so no lock guards it.
+// per-user entries are added once during main-window initialisation, while
+// the device threads may already read the table, so each change publishes a
+// whole new table and the old one stays as it was.
 #include <filesystem>
 
 namespace keyloom::app {
@@ -43,7 +44,8 @@ SettingsPaths MakeProgramEntries(const std::filesystem::path& resource_dir,
 // application-data folder).
 void AddUserEntries(SettingsPaths& paths, const std::filesystem::path& user_data_base);
 
-// The process-wide table.
+// The process-wide table. The reference stays valid and unchanged for the
+// whole run; a later change (the per-user entries) shows in later calls.
 const SettingsPaths& Paths();
 
 // Start-up: builds the program entries from paths::ResourceDir() and

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <atomic>
 
 namespace keyloom::app {
 namespace {
@@ -82,6 +84,39 @@ TEST(SettingsPaths, UserEntriesCreateTheMissingBaseFolderOnly) {
   EXPECT_FALSE(InitUserPaths(dir / "file" / "data"));
   EXPECT_EQ(Paths().UserDataDir, dir / "file" / "data" / "Tarn-60 Gaming Keyboard");
 
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+}
+
+TEST(SettingsPaths, AddingUserEntriesLeavesTablesBeingReadWhole) {
+  std::string pattern = (fs::temp_directory_path() / "keyloom-paths-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const fs::path dir = pattern;
+  InitProgramPaths(dir / "res", dir / "res" / "keyloom");
+  const SettingsPaths& before = Paths();
+  const fs::path user_before = before.UserDataDir;
+
+  // A device thread reads the table while the main window adds the per-user
+  // entries.
+  std::atomic<bool> stop{false};
+  std::atomic<long> reads{0};
+  std::thread reader([&] {
+    while (!stop) {
+      const SettingsPaths& p = Paths();
+      const std::string user = p.UserDataDir.string();
+      const std::string ini = p.MainIniPath.string();
+      if (!ini.empty() && (user.empty() || user.find("Tarn-60") != std::string::npos)) ++reads;
+    }
+  });
+  for (int i = 0; i < 200; ++i) InitUserPaths(dir / ("data" + std::to_string(i % 3)));
+  stop = true;
+  reader.join();
+  EXPECT_GT(reads.load(), 0);
+
+  EXPECT_EQ(before.UserDataDir, user_before);
+  EXPECT_EQ(before.MainIniPath, dir / "res" / "Skins" / "Main.ini");
+  EXPECT_EQ(Paths().UserDataDir, dir / "data1" / "Tarn-60 Gaming Keyboard");
+  EXPECT_EQ(Paths().MainIniPath, dir / "res" / "Skins" / "Main.ini");
   std::error_code ec;
   fs::remove_all(dir, ec);
 }
