@@ -245,6 +245,9 @@ TEST(TrayWorkers, RunOneAtATime) {
   static std::atomic<int> inside{0};
   static std::atomic<int> most{0};
   static std::atomic<int> calls{0};
+  inside = 0;
+  most = 0;
+  calls = 0;
   SetTrayIconSetter([](int, int) {
     const int now = ++inside;
     int seen = most.load();
