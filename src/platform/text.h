@@ -31,7 +31,7 @@ std::u16string ToUpperAscii(std::u16string_view s);
 struct FormatArg : std::variant<std::u16string_view, std::int64_t, std::uint64_t> {
   using Base = std::variant<std::u16string_view, std::int64_t, std::uint64_t>;
   FormatArg(std::u16string_view s) : Base(s) {}
-  FormatArg(const char16_t* s) : Base(std::u16string_view(s)) {}
+  FormatArg(const char16_t* s) : Base(std::u16string_view(s ? s : u"")) {}
   FormatArg(const std::u16string& s) : Base(std::u16string_view(s)) {}
   template <typename T>
     requires std::is_integral_v<T>
