@@ -157,7 +157,12 @@ TEST_F(Monitors, KeyboardPresentAtStartConnectsAndTheFirstCycleRepeatsTheState) 
   EXPECT_EQ(platform::StartupShowHandled.load(), 0);
   // The first pass read the configuration block once.
   EXPECT_GE(keyboard->WriteCount(), 1u);
-  // A device of another pair is never opened.
+  // The command interface was opened by the first pass and by the
+  // connection; the event interface once, by the event monitor; a device of
+  // another pair never.
+  ASSERT_TRUE(WaitFor([&] { return EventMonitorListening(); }));
+  EXPECT_EQ(backend->Opens("inproc:1"), 2);
+  EXPECT_EQ(backend->Opens("inproc:0"), 1);
   EXPECT_EQ(backend->Opens("other:0"), 0);
 }
 
