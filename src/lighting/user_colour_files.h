@@ -1,0 +1,80 @@
+#pragma once
+// Per-user lighting files: the three user colour files (ten named per-key
+// colour layouts per slot, "UserDengColor_<slot>.userd"), their template, the
+// lighting settings file with the panel's open flag, the per-key colour
+// table and the working values of the custom colour layouts.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "lighting/lighting_state.h"
+
+namespace keyloom::lighting {
+
+constexpr int kLayoutCount = 10;
+constexpr int kKeyColourSlotBytes = 512;
+constexpr int kFnKeyPosition = 110;
+constexpr int kMacroKeyPosition = 125;
+
+// Where the files are: set once at start from the settings paths.
+struct LightingPaths {
+  std::filesystem::path lighting_ini;       // ".../wskb.ini"
+  std::string user_colour_prefix;           // ".../UserDengColor_"
+  std::string template_prefix;              // "<resources>/Skins/UserDengColor_"
+};
+void SetLightingPaths(LightingPaths paths);
+const LightingPaths& GetLightingPaths();
+
+std::filesystem::path UserColourFile(int slot);   // prefix + slot + ".userd"
+std::filesystem::path ColourTemplateFile();       // template prefix + "3.userd"
+
+// The per-key colours of the three slots: key position k of slot s is the
+// three bytes (red, green, blue) at s * 512 + k * 3.
+using KeyColourTable = std::array<std::uint8_t, kSlotCount * kKeyColourSlotBytes>;
+KeyColourTable& KeyColours();
+Colour KeyColourAt(int slot, int position);
+void SetKeyColourAt(int slot, int position, Colour colour);
+
+// Working values of the custom colour layouts.
+struct CustomColourState {
+  int selected_layout = 0;  // 0..9
+  int tool = 0;             // 0 or 1
+  int tool_copy = 0;
+  Colour painting_colour = 0;
+  Colour painting_colour_copy = 0;
+  Colour base_colour = 0;
+  Colour base_colour_copy = 0;
+};
+CustomColourState& CustomColours();
+
+// ---- user colour files (slot s, layout n, key position k) ----
+std::u16string ReadLayoutName(int s, int n);
+bool WriteLayoutName(int s, int n, std::u16string_view name);
+int ReadSelectedLayout(int s);
+bool WriteSelectedLayout(int s, int n);
+void ReadLayoutTools(int s, int n);   // into CustomColours()
+bool WriteLayoutTools(int s, int n);  // from CustomColours()
+struct LayoutKey {
+  Colour colour = MakeColour(255, 0, 0);
+  int base_flag = 1;  // non-zero: the key follows the base colour
+};
+LayoutKey ReadLayoutKey(int s, int n, int k);
+bool WriteLayoutKey(int s, int n, int k, Colour colour, int base_flag);
+
+// Copies the template over the user colour file of `slot`, byte for byte.
+// The user file is replaced only once the whole template has been read, so
+// a missing template leaves the user's layouts as they were.
+bool CopyColourTemplate(int slot);
+
+// ---- lighting settings file ----
+// "KEYCOLOR"/"DengCheck" read as an integer: exactly 1 means open.
+bool ReadLightingPanelOpenFlag();
+bool SetLightingPanelOpen(bool open);
+
+// Parses up to `count` comma-separated decimal integers the way the files
+// are read ("%d,%d,%d"): stops at the first field that is not a number and
+// leaves the remaining outputs untouched. Returns the number parsed.
+int ParseIntList(std::u16string_view text, int* out, int count);
+
+}  // namespace keyloom::lighting
