@@ -1,0 +1,56 @@
+#pragma once
+// Lighting on the keyboard: framed field writes of the slot being edited,
+// per-key colours, and reading the records and layouts back. Runs on the
+// user-interface thread; results as the device commands give them.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "lighting/lighting_state.h"
+
+namespace keyloom::lighting {
+
+// What the lighting panel and main window do for these operations; the GUI
+// implements it, the command line and tests their own way. Every member has
+// a do-nothing default.
+class LightingPanelObserver {
+ public:
+  virtual ~LightingPanelObserver() = default;
+  // The layout selector gets these ten names, in order.
+  virtual void RefillLayoutSelector(const std::vector<std::u16string>& names) {}
+  // The key button at `position` follows the base colour in `slot` (flag 1) or not.
+  virtual void SetBaseColourMark(int slot, int position, int flag) {}
+  // The panel-off step of the lighting panel.
+  virtual void CloseLightingPanel() {}
+  // Switches the editing to `slot` with its pending-changes prompt; 0 stops
+  // the reset.
+  virtual int SwitchProfileSlot(int slot) { return 1; }
+  // Slot buttons follow the keyboard's active slot.
+  virtual void SyncSlotButtons(int active_slot) {}
+};
+void SetLightingPanelObserver(LightingPanelObserver* observer);
+
+int BeginLightingWrite();
+int EndLightingWrite();
+// Command 0x06 at LightingSlot() * 42 + offset.
+int WriteLightingBytes(int offset, const std::uint8_t* bytes, int count);
+// Begin, one field write per (offset, bytes) run, end: the unit of every
+// lighting change.
+void WriteLightingField(int offset, std::initializer_list<std::uint8_t> bytes);
+// Begin, the key's three bytes, end; then the table keeps the colour.
+void WriteKeyColour(int position, Colour colour);
+// Begin, KeyCount / 18 + 1 chunks of 54 table bytes, end.
+void SendKeyColours();
+// The default record's 35 bytes with one framed write.
+void WriteDefaultLighting();
+
+// Reads the configuration block and the three records and decodes the one
+// of LightingSlot(). -1 when the configuration read fails (nothing changed).
+int ReadLightingFromKeyboard(bool with_layouts);
+// The selected layout of LightingSlot() into the key colour table (and onto
+// the keyboard with `send`).
+void LoadLayout(bool send);
+// After the keyboard reports a reset: every user colour file from the template.
+void ResetUserColourFiles();
+
+}  // namespace keyloom::lighting
