@@ -40,6 +40,13 @@ int ReadConfigurationBlock() {
   return result;
 }
 
+// LightingSlot() takes the keyboard's active slot; a slot byte of 3 or more
+// is not a slot and leaves it as it is.
+void FollowActiveSlot() {
+  const int active = ConfigBlockCopy()[kActiveSlotOffset];
+  if (active < kSlotCount) LightingSlot() = active;
+}
+
 }  // namespace
 
 void SetLightingPanelObserver(LightingPanelObserver* observer) { g_observer.store(observer); }
@@ -125,7 +132,7 @@ void LoadLayout(bool send) {
 
 void ResetUserColourFiles() {
   ReadConfigurationBlock();
-  LightingSlot() = ConfigBlockCopy()[kActiveSlotOffset] % kSlotCount;
+  FollowActiveSlot();
   if (CurrentLighting().panel_open) Observer().CloseLightingPanel();
   if (Observer().SwitchProfileSlot(LightingSlot()) == 0) return;
   Observer().SyncSlotButtons(LightingSlot());
@@ -137,7 +144,7 @@ void ResetUserColourFiles() {
       LoadLayout(false);
     }
   }
-  LightingSlot() = ConfigBlockCopy()[kActiveSlotOffset] % kSlotCount;
+  FollowActiveSlot();
 }
 
 }  // namespace keyloom::lighting

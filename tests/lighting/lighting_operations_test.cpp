@@ -67,7 +67,9 @@ class LightingOperations : public device::testing::ConnectedKeyboard {
 TEST_F(LightingOperations, FieldWritesLandAtSlotTimes42PlusOffset) {
   const emulator::Memories before = Mem();
   LightingSlot() = 2;
+  const std::uint64_t writes_before = keyboard->WriteCount();
   WriteLightingField(field::kBrightness, {3});
+  EXPECT_EQ(keyboard->WriteCount() - writes_before, 3u);  // 0x01, 0x06, 0x02
   WriteLightingField(field::kMainColour, {0x11, 0x22, 0x33});
   const emulator::Memories after = Mem();
   EXPECT_EQ(after.lighting[2 * 42 + 1], 3);
