@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <thread>
 
+#include "cli/lighting_commands.h"
 #include "cli/lighting_preview_command.h"
+#include "cli/status_command.h"
 
 namespace keyloom::cli {
 
@@ -59,6 +61,8 @@ void CommandIo::WaitUntil(std::chrono::steady_clock::time_point t) const {
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = [] {
     std::vector<Command> list;
+    list.push_back(StatusCommand());
+    for (Command& c : LightingCommands()) list.push_back(std::move(c));
     list.push_back(LightingPreviewCommand());
     return list;
   }();

@@ -1,0 +1,530 @@
+#include "cli/lighting_commands.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <optional>
+#include <utility>
+
+#include "cli/keyboard_session.h"
+#include "device/commands.h"
+#include "i18n/texts.h"
+#include "lighting/lighting_operations.h"
+#include "lighting/lighting_state.h"
+#include "platform/text.h"
+
+namespace keyloom::cli {
+
+namespace {
+
+using lighting::Colour;
+namespace field = lighting::field;
+
+constexpr auto kConnectTimeout = std::chrono::seconds(3);
+
+const char* const kEffect17Colours[] = {"red", "yellow", "green", "blue"};
+
+bool ParseInt(const std::string& text, int& value) {
+  if (text.empty() || text.size() > 9) return false;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end;
+}
+
+bool ParseColour(const std::string& text, Colour& colour) {
+  if (text.size() != 6) return false;
+  unsigned value = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value, 16);
+  if (ec != std::errc() || ptr != end) return false;
+  colour = lighting::MakeColour(std::uint8_t(value >> 16), std::uint8_t(value >> 8), std::uint8_t(value));
+  return true;
+}
+
+std::string Hex(Colour c) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%02x%02x%02x", lighting::Red(c), lighting::Green(c), lighting::Blue(c));
+  return buf;
+}
+
+std::string JsonString(const std::string& s) {
+  std::string out = "\"";
+  for (const char ch : s) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += ch;
+    } else if (c < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else {
+      out += ch;
+    }
+  }
+  return out + "\"";
+}
+
+// Effects whose selection also writes the colourful byte.
+bool WritesColourfulWithEffect(int e) {
+  return e == 1 || e == 2 || e == 3 || e == 5 || e == 7 || e == 8 || e == 9 || e == 13 ||
+         e == 14 || e == 15;
+}
+// Effects the program knows (the others store their number and write nothing).
+bool KnownEffect(int e) { return (e >= 1 && e <= 18) || e == 20; }
+
+// One framed write of the edited slot's record: begin, each run, end. False
+// when any step fails.
+bool WriteFrame(const std::vector<std::pair<int, std::vector<std::uint8_t>>>& runs,
+                std::string& reason) {
+  int result = lighting::BeginLightingWrite();
+  for (const auto& [offset, bytes] : runs) {
+    if (result != 1) break;
+    result = lighting::WriteLightingBytes(offset, bytes.data(), int(bytes.size()));
+  }
+  const int end = lighting::EndLightingWrite();
+  if (result == 1) result = end;
+  if (result != 1) {
+    reason = "the keyboard did not take the lighting write (result " + std::to_string(result) + ")";
+    return false;
+  }
+  return true;
+}
+
+// Connects and reads; on failure writes the reason and returns false.
+bool Open(KeyboardSession& session, CommandIo& io, int& status) {
+  std::string reason;
+  if (!session.Connect(kConnectTimeout, reason) || !ReadActiveLighting(reason)) {
+    status = Failure(io, reason);
+    return false;
+  }
+  return true;
+}
+
+// "--name value" and "--name=value" options and the flag --json.
+struct Options {
+  std::vector<std::pair<std::string, std::string>> values;
+  std::vector<std::string> positional;
+  bool json = false;
+};
+
+bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::string>& names,
+                  Options& options, std::string& reason) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    std::optional<std::string> value;
+    if (name.rfind("--", 0) != 0) {
+      options.positional.push_back(name);
+      continue;
+    }
+    if (const std::size_t eq = name.find('='); eq != std::string::npos) {
+      value = name.substr(eq + 1);
+      name.resize(eq);
+    }
+    if (name == "--json") {
+      if (value) {
+        reason = "option '--json' takes no value";
+        return false;
+      }
+      options.json = true;
+      continue;
+    }
+    if (std::find(names.begin(), names.end(), name) == names.end()) {
+      reason = "unknown argument '" + args[i] + "'";
+      return false;
+    }
+    if (!value) {
+      if (i + 1 >= args.size()) {
+        reason = "option '" + name + "' needs a value";
+        return false;
+      }
+      value = args[++i];
+    }
+    options.values.emplace_back(name, *value);
+  }
+  return true;
+}
+
+// ---- lighting set ----
+
+struct SetRequest {
+  std::optional<int> effect;
+  std::optional<int> brightness;
+  std::optional<int> speed;
+  std::optional<int> direction;
+  std::optional<Colour> colour;
+  std::optional<bool> colourful;
+  std::optional<int> effect17_colour;
+  bool Empty() const {
+    return !effect && !brightness && !speed && !direction && !colour && !colourful && !effect17_colour;
+  }
+};
+
+bool ParseSetRequest(const Options& options, SetRequest& request, std::string& reason) {
+  if (!options.positional.empty()) {
+    reason = "unknown argument '" + options.positional.front() + "'";
+    return false;
+  }
+  for (const auto& [name, value] : options.values) {
+    int n = 0;
+    auto range = [&](int lo, int hi, std::optional<int>& out) {
+      if (!ParseInt(value, n) || n < lo || n > hi) {
+        reason = name + " takes " + std::to_string(lo) + ".." + std::to_string(hi) + ", not '" + value + "'";
+        return false;
+      }
+      out = n;
+      return true;
+    };
+    if (name == "--effect") {
+      if (ParseInt(value, n)) {
+        if (n < 0 || n > 255) {
+          reason = "--effect takes an effect number 0..255 or name, not '" + value + "'";
+          return false;
+        }
+        request.effect = n;
+      } else {
+        request.effect = -1;  // a name, looked up in the keyboard's list
+      }
+    } else if (name == "--brightness") {
+      if (!range(0, 5, request.brightness)) return false;
+    } else if (name == "--speed") {
+      if (!range(0, 4, request.speed)) return false;
+    } else if (name == "--direction") {
+      if (!ParseInt(value, n) || (n != 0 && n != 255)) {
+        reason = "--direction takes 0 or 255, not '" + value + "'";
+        return false;
+      }
+      request.direction = n;
+    } else if (name == "--colour") {
+      Colour c = 0;
+      if (!ParseColour(value, c)) {
+        reason = "--colour takes six hexadecimal digits RRGGBB, not '" + value + "'";
+        return false;
+      }
+      request.colour = c;
+    } else if (name == "--colourful") {
+      if (value != "on" && value != "off") {
+        reason = "--colourful takes on or off, not '" + value + "'";
+        return false;
+      }
+      request.colourful = value == "on";
+    } else {  // --effect17-colour
+      const auto it = std::find(std::begin(kEffect17Colours), std::end(kEffect17Colours), value);
+      if (it == std::end(kEffect17Colours)) {
+        reason = "--effect17-colour takes red, yellow, green or blue, not '" + value + "'";
+        return false;
+      }
+      request.effect17_colour = int(it - std::begin(kEffect17Colours));
+    }
+  }
+  if (request.Empty()) {
+    reason = "nothing to set";
+    return false;
+  }
+  return true;
+}
+
+// The effect number for --effect's value: a number or a name of the list.
+bool ResolveEffect(const std::string& value, int& effect, std::string& reason) {
+  const std::vector<lighting::EffectEntry> list = lighting::EffectList();
+  int n = 0;
+  if (ParseInt(value, n)) {
+    if (std::any_of(list.begin(), list.end(), [&](const auto& e) { return e.effect == n; })) {
+      effect = n;
+      return true;
+    }
+    reason = "the keyboard does not support effect " + value;
+    return false;
+  }
+  for (const lighting::EffectEntry& e : list) {
+    if (EffectName(e.effect) == value) {
+      effect = e.effect;
+      return true;
+    }
+  }
+  reason = "the keyboard has no effect named '" + value + "'";
+  return false;
+}
+
+int RunSet(const std::vector<std::string>& args, CommandIo& io) {
+  constexpr std::string_view kName = "lighting set";
+  Options options;
+  SetRequest request;
+  std::string reason;
+  if (!ParseOptions(args,
+                    {"--effect", "--brightness", "--speed", "--direction", "--colour", "--colourful",
+                     "--effect17-colour"},
+                    options, reason) ||
+      !ParseSetRequest(options, request, reason))
+    return UsageError(io, kName, reason);
+
+  KeyboardSession session;
+  int status = kExitSuccess;
+  if (!Open(session, io, status)) return status;
+  lighting::LightingState& state = lighting::CurrentLighting();
+
+  if (request.effect) {
+    std::string value;
+    for (const auto& [name, v] : options.values)
+      if (name == "--effect") value = v;
+    int e = 0;
+    if (!ResolveEffect(value, e, reason)) return Failure(io, reason);
+    // A known effect writes its number (and the colourful byte for the
+    // effects with a colour group); another number is only kept.
+    if (KnownEffect(e)) {
+      std::vector<std::pair<int, std::vector<std::uint8_t>>> runs{{field::kEffect, {std::uint8_t(e)}}};
+      if (WritesColourfulWithEffect(e))
+        runs.push_back({field::kColourful, {std::uint8_t(state.colourful ? 1 : 0)}});
+      if (!WriteFrame(runs, reason)) return Failure(io, reason);
+    }
+    state.effect = e;
+  }
+  auto single = [&](int offset, int value) {
+    return WriteFrame({{offset, {std::uint8_t(value)}}}, reason);
+  };
+  if (request.brightness && *request.brightness != state.brightness) {
+    if (!single(field::kBrightness, *request.brightness)) return Failure(io, reason);
+    state.brightness = *request.brightness;
+  }
+  if (request.speed && *request.speed != state.speed) {
+    if (!single(field::kSpeed, *request.speed)) return Failure(io, reason);
+    state.speed = *request.speed;
+  }
+  if (request.direction) {
+    if (!single(field::kDirection, *request.direction)) return Failure(io, reason);
+    state.direction = *request.direction;
+  }
+  if (request.colour) {
+    const Colour c = *request.colour;
+    if (!WriteFrame({{field::kColourful, {0}},
+                     {field::kMainColour, {lighting::Red(c), lighting::Green(c), lighting::Blue(c)}}},
+                    reason))
+      return Failure(io, reason);
+    state.colourful = false;
+    state.main_colour = state.colour_button1 = state.colour_button2 = c;
+  }
+  if (request.colourful) {
+    if (!single(field::kColourful, *request.colourful ? 1 : 0)) return Failure(io, reason);
+    state.colourful = *request.colourful;
+  }
+  if (request.effect17_colour) {
+    if (!single(field::kEffect17Colour, *request.effect17_colour)) return Failure(io, reason);
+    state.effect17_colour = *request.effect17_colour;
+  }
+  io.out << (options.json ? LightingJson() : LightingText());
+  return kExitSuccess;
+}
+
+// ---- lighting [show] ----
+
+int RunShow(std::string_view name, const std::vector<std::string>& args, CommandIo& io) {
+  Options options;
+  std::string reason;
+  if (!ParseOptions(args, {}, options, reason)) return UsageError(io, name, reason);
+  if (!options.positional.empty())
+    return UsageError(io, name, "unknown argument '" + options.positional.front() + "'");
+  KeyboardSession session;
+  int status = kExitSuccess;
+  if (!Open(session, io, status)) return status;
+  io.out << (options.json ? LightingJson() : LightingText());
+  return kExitSuccess;
+}
+
+// ---- lighting default ----
+
+int RunDefault(const std::vector<std::string>& args, CommandIo& io) {
+  constexpr std::string_view kName = "lighting default";
+  Options options;
+  std::string reason;
+  if (!ParseOptions(args, {}, options, reason)) return UsageError(io, kName, reason);
+  if (!options.positional.empty())
+    return UsageError(io, kName, "unknown argument '" + options.positional.front() + "'");
+  KeyboardSession session;
+  int status = kExitSuccess;
+  if (!Open(session, io, status)) return status;
+  const auto bytes = lighting::DefaultLightingBytes();
+  if (!WriteFrame({{0, std::vector<std::uint8_t>(bytes.begin(), bytes.end())}}, reason))
+    return Failure(io, reason);
+  lighting::LightingRecord record{};
+  std::copy(bytes.begin(), bytes.end(), record.begin());
+  lighting::DecodeLightingRecord(record, lighting::CurrentLighting());
+  io.out << (options.json ? LightingJson() : LightingText());
+  return kExitSuccess;
+}
+
+// ---- report-rate ----
+
+int RunReportRate(const std::vector<std::string>& args, CommandIo& io) {
+  constexpr std::string_view kName = "report-rate";
+  Options options;
+  std::string reason;
+  if (!ParseOptions(args, {}, options, reason)) return UsageError(io, kName, reason);
+  int rate = -1;
+  if (options.positional.size() > 1)
+    return UsageError(io, kName, "unknown argument '" + options.positional[1] + "'");
+  if (options.positional.size() == 1 &&
+      (!ParseInt(options.positional[0], rate) || rate < 0 || rate > 3))
+    return UsageError(io, kName, "the report rate is 0..3, not '" + options.positional[0] + "'");
+  KeyboardSession session;
+  int status = kExitSuccess;
+  if (!Open(session, io, status)) return status;
+  lighting::LightingState& state = lighting::CurrentLighting();
+  if (rate >= 0) {
+    if (!WriteFrame({{field::kReportRate, {std::uint8_t(rate)}}}, reason)) return Failure(io, reason);
+    state.report_rate = rate;
+  }
+  if (options.json)
+    io.out << "{\"slot\": " << lighting::LightingSlot() << ", \"report_rate\": " << state.report_rate << "}\n";
+  else
+    io.out << "Report rate of slot " << lighting::LightingSlot() << ": " << state.report_rate << "\n";
+  return kExitSuccess;
+}
+
+}  // namespace
+
+bool ReadActiveLighting(std::string& reason) {
+  lighting::ConfigBlock config{};
+  int result = device::ReadConfig(config.data());
+  if (result != 1) {
+    reason = "could not read the keyboard's configuration (result " + std::to_string(result) + ")";
+    return false;
+  }
+  const int slot = config[lighting::kActiveSlotOffset];
+  if (slot >= lighting::kSlotCount) {
+    reason = "the keyboard reports slot " + std::to_string(slot) + ", which does not exist";
+    return false;
+  }
+  lighting::ConfigBlockCopy() = config;
+  lighting::LightingSlot() = slot;
+  std::uint8_t reply[56] = {};
+  device::BeginWrite();
+  result = device::ReadLightingArea(reply, 56, std::uint32_t(slot * lighting::kRecordBytes));
+  device::EndWrite();
+  if (result != 1) {
+    reason = "could not read the keyboard's lighting (result " + std::to_string(result) + ")";
+    return false;
+  }
+  lighting::LightingRecord& record = lighting::LightingRecords()[std::size_t(slot)];
+  std::copy_n(reply, record.size(), record.begin());
+  lighting::DecodeLightingRecord(record, lighting::CurrentLighting());
+  return true;
+}
+
+std::string EffectName(int effect) {
+  const std::string name = text::ToUtf8(i18n::ModeText(std::to_string(effect)));
+  return name.empty() ? "effect " + std::to_string(effect) : name;
+}
+
+std::string LightingText() {
+  const lighting::LightingState& s = lighting::CurrentLighting();
+  std::string t;
+  t += "Slot:            " + std::to_string(lighting::LightingSlot()) + "\n";
+  t += "Effect:          " + std::to_string(s.effect) + " (" + EffectName(s.effect) + ")\n";
+  t += "Brightness:      " + std::to_string(s.brightness) + "\n";
+  t += "Speed:           " + std::to_string(s.speed) + "\n";
+  t += "Direction:       " + std::to_string(s.direction) + "\n";
+  t += "Colour:          " + Hex(s.main_colour) + "\n";
+  t += std::string("Colourful:       ") + (s.colourful ? "on" : "off") + "\n";
+  const int e17 = s.effect17_colour >= 0 && s.effect17_colour <= 3 ? s.effect17_colour : 0;
+  t += std::string("Effect-17 colour: ") + kEffect17Colours[e17] + "\n";
+  t += "Report rate:     " + std::to_string(s.report_rate) + "\n";
+  return t;
+}
+
+std::string LightingJson() {
+  const lighting::LightingState& s = lighting::CurrentLighting();
+  const int e17 = s.effect17_colour >= 0 && s.effect17_colour <= 3 ? s.effect17_colour : 0;
+  return "{\"slot\": " + std::to_string(lighting::LightingSlot()) +
+         ", \"effect\": " + std::to_string(s.effect) + ", \"effect_name\": " + JsonString(EffectName(s.effect)) +
+         ", \"brightness\": " + std::to_string(s.brightness) + ", \"speed\": " + std::to_string(s.speed) +
+         ", \"direction\": " + std::to_string(s.direction) + ", \"colour\": \"" + Hex(s.main_colour) +
+         "\", \"colourful\": " + (s.colourful ? "true" : "false") + ", \"effect17_colour\": \"" +
+         kEffect17Colours[e17] + "\", \"report_rate\": " + std::to_string(s.report_rate) + "}\n";
+}
+
+std::string EffectsText() {
+  std::string t;
+  for (const lighting::EffectEntry& e : lighting::EffectList())
+    t += "  " + std::to_string(e.effect) + "  " + EffectName(e.effect) + "\n";
+  return t;
+}
+
+std::string EffectsJson() {
+  std::string t = "[";
+  bool first = true;
+  for (const lighting::EffectEntry& e : lighting::EffectList()) {
+    if (!first) t += ", ";
+    first = false;
+    t += "{\"effect\": " + std::to_string(e.effect) + ", \"name\": " + JsonString(EffectName(e.effect)) + "}";
+  }
+  return t + "]";
+}
+
+std::vector<Command> LightingCommands() {
+  std::vector<Command> list;
+  for (const char* name : {"lighting show"}) {
+    Command c;
+    c.name = name;
+    c.summary = "Show the lighting of the keyboard's active slot";
+    c.usage = std::string("keyloomctl ") + name + " [--json]";
+    c.help =
+        "Options:\n"
+        "  --json   one JSON object instead of the text\n";
+    const std::string command_name = name;
+    c.run = [command_name](const std::vector<std::string>& args, CommandIo& io) {
+      return RunShow(command_name, args, io);
+    };
+    list.push_back(std::move(c));
+  }
+  {
+    Command c;
+    c.name = "lighting set";
+    c.summary = "Change the lighting of the keyboard's active slot";
+    c.usage =
+        "keyloomctl lighting set [--effect N|NAME] [--brightness 0-5] [--speed 0-4] "
+        "[--direction 0|255] [--colour RRGGBB] [--colourful on|off] "
+        "[--effect17-colour red|yellow|green|blue] [--json]";
+    c.help =
+        "Each value is written to the keyboard at once, in the order of the options below;\n"
+        "then the slot's lighting is shown.\n"
+        "\nOptions:\n"
+        "  --effect N|NAME      an effect the keyboard supports, by number or name (see status)\n"
+        "  --brightness 0-5     brightness\n"
+        "  --speed 0-4          the keyboard's speed value (the lighting panel's slider\n"
+        "                       shows position 4 - value)\n"
+        "  --direction 0|255    direction\n"
+        "  --colour RRGGBB      main colour, six hexadecimal digits (turns colourful off)\n"
+        "  --colourful on|off   rainbow colours or the main colour\n"
+        "  --effect17-colour C  colour of effect 17: red, yellow, green or blue\n"
+        "  --json               show the result as one JSON object\n";
+    c.run = RunSet;
+    list.push_back(std::move(c));
+  }
+  {
+    Command c;
+    c.name = "lighting default";
+    c.summary = "Write the default lighting to the keyboard's active slot";
+    c.usage = "keyloomctl lighting default [--json]";
+    c.help =
+        "Effect 1, brightness 5, speed 2, direction 0, colourful, white, report rate 0.\n"
+        "\nOptions:\n"
+        "  --json   show the result as one JSON object\n";
+    c.run = RunDefault;
+    list.push_back(std::move(c));
+  }
+  {
+    Command c;
+    c.name = "report-rate";
+    c.summary = "Show or set the report rate of the keyboard's active slot";
+    c.usage = "keyloomctl report-rate [0-3] [--json]";
+    c.help =
+        "Without a value shows the report-rate index; with one writes it.\n"
+        "\nOptions:\n"
+        "  --json   {\"slot\": n, \"report_rate\": n}\n";
+    c.run = RunReportRate;
+    list.push_back(std::move(c));
+  }
+  return list;
+}
+
+}  // namespace keyloom::cli

@@ -1,0 +1,30 @@
+#pragma once
+// keyloomctl lighting, lighting set, lighting default and report-rate: the
+// lighting record of the keyboard's active slot, read and written field by
+// field as the lighting panel does.
+#include <string>
+#include <vector>
+
+#include "cli/command_table.h"
+
+namespace keyloom::cli {
+
+// Reads the configuration block into the lighting store's copy, makes the
+// active slot the edited slot and decodes its record into CurrentLighting().
+// False with the reason on a failed read. Needs a connected session.
+bool ReadActiveLighting(std::string& reason);
+
+// The localised name of an effect, or "effect N" when the language has none.
+std::string EffectName(int effect);
+
+// The current lighting of the edited slot, as text lines or as one JSON object.
+std::string LightingText();
+std::string LightingJson();
+
+// Supported effects of the configuration block copy: text lines / JSON array.
+std::string EffectsText();
+std::string EffectsJson();
+
+std::vector<Command> LightingCommands();
+
+}  // namespace keyloom::cli

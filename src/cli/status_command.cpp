@@ -1,0 +1,73 @@
+#include "cli/status_command.h"
+
+#include <cstdio>
+
+#include "cli/keyboard_session.h"
+#include "cli/lighting_commands.h"
+#include "device/device_table.h"
+#include "lighting/lighting_state.h"
+
+namespace keyloom::cli {
+
+namespace {
+
+constexpr std::string_view kName = "status";
+
+std::string Model() {
+  const device::HidAttributes& a = device::CommandDevice().Attributes();
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%04x:%04x", a.vendor_id, a.product_id);
+  return buf;
+}
+
+int RunStatus(const std::vector<std::string>& args, CommandIo& io) {
+  bool json = false;
+  for (const std::string& a : args) {
+    if (a == "--json")
+      json = true;
+    else
+      return UsageError(io, kName, "unknown argument '" + a + "'");
+  }
+  KeyboardSession session;
+  std::string reason;
+  if (!session.Connect(std::chrono::seconds(3), reason) || !ReadActiveLighting(reason))
+    return Failure(io, reason);
+  const std::string model = Model();
+  const int capacity = lighting::ConfigBlockCopy()[lighting::kMacroCapacityOffset];
+  const int slot = lighting::LightingSlot();
+  if (json) {
+    std::string lighting_json = LightingJson();
+    if (!lighting_json.empty() && lighting_json.back() == '\n') lighting_json.pop_back();
+    io.out << "{\"model\": \"" << model << "\", \"active_slot\": " << slot
+           << ", \"macro_capacity\": " << capacity << ", \"effects\": " << EffectsJson()
+           << ", \"lighting\": " << lighting_json
+           << ", \"report_rate\": " << lighting::CurrentLighting().report_rate << "}\n";
+  } else {
+    io.out << "Keyboard:        " << model << "\n"
+           << "Active slot:     " << slot << "\n"
+           << "Macro capacity:  " << capacity << "\n"
+           << "Effects:\n"
+           << EffectsText() << "Lighting of slot " << slot << ":\n"
+           << LightingText();
+  }
+  return kExitSuccess;
+}
+
+}  // namespace
+
+Command StatusCommand() {
+  Command c;
+  c.name = std::string(kName);
+  c.summary = "Show the connected keyboard, its active slot, effects and lighting";
+  c.usage = "keyloomctl status [--json]";
+  c.help =
+      "Shows the keyboard's vendor:product, the active slot, the macro capacity from the\n"
+      "configuration block, the supported effects with their names, and the active slot's\n"
+      "lighting and report rate.\n"
+      "\nOptions:\n"
+      "  --json   one JSON object instead of the text\n";
+  c.run = RunStatus;
+  return c;
+}
+
+}  // namespace keyloom::cli

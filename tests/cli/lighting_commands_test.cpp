@@ -1,0 +1,208 @@
+// keyloomctl lighting, lighting set, lighting default and report-rate against
+// the in-process virtual keyboard: which bytes of which slot's lighting
+// record change.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+#include "cli/command_table.h"
+#include "device/commands.h"
+#include "device/hid_backend.h"
+#include "device/inprocess_backend.h"
+#include "emulator/firmware_model.h"
+
+namespace keyloom::cli {
+namespace {
+
+constexpr int kRecord = 42;
+constexpr int kActive = 1;
+
+class LightingCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    device::SetCommandPause([](std::uint32_t) {});
+    keyboard_ = device::InProcessKeyboard::Create(model_);
+    device::SetHidBackend(keyboard_);
+    // Slot 1 active; its record: effect 3, brightness 4, speed 3, direction 0,
+    // colourful, colour 102030, effect-17 colour 1, report rate 1, and a marker
+    // in the bytes no command writes.
+    emulator::Memories mem = model_.Snapshot();
+    mem.config[10] = kActive;
+    for (int s = 0; s < 3; ++s)
+      for (int i = 0; i < kRecord; ++i) mem.lighting[s * kRecord + i] = std::uint8_t(0x40 + s);
+    std::uint8_t* r = mem.lighting.data() + kActive * kRecord;
+    const std::uint8_t values[] = {3, 4, 3, 0, 1, 0x10, 0x20, 0x30};
+    std::copy(std::begin(values), std::end(values), r);
+    r[15] = 1;
+    r[17] = 1;
+    ASSERT_TRUE(model_.Restore(mem));
+    before_ = model_.Snapshot().lighting;
+  }
+  void TearDown() override {
+    device::SetHidBackend(nullptr);
+    device::SetCommandPause(nullptr);
+  }
+
+  int Run(const std::vector<std::string>& args) {
+    std::ostringstream o, e;
+    CommandIo io{o, e};
+    io.wait_until = [](std::chrono::steady_clock::time_point) {};
+    const int status = RunCli(args, io);
+    out_ = o.str();
+    err_ = e.str();
+    return status;
+  }
+
+  // The lighting bytes that differ from before the command: offset -> value.
+  std::map<int, int> Changes() const {
+    const std::vector<std::uint8_t> now = model_.Snapshot().lighting;
+    std::map<int, int> changed;
+    for (std::size_t i = 0; i < now.size(); ++i)
+      if (now[i] != before_[i]) changed[int(i)] = now[i];
+    return changed;
+  }
+
+  emulator::FirmwareModel model_;
+  std::shared_ptr<device::InProcessKeyboard> keyboard_;
+  std::vector<std::uint8_t> before_;
+  std::string out_, err_;
+};
+
+// Offsets in the active slot's record.
+std::map<int, int> InActive(std::map<int, int> record) {
+  std::map<int, int> out;
+  for (auto [offset, value] : record) out[kActive * kRecord + offset] = value;
+  return out;
+}
+
+TEST_F(LightingCommands, WritesExactlyTheChosenFieldsOfTheActiveSlot) {
+  struct Case {
+    std::vector<std::string> args;
+    std::map<int, int> changes;  // offsets in the active record
+  };
+  const Case cases[] = {
+      {{"lighting", "set", "--effect", "4"}, {{0, 4}}},
+      // An effect with a colour group writes the colourful byte with it.
+      {{"lighting", "set", "--effect", "5", "--colourful", "off"}, {{0, 5}, {4, 0}}},
+      {{"lighting", "set", "--brightness", "0"}, {{1, 0}}},
+      {{"lighting", "set", "--brightness", "4"}, {}},  // already 4
+      {{"lighting", "set", "--speed=0"}, {{2, 0}}},
+      {{"lighting", "set", "--direction", "255"}, {{3, 255}}},
+      // A colour turns colourful off; asking for colourful as well turns it on again.
+      {{"lighting", "set", "--colour", "A1b2C3"}, {{4, 0}, {5, 0xa1}, {6, 0xb2}, {7, 0xc3}}},
+      {{"lighting", "set", "--colour", "a1b2c3", "--colourful", "on"}, {{5, 0xa1}, {6, 0xb2}, {7, 0xc3}}},
+      {{"lighting", "set", "--effect17-colour", "blue"}, {{17, 3}}},
+      {{"lighting", "set", "--effect", "17", "--effect17-colour", "red", "--json"}, {{0, 17}, {17, 0}}},
+      {{"report-rate", "3"}, {{15, 3}}},
+      {{"report-rate"}, {}},
+      {{"lighting", "show", "--json"}, {}},
+      // The default record: bytes 0..34 (the report rate among them); 35..41 stay.
+      {{"lighting", "default"},
+       [] {
+         std::map<int, int> m;
+         for (int i = 0; i < 35; ++i) m[i] = 0;
+         const int d[] = {1, 5, 2, 0, 255, 255, 255, 255};
+         for (int i = 0; i < 8; ++i) m[i] = d[i];
+         m.erase(3);  // direction was 0 already
+         return m;
+       }()},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    std::string line;
+    for (const auto& a : c.args) line += a + " ";
+    SCOPED_TRACE(line);
+    EXPECT_EQ(Run(c.args), 0) << err_;
+    EXPECT_EQ(Changes(), InActive(c.changes));
+  }
+}
+
+TEST_F(LightingCommands, ShowsWhatTheKeyboardHolds) {
+  ASSERT_EQ(Run({"lighting", "show", "--json"}), 0) << err_;
+  EXPECT_NE(out_.find("\"slot\": 1, \"effect\": 3,"), std::string::npos) << out_;
+  EXPECT_NE(out_.find("\"brightness\": 4, \"speed\": 3, \"direction\": 0, \"colour\": \"102030\", "
+                      "\"colourful\": true, \"effect17_colour\": \"yellow\", \"report_rate\": 1}"),
+            std::string::npos)
+      << out_;
+
+  // What set prints is what the keyboard then holds.
+  ASSERT_EQ(Run({"lighting", "set", "--colour", "ff0000", "--json"}), 0) << err_;
+  const std::string after_set = out_;
+  ASSERT_EQ(Run({"lighting", "show", "--json"}), 0) << err_;
+  EXPECT_EQ(out_, after_set);
+  EXPECT_NE(out_.find("\"colour\": \"ff0000\", \"colourful\": false"), std::string::npos) << out_;
+
+  ASSERT_EQ(Run({"report-rate", "--json"}), 0) << err_;
+  EXPECT_EQ(out_, "{\"slot\": 1, \"report_rate\": 1}\n");
+}
+
+TEST_F(LightingCommands, BadUsageChangesNothing) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"lighting", "set"},
+      {"lighting", "set", "--brightness", "6"},
+      {"lighting", "set", "--brightness"},
+      {"lighting", "set", "--speed", "-1"},
+      {"lighting", "set", "--direction", "1"},
+      {"lighting", "set", "--colour", "12345g"},
+      {"lighting", "set", "--colour", "1234567"},
+      {"lighting", "set", "--colourful", "yes"},
+      {"lighting", "set", "--effect17-colour", "pink"},
+      {"lighting", "set", "--effect", "256"},
+      {"lighting", "set", "--json=1", "--speed", "1"},
+      {"lighting", "show", "bogus"},
+      {"lighting", "default", "now"},
+      {"report-rate", "4"},
+      {"report-rate", "1", "2"},
+      {"report-rate", "x"},
+  };
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args.back());
+    EXPECT_EQ(Run(args), 2);
+    EXPECT_EQ(out_, "");
+    EXPECT_NE(err_.find("keyloomctl: "), std::string::npos);
+  }
+  EXPECT_EQ(Changes(), (std::map<int, int>{}));
+}
+
+TEST_F(LightingCommands, EffectsTheKeyboardDoesNotListAreRefused) {
+  // The keyboard lists 1..18 and 20.
+  for (const std::string effect : {"19", "0", "no such effect"}) {
+    SCOPED_TRACE(effect);
+    EXPECT_EQ(Run({"lighting", "set", "--effect", effect, "--brightness", "1"}), 1);
+    EXPECT_EQ(std::count(err_.begin(), err_.end(), '\n'), 1) << err_;
+  }
+  EXPECT_EQ(Changes(), (std::map<int, int>{}));
+}
+
+TEST_F(LightingCommands, AKeyboardLostMidwayIsAFailure) {
+  // The keyboard unplugs after n requests: the command either succeeds with
+  // the whole colour written or fails with one line, never a false success.
+  const std::map<int, int> whole = InActive({{4, 0}, {5, 0x11}, {6, 0x22}, {7, 0x33}});
+  bool failed_write = false;
+  for (std::uint32_t n = 1; n <= 16; ++n) {
+    SetUp();
+    model_.ArmFault(emulator::FaultKind::kDisconnectAfter, n);
+    const int status = Run({"lighting", "set", "--colour", "112233"});
+    SCOPED_TRACE(n);
+    if (status == 0) {
+      EXPECT_EQ(Changes(), whole);
+    } else {
+      EXPECT_EQ(status, 1);
+      EXPECT_EQ(out_, "");
+      EXPECT_EQ(std::count(err_.begin(), err_.end(), '\n'), 1) << err_;
+      failed_write |= err_.find("did not take the lighting write") != std::string::npos;
+    }
+    model_.ClearFaults();
+    model_.SetPlugged(true);
+  }
+  EXPECT_TRUE(failed_write);
+
+  keyboard_->Unplug();
+  EXPECT_EQ(Run({"report-rate", "2"}), 1);
+  EXPECT_NE(err_.find("no keyboard is connected"), std::string::npos) << err_;
+}
+
+}  // namespace
+}  // namespace keyloom::cli
