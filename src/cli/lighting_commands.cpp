@@ -8,9 +8,11 @@
 
 #include "cli/keyboard_session.h"
 #include "device/commands.h"
+#include "app/settings_paths.h"
 #include "i18n/texts.h"
 #include "lighting/lighting_operations.h"
 #include "lighting/lighting_state.h"
+#include "lighting/user_colour_files.h"
 #include "platform/text.h"
 
 namespace keyloom::cli {
@@ -380,6 +382,67 @@ int RunReportRate(const std::vector<std::string>& args, CommandIo& io) {
   return kExitSuccess;
 }
 
+// ---- lighting layout ----
+
+// The user colour files come from the settings paths unless already set.
+void EnsureLightingPaths() {
+  if (!lighting::GetLightingPaths().user_colour_prefix.empty()) return;
+  app::InitProgramPaths();
+  app::InitUserPaths();
+  const app::SettingsPaths& p = app::Paths();
+  lighting::SetLightingPaths(
+      {p.LightingIniPath, p.UserColorPrefix.string(), p.ColorTemplatePrefix.string()});
+}
+
+constexpr std::size_t kLayoutNameLimit = 260;
+
+int RunLayout(const std::vector<std::string>& args, CommandIo& io) {
+  constexpr std::string_view kName = "lighting layout";
+  Options options;
+  std::string reason;
+  if (!ParseOptions(args, {"--name"}, options, reason)) return UsageError(io, kName, reason);
+  int chosen = -1;
+  if (options.positional.size() > 1)
+    return UsageError(io, kName, "unknown argument '" + options.positional[1] + "'");
+  if (options.positional.size() == 1 &&
+      (!ParseInt(options.positional[0], chosen) || chosen < 0 || chosen >= lighting::kLayoutCount))
+    return UsageError(io, kName, "the layout is 0..9, not '" + options.positional[0] + "'");
+  std::optional<std::u16string> name;
+  for (const auto& [option, value] : options.values) name = text::FromUtf8(value);
+  if (name && name->size() > kLayoutNameLimit) return UsageError(io, kName, "the name is longer than 260 characters");
+
+  EnsureLightingPaths();
+  KeyboardSession session;
+  int status = kExitSuccess;
+  if (!Open(session, io, status)) return status;
+  if (!lighting::SupportsCustomColours(lighting::ConfigBlockCopy()))
+    return Failure(io, "the keyboard has no custom colour layouts (effect 20)");
+  const int slot = lighting::LightingSlot();
+  if (!std::filesystem::exists(lighting::UserColourFile(slot)) && !lighting::CopyColourTemplate(slot))
+    return Failure(io, "could not create the colour file " + lighting::UserColourFile(slot).string());
+
+  if (chosen >= 0) {
+    if (!lighting::WriteSelectedLayout(slot, chosen))
+      return Failure(io, "could not write " + lighting::UserColourFile(slot).string());
+    // The layout's colours go to the keyboard as a whole.
+    lighting::LoadLayout(true);
+  }
+  const int selected = lighting::ReadSelectedLayout(slot);
+  if (name && !lighting::WriteLayoutName(slot, selected, *name))
+    return Failure(io, "could not write " + lighting::UserColourFile(slot).string());
+
+  if (options.json) {
+    io.out << "{\"slot\": " << slot << ", \"selected\": " << selected << ", \"layouts\": [";
+    for (int n = 0; n < lighting::kLayoutCount; ++n)
+      io.out << (n ? ", " : "") << JsonString(text::ToUtf8(lighting::ReadLayoutName(slot, n)));
+    io.out << "]}\n";
+  } else {
+    for (int n = 0; n < lighting::kLayoutCount; ++n)
+      io.out << (n == selected ? "* " : "  ") << n << "  " << text::ToUtf8(lighting::ReadLayoutName(slot, n)) << "\n";
+  }
+  return kExitSuccess;
+}
+
 }  // namespace
 
 bool ReadActiveLighting(std::string& reason) {
@@ -522,6 +585,20 @@ std::vector<Command> LightingCommands() {
         "\nOptions:\n"
         "  --json   {\"slot\": n, \"report_rate\": n}\n";
     c.run = RunReportRate;
+    list.push_back(std::move(c));
+  }
+  {
+    Command c;
+    c.name = "lighting layout";
+    c.summary = "List, select or rename the custom colour layouts of the active slot";
+    c.usage = "keyloomctl lighting layout [N] [--name TEXT] [--json]";
+    c.help =
+        "Lists the ten custom colour layouts of effect 20 (* marks the selected one).\n"
+        "With N (0..9) selects layout N and sends its key colours to the keyboard.\n"
+        "\nOptions:\n"
+        "  --name TEXT   renames the selected layout (at most 260 characters)\n"
+        "  --json        {\"slot\": s, \"selected\": n, \"layouts\": [names]}\n";
+    c.run = RunLayout;
     list.push_back(std::move(c));
   }
   return list;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <random>
 #include <map>
 #include <sstream>
 
@@ -12,6 +14,9 @@
 #include "device/hid_backend.h"
 #include "device/inprocess_backend.h"
 #include "emulator/firmware_model.h"
+#include "lighting/lighting_state.h"
+#include "lighting/user_colour_files.h"
+#include "platform/ini.h"
 
 namespace keyloom::cli {
 namespace {
@@ -202,6 +207,53 @@ TEST_F(LightingCommands, AKeyboardLostMidwayIsAFailure) {
   keyboard_->Unplug();
   EXPECT_EQ(Run({"report-rate", "2"}), 1);
   EXPECT_NE(err_.find("no keyboard is connected"), std::string::npos) << err_;
+}
+
+// Custom colour layouts: the user colour files live in a folder of the test.
+class LightingLayouts : public LightingCommands {
+ protected:
+  void SetUp() override {
+    LightingCommands::SetUp();
+    lighting::ResetLightingGlobals();
+    dir_ = std::filesystem::temp_directory_path() /
+           ("keyloom-cli-layouts-" + std::to_string(std::random_device{}()));
+    std::filesystem::create_directories(dir_);
+    lighting::SetLightingPaths(
+        {dir_ / "wskb.ini", (dir_ / "UserDengColor_").string(),
+         (std::filesystem::path(KEYLOOM_SOURCE_DIR) / "res" / "Skins" / "UserDengColor_").string()});
+    ini::ClearCache();
+  }
+  void TearDown() override {
+    lighting::SetLightingPaths({});
+    ini::ClearCache();
+    std::filesystem::remove_all(dir_);
+    LightingCommands::TearDown();
+  }
+  std::filesystem::path dir_;
+};
+
+TEST_F(LightingLayouts, SelectingSendsTheLayoutAndRenamingKeepsTheFile) {
+  // The active slot's file does not exist yet: it starts as the template.
+  ASSERT_EQ(Run({"lighting", "layout", "--json"}), 0) << err_;
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "UserDengColor_1.userd"));
+  EXPECT_NE(out_.find("{\"slot\": 1, \"selected\": 0, \"layouts\": ["), std::string::npos) << out_;
+
+  // Layout 2 paints key position 0; selecting it sends that colour.
+  ASSERT_TRUE(lighting::WriteLayoutKey(1, 2, 0, lighting::MakeColour(0x12, 0x34, 0x56), 0));
+  ASSERT_EQ(Run({"lighting", "layout", "2", "--name", "Sun \"set\""}), 0) << err_;
+  const std::vector<std::uint8_t> colours = model_.Snapshot().keyColours;
+  ASSERT_GE(colours.size(), std::size_t(2 * 512));
+  EXPECT_EQ(colours[512], 0x12);
+  EXPECT_EQ(colours[513], 0x34);
+  EXPECT_EQ(colours[514], 0x56);
+  EXPECT_EQ(lighting::ReadSelectedLayout(1), 2);
+  EXPECT_NE(out_.find("* 2  Sun \"set\"\n"), std::string::npos) << out_;
+  EXPECT_EQ(Changes(), (std::map<int, int>{}));  // the lighting record stays
+
+  // Other slots' files are not touched; a bad layout number is bad usage.
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "UserDengColor_0.userd"));
+  EXPECT_EQ(Run({"lighting", "layout", "10"}), 2);
+  EXPECT_EQ(lighting::ReadSelectedLayout(1), 2);
 }
 
 }  // namespace
