@@ -1,0 +1,119 @@
+#include "keys/keyboard_writer.h"
+
+#include <mutex>
+#include <new>
+
+#include "device/commands.h"
+#include "device/device_table.h"
+#include "keys/byte_order.h"
+#include "keys/keymap_image.h"
+#include "keys/macro_image.h"
+#include "keys/macro_lookups.h"
+#include "keys/text_source.h"
+#include "platform/host.h"
+
+namespace keyloom::keys {
+
+namespace {
+
+std::vector<std::uint8_t>& Blob() {
+  static std::vector<std::uint8_t> blob;
+  return blob;
+}
+
+void ShowTopmost(std::string_view key) {
+  host::MessageBoxRequest request;
+  request.text = LookUpText(key);
+  request.buttons = host::Buttons::Ok;
+  request.topmost = true;
+  host::Ask(request);
+}
+
+}  // namespace
+
+KeyboardWriteState& WriteState() {
+  static KeyboardWriteState state;
+  return state;
+}
+
+const std::vector<std::uint8_t>& DeviceStringBlob() { return Blob(); }
+
+bool SnapshotIntoDeviceStore(KeyMacroStore& editing, KeyMacroStore& device) {
+  std::scoped_lock locks(editing.Mutex(), device.Mutex());
+  try {
+    device.Clear();
+    device.block = editing.block;
+    device.macros = editing.macros;
+    std::vector<std::uint8_t> blob(editing.totalStringSize, 0);
+    std::size_t at = 0;
+    for (int profile = 0; profile < kProfileTableCount; ++profile) {
+      for (int record = 0; record < kRecordsPerTable; ++record) {
+        KeyAssignment& assignment = editing.block.tables[profile][record];
+        if (!KindKeepsString(assignment.kind)) continue;
+        const StringSlot& slot = editing.strings[StringSlotIndex(profile, record)];
+        at = (at + 1) & ~std::size_t{1};
+        const std::size_t bytes = (slot.text.size() + 1) * 2;
+        if (slot.size == 0 || at + bytes > blob.size()) continue;
+        for (std::size_t c = 0; c < slot.text.size(); ++c) PutU16(blob.data() + at + 2 * c, slot.text[c]);
+        assignment.value = static_cast<std::uint32_t>(at);
+        at += bytes;
+      }
+    }
+    Blob() = std::move(blob);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+int WriteKeysAndMacros(bool allProfiles) {
+  KeyMacroStore& editing = EditingStore();
+  KeyMacroStore& device = DeviceStore();
+  std::unique_lock editingLock(editing.Mutex());
+  if (!SnapshotIntoDeviceStore(editing, device)) return 0;
+  if (RewriteAllProfiles().load()) allProfiles = true;
+
+  std::unique_lock deviceLock(device.Mutex());
+  const MacroImageSize sizes = MacroImageSizes(device);
+  if (sizes.compact > WriteState().macroCapacity.load()) {
+    deviceLock.unlock();
+    ShowTopmost("EXTRA_MACRO_TOO_LONG");
+    return 0;
+  }
+  const bool withNames = sizes.full <= WriteState().macroCapacity.load();
+  std::vector<std::uint8_t> image;
+  std::vector<std::vector<std::uint8_t>> maps;
+  std::vector<int> profiles;
+  try {
+    image = BuildMacroImage(device.macros, withNames);
+    if (allProfiles) {
+      profiles = {0, 1, 2};
+    } else {
+      const int current = WriteState().currentProfile.load();
+      if (current < 0 || current >= device::kKeyLayerCount) return 0;
+      profiles = {current};
+    }
+    const auto factory = device::DefaultKeyMap();
+    const std::uint32_t layerBytes = device::DeviceTable.LayerBytes.load();
+    const std::uint32_t keyCount = device::DeviceTable.KeyCount.load();
+    const MacroPositionOfId positionOf = [&device](std::uint16_t id) { return MacroIdToIndex(device, id); };
+    for (int p : profiles) {
+      maps.push_back(BuildKeyMap(device.block.tables[p], factory, layerBytes, keyCount, positionOf));
+    }
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  deviceLock.unlock();
+
+  device::BeginWrite();
+  device::WriteMacroArea(image.data(), static_cast<std::uint32_t>(image.size()));
+  int last = 0;
+  for (std::size_t i = 0; i < profiles.size(); ++i) last = device::WriteKeyLayer(maps[i].data(), profiles[i]);
+  device::EndWrite();
+  const int result = last == 1 ? 1 : 0;
+  if (!withNames) ShowTopmost("EXTRA_PROFILE_SPACE_TIGHT");
+  RewriteAllProfiles().store(false);
+  return result;
+}
+
+}  // namespace keyloom::keys

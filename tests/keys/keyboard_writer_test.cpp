@@ -1,0 +1,211 @@
+#include "keys/keyboard_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "device/device_fixture.h"
+#include "emulator/key_playback.h"
+#include "fake_prompter.h"
+#include "keys/keymap_image.h"
+#include "keys/macro_image.h"
+#include "keys/macro_lookups.h"
+#include "test_texts.h"
+
+namespace keyloom::keys {
+namespace {
+
+constexpr KeyCode kA = 0x1E, kB = 0x30, kCapsLock = 0x3A, kCtrl = 0x1D, kZ = 0x2C, kX = 0x2D, kC = 0x2E, kV = 0x2F,
+                  kN = 0x31, kG1 = 0x200;
+constexpr int kVolumeUpMedia = 6;
+
+std::map<std::string, std::u16string, std::less<>> Texts() {
+  auto texts = testing::DefaultTestTexts();
+  texts["EXTRA_MACRO_TOO_LONG"] = u"too long";
+  texts["EXTRA_PROFILE_SPACE_TIGHT"] = u"tight";
+  return texts;
+}
+
+class KeyboardWriter : public device::testing::ConnectedKeyboard {
+ protected:
+  void SetUp() override {
+    ConnectedKeyboard::SetUp();
+    EditingStore().Clear();
+    DeviceStore().Clear();
+    RewriteAllProfiles().store(false);
+    WriteState().macroCapacity.store(model->MacroCapacity());
+    WriteState().currentProfile.store(0);
+  }
+  void Assign(int profile, KeyCode key, KeyKind kind, std::uint32_t value, std::uint8_t cycles = 1) {
+    const int record = KeyCodeToSlot(key);
+    ASSERT_EQ(StoreAssignment(EditingStore(), profile, record, MakeAssignment(record, kind, value, cycles)), 1);
+  }
+  void AddMacro(std::u16string name, std::uint16_t id, std::uint8_t cycles, std::vector<MacroAction> actions) {
+    MacroRecord m;
+    m.name = std::move(name);
+    m.id = id;
+    m.cycles = cycles;
+    m.actions = std::move(actions);
+    EditingStore().macros.push_back(std::move(m));
+  }
+  static int PositionOf(KeyCode code) {
+    const auto f = device::DefaultKeyMap();
+    for (std::uint32_t d = 0; d < device::DeviceTable.KeyCount.load(); ++d) {
+      if (TripleToKeyCode(f[3 * d], f[3 * d + 1], f[3 * d + 2]) == code) return static_cast<int>(d);
+    }
+    return -1;
+  }
+  std::vector<std::uint8_t> ReadLayer(int layer) {
+    std::vector<std::uint8_t> map(device::DeviceTable.LayerBytes.load());
+    EXPECT_EQ(device::ReadKeyLayer(map.data(), layer), 1);
+    return map;
+  }
+  std::vector<emulator::HostEvent> Play(KeyCode key) {
+    const emulator::KeyStroke stroke{static_cast<std::uint32_t>(PositionOf(key)), 0, 10};
+    return emulator::PlayKeys(model->Snapshot(), model->Model(), std::span(&stroke, 1));
+  }
+
+  testing::TestTexts texts{Texts()};
+  testing::FakePrompter prompter{host::Answer::Ok};
+};
+
+TEST_F(KeyboardWriter, KeyboardPlaysAndReadsBackWhatWasAssigned) {
+  const std::vector<MacroAction> combo = {
+      {100, kCtrl, kPress}, {50, kA, kPress}, {0, kA, kRelease}, {300, kCtrl, kRelease}};
+  AddMacro(u"Combo", 7, 3, combo);
+  AddMacro(u"Tap", 2, 1, {{10, kB, kPress}, {10, kB, kRelease}});
+  Assign(0, kA, KeyKind::SingleKey, kB);
+  Assign(0, kCapsLock, KeyKind::SingleKey, kCtrl);
+  Assign(0, kB, KeyKind::Media, kVolumeUpMedia);
+  Assign(0, kZ, KeyKind::Macro, 7, 3);
+  Assign(0, kX, KeyKind::Disabled, 0);
+  Assign(0, kC, KeyKind::StopMacro, 0);
+  Assign(0, kV, KeyKind::Function, 3);
+  Assign(0, kN, KeyKind::Macro, 99);  // no macro has it
+  Assign(0, kG1, KeyKind::Macro, 2);
+
+  ASSERT_EQ(WriteKeysAndMacros(false), 1);
+  EXPECT_TRUE(prompter.requests.empty());
+
+  auto usages = [](const std::vector<emulator::HostEvent>& events) {
+    std::vector<std::tuple<std::uint16_t, std::uint16_t, bool>> out;
+    for (const auto& e : events) {
+      if (e.kind == emulator::HostEvent::Kind::kUsage) out.emplace_back(e.page, e.usage, e.down);
+    }
+    return out;
+  };
+  using U = std::vector<std::tuple<std::uint16_t, std::uint16_t, bool>>;
+  EXPECT_EQ(usages(Play(kA)), (U{{7, 0x05, true}, {7, 0x05, false}}));
+  EXPECT_EQ(usages(Play(kCapsLock)), (U{{7, 0xE0, true}, {7, 0xE0, false}}));
+  EXPECT_EQ(usages(Play(kB)), (U{{12, 0xE9, true}, {12, 0xE9, false}}));
+  EXPECT_TRUE(Play(kX).empty());
+  U cycle = {{7, 0xE0, true}, {7, 0x04, true}, {7, 0x04, false}, {7, 0xE0, false}};
+  U three;
+  for (int i = 0; i < 3; ++i) three.insert(three.end(), cycle.begin(), cycle.end());
+  const auto macroEvents = Play(kZ);
+  EXPECT_EQ(usages(macroEvents), three);
+  ASSERT_GE(macroEvents.size(), 2u);
+  EXPECT_EQ(macroEvents[1].t - macroEvents[0].t, 100u);
+  const auto fn = Play(kV);
+  ASSERT_EQ(fn.size(), 1u);
+  EXPECT_EQ(fn[0].kind, emulator::HostEvent::Kind::kFunction);
+  EXPECT_EQ(fn[0].function, 3);
+
+  const auto layer = ReadLayer(0);
+  const int n = PositionOf(kN);
+  EXPECT_EQ((std::vector<std::uint8_t>(layer.begin() + 3 * n, layer.begin() + 3 * n + 3)),
+            (std::vector<std::uint8_t>{5, 1, 0}));
+  AssignmentTable decoded{};
+  const auto factory = device::DefaultKeyMap();
+  DecodeKeyMap(layer, factory, device::DeviceTable.KeyCount.load(), decoded);
+  struct Expect {
+    KeyCode key;
+    KeyKind kind;
+    std::uint32_t value;
+  } const expected[] = {{kA, KeyKind::SingleKey, kB},     {kCapsLock, KeyKind::SingleKey, kCtrl},
+                        {kB, KeyKind::Media, kVolumeUpMedia}, {kZ, KeyKind::Macro, 1},
+                        {kX, KeyKind::Disabled, 0},       {kC, KeyKind::StopMacro, 0},
+                        {kV, KeyKind::Function, 3}};
+  for (const Expect& e : expected) {
+    EXPECT_EQ(decoded[KeyCodeToSlot(e.key)].kind, static_cast<std::uint16_t>(e.kind)) << std::hex << e.key;
+    EXPECT_EQ(decoded[KeyCodeToSlot(e.key)].value, e.value) << std::hex << e.key;
+  }
+
+  std::vector<std::uint8_t> area(model->MacroCapacity());
+  ASSERT_EQ(device::ReadMacroArea(area.data(), static_cast<std::uint32_t>(area.size())), 1);
+  std::vector<MacroRecord> macros;
+  ASSERT_TRUE(DecodeMacroImage(area, macros));
+  ASSERT_EQ(macros.size(), 2u);
+  EXPECT_EQ(macros[0].name, u"Combo");
+  EXPECT_EQ(macros[0].cycles, 3);
+  EXPECT_EQ(macros[0].actions, combo);
+  EXPECT_EQ(macros[1].name, u"Tap");
+}
+
+TEST_F(KeyboardWriter, CapacityDecidesBetweenNamesCompactAndRefusal) {
+  // Two macros: compact size 16 + 4 + 8 + 4 * actions.
+  AddMacro(u"First", 1, 1, std::vector<MacroAction>(2000, {10, kA, kPress}));
+  AddMacro(u"Second", 2, 1, std::vector<MacroAction>(41, {10, kB, kRelease}));
+  const MacroImageSize sizes = MacroImageSizes(EditingStore().macros);
+  ASSERT_EQ(sizes.compact, 28u + 4 * 2041);
+  Assign(0, kA, KeyKind::Disabled, 0);
+
+  WriteState().macroCapacity.store(sizes.compact - 1);
+  const auto before = model->Snapshot();
+  EXPECT_EQ(WriteKeysAndMacros(false), 0);
+  EXPECT_EQ(model->Snapshot(), before) << "nothing is sent";
+  ASSERT_EQ(prompter.requests.size(), 1u);
+  EXPECT_EQ(prompter.requests[0].text, u"too long");
+  EXPECT_TRUE(prompter.requests[0].topmost);
+
+  prompter.requests.clear();
+  WriteState().macroCapacity.store(sizes.compact);
+  EXPECT_EQ(WriteKeysAndMacros(false), 1);
+  ASSERT_EQ(prompter.requests.size(), 1u);
+  EXPECT_EQ(prompter.requests[0].text, u"tight");
+  std::vector<std::uint8_t> area(sizes.compact);
+  ASSERT_EQ(device::ReadMacroArea(area.data(), sizes.compact), 1);
+  std::vector<MacroRecord> macros;
+  ASSERT_TRUE(DecodeMacroImage(area, macros));
+  ASSERT_EQ(macros.size(), 2u);
+  EXPECT_EQ(macros[1].name, NewMacroName(2));
+  EXPECT_EQ(macros[0].actions.size(), 2000u);
+
+  prompter.requests.clear();
+  WriteState().macroCapacity.store(sizes.full);
+  EXPECT_EQ(WriteKeysAndMacros(false), 1);
+  EXPECT_TRUE(prompter.requests.empty());
+}
+
+TEST_F(KeyboardWriter, CurrentProfileLeavesOtherKeyMapsAlone) {
+  Assign(0, kA, KeyKind::Function, 1);
+  Assign(1, kA, KeyKind::Function, 2);
+  Assign(2, kA, KeyKind::Function, 3);
+  ASSERT_EQ(WriteKeysAndMacros(true), 1);
+  const auto layer0 = ReadLayer(0);
+  const auto layer2 = ReadLayer(2);
+
+  Assign(0, kA, KeyKind::Disabled, 0);
+  Assign(1, kA, KeyKind::StopMacro, 0);
+  Assign(2, kA, KeyKind::Disabled, 0);
+  WriteState().currentProfile.store(1);
+  ASSERT_EQ(WriteKeysAndMacros(false), 1);
+  EXPECT_EQ(ReadLayer(0), layer0);
+  EXPECT_EQ(ReadLayer(2), layer2);
+  const int a = PositionOf(kA);
+  EXPECT_EQ(ReadLayer(1)[3 * a + 1], 2) << "stop macro";
+
+  // The rewrite flag sends all three even for the current profile.
+  RewriteAllProfiles().store(true);
+  ASSERT_EQ(WriteKeysAndMacros(false), 1);
+  EXPECT_EQ(ReadLayer(0)[3 * a], 0);
+  EXPECT_FALSE(RewriteAllProfiles().load());
+}
+
+TEST_F(KeyboardWriter, DisconnectedKeyboardGivesZero) {
+  Disconnect();
+  EXPECT_EQ(WriteKeysAndMacros(true), 0);
+}
+
+}  // namespace
+}  // namespace keyloom::keys
