@@ -202,6 +202,35 @@ TEST_F(KeyboardWriter, CurrentProfileLeavesOtherKeyMapsAlone) {
   EXPECT_FALSE(RewriteAllProfiles().load());
 }
 
+TEST_F(KeyboardWriter, SnapshotPacksStringsAtEvenOffsetsIntoTheEditingRecords) {
+  KeyMacroStore& editing = EditingStore();
+  Assign(0, kA, KeyKind::LaunchProgram, 0);
+  Assign(0, kB, KeyKind::TextBlock, 0);
+  Assign(2, kZ, KeyKind::TextBlock, 0);
+  editing.SetString(StringSlotIndex(0, KeyCodeToSlot(kA)), u"run");
+  editing.SetString(StringSlotIndex(0, KeyCodeToSlot(kB)), u"hello");
+  editing.SetString(StringSlotIndex(2, KeyCodeToSlot(kZ)), u"z");
+  const KeyTableBlock copied = editing.block;
+  AddMacro(u"m", 1, 1, {{10, kA, kPress}});
+
+  ASSERT_TRUE(SnapshotIntoDeviceStore(editing, DeviceStore()));
+  // Record order: profile 0 slot of A (0x1E), slot of B (0x30), then profile 2.
+  const std::uint32_t offsets[] = {editing.block.tables[0][KeyCodeToSlot(kA)].value,
+                                   editing.block.tables[0][KeyCodeToSlot(kB)].value,
+                                   editing.block.tables[2][KeyCodeToSlot(kZ)].value};
+  EXPECT_EQ(offsets[0], 0u);
+  EXPECT_EQ(offsets[1], 8u);
+  EXPECT_EQ(offsets[2], 20u);
+  const auto& blob = DeviceStringBlob();
+  ASSERT_EQ(blob.size(), editing.totalStringSize);
+  EXPECT_EQ(blob[8], 'h');
+  EXPECT_EQ(blob[20], 'z');
+  EXPECT_EQ(blob[22], 0);
+  // The device store keeps the block as it was copied, and the macros.
+  EXPECT_EQ(DeviceStore().block.tables[0][KeyCodeToSlot(kB)].value, copied.tables[0][KeyCodeToSlot(kB)].value);
+  EXPECT_EQ(DeviceStore().macros, editing.macros);
+}
+
 TEST_F(KeyboardWriter, DisconnectedKeyboardGivesZero) {
   Disconnect();
   EXPECT_EQ(WriteKeysAndMacros(true), 0);
