@@ -332,28 +332,6 @@ int RunShow(std::string_view name, const std::vector<std::string>& args, Command
   return kExitSuccess;
 }
 
-// ---- lighting default ----
-
-int RunDefault(const std::vector<std::string>& args, CommandIo& io) {
-  constexpr std::string_view kName = "lighting default";
-  Options options;
-  std::string reason;
-  if (!ParseOptions(args, {}, options, reason)) return UsageError(io, kName, reason);
-  if (!options.positional.empty())
-    return UsageError(io, kName, "unknown argument '" + options.positional.front() + "'");
-  KeyboardSession session;
-  int status = kExitSuccess;
-  if (!Open(session, io, status)) return status;
-  const auto bytes = lighting::DefaultLightingBytes();
-  if (!WriteFrame({{0, std::vector<std::uint8_t>(bytes.begin(), bytes.end())}}, reason))
-    return Failure(io, reason);
-  lighting::LightingRecord record{};
-  std::copy(bytes.begin(), bytes.end(), record.begin());
-  lighting::DecodeLightingRecord(record, lighting::CurrentLighting());
-  io.out << (options.json ? LightingJson() : LightingText());
-  return kExitSuccess;
-}
-
 // ---- report-rate ----
 
 int RunReportRate(const std::vector<std::string>& args, CommandIo& io) {
@@ -440,6 +418,37 @@ int RunLayout(const std::vector<std::string>& args, CommandIo& io) {
     for (int n = 0; n < lighting::kLayoutCount; ++n)
       io.out << (n == selected ? "* " : "  ") << n << "  " << text::ToUtf8(lighting::ReadLayoutName(slot, n)) << "\n";
   }
+  return kExitSuccess;
+}
+
+// ---- lighting default ----
+
+int RunDefault(const std::vector<std::string>& args, CommandIo& io) {
+  constexpr std::string_view kName = "lighting default";
+  Options options;
+  std::string reason;
+  if (!ParseOptions(args, {}, options, reason)) return UsageError(io, kName, reason);
+  if (!options.positional.empty())
+    return UsageError(io, kName, "unknown argument '" + options.positional.front() + "'");
+  KeyboardSession session;
+  int status = kExitSuccess;
+  if (!Open(session, io, status)) return status;
+  // The custom colour layouts of the slot start again from the template and
+  // its selected layout goes to the keyboard.
+  if (lighting::SupportsCustomColours(lighting::ConfigBlockCopy())) {
+    EnsureLightingPaths();
+    if (!lighting::CopyColourTemplate(lighting::LightingSlot()))
+      return Failure(io, "could not copy the colour layout template to " +
+                             lighting::UserColourFile(lighting::LightingSlot()).string());
+    lighting::LoadLayout(true);
+  }
+  const auto bytes = lighting::DefaultLightingBytes();
+  if (!WriteFrame({{0, std::vector<std::uint8_t>(bytes.begin(), bytes.end())}}, reason))
+    return Failure(io, reason);
+  lighting::LightingRecord record{};
+  std::copy(bytes.begin(), bytes.end(), record.begin());
+  lighting::DecodeLightingRecord(record, lighting::CurrentLighting());
+  io.out << (options.json ? LightingJson() : LightingText());
   return kExitSuccess;
 }
 
@@ -570,6 +579,8 @@ std::vector<Command> LightingCommands() {
     c.usage = "keyloomctl lighting default [--json]";
     c.help =
         "Effect 1, brightness 5, speed 2, direction 0, colourful, white, report rate 0.\n"
+        "On a keyboard with custom colour layouts the slot's layouts start again from the\n"
+        "template and the selected one is sent.\n"
         "\nOptions:\n"
         "  --json   show the result as one JSON object\n";
     c.run = RunDefault;

@@ -44,8 +44,22 @@ class LightingCommands : public ::testing::Test {
     r[17] = 1;
     ASSERT_TRUE(model_.Restore(mem));
     before_ = model_.Snapshot().lighting;
+    // The user colour files live in a folder of the test.
+    if (dir_.empty()) {
+      lighting::ResetLightingGlobals();
+      dir_ = std::filesystem::temp_directory_path() /
+             ("keyloom-cli-lighting-" + std::to_string(std::random_device{}()));
+      std::filesystem::create_directories(dir_);
+      lighting::SetLightingPaths(
+          {dir_ / "wskb.ini", (dir_ / "UserDengColor_").string(),
+           (std::filesystem::path(KEYLOOM_SOURCE_DIR) / "res" / "Skins" / "UserDengColor_").string()});
+      ini::ClearCache();
+    }
   }
   void TearDown() override {
+    lighting::SetLightingPaths({});
+    ini::ClearCache();
+    std::filesystem::remove_all(dir_);
     device::SetHidBackend(nullptr);
     device::SetCommandPause(nullptr);
   }
@@ -73,6 +87,7 @@ class LightingCommands : public ::testing::Test {
   std::shared_ptr<device::InProcessKeyboard> keyboard_;
   std::vector<std::uint8_t> before_;
   std::string out_, err_;
+  std::filesystem::path dir_;
 };
 
 // Offsets in the active slot's record.
@@ -209,28 +224,8 @@ TEST_F(LightingCommands, AKeyboardLostMidwayIsAFailure) {
   EXPECT_NE(err_.find("no keyboard is connected"), std::string::npos) << err_;
 }
 
-// Custom colour layouts: the user colour files live in a folder of the test.
-class LightingLayouts : public LightingCommands {
- protected:
-  void SetUp() override {
-    LightingCommands::SetUp();
-    lighting::ResetLightingGlobals();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("keyloom-cli-layouts-" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(dir_);
-    lighting::SetLightingPaths(
-        {dir_ / "wskb.ini", (dir_ / "UserDengColor_").string(),
-         (std::filesystem::path(KEYLOOM_SOURCE_DIR) / "res" / "Skins" / "UserDengColor_").string()});
-    ini::ClearCache();
-  }
-  void TearDown() override {
-    lighting::SetLightingPaths({});
-    ini::ClearCache();
-    std::filesystem::remove_all(dir_);
-    LightingCommands::TearDown();
-  }
-  std::filesystem::path dir_;
-};
+// Custom colour layouts.
+using LightingLayouts = LightingCommands;
 
 TEST_F(LightingLayouts, SelectingSendsTheLayoutAndRenamingKeepsTheFile) {
   // The active slot's file does not exist yet: it starts as the template.
@@ -254,6 +249,18 @@ TEST_F(LightingLayouts, SelectingSendsTheLayoutAndRenamingKeepsTheFile) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "UserDengColor_0.userd"));
   EXPECT_EQ(Run({"lighting", "layout", "10"}), 2);
   EXPECT_EQ(lighting::ReadSelectedLayout(1), 2);
+
+  // The default lighting starts the slot's layouts again from the template
+  // and sends its selected layout.
+  ASSERT_EQ(Run({"lighting", "default"}), 0) << err_;
+  EXPECT_EQ(lighting::ReadSelectedLayout(1), 0);
+  EXPECT_NE(lighting::ReadLayoutName(1, 2), u"Sun \"set\"");
+  const lighting::LayoutKey first = lighting::ReadLayoutKey(1, 0, 0);
+  const std::vector<std::uint8_t> sent = model_.Snapshot().keyColours;
+  EXPECT_EQ(sent[512], lighting::Red(first.colour));
+  EXPECT_EQ(sent[513], lighting::Green(first.colour));
+  EXPECT_EQ(sent[514], lighting::Blue(first.colour));
+  EXPECT_EQ(model_.Snapshot().lighting[42], 1);  // effect 1
 }
 
 }  // namespace
