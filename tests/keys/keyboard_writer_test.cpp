@@ -229,6 +229,16 @@ TEST_F(KeyboardWriter, SnapshotPacksStringsAtEvenOffsetsIntoTheEditingRecords) {
   // The device store keeps the block as it was copied, and the macros.
   EXPECT_EQ(DeviceStore().block.tables[0][KeyCodeToSlot(kB)].value, copied.tables[0][KeyCodeToSlot(kB)].value);
   EXPECT_EQ(DeviceStore().macros, editing.macros);
+  // Its file header counts the macros and the string pool.
+  const auto& h = DeviceStore().block.headers;
+  EXPECT_EQ(h[0] | h[1] << 8, 0x5250);
+  EXPECT_EQ(h[14] | h[15] << 8, 1);
+  EXPECT_EQ(h[16] | h[17] << 8, static_cast<int>(editing.totalStringSize));
+  const std::uint32_t content = h[8] | h[9] << 8 | h[10] << 16 | h[11] << 24;
+  EXPECT_EQ(content, 0x8040u + 0x7F00u + editing.totalStringSize);
+  std::uint8_t sum = 0;
+  for (int i = 0; i < 31; ++i) sum = static_cast<std::uint8_t>(sum + h[i]);
+  EXPECT_EQ(h[31], sum);
 }
 
 TEST_F(KeyboardWriter, DisconnectedKeyboardGivesZero) {
