@@ -1,6 +1,7 @@
 #include "cli/lighting_commands.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <optional>
@@ -10,6 +11,7 @@
 #include "device/commands.h"
 #include "app/settings_paths.h"
 #include "i18n/texts.h"
+#include "keys/key_catalogue.h"
 #include "lighting/lighting_operations.h"
 #include "lighting/lighting_state.h"
 #include "lighting/user_colour_files.h"
@@ -452,6 +454,82 @@ int RunDefault(const std::vector<std::string>& args, CommandIo& io) {
   return kExitSuccess;
 }
 
+// ---- lighting key ----
+
+// The colour position of a key given as a key code ("0x01E"), a skin-style
+// name ("KEY_01E"), "Fn", or the key's name; -1 when none matches.
+int KeyColourPosition(const std::string& text) {
+  auto lower = [](std::string s) {
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  };
+  const std::string wanted = lower(text);
+  if (wanted == "fn") return lighting::kFnKeyPosition;
+  std::string hex;
+  if (wanted.rfind("0x", 0) == 0)
+    hex = wanted.substr(2);
+  else if (wanted.rfind("key_", 0) == 0)
+    hex = wanted.substr(4);
+  if (!hex.empty() && hex.size() <= 4) {
+    unsigned code = 0;
+    auto [ptr, ec] = std::from_chars(hex.data(), hex.data() + hex.size(), code, 16);
+    if (ec == std::errc() && ptr == hex.data() + hex.size()) {
+      const int index = keys::PanelIndexOfKeyCode(keys::KeyCode(code));
+      return index < 0 ? -1 : keys::PanelOrderKeys()[std::size_t(index)].colourPosition;
+    }
+  }
+  for (const keys::PanelOrderKey& k : keys::PanelOrderKeys()) {
+    const std::string name = lower(text::ToUtf8(keys::GetKeyName(k.code)));
+    if (!name.empty() && name == wanted) return k.colourPosition;
+  }
+  return -1;
+}
+
+int RunKey(const std::vector<std::string>& args, CommandIo& io) {
+  constexpr std::string_view kName = "lighting key";
+  Options options;
+  std::string reason;
+  if (!ParseOptions(args, {}, options, reason)) return UsageError(io, kName, reason);
+  if (options.positional.size() != 2) return UsageError(io, kName, "give a key and a colour RRGGBB");
+  const int position = KeyColourPosition(options.positional[0]);
+  if (position < 0)
+    return UsageError(io, kName, "no key '" + options.positional[0] + "' with a colour (macro keys have none)");
+  Colour colour = 0;
+  if (!ParseColour(options.positional[1], colour))
+    return UsageError(io, kName, "the colour is six hexadecimal digits RRGGBB, not '" + options.positional[1] + "'");
+
+  EnsureLightingPaths();
+  KeyboardSession session;
+  int status = kExitSuccess;
+  if (!Open(session, io, status)) return status;
+  const int slot = lighting::LightingSlot();
+  if (lighting::CurrentLighting().effect != 20)
+    return Failure(io, "slot " + std::to_string(slot) +
+                           " does not show custom colours; select them with 'lighting set --effect 20'");
+  if (!std::filesystem::exists(lighting::UserColourFile(slot)) && !lighting::CopyColourTemplate(slot))
+    return Failure(io, "could not create the colour file " + lighting::UserColourFile(slot).string());
+
+  const std::uint8_t rgb[3] = {lighting::Red(colour), lighting::Green(colour), lighting::Blue(colour)};
+  int result = lighting::BeginLightingWrite();
+  if (result == 1) result = device::WriteKeyColours(rgb, 3, std::uint32_t(position), slot);
+  const int end = lighting::EndLightingWrite();
+  if (result == 1) result = end;
+  if (result != 1)
+    return Failure(io, "the keyboard did not take the key colour (result " + std::to_string(result) + ")");
+  lighting::SetKeyColourAt(slot, position, colour);
+  // The key is painted with its own colour: it no longer follows the base colour.
+  const int layout = lighting::ReadSelectedLayout(slot);
+  if (!lighting::WriteLayoutKey(slot, layout, position, colour, 0))
+    return Failure(io, "could not write " + lighting::UserColourFile(slot).string());
+  if (options.json)
+    io.out << "{\"slot\": " << slot << ", \"layout\": " << layout << ", \"position\": " << position
+           << ", \"colour\": \"" << Hex(colour) << "\"}\n";
+  else
+    io.out << "Key position " << position << " of layout " << layout << " in slot " << slot << ": "
+           << Hex(colour) << "\n";
+  return kExitSuccess;
+}
+
 }  // namespace
 
 bool ReadActiveLighting(std::string& reason) {
@@ -610,6 +688,20 @@ std::vector<Command> LightingCommands() {
         "  --name TEXT   renames the selected layout (at most 260 characters)\n"
         "  --json        {\"slot\": s, \"selected\": n, \"layouts\": [names]}\n";
     c.run = RunLayout;
+    list.push_back(std::move(c));
+  }
+  {
+    Command c;
+    c.name = "lighting key";
+    c.summary = "Give one key its own colour in the selected custom colour layout";
+    c.usage = "keyloomctl lighting key KEY RRGGBB [--json]";
+    c.help =
+        "Writes the key's colour to the keyboard and to the selected layout of the active\n"
+        "slot (the slot must show effect 20). KEY is a key code (0x01E), a skin-style name\n"
+        "(KEY_01E), Fn, or the key's name; macro keys G1..G9 have no colour.\n"
+        "\nOptions:\n"
+        "  --json   {\"slot\": s, \"layout\": n, \"position\": p, \"colour\": \"rrggbb\"}\n";
+    c.run = RunKey;
     list.push_back(std::move(c));
   }
   return list;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 #include <map>
@@ -14,6 +15,7 @@
 #include "device/hid_backend.h"
 #include "device/inprocess_backend.h"
 #include "emulator/firmware_model.h"
+#include "keys/key_catalogue.h"
 #include "lighting/lighting_state.h"
 #include "lighting/user_colour_files.h"
 #include "platform/ini.h"
@@ -261,6 +263,57 @@ TEST_F(LightingLayouts, SelectingSendsTheLayoutAndRenamingKeepsTheFile) {
   EXPECT_EQ(sent[513], lighting::Green(first.colour));
   EXPECT_EQ(sent[514], lighting::Blue(first.colour));
   EXPECT_EQ(model_.Snapshot().lighting[42], 1);  // effect 1
+}
+
+TEST_F(LightingLayouts, KeyColoursGoToTheKeyboardAndTheSelectedLayout) {
+  const int a_position =
+      keys::PanelOrderKeys()[std::size_t(keys::PanelIndexOfKeyCode(0x01E))].colourPosition;
+  auto sent = [&](int position) {
+    const std::vector<std::uint8_t> c = model_.Snapshot().keyColours;
+    const std::size_t at = std::size_t(512 + position * 3);
+    return lighting::MakeColour(c[at], c[at + 1], c[at + 2]);
+  };
+  const lighting::Colour untouched = sent(a_position);
+
+  // Only while the slot shows its custom colours.
+  EXPECT_EQ(Run({"lighting", "key", "0x01E", "102030"}), 1);
+  EXPECT_NE(err_.find("--effect 20"), std::string::npos) << err_;
+  EXPECT_EQ(sent(a_position), untouched);
+
+  ASSERT_EQ(Run({"lighting", "set", "--effect", "20"}), 0) << err_;
+  ASSERT_EQ(Run({"lighting", "layout", "4"}), 0) << err_;
+  struct Case {
+    std::string key;
+    int position;
+    lighting::Colour colour;
+  };
+  const Case cases[] = {
+      {"0x01E", a_position, lighting::MakeColour(0x10, 0x20, 0x30)},
+      {"key_01e", a_position, lighting::MakeColour(0x40, 0x50, 0x60)},
+      {"Fn", 110, lighting::MakeColour(0x0a, 0x0b, 0x0c)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%02x%02x%02x", lighting::Red(c.colour), lighting::Green(c.colour),
+                  lighting::Blue(c.colour));
+    ASSERT_EQ(Run({"lighting", "key", c.key, hex}), 0) << err_;
+    EXPECT_EQ(sent(c.position), c.colour);
+    const lighting::LayoutKey in_file = lighting::ReadLayoutKey(1, 4, c.position);
+    EXPECT_EQ(in_file.colour, c.colour);
+    EXPECT_EQ(in_file.base_flag, 0);
+  }
+
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"lighting", "key", "G1", "102030"},
+        {"lighting", "key", "0x999", "102030"},
+        {"lighting", "key", "no such key", "102030"},
+        {"lighting", "key", "0x01E", "red"},
+        {"lighting", "key", "0x01E"}}) {
+    SCOPED_TRACE(bad[2]);
+    EXPECT_EQ(Run(bad), 2);
+  }
+  EXPECT_EQ(sent(a_position), lighting::MakeColour(0x40, 0x50, 0x60));
 }
 
 }  // namespace
