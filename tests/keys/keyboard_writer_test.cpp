@@ -241,6 +241,16 @@ TEST_F(KeyboardWriter, SnapshotPacksStringsAtEvenOffsetsIntoTheEditingRecords) {
   EXPECT_EQ(h[31], sum);
 }
 
+TEST_F(KeyboardWriter, RefusedMacroTransferStillSendsTheKeyMaps) {
+  // Believe in more macro memory than the keyboard has: its macro writes past
+  // the end are refused, and the key maps still go.
+  WriteState().macroCapacity.store(4 * model->MacroCapacity());
+  AddMacro(u"big", 1, 1, std::vector<MacroAction>(model->MacroCapacity() / 4, {10, kA, kPress}));
+  Assign(0, kA, KeyKind::Function, 4);
+  EXPECT_EQ(WriteKeysAndMacros(false), 1);
+  EXPECT_EQ(ReadLayer(0)[3 * PositionOf(kA) + 2], 4);
+}
+
 TEST_F(KeyboardWriter, DisconnectedKeyboardGivesZero) {
   Disconnect();
   EXPECT_EQ(WriteKeysAndMacros(true), 0);
