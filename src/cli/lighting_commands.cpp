@@ -562,7 +562,8 @@ bool ReadActiveLighting(std::string& reason) {
 
 std::string EffectName(int effect) {
   const std::string name = text::ToUtf8(i18n::ModeText(std::to_string(effect)));
-  return name.empty() ? "effect " + std::to_string(effect) : name;
+  // A language file without the name answers "#Error".
+  return name.empty() || name == "#Error" ? "effect " + std::to_string(effect) : name;
 }
 
 std::string LightingText() {

@@ -33,7 +33,8 @@ int RunStatus(const std::vector<std::string>& args, CommandIo& io) {
   if (!session.Connect(std::chrono::seconds(3), reason) || !ReadActiveLighting(reason))
     return Failure(io, reason);
   const std::string model = Model();
-  const int capacity = lighting::ConfigBlockCopy()[lighting::kMacroCapacityOffset];
+  // The macro memory in bytes: the configuration byte counts 128-byte blocks.
+  const int capacity = lighting::ConfigBlockCopy()[lighting::kMacroCapacityOffset] * 128;
   const int slot = lighting::LightingSlot();
   if (json) {
     std::string lighting_json = LightingJson();
@@ -45,7 +46,7 @@ int RunStatus(const std::vector<std::string>& args, CommandIo& io) {
   } else {
     io.out << "Keyboard:        " << model << "\n"
            << "Active slot:     " << slot << "\n"
-           << "Macro capacity:  " << capacity << "\n"
+           << "Macro capacity:  " << capacity << " bytes\n"
            << "Effects:\n"
            << EffectsText() << "Lighting of slot " << slot << ":\n"
            << LightingText();
@@ -61,8 +62,8 @@ Command StatusCommand() {
   c.summary = "Show the connected keyboard, its active slot, effects and lighting";
   c.usage = "keyloomctl status [--json]";
   c.help =
-      "Shows the keyboard's vendor:product, the active slot, the macro capacity from the\n"
-      "configuration block, the supported effects with their names, and the active slot's\n"
+      "Shows the keyboard's vendor:product, the active slot, the macro memory size in bytes,\n"
+      "the supported effects with their names, and the active slot's\n"
       "lighting and report rate.\n"
       "\nOptions:\n"
       "  --json   one JSON object instead of the text\n";

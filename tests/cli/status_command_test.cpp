@@ -49,7 +49,7 @@ TEST_F(StatusCommandTest, ReportsTheActiveSlotsKeyboardValues) {
   mem.lighting[2 * 42 + 15] = 2;  // report rate
   mem.lighting[0 * 42 + 15] = 3;  // another slot's
   ASSERT_TRUE(model_.Restore(mem));
-  const int capacity = mem.config[11];
+  const int capacity = mem.config[11] * 128;  // 128-byte blocks
 
   ASSERT_EQ(Run({"status", "--json"}), 0) << err_;
   EXPECT_NE(out_.find("\"active_slot\": 2, \"macro_capacity\": " + std::to_string(capacity)),
