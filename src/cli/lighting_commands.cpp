@@ -169,7 +169,10 @@ bool ParseSetRequest(const Options& options, SetRequest& request, std::string& r
     reason = "unknown argument '" + options.positional.front() + "'";
     return false;
   }
-  for (const auto& [name, value] : options.values) {
+  for (const auto& option : options.values) {
+    // Named references, not a structured binding: the lambdas below use them.
+    const auto& name = option.first;
+    const auto& value = option.second;
     int n = 0;
     auto range = [&](int lo, int hi, std::optional<int>& out) {
       if (!ParseInt(value, n) || n < lo || n > hi) {
