@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "cli/option_values.h"
 #include "cli/keyboard_session.h"
 #include "device/commands.h"
 #include "app/settings_paths.h"
@@ -27,29 +28,6 @@ namespace field = lighting::field;
 constexpr auto kConnectTimeout = std::chrono::seconds(3);
 
 const char* const kEffect17Colours[] = {"red", "yellow", "green", "blue"};
-
-bool ParseInt(const std::string& text, int& value) {
-  if (text.empty() || text.size() > 9) return false;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end;
-}
-
-bool ParseColour(const std::string& text, Colour& colour) {
-  if (text.size() != 6) return false;
-  unsigned value = 0;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value, 16);
-  if (ec != std::errc() || ptr != end) return false;
-  colour = lighting::MakeColour(std::uint8_t(value >> 16), std::uint8_t(value >> 8), std::uint8_t(value));
-  return true;
-}
-
-std::string Hex(Colour c) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%02x%02x%02x", lighting::Red(c), lighting::Green(c), lighting::Blue(c));
-  return buf;
-}
 
 std::string JsonString(const std::string& s) {
   std::string out = "\"";

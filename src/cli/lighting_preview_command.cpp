@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "cli/option_values.h"
 #include "cli/keyboard_session.h"
 #include "lighting/preview_tables.h"
 
@@ -14,29 +15,6 @@ namespace preview = lighting::preview;
 using lighting::Colour;
 
 constexpr std::string_view kName = "lighting preview";
-
-bool ParseInt(const std::string& text, int& value) {
-  if (text.empty() || text.size() > 9) return false;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end;
-}
-
-bool ParseColour(const std::string& text, Colour& colour) {
-  if (text.size() != 6) return false;
-  unsigned value = 0;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value, 16);
-  if (ec != std::errc() || ptr != end) return false;
-  colour = lighting::MakeColour(std::uint8_t(value >> 16), std::uint8_t(value >> 8), std::uint8_t(value));
-  return true;
-}
-
-std::string Hex(Colour c) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%02x%02x%02x", lighting::Red(c), lighting::Green(c), lighting::Blue(c));
-  return buf;
-}
 
 constexpr auto kConnectTimeout = std::chrono::seconds(3);
 
