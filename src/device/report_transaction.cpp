@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 
@@ -48,6 +49,8 @@ void SettleInput(HidDevice& device, bool new_request) {
   }
 }
 
+std::atomic<std::uint64_t> g_answered{0};
+
 }  // namespace
 
 std::uint16_t RequestChecksum(const std::uint8_t* report) {
@@ -66,6 +69,8 @@ std::recursive_mutex& TransactionLock() {
   static std::recursive_mutex lock;
   return lock;
 }
+
+std::uint64_t AnsweredReportCount() { return g_answered.load(std::memory_order_relaxed); }
 
 std::uint32_t OwedReplies() {
   std::lock_guard lock(TransactionLock());
@@ -90,6 +95,7 @@ int SendReport(const std::uint8_t* request, std::size_t request_length, std::uin
     std::size_t got = 0;
     if (device.Read(reply, reply_length, &got, kReadTimeoutMs)) {
       --Owed().owed;
+      g_answered.fetch_add(1, std::memory_order_relaxed);
       if (transferred) *transferred = got;
       return kResultOk;
     }

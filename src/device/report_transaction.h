@@ -54,4 +54,8 @@ int SendReport(const std::uint8_t* request, std::size_t request_length, std::uin
 // Answers still owed by the keyboard on the command device (for tests).
 std::uint32_t OwedReplies();
 
+// Transactions answered since the start of the process: progress displays
+// count a long transfer's reports with it. Safe from any thread.
+std::uint64_t AnsweredReportCount();
+
 }  // namespace keyloom::device
