@@ -1,16 +1,32 @@
+// The keyboard writer against the virtual keyboard, twice: in the process,
+// and served by a running keyloom-vkbd over its socket, where what was
+// written is checked through the server's own playback and memory dump.
 #include "keys/keyboard_writer.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
+#include <sstream>
+#include <thread>
 #include <vector>
 
 #include "device/device_fixture.h"
+#include "device/virtual_backend.h"
 #include "emulator/key_playback.h"
+#include "emulator/memory_dump.h"
+#include "emulator/socket_protocol.h"
 #include "fake_prompter.h"
 #include "keys/keymap_image.h"
 #include "keys/macro_image.h"
 #include "keys/macro_lookups.h"
 #include "test_texts.h"
+
+extern char** environ;
 
 namespace keyloom::keys {
 namespace {
@@ -26,16 +42,123 @@ std::map<std::string, std::u16string, std::less<>> Texts() {
   return texts;
 }
 
-class KeyboardWriter : public device::testing::ConnectedKeyboard {
+// One line of `press --json`; false when the line is not a host event.
+bool ParseHostEvent(const std::string& line, emulator::HostEvent& e) {
+  unsigned t = 0, page = 0, usage = 0, function = 0;
+  char down[8] = {};
+  if (std::sscanf(line.c_str(), "{\"t\": %u, \"page\": %u, \"usage\": %u, \"down\": %5[a-z]}", &t, &page,
+                  &usage, down) == 4) {
+    e = {};
+    e.t = t;
+    e.page = static_cast<std::uint16_t>(page);
+    e.usage = static_cast<std::uint16_t>(usage);
+    e.down = std::string(down) == "true";
+    return true;
+  }
+  if (std::sscanf(line.c_str(), "{\"t\": %u, \"function\": %u", &t, &function) == 2) {
+    e = {};
+    e.kind = emulator::HostEvent::Kind::kFunction;
+    e.t = t;
+    e.function = static_cast<std::uint8_t>(function);
+    return true;
+  }
+  return false;
+}
+
+enum class Link { kInProcess, kServed };
+
+// A keyloom-vkbd server process on a private socket, stopped at the end.
+class ServedKeyboard {
+ public:
+  bool Start(std::string& error) {
+    socket_ = ::testing::TempDir() + "keyloom-writer-" + std::to_string(::getpid()) + ".sock";
+    ::unlink(socket_.c_str());
+    const std::string program = std::string(KEYLOOM_BUILD_DIR) + "/keyloom-vkbd";
+    std::vector<std::string> args = {program, "serve", "--socket", socket_, "--latency-ms", "0"};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+      pid_ = -1;
+      error = "cannot start " + program;
+      return false;
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < end) {
+      emulator::VkbdClient probe;
+      if (probe.Connect(socket_)) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    error = "keyloom-vkbd did not listen on " + socket_;
+    return false;
+  }
+  ~ServedKeyboard() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      int status = 0;
+      ::waitpid(pid_, &status, 0);
+    }
+    ::unlink(socket_.c_str());
+  }
+  const std::string& Socket() const { return socket_; }
+  std::string Ctl(const std::vector<std::string>& args) {
+    emulator::VkbdClient client;
+    std::uint8_t status = 1;
+    std::string text;
+    EXPECT_TRUE(client.Connect(socket_) && client.Ctl(args, status, text) && status == 0) << text;
+    return text;
+  }
+
+ private:
+  std::string socket_;
+  pid_t pid_ = -1;
+};
+
+class KeyboardWriter : public ::testing::TestWithParam<Link> {
  protected:
   void SetUp() override {
-    ConnectedKeyboard::SetUp();
+    device::SetCommandPause([](std::uint32_t) {});
+    if (GetParam() == Link::kInProcess) {
+      model = std::make_unique<emulator::FirmwareModel>(device::testing::ModelOptions(0x0C45, 0x7672));
+      inprocess = device::InProcessKeyboard::Create(*model);
+      device::SetHidBackend(inprocess);
+      ASSERT_TRUE(device::CommandDevice().Open("inproc:1", true, true, true, false));
+      capacity = model->MacroCapacity();
+    } else {
+      served = std::make_unique<ServedKeyboard>();
+      std::string error;
+      ASSERT_TRUE(served->Start(error)) << error;
+      device::SetHidBackend(device::MakeVirtualBackend(served->Socket()));
+      ASSERT_TRUE(device::CommandDevice().Open("vkbd:1", true, true, true, false));
+      const std::string dump = served->Ctl({"dump", "--json"});
+      const auto at = dump.find("\"capacity\": ");
+      ASSERT_NE(at, std::string::npos);
+      capacity = static_cast<std::uint32_t>(std::stoul(dump.substr(at + 12)));
+    }
+    device::SetModelSizes(0x0C45, 0x7672);
+    device::DeviceConnected.store(1);
+    // As at connection: the keyboard's own default map is the reference.
+    device::KeyMap factory{};
+    ASSERT_EQ(device::ReadDefaultKeyMap(factory.data()), 1);
+    device::SetDefaultKeyMap(factory);
+
     EditingStore().Clear();
     DeviceStore().Clear();
     RewriteAllProfiles().store(false);
-    WriteState().macroCapacity.store(model->MacroCapacity());
+    WriteState().macroCapacity.store(capacity);
     WriteState().currentProfile.store(0);
   }
+  void TearDown() override {
+    device::DeviceConnected.store(0);
+    device::CommandDevice().Close();
+    device::SetHidBackend(nullptr);
+    device::SetCommandPause(nullptr);
+    device::SetDefaultKeyMap(device::BuiltInDefaultKeyMap());
+    inprocess.reset();
+    model.reset();
+    served.reset();
+  }
+
   void Assign(int profile, KeyCode key, KeyKind kind, std::uint32_t value, std::uint8_t cycles = 1) {
     const int record = KeyCodeToSlot(key);
     ASSERT_EQ(StoreAssignment(EditingStore(), profile, record, MakeAssignment(record, kind, value, cycles)), 1);
@@ -60,16 +183,43 @@ class KeyboardWriter : public device::testing::ConnectedKeyboard {
     EXPECT_EQ(device::ReadKeyLayer(map.data(), layer), 1);
     return map;
   }
+  // What the keyboard sends to the host for one press of the key.
   std::vector<emulator::HostEvent> Play(KeyCode key) {
-    const emulator::KeyStroke stroke{static_cast<std::uint32_t>(PositionOf(key)), 0, 10};
-    return emulator::PlayKeys(model->Snapshot(), model->Model(), std::span(&stroke, 1));
+    const int position = PositionOf(key);
+    EXPECT_GE(position, 0) << std::hex << key;
+    if (model) {
+      const emulator::KeyStroke stroke{static_cast<std::uint32_t>(position), 0, 10};
+      return emulator::PlayKeys(model->Snapshot(), model->Model(), std::span(&stroke, 1));
+    }
+    std::istringstream lines(served->Ctl({"press", "--pos", std::to_string(position), "--json"}));
+    std::vector<emulator::HostEvent> events;
+    for (std::string line; std::getline(lines, line);) {
+      emulator::HostEvent e;
+      EXPECT_TRUE(ParseHostEvent(line, e)) << line;
+      events.push_back(e);
+    }
+    return events;
+  }
+  // Every memory of the keyboard, for before/after comparisons.
+  std::string Memories() {
+    if (model) return emulator::DumpJson(model->Model(), model->MacroCapacity(), true, model->Snapshot());
+    return served->Ctl({"dump", "--json"});
   }
 
   testing::TestTexts texts{Texts()};
   testing::FakePrompter prompter{host::Answer::Ok};
+  std::unique_ptr<emulator::FirmwareModel> model;
+  std::shared_ptr<device::InProcessKeyboard> inprocess;
+  std::unique_ptr<ServedKeyboard> served;
+  std::uint32_t capacity = 0;
 };
 
-TEST_F(KeyboardWriter, KeyboardPlaysAndReadsBackWhatWasAssigned) {
+INSTANTIATE_TEST_SUITE_P(Links, KeyboardWriter, ::testing::Values(Link::kInProcess, Link::kServed),
+                         [](const ::testing::TestParamInfo<Link>& info) {
+                           return info.param == Link::kInProcess ? "InProcess" : "Served";
+                         });
+
+TEST_P(KeyboardWriter, KeyboardPlaysAndReadsBackWhatWasAssigned) {
   const std::vector<MacroAction> combo = {
       {100, kCtrl, kPress}, {50, kA, kPress}, {0, kA, kRelease}, {300, kCtrl, kRelease}};
   AddMacro(u"Combo", 7, 3, combo);
@@ -131,7 +281,7 @@ TEST_F(KeyboardWriter, KeyboardPlaysAndReadsBackWhatWasAssigned) {
     EXPECT_EQ(decoded[KeyCodeToSlot(e.key)].value, e.value) << std::hex << e.key;
   }
 
-  std::vector<std::uint8_t> area(model->MacroCapacity());
+  std::vector<std::uint8_t> area(capacity);
   ASSERT_EQ(device::ReadMacroArea(area.data(), static_cast<std::uint32_t>(area.size())), 1);
   std::vector<MacroRecord> macros;
   ASSERT_TRUE(DecodeMacroImage(area, macros));
@@ -142,7 +292,7 @@ TEST_F(KeyboardWriter, KeyboardPlaysAndReadsBackWhatWasAssigned) {
   EXPECT_EQ(macros[1].name, u"Tap");
 }
 
-TEST_F(KeyboardWriter, CapacityDecidesBetweenNamesCompactAndRefusal) {
+TEST_P(KeyboardWriter, CapacityDecidesBetweenNamesCompactAndRefusal) {
   // Two macros: compact size 16 + 4 + 8 + 4 * actions.
   AddMacro(u"First", 1, 1, std::vector<MacroAction>(2000, {10, kA, kPress}));
   AddMacro(u"Second", 2, 1, std::vector<MacroAction>(41, {10, kB, kRelease}));
@@ -151,9 +301,9 @@ TEST_F(KeyboardWriter, CapacityDecidesBetweenNamesCompactAndRefusal) {
   Assign(0, kA, KeyKind::Disabled, 0);
 
   WriteState().macroCapacity.store(sizes.compact - 1);
-  const auto before = model->Snapshot();
+  const std::string before = Memories();
   EXPECT_EQ(WriteKeysAndMacros(false), 0);
-  EXPECT_EQ(model->Snapshot(), before) << "nothing is sent";
+  EXPECT_EQ(Memories(), before) << "nothing is sent";
   ASSERT_EQ(prompter.requests.size(), 1u);
   EXPECT_EQ(prompter.requests[0].text, u"too long");
   EXPECT_TRUE(prompter.requests[0].topmost);
@@ -177,7 +327,7 @@ TEST_F(KeyboardWriter, CapacityDecidesBetweenNamesCompactAndRefusal) {
   EXPECT_TRUE(prompter.requests.empty());
 }
 
-TEST_F(KeyboardWriter, CurrentProfileLeavesOtherKeyMapsAlone) {
+TEST_P(KeyboardWriter, CurrentProfileLeavesOtherKeyMapsAlone) {
   Assign(0, kA, KeyKind::Function, 1);
   Assign(1, kA, KeyKind::Function, 2);
   Assign(2, kA, KeyKind::Function, 3);
@@ -202,7 +352,7 @@ TEST_F(KeyboardWriter, CurrentProfileLeavesOtherKeyMapsAlone) {
   EXPECT_FALSE(RewriteAllProfiles().load());
 }
 
-TEST_F(KeyboardWriter, SnapshotPacksStringsAtEvenOffsetsIntoTheEditingRecords) {
+TEST_P(KeyboardWriter, SnapshotPacksStringsAtEvenOffsetsIntoTheEditingRecords) {
   KeyMacroStore& editing = EditingStore();
   Assign(0, kA, KeyKind::LaunchProgram, 0);
   Assign(0, kB, KeyKind::TextBlock, 0);
@@ -241,18 +391,19 @@ TEST_F(KeyboardWriter, SnapshotPacksStringsAtEvenOffsetsIntoTheEditingRecords) {
   EXPECT_EQ(h[31], sum);
 }
 
-TEST_F(KeyboardWriter, RefusedMacroTransferStillSendsTheKeyMaps) {
+TEST_P(KeyboardWriter, RefusedMacroTransferStillSendsTheKeyMaps) {
   // Believe in more macro memory than the keyboard has: its macro writes past
   // the end are refused, and the key maps still go.
-  WriteState().macroCapacity.store(4 * model->MacroCapacity());
-  AddMacro(u"big", 1, 1, std::vector<MacroAction>(model->MacroCapacity() / 4, {10, kA, kPress}));
+  WriteState().macroCapacity.store(4 * capacity);
+  AddMacro(u"big", 1, 1, std::vector<MacroAction>(capacity / 4, {10, kA, kPress}));
   Assign(0, kA, KeyKind::Function, 4);
   EXPECT_EQ(WriteKeysAndMacros(false), 1);
   EXPECT_EQ(ReadLayer(0)[3 * PositionOf(kA) + 2], 4);
 }
 
-TEST_F(KeyboardWriter, DisconnectedKeyboardGivesZero) {
-  Disconnect();
+TEST_P(KeyboardWriter, DisconnectedKeyboardGivesZero) {
+  device::DeviceConnected.store(0);
+  device::CommandDevice().Close();
   EXPECT_EQ(WriteKeysAndMacros(true), 0);
 }
 
