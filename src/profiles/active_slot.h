@@ -1,0 +1,31 @@
+#pragma once
+// The keyboard's active slot (byte 10 of its configuration block), cached:
+// -1 while unknown, and again after every disconnection. The slot is also
+// the current profile the keyboard writer sends, which is kept in step here.
+#include <cstddef>
+#include <cstdint>
+
+namespace keyloom::profiles {
+
+inline constexpr int kProfileSlotCount = 3;
+inline constexpr int kUnknownSlot = -1;
+inline constexpr std::size_t kActiveSlotByte = 10;
+inline constexpr std::size_t kMacroCapacityByte = 11;
+
+// The cached slot, or the keyboard's when the cache is empty: 0..2, or -1
+// when the keyboard cannot be read or reports a number that is not a slot
+// (3 or more); the cache then stays empty.
+int GetActiveSlot();
+// The cache alone, without asking the keyboard.
+int CachedActiveSlot();
+// Makes `slot` active on the keyboard: reads the configuration block, sets
+// byte 10 and writes it back. A slot outside 0..2 or a failed read changes
+// nothing; a failed write empties the cache, a successful one sets it.
+void SelectSlotOnKeyboard(int slot);
+// Empties the cache (disconnection).
+void ForgetActiveSlot();
+// The assignment table the key panel shows: the cached active slot, table 0
+// while it is unknown.
+int PanelTable();
+
+}  // namespace keyloom::profiles

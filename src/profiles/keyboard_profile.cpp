@@ -1,0 +1,97 @@
+#include "profiles/keyboard_profile.h"
+
+#include <array>
+#include <new>
+#include <vector>
+
+#include "device/commands.h"
+#include "device/device_table.h"
+#include "keys/byte_order.h"
+#include "keys/keymap_image.h"
+#include "keys/macro_image.h"
+#include "profiles/active_slot.h"
+#include "profiles/data_folder.h"
+#include "profiles/editing_lock.h"
+#include "profiles/profile_file.h"
+#include "profiles/profile_observer.h"
+
+namespace keyloom::profiles {
+
+namespace {
+
+constexpr std::size_t kKeyMapBuffer = 512;
+
+// The macros of the keyboard's macro area; false when a read fails. An area
+// without the image magic holds no macros.
+bool ReadKeyboardMacros(std::vector<keys::MacroRecord>& macros) {
+  macros.clear();
+  std::array<std::uint8_t, keys::kMacroImageHeaderBytes> head{};
+  if (device::ReadMacroArea(head.data(), static_cast<std::uint32_t>(head.size())) != 1) return false;
+  if (keys::GetU16(head.data()) != keys::kMacroImageMagic) return true;
+  const std::uint16_t length = keys::GetU16(head.data() + 2);
+  std::vector<std::uint8_t> area(length, 0);
+  if (length != 0 && device::ReadMacroArea(area.data(), length) != 1) return false;
+  if (!keys::DecodeMacroImage(area, macros)) macros.clear();
+  return true;
+}
+
+}  // namespace
+
+int ReadProfileFromKeyboard(const std::filesystem::path& path) {
+  if (GetActiveSlot() == kUnknownSlot) return 0;
+  try {
+    const std::uint32_t layerBytes =
+        std::min<std::uint32_t>(device::DeviceTable.LayerBytes.load(), static_cast<std::uint32_t>(kKeyMapBuffer));
+    std::array<std::array<std::uint8_t, kKeyMapBuffer>, kProfileSlotCount> maps{};
+    for (int slot = 0; slot < kProfileSlotCount; ++slot) {
+      if (device::ReadKeyLayer(maps[slot].data(), slot) != 1) return 0;
+    }
+    std::vector<keys::MacroRecord> macros;
+    if (!ReadKeyboardMacros(macros)) return 0;
+    if (macros.size() > kMaxProfileMacros) macros.resize(kMaxProfileMacros);
+
+    keys::KeyTableBlock block;
+    BuildProfileHeader(block, static_cast<std::uint16_t>(macros.size()), 0, kProfileFlag);
+    WriteKeyTableHeader(block);
+    const device::KeyMap factory = device::DefaultKeyMap();
+    const std::uint32_t keyCount = device::DeviceTable.KeyCount.load();
+    for (int slot = 0; slot < kProfileSlotCount; ++slot) {
+      keys::DecodeKeyMap(std::span<const std::uint8_t>(maps[slot].data(), layerBytes), factory, keyCount,
+                         block.tables[slot]);
+    }
+    block.tables[3].fill(keys::KeyAssignment{});
+
+    std::vector<std::uint8_t> image = block.ToBytes();
+    for (const keys::MacroRecord& macro : macros) {
+      const std::vector<std::uint8_t> record = keys::MacroRecordBytes(macro);
+      image.insert(image.end(), record.begin(), record.end());
+    }
+    return ReplaceFile(path, image) ? 1 : 0;
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+}
+
+int ReloadFromKeyboard() {
+  EnsureDataFolder();
+  const int slot = GetActiveSlot();
+  const std::filesystem::path path = WorkingProfilePath();
+  keys::KeyMacroStore& store = keys::EditingStore();
+  bool loaded = false;
+  if (slot != kUnknownSlot && !path.empty() && ReadProfileFromKeyboard(path) == 1) {
+    EditingLock lock(store);
+    loaded = LoadProfileFile(store, path) == 1;
+  }
+  {
+    EditingLock lock(store);
+    if (!loaded) {
+      store.Clear();
+      WriteEmptyProfile(store, {}, kProfileFlag, true);
+    }
+    Observer().RefreshKeyPanel(PanelTable());
+  }
+  Observer().SetMainWindowUnappliedChanges(false);
+  return 1;
+}
+
+}  // namespace keyloom::profiles

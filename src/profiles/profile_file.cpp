@@ -1,0 +1,299 @@
+#include "profiles/profile_file.h"
+
+#include <fstream>
+#include <new>
+#include <string_view>
+#include <system_error>
+
+#include "device/device_table.h"
+#include "keys/byte_order.h"
+#include "keys/text_source.h"
+#include "lighting/lighting_state.h"
+#include "platform/atomic_file.h"
+#include "platform/host.h"
+#include "platform/text.h"
+#include "profiles/data_folder.h"
+#include "profiles/editing_lock.h"
+
+namespace keyloom::profiles {
+
+namespace {
+
+using keys::GetU16;
+using keys::GetU32;
+using keys::PutU16;
+using keys::PutU32;
+
+constexpr std::uint64_t kFourGiB = std::uint64_t{1} << 32;
+
+// The vendor and product pairs the key table header names.
+constexpr std::uint16_t kHeaderDevices[4][2] = {{0x0C45, 0x7672}, {0x1C4F, 0x000E}, {0, 0}, {0, 0}};
+
+void ShowFormatError(const std::filesystem::path& path) {
+  host::MessageBoxRequest request;
+  request.text = text::Format(keys::LookUpText("PROFILE_FORMAT_ERROR"), {text::FromUtf8(path.string())});
+  request.buttons = host::Buttons::Ok;
+  host::Ask(request);
+}
+
+// The zero-ended UTF-16 string at `offset` of the pool; nullopt when the
+// offset lies outside the pool or no terminator follows inside it.
+std::optional<std::u16string> PoolString(std::span<const std::uint8_t> pool, std::uint32_t offset) {
+  std::u16string text;
+  for (std::size_t at = offset; at + 2 <= pool.size(); at += 2) {
+    const char16_t unit = static_cast<char16_t>(GetU16(pool.data() + at));
+    if (unit == 0) return text;
+    text.push_back(unit);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::uint8_t ProfileHeaderChecksum(std::span<const std::uint8_t> h) {
+  std::uint8_t sum = 0;
+  for (std::size_t i = 0; i < header::kChecksum && i < h.size(); ++i) sum = static_cast<std::uint8_t>(sum + h[i]);
+  return sum;
+}
+
+void BuildProfileHeader(keys::KeyTableBlock& block, std::uint16_t m, std::uint32_t s, std::uint8_t flag) {
+  std::uint8_t* h = block.headers.data();
+  PutU16(h + header::kMagic, kProfileMagic);
+  PutU16(h + header::kHeaderSize, static_cast<std::uint16_t>(kProfileHeaderBytes));
+  PutU16(h + header::kVersionMajor, 3);
+  PutU16(h + header::kVersionMinor, 1);
+  PutU32(h + header::kContentSize, static_cast<std::uint32_t>(kProfileBlockBytes + m * kProfileMacroBytes + s));
+  PutU16(h + header::kKeyRecords, kProfileKeyRecords);
+  PutU16(h + header::kMacroCount, m);
+  PutU32(h + header::kPoolSize, s);
+  for (std::size_t i = header::kReserved; i < header::kFlag; ++i) h[i] = 0;
+  h[header::kFlag] = flag;
+  h[header::kChecksum] = ProfileHeaderChecksum(std::span<const std::uint8_t>(h, kProfileHeaderBytes));
+}
+
+void WriteKeyTableHeader(keys::KeyTableBlock& block) {
+  std::uint8_t* h = block.headers.data() + kKeyTableHeaderOffset;
+  PutU16(h + 0, kKeyTableMagic);
+  PutU16(h + 2, 0x0020);
+  PutU32(h + 4, 0x20 + keys::kStringSlotCount * static_cast<std::uint32_t>(keys::kKeyAssignmentBytes));
+  PutU16(h + 8, keys::kProfileTableCount);
+  PutU16(h + 10, keys::kRecordsPerTable);
+  PutU32(h + 12, 0);
+  for (int d = 0; d < 4; ++d) {
+    PutU16(h + 16 + 4 * d, kHeaderDevices[d][0]);
+    PutU16(h + 18 + 4 * d, kHeaderDevices[d][1]);
+  }
+}
+
+keys::KeyTableBlock EmptyProfileBlock(std::uint8_t flag) {
+  keys::KeyTableBlock block;
+  BuildProfileHeader(block, 0, 0, flag);
+  WriteKeyTableHeader(block);
+  keys::ResetKeyTables(block);
+  return block;
+}
+
+HeaderVerdict CheckProfileHeader(std::span<const std::uint8_t> h, std::uint64_t fileSize) {
+  if (fileSize >= kFourGiB || fileSize < kProfileBlockBytes || h.size() < kProfileHeaderBytes) {
+    return HeaderVerdict::kTooShortOrLarge;
+  }
+  const std::uint8_t* p = h.data();
+  const std::uint32_t content = GetU32(p + header::kContentSize);
+  const std::uint16_t macros = GetU16(p + header::kMacroCount);
+  const std::uint32_t pool = GetU32(p + header::kPoolSize);
+  const bool valid = GetU16(p + header::kMagic) == kProfileMagic &&
+                     GetU16(p + header::kHeaderSize) == kProfileHeaderBytes &&
+                     GetU16(p + header::kVersionMajor) == 3 && GetU16(p + header::kVersionMinor) == 1 &&
+                     content >= kProfileBlockBytes && GetU16(p + header::kKeyRecords) == kProfileKeyRecords &&
+                     macros <= kMaxProfileMacros && p[header::kFlag] <= 1 &&
+                     content == ProfileContentSize(macros, pool) &&
+                     p[header::kChecksum] == ProfileHeaderChecksum(h.first(kProfileHeaderBytes)) &&
+                     fileSize >= content;
+  return valid ? HeaderVerdict::kValid : HeaderVerdict::kBadFormat;
+}
+
+int ValidateProfileFile(const std::filesystem::path& path) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (!std::filesystem::exists(status)) return 0;
+  std::ifstream in(path, std::ios::binary);
+  if (!in || std::filesystem::is_directory(status)) return -2;
+  const std::uint64_t size = std::filesystem::file_size(path, ec);
+  if (ec) return -2;
+  std::array<std::uint8_t, kProfileHeaderBytes> h{};
+  if (size >= kProfileHeaderBytes) {
+    in.read(reinterpret_cast<char*>(h.data()), h.size());
+    if (in.gcount() != static_cast<std::streamsize>(h.size())) return 0;
+  }
+  switch (CheckProfileHeader(h, size)) {
+    case HeaderVerdict::kValid:
+      return 1;
+    case HeaderVerdict::kTooShortOrLarge:
+      return 0;
+    case HeaderVerdict::kBadFormat:
+      break;
+  }
+  ShowFormatError(path);
+  return 0;
+}
+
+bool ParseProfileImage(std::span<const std::uint8_t> bytes, LoadedProfile& out) {
+  if (bytes.size() < kProfileBlockBytes) return false;
+  const std::uint16_t macroCount = GetU16(bytes.data() + header::kMacroCount);
+  const std::uint32_t poolSize = GetU32(bytes.data() + header::kPoolSize);
+  if (macroCount > kMaxProfileMacros) return false;
+  const std::uint64_t content = ProfileContentSize(macroCount, poolSize);
+  if (bytes.size() < content) return false;
+
+  if (!out.block.ReadFrom(bytes)) return false;
+  out.macros.clear();
+  out.macros.resize(macroCount);
+  for (std::size_t m = 0; m < macroCount; ++m) {
+    if (!keys::ReadMacroRecord(bytes.subspan(kProfileBlockBytes + m * kProfileMacroBytes, kProfileMacroBytes),
+                               out.macros[m])) {
+      return false;
+    }
+  }
+  const auto pool = bytes.subspan(static_cast<std::size_t>(content - poolSize), poolSize);
+  out.strings.fill(keys::StringSlot{});
+  out.totalStringSize = 0;
+  for (int i = 0; i < keys::kStringSlotCount; ++i) {
+    const keys::KeyAssignment& record = out.block.tables[i / keys::kRecordsPerTable][i % keys::kRecordsPerTable];
+    if (!keys::KindKeepsString(record.kind)) continue;
+    auto text = PoolString(pool, record.value & ~std::uint32_t{1});
+    if (!text) continue;
+    keys::StringSlot& slot = out.strings[i];
+    slot.size = static_cast<std::uint32_t>((text->size() + 1) * 2);
+    slot.text = std::move(*text);
+    out.totalStringSize += slot.size;
+  }
+  out.trailer.reset();
+  if (bytes.size() - content >= kTrailerBytes) out.trailer = GetU32(bytes.data() + content);
+  return true;
+}
+
+int LoadProfileFile(keys::KeyMacroStore& store, const std::filesystem::path& path) {
+  try {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return 0;
+    const std::uint64_t fileSize = std::filesystem::file_size(path, ec);
+    if (ec || fileSize < kProfileBlockBytes) return 0;
+    // Read the header first, then only what it announces plus a trailer,
+    // never more than the file holds.
+    std::vector<std::uint8_t> bytes(kProfileHeaderBytes);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!in) return 0;
+    const std::uint16_t macroCount = GetU16(bytes.data() + header::kMacroCount);
+    if (macroCount > kMaxProfileMacros) return 0;
+    const std::uint64_t wanted = ProfileContentSize(macroCount, GetU32(bytes.data() + header::kPoolSize)) + kTrailerBytes;
+    if (fileSize + kTrailerBytes < wanted) return 0;
+    const std::uint64_t total = std::min(wanted, fileSize);
+    bytes.resize(static_cast<std::size_t>(total));
+    in.read(reinterpret_cast<char*>(bytes.data() + kProfileHeaderBytes),
+            static_cast<std::streamsize>(total - kProfileHeaderBytes));
+    bytes.resize(kProfileHeaderBytes + static_cast<std::size_t>(in.gcount()));
+
+    auto loaded = std::make_unique<LoadedProfile>();
+    if (!ParseProfileImage(bytes, *loaded)) return 0;
+    {
+      auto lock = store.Lock();
+      store.block = loaded->block;
+      store.macros = std::move(loaded->macros);
+      store.strings = std::move(loaded->strings);
+      store.totalStringSize = loaded->totalStringSize;
+    }
+    if (loaded->trailer) lighting::CurrentLighting().report_rate = static_cast<int>(*loaded->trailer & 0xFFFF);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+}
+
+int LoadProfileFile(const std::filesystem::path& path) { return LoadProfileFile(keys::EditingStore(), path); }
+
+std::vector<std::uint8_t> BuildProfileImage(keys::KeyMacroStore& store, std::optional<std::uint32_t> trailer) {
+  auto lock = store.Lock();
+  const std::uint16_t macroCount = store.MacroCount();
+  const std::uint32_t poolSize = store.totalStringSize;
+  BuildProfileHeader(store.block, macroCount, poolSize, kProfileFlag);
+
+  std::vector<std::uint8_t> pool(poolSize, 0);
+  std::uint32_t o = 0;
+  for (int i = 0; i < keys::kStringSlotCount; ++i) {
+    const keys::StringSlot& slot = store.strings[i];
+    keys::KeyAssignment& record = store.block.tables[i / keys::kRecordsPerTable][i % keys::kRecordsPerTable];
+    const std::uint32_t b = slot.size;
+    if (b == 0 || std::uint64_t{o} + b > poolSize || !keys::KindKeepsString(record.kind)) continue;
+    const std::size_t units = std::min<std::size_t>(slot.text.size(), b / 2 - 1);
+    for (std::size_t c = 0; c < units; ++c) PutU16(pool.data() + o + 2 * c, slot.text[c]);
+    record.value = o;
+    o += b;
+  }
+
+  std::vector<std::uint8_t> image;
+  image.reserve(static_cast<std::size_t>(ProfileContentSize(macroCount, poolSize)) + kTrailerBytes);
+  image = store.block.ToBytes();
+  for (const keys::MacroRecord& macro : store.macros) {
+    const std::vector<std::uint8_t> record = keys::MacroRecordBytes(macro);
+    image.insert(image.end(), record.begin(), record.end());
+  }
+  image.insert(image.end(), pool.begin(), pool.end());
+  if (trailer) {
+    std::uint8_t t[kTrailerBytes];
+    PutU32(t, *trailer);
+    image.insert(image.end(), t, t + kTrailerBytes);
+  }
+  return image;
+}
+
+bool ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+  if (path.empty()) return false;
+  return platform::WriteFileAtomically(
+      path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+namespace {
+
+int SaveStore(bool takeLock, const std::filesystem::path& path, std::optional<std::uint32_t> trailer) {
+  std::optional<EditingLock> lock;
+  if (takeLock) lock.emplace();
+  try {
+    const std::vector<std::uint8_t> image = BuildProfileImage(keys::EditingStore(), trailer);
+    return ReplaceFile(path, image) ? 1 : 0;
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+}
+
+}  // namespace
+
+int SaveWorkingProfile(bool takeLock) {
+  const std::filesystem::path path = WorkingProfilePath();
+  std::error_code ec;
+  if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return 0;
+  return SaveStore(takeLock, path, std::nullopt);
+}
+
+int ExportProfileFile(bool takeLock, const std::filesystem::path& path) {
+  const int rate = lighting::CurrentLighting().report_rate;
+  return SaveStore(takeLock, path, static_cast<std::uint32_t>(rate < 0 ? 0 : rate));
+}
+
+int WriteEmptyProfile(keys::KeyMacroStore& store, const std::filesystem::path& path, std::uint8_t flag,
+                      bool inMemory) {
+  const keys::KeyTableBlock block = EmptyProfileBlock(flag);
+  if (inMemory) {
+    auto lock = store.Lock();
+    store.block = block;
+    return 1;
+  }
+  return ReplaceFile(path, block.ToBytes()) ? 1 : 0;
+}
+
+int WriteEmptyProfile(const std::filesystem::path& path, std::uint8_t flag, bool inMemory) {
+  return WriteEmptyProfile(keys::EditingStore(), path, flag, inMemory);
+}
+
+}  // namespace keyloom::profiles

@@ -1,0 +1,127 @@
+#pragma once
+// Profile files: the key table block of the key and macro store with its two
+// headers, the macro records and the string pool, and in exported files a
+// four-byte trailer with the report-rate setting. All fields little-endian,
+// read and written field by field.
+//
+// Three kinds of file share the layout: the working profile (in the per-user
+// data folder, no trailer), exported ".kyl" files (with trailer), and the
+// files built from what the keyboard holds (no pool, no trailer).
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "keys/key_macro_store.h"
+
+namespace keyloom::profiles {
+
+inline constexpr std::uint16_t kProfileMagic = 0x5250;   // "PR" in the file
+inline constexpr std::uint16_t kKeyTableMagic = 0x544C;  // "LT" in the file
+inline constexpr std::size_t kProfileHeaderBytes = 32;
+inline constexpr std::size_t kKeyTableHeaderOffset = 32;
+inline constexpr std::size_t kProfileBlockBytes = keys::kKeyTableBlockBytes;  // 0x8040
+inline constexpr std::size_t kProfileMacroBytes = keys::kMacroRecordBytes;    // 0x7F00
+inline constexpr std::uint16_t kProfileKeyRecords = 0x0800;
+inline constexpr std::uint16_t kMaxProfileMacros = 100;
+inline constexpr std::size_t kTrailerBytes = 4;
+inline constexpr std::uint8_t kProfileFlag = 0;
+
+// Offsets of the profile header fields.
+namespace header {
+inline constexpr std::size_t kMagic = 0;
+inline constexpr std::size_t kHeaderSize = 2;
+inline constexpr std::size_t kVersionMajor = 4;  // always 3
+inline constexpr std::size_t kVersionMinor = 6;  // always 1
+inline constexpr std::size_t kContentSize = 8;
+inline constexpr std::size_t kKeyRecords = 12;
+inline constexpr std::size_t kMacroCount = 14;
+inline constexpr std::size_t kPoolSize = 16;
+inline constexpr std::size_t kReserved = 20;  // 10 bytes
+inline constexpr std::size_t kFlag = 30;
+inline constexpr std::size_t kChecksum = 31;
+}  // namespace header
+
+// Bytes of block, macros and pool that a header announces.
+constexpr std::uint64_t ProfileContentSize(std::uint16_t macroCount, std::uint32_t poolSize) {
+  return kProfileBlockBytes + std::uint64_t{macroCount} * kProfileMacroBytes + poolSize;
+}
+
+// Sum of header bytes 0..30 with 8-bit wrap-around.
+std::uint8_t ProfileHeaderChecksum(std::span<const std::uint8_t> header);
+
+// Fills bytes 0..31 of the block's headers for `macroCount` macros, a pool of
+// `poolSize` bytes and the flag byte.
+void BuildProfileHeader(keys::KeyTableBlock& block, std::uint16_t macroCount, std::uint32_t poolSize,
+                        std::uint8_t flag);
+// Fills bytes 32..63: the key table header with the supported vendor and
+// product pairs.
+void WriteKeyTableHeader(keys::KeyTableBlock& block);
+// The block of a profile with no macros and no texts: both headers and the
+// four tables as ResetKeyTables leaves them.
+keys::KeyTableBlock EmptyProfileBlock(std::uint8_t flag);
+
+// What a header says about a file of `fileSize` bytes.
+enum class HeaderVerdict {
+  kValid,
+  kTooShortOrLarge,  // below one block, or 4 GiB and more: refused without a message
+  kBadFormat,        // a field is wrong, or the file is shorter than its content
+};
+// `header` holds the file's first bytes (at least 32 of them for a verdict
+// other than kTooShortOrLarge).
+HeaderVerdict CheckProfileHeader(std::span<const std::uint8_t> header, std::uint64_t fileSize);
+
+// Checks a file before it is imported: 1 valid; 0 missing, too short or too
+// large (no message) or badly formed (a message box shows
+// "PROFILE_FORMAT_ERROR" with the path); -2 when it cannot be opened. Only
+// the header is read.
+int ValidateProfileFile(const std::filesystem::path& path);
+
+// A profile read from bytes, ready to become a store's contents.
+struct LoadedProfile {
+  keys::KeyTableBlock block;
+  std::vector<keys::MacroRecord> macros;
+  std::array<keys::StringSlot, keys::kStringSlotCount> strings;
+  std::uint32_t totalStringSize = 0;
+  std::optional<std::uint32_t> trailer;  // when four bytes follow the content
+};
+// Reads a profile image. False when the bytes are shorter than the content
+// their header announces or the macro count is above 100. A text-carrying
+// record whose pool offset lies outside the pool, or whose string has no
+// terminating zero inside it, gets no string. Never reads outside `bytes`.
+bool ParseProfileImage(std::span<const std::uint8_t> bytes, LoadedProfile& out);
+
+// Replaces the store's block, macros and strings with the file's (under the
+// store's lock). A file that cannot be read or parsed leaves the store as it
+// was and gives 0. A trailer sets the report-rate setting to its low 16 bits.
+int LoadProfileFile(keys::KeyMacroStore& store, const std::filesystem::path& path);
+int LoadProfileFile(const std::filesystem::path& path);  // the editing store
+
+// The file image of a store: rebuilds the block's profile header and, for
+// every text-carrying record whose string fits the pool, writes its pool
+// offset into the record's value; then block, macros, pool and the trailer
+// when given. Throws std::bad_alloc only when memory runs out.
+std::vector<std::uint8_t> BuildProfileImage(keys::KeyMacroStore& store, std::optional<std::uint32_t> trailer);
+
+// Writes the editing store to the working profile, only when that file
+// already exists. The file is replaced as a whole (temporary file, then
+// rename). With `takeLock` the editing store's lock is held throughout.
+int SaveWorkingProfile(bool takeLock);
+// Writes the editing store and the report-rate trailer to `path`, replacing
+// it as a whole.
+int ExportProfileFile(bool takeLock, const std::filesystem::path& path);
+// The empty block, flag byte `flag`: in memory it becomes the editing
+// store's block (the caller holds the lock and has cleared the store),
+// otherwise it is written to `path`.
+int WriteEmptyProfile(const std::filesystem::path& path, std::uint8_t flag, bool inMemory);
+int WriteEmptyProfile(keys::KeyMacroStore& store, const std::filesystem::path& path, std::uint8_t flag,
+                      bool inMemory);
+
+// Writes `bytes` over `path` through a temporary file in the same folder.
+bool ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
+}  // namespace keyloom::profiles

@@ -1,0 +1,403 @@
+// Profile files on disk: header, validation, loading, saving and exporting.
+#include "profiles/profile_file.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "keys/byte_order.h"
+#include "platform/text.h"
+#include "profiles/data_folder.h"
+#include "profiles/profile_test_support.h"
+
+namespace keyloom::profiles {
+namespace {
+
+namespace fs = std::filesystem;
+using keys::GetU16;
+using keys::GetU32;
+using keys::PutU16;
+using keys::PutU32;
+using testing::ReadBytes;
+using testing::WriteBytes;
+
+constexpr std::uint16_t kLaunch = static_cast<std::uint16_t>(keys::KeyKind::LaunchProgram);
+constexpr std::uint16_t kText = static_cast<std::uint16_t>(keys::KeyKind::TextBlock);
+constexpr std::uint16_t kSingle = static_cast<std::uint16_t>(keys::KeyKind::SingleKey);
+
+class ProfileFiles : public ::testing::Test {
+ protected:
+  testing::ProfileEnvironment env;
+  keys::testing::FakePrompter prompter{host::Answer::Ok};
+  keys::KeyMacroStore& store = keys::EditingStore();
+
+  fs::path File(const std::string& name) { return env.Base() / name; }
+
+  // A store with texts in two slots' tables, a macro, and a string left in a
+  // slot whose record no longer carries text.
+  void FillStore() {
+    store.block = EmptyProfileBlock(0);
+    store.block.tables[0][0x1E] = {kLaunch, 0, 0, 0, 0};
+    store.SetString(keys::StringSlotIndex(0, 0x1E), u"/usr/bin/editor");
+    store.block.tables[2][0x10] = {kText, 0, 0, 0, 0};
+    store.SetString(keys::StringSlotIndex(2, 0x10), u"Hello, world");
+    store.block.tables[1][0x20] = {kSingle, 0, 0x1F, 0, 0};
+    store.SetString(keys::StringSlotIndex(1, 0x20), u"stale");
+    store.block.tables[1][0x21] = {kText, 0, 0, 0, 0};
+    store.SetString(keys::StringSlotIndex(1, 0x21), u"x");
+    keys::MacroRecord macro;
+    macro.id = 1;
+    macro.cycles = 3;
+    keys::SetMacroName(macro, u"Combo");
+    keys::AppendMacroAction(macro, {20, 0x1E, keys::kPress});
+    keys::AppendMacroAction(macro, {0, 0x1E, keys::kRelease});
+    store.macros.push_back(macro);
+  }
+};
+
+// A minimal valid profile: the empty block, with `extra` bytes after it.
+std::vector<std::uint8_t> EmptyProfileBytes(std::size_t extra = 0) {
+  std::vector<std::uint8_t> bytes = EmptyProfileBlock(0).ToBytes();
+  bytes.resize(bytes.size() + extra, 0);
+  return bytes;
+}
+
+void Reseal(std::vector<std::uint8_t>& bytes) {
+  bytes[header::kChecksum] = ProfileHeaderChecksum(std::span<const std::uint8_t>(bytes.data(), 32));
+}
+
+TEST(ProfileHeader, FieldsAndChecksumForEveryShape) {
+  struct Case {
+    std::uint16_t macros;
+    std::uint32_t pool;
+    std::uint8_t flag;
+    std::uint32_t content;
+  };
+  for (const Case& c : {Case{0, 0, 0, 0x8040}, Case{1, 0, 0, 0x8040 + 0x7F00},
+                        Case{100, 34, 1, 0x8040 + 100 * 0x7F00 + 34}, Case{2, 0xFFFF, 0, 0x8040 + 2 * 0x7F00 + 0xFFFF}}) {
+    keys::KeyTableBlock block;
+    block.headers.fill(0xEE);
+    BuildProfileHeader(block, c.macros, c.pool, c.flag);
+    const std::uint8_t* h = block.headers.data();
+    EXPECT_EQ(h[0], 'P');
+    EXPECT_EQ(h[1], 'R');
+    EXPECT_EQ(GetU16(h + 2), 0x20);
+    EXPECT_EQ(GetU16(h + 4), 3);
+    EXPECT_EQ(GetU16(h + 6), 1);
+    EXPECT_EQ(GetU32(h + 8), c.content);
+    EXPECT_EQ(GetU16(h + 12), 0x0800);
+    EXPECT_EQ(GetU16(h + 14), c.macros);
+    EXPECT_EQ(GetU32(h + 16), c.pool);
+    for (int i = 20; i < 30; ++i) EXPECT_EQ(h[i], 0) << i;
+    EXPECT_EQ(h[30], c.flag);
+    std::uint8_t sum = 0;
+    for (int i = 0; i < 31; ++i) sum = static_cast<std::uint8_t>(sum + h[i]);
+    EXPECT_EQ(h[31], sum);
+    EXPECT_EQ(block.headers[32], 0xEE) << "the key table header is not the profile header's";
+  }
+}
+
+TEST(ProfileHeader, EmptyBlockCarriesKeyTableHeaderAndGKeys) {
+  const std::vector<std::uint8_t> bytes = EmptyProfileBytes();
+  ASSERT_EQ(bytes.size(), 32832u);
+  EXPECT_EQ(bytes[32], 'L');
+  EXPECT_EQ(bytes[33], 'T');
+  EXPECT_EQ(GetU16(&bytes[34]), 0x20);
+  EXPECT_EQ(GetU32(&bytes[36]), 0x8020u);
+  EXPECT_EQ(GetU16(&bytes[40]), 4);
+  EXPECT_EQ(GetU16(&bytes[42]), 512);
+  EXPECT_EQ(GetU32(&bytes[44]), 0u);
+  const std::uint16_t ids[8] = {0x0C45, 0x7672, 0x1C4F, 0x000E, 0, 0, 0, 0};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(GetU16(&bytes[48 + 2 * i]), ids[i]);
+  // G-key identifiers in table 0 only; records 256..273, param at offset 2.
+  EXPECT_EQ(GetU16(&bytes[64 + 256 * 16 + 2]), 0x0301);
+  EXPECT_EQ(GetU16(&bytes[64 + 273 * 16 + 2]), 0x1309);
+  EXPECT_EQ(GetU16(&bytes[64 + 8192 + 256 * 16 + 2]), 0);
+}
+
+// One field wrong at a time, in a file otherwise valid; the checksum is
+// recomputed unless the case is about the checksum.
+TEST_F(ProfileFiles, ValidationOfMalformedFiles) {
+  struct Case {
+    const char* name;
+    std::function<void(std::vector<std::uint8_t>&)> change;
+    int result;
+    bool message;
+  };
+  const std::vector<Case> cases = {
+      {"valid", [](auto&) {}, 1, false},
+      {"flag byte 1", [](auto& b) { b[30] = 1; }, 1, false},
+      {"extra bytes after the content", [](auto& b) { b.resize(b.size() + 77, 0xAB); }, 1, false},
+      {"record contents are not checked", [](auto& b) { b[64] = 0xFF; b[200] = 0x55; }, 1, false},
+      {"one byte short of a block", [](auto& b) { b.resize(32831); }, 0, false},
+      {"header only", [](auto& b) { b.resize(32); }, 0, false},
+      {"empty file", [](auto& b) { b.clear(); }, 0, false},
+      {"wrong magic", [](auto& b) { b[0] = 'Q'; }, 0, true},
+      {"header size", [](auto& b) { PutU16(&b[2], 0x21); }, 0, true},
+      {"first constant", [](auto& b) { PutU16(&b[4], 4); }, 0, true},
+      {"second constant", [](auto& b) { PutU16(&b[6], 2); }, 0, true},
+      {"key record count", [](auto& b) { PutU16(&b[12], 0x0801); }, 0, true},
+      {"macro count 101",
+       [](auto& b) {
+         PutU16(&b[14], 101);
+         PutU32(&b[8], 0x8040 + 101 * 0x7F00);
+         b.resize(0x8040 + 101 * 0x7F00);
+       },
+       0, true},
+      {"flag byte 2", [](auto& b) { b[30] = 2; }, 0, true},
+      {"content size disagrees with the macro count", [](auto& b) { PutU16(&b[14], 1); }, 0, true},
+      {"content size disagrees with the pool size", [](auto& b) { PutU32(&b[16], 2); }, 0, true},
+      {"content size below one block", [](auto& b) { PutU32(&b[8], 0x8000); }, 0, true},
+      {"pool size that wraps the content size",
+       [](auto& b) {
+         PutU32(&b[16], 0xFFFFFFFF);
+         PutU32(&b[8], 0x803F);
+       },
+       0, true},
+      {"file shorter than its content",
+       [](auto& b) {
+         PutU16(&b[14], 1);
+         PutU32(&b[8], 0x8040 + 0x7F00);
+         b.resize(0x8040 + 0x7F00 - 1);
+       },
+       0, true},
+      {"file exactly as long as its content",
+       [](auto& b) {
+         PutU16(&b[14], 1);
+         PutU32(&b[8], 0x8040 + 0x7F00);
+         b.resize(0x8040 + 0x7F00);
+       },
+       1, false},
+      {"wrong checksum", [](auto& b) { b[31] ^= 1; }, 0, true},
+      {"reserved byte set (checksum kept)", [](auto& b) { b[25] = 1; }, 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::uint8_t> bytes = EmptyProfileBytes();
+    c.change(bytes);
+    if (bytes.size() >= 32 && std::string(c.name) != "wrong checksum") Reseal(bytes);
+    const fs::path path = File("case.kyl");
+    WriteBytes(path, bytes);
+    prompter.requests.clear();
+    EXPECT_EQ(ValidateProfileFile(path), c.result);
+    ASSERT_EQ(prompter.requests.size(), c.message ? 1u : 0u);
+    if (c.message) {
+      EXPECT_EQ(prompter.requests[0].text, u"Not a profile: " + text::FromUtf8(path.string()));
+    }
+  }
+}
+
+TEST_F(ProfileFiles, ValidationOfFilesThatCannotBeRead) {
+  EXPECT_EQ(ValidateProfileFile(File("missing.kyl")), 0);
+  fs::create_directory(File("folder.kyl"));
+  EXPECT_EQ(ValidateProfileFile(File("folder.kyl")), -2);
+  EXPECT_TRUE(prompter.requests.empty());
+}
+
+TEST_F(ProfileFiles, ExportImportRoundTripKeepsBytesStoreAndReportRate) {
+  FillStore();
+  lighting::CurrentLighting().report_rate = 2;
+  ASSERT_EQ(ExportProfileFile(true, File("a.kyl")), 1);
+  const std::vector<std::uint8_t> first = ReadBytes(File("a.kyl"));
+  const std::uint32_t pool = 2 * 16 + 2 * 13 + 2 * 6 + 2 * 2;  // the stale string still counts
+  ASSERT_EQ(first.size(), 0x8040u + 0x7F00u + pool + 4u);
+  EXPECT_EQ(GetU32(&first[8]), 0x8040u + 0x7F00u + pool);
+  EXPECT_EQ(GetU16(&first[14]), 1);
+  EXPECT_EQ(GetU32(&first[16]), pool);
+  EXPECT_EQ(GetU32(&first[first.size() - 4]), 2u);
+  EXPECT_EQ(ValidateProfileFile(File("a.kyl")), 1);
+
+  keys::KeyTableBlock block = store.block;
+  auto macros = store.macros;
+  auto strings = store.strings;
+  const std::uint32_t total = store.totalStringSize;
+  store.Clear();
+  lighting::CurrentLighting().report_rate = 0;
+  ASSERT_EQ(LoadProfileFile(File("a.kyl")), 1);
+  EXPECT_EQ(lighting::CurrentLighting().report_rate, 2);
+  EXPECT_EQ(store.macros, macros);
+  EXPECT_EQ(store.block.tables, block.tables);
+  EXPECT_EQ(store.block.headers, block.headers);
+  EXPECT_EQ(store.totalStringSize, total - 12u) << "the stale string is not loaded back";
+  for (int i = 0; i < keys::kStringSlotCount; ++i) {
+    if (i == keys::StringSlotIndex(1, 0x20)) continue;
+    EXPECT_EQ(store.strings[i].text, strings[i].text) << i;
+    EXPECT_EQ(store.strings[i].size, strings[i].size) << i;
+  }
+  // The loaded store exports to the same bytes but for the stale string.
+  ASSERT_EQ(ExportProfileFile(true, File("b.kyl")), 1);
+  store.Clear();
+  ASSERT_EQ(LoadProfileFile(File("b.kyl")), 1);
+  ASSERT_EQ(ExportProfileFile(true, File("c.kyl")), 1);
+  EXPECT_EQ(ReadBytes(File("b.kyl")), ReadBytes(File("c.kyl")));
+}
+
+TEST_F(ProfileFiles, SavedOffsetsPointAtOwnTextsInRecordOrder) {
+  FillStore();
+  std::vector<std::uint8_t> image = BuildProfileImage(store, std::nullopt);
+  const std::size_t poolAt = 0x8040 + 0x7F00;
+  struct Expect {
+    int table, record;
+    std::u16string text;
+  };
+  std::uint32_t previous = 0;
+  bool first = true;
+  for (const Expect& e : {Expect{0, 0x1E, u"/usr/bin/editor"}, Expect{1, 0x21, u"x"}, Expect{2, 0x10, u"Hello, world"}}) {
+    const std::uint32_t offset = store.block.tables[e.table][e.record].value;
+    EXPECT_EQ(offset % 2, 0u);
+    if (!first) EXPECT_GT(offset, previous);
+    first = false;
+    previous = offset;
+    const std::size_t recordAt = 64 + (e.table * 512 + e.record) * 16;
+    EXPECT_EQ(GetU32(&image[recordAt + 4]), offset) << "the file holds the offset too";
+    std::u16string text;
+    for (std::size_t at = poolAt + offset; GetU16(&image[at]) != 0; at += 2) text.push_back(GetU16(&image[at]));
+    EXPECT_EQ(text, e.text);
+  }
+  EXPECT_EQ(store.block.tables[1][0x20].value, 0x1Fu) << "a record without text keeps its value";
+}
+
+TEST_F(ProfileFiles, EmptyProfileSizesWithAndWithoutTrailer) {
+  store.block = EmptyProfileBlock(0);
+  EnsureDataFolder();
+  WriteBytes(WorkingProfilePath(), {});
+  ASSERT_EQ(SaveWorkingProfile(true), 1);
+  EXPECT_EQ(ReadBytes(WorkingProfilePath()), EmptyProfileBytes());
+  ASSERT_EQ(ExportProfileFile(true, File("e.kyl")), 1);
+  EXPECT_EQ(ReadBytes(File("e.kyl")).size(), 32836u);
+  ASSERT_EQ(WriteEmptyProfile(File("empty"), 0, false), 1);
+  EXPECT_EQ(ReadBytes(File("empty")), EmptyProfileBytes());
+}
+
+TEST_F(ProfileFiles, WorkingFileWithoutTrailerLeavesReportRate) {
+  FillStore();
+  EnsureDataFolder();
+  WriteBytes(WorkingProfilePath(), {});
+  ASSERT_EQ(SaveWorkingProfile(true), 1);
+  lighting::CurrentLighting().report_rate = 3;
+  store.Clear();
+  ASSERT_EQ(LoadProfileFile(WorkingProfilePath()), 1);
+  EXPECT_EQ(lighting::CurrentLighting().report_rate, 3);
+  EXPECT_EQ(store.MacroCount(), 1);
+}
+
+TEST_F(ProfileFiles, SaveWorkingProfileWritesOnlyOverAnExistingFile) {
+  FillStore();
+  ASSERT_EQ(SaveWorkingProfile(true), 0);
+  EXPECT_FALSE(fs::exists(WorkingProfilePath()));
+  EXPECT_TRUE(fs::is_directory(env.DataDir())) << "the data folder is made on the way";
+}
+
+TEST_F(ProfileFiles, SavesReplaceTheFileInsteadOfRewritingIt) {
+  // A second name for the old file keeps the old bytes: the new content went
+  // to a new file that was renamed over the target, so an interrupted save
+  // never leaves a half-written profile behind.
+  EnsureDataFolder();
+  const std::vector<std::uint8_t> old = EmptyProfileBytes();
+  for (const fs::path& target : {WorkingProfilePath(), File("backup.kyl")}) {
+    SCOPED_TRACE(target.string());
+    WriteBytes(target, old);
+    fs::remove(File("old-link"));
+    fs::create_hard_link(target, File("old-link"));
+    FillStore();
+    ASSERT_EQ(target == WorkingProfilePath() ? SaveWorkingProfile(true) : ExportProfileFile(true, target), 1);
+    EXPECT_EQ(ReadBytes(File("old-link")), old);
+    EXPECT_NE(ReadBytes(target), old);
+    EXPECT_EQ(ValidateProfileFile(target), 1);
+    std::vector<fs::path> leftovers;
+    for (const auto& entry : fs::directory_iterator(target.parent_path())) {
+      const std::string name = entry.path().filename().string();
+      if (name.find(target.filename().string()) != std::string::npos && entry.path() != target) {
+        leftovers.push_back(entry.path());
+      }
+    }
+    EXPECT_TRUE(leftovers.empty()) << "no temporary file is left";
+  }
+}
+
+// Pool strings are read only inside the pool: a record whose offset lies
+// outside it, or whose string has no terminator inside it, gets no text.
+TEST_F(ProfileFiles, LoadingNeverReadsOutsideThePool) {
+  struct Case {
+    const char* name;
+    std::uint32_t offset;
+    std::u16string expected;
+  };
+  // Pool: "ab\0" "cd" (no terminator); 10 bytes.
+  const std::vector<std::uint8_t> pool = {'a', 0, 'b', 0, 0, 0, 'c', 0, 'd', 0};
+  const std::vector<Case> cases = {
+      {"string at the start", 0, u"ab"},
+      {"odd offset rounds down", 1, u"ab"},
+      {"empty string at its terminator", 4, u""},
+      {"string without terminator", 6, u""},
+      {"offset at the pool's end", 10, u""},
+      {"offset far past the pool", 0xFFFFFFF0, u""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    keys::KeyTableBlock block = EmptyProfileBlock(0);
+    block.tables[1][5] = {kText, 0, c.offset, 0, 0};
+    block.tables[1][6] = {kLaunch, 0, 0, 0, 0};  // a good neighbour
+    BuildProfileHeader(block, 0, static_cast<std::uint32_t>(pool.size()), 0);
+    std::vector<std::uint8_t> bytes = block.ToBytes();
+    bytes.insert(bytes.end(), pool.begin(), pool.end());
+    LoadedProfile loaded;
+    ASSERT_TRUE(ParseProfileImage(bytes, loaded));
+    const keys::StringSlot& slot = loaded.strings[keys::StringSlotIndex(1, 5)];
+    EXPECT_EQ(slot.text, c.expected);
+    const bool terminated = c.offset < 6;
+    EXPECT_EQ(slot.size, terminated ? (c.expected.size() + 1) * 2 : 0u);
+    EXPECT_EQ(loaded.strings[keys::StringSlotIndex(1, 6)].text, u"ab");
+    EXPECT_FALSE(loaded.trailer.has_value());
+  }
+}
+
+// A load that fails changes nothing in the store.
+TEST_F(ProfileFiles, FailedLoadLeavesTheStoreAsItWas) {
+  struct Case {
+    const char* name;
+    std::function<void(std::vector<std::uint8_t>&)> change;
+  };
+  const std::vector<Case> cases = {
+      {"shorter than one block", [](auto& b) { b.resize(1000); }},
+      {"macros announced but missing", [](auto& b) { PutU16(&b[14], 2); }},
+      {"pool announced but missing", [](auto& b) { PutU32(&b[16], 64); }},
+      {"macro count above 100", [](auto& b) { PutU16(&b[14], 101); b.resize(b.size() + 101 * 0x7F00); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    store.Clear();
+    FillStore();
+    lighting::CurrentLighting().report_rate = 1;
+    const std::vector<std::uint8_t> before = BuildProfileImage(store, std::nullopt);
+    std::vector<std::uint8_t> bytes = EmptyProfileBytes(4);
+    PutU32(&bytes[bytes.size() - 4], 3);
+    c.change(bytes);
+    WriteBytes(File("bad"), bytes);
+    EXPECT_EQ(LoadProfileFile(File("bad")), 0);
+    EXPECT_EQ(BuildProfileImage(store, std::nullopt), before);
+    EXPECT_EQ(lighting::CurrentLighting().report_rate, 1);
+  }
+  const std::vector<std::uint8_t> before = BuildProfileImage(store, std::nullopt);
+  EXPECT_EQ(LoadProfileFile(File("missing")), 0);
+  fs::create_directory(File("dir"));
+  EXPECT_EQ(LoadProfileFile(File("dir")), 0);
+  EXPECT_EQ(BuildProfileImage(store, std::nullopt), before);
+}
+
+TEST_F(ProfileFiles, TrailerSetsTheReportRateFromItsLowHalf) {
+  std::vector<std::uint8_t> bytes = EmptyProfileBytes(4);
+  PutU32(&bytes[32832], 0x00070001);
+  WriteBytes(File("t.kyl"), bytes);
+  ASSERT_EQ(LoadProfileFile(File("t.kyl")), 1);
+  EXPECT_EQ(lighting::CurrentLighting().report_rate, 1);
+  // Fewer than four bytes after the content are no trailer.
+  bytes.resize(32832 + 3);
+  lighting::CurrentLighting().report_rate = 2;
+  WriteBytes(File("t.kyl"), bytes);
+  ASSERT_EQ(LoadProfileFile(File("t.kyl")), 1);
+  EXPECT_EQ(lighting::CurrentLighting().report_rate, 2);
+}
+
+}  // namespace
+}  // namespace keyloom::profiles
