@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <thread>
 
+#include "cli/apply_command.h"
+#include "cli/keys_commands.h"
 #include "cli/lighting_commands.h"
 #include "cli/lighting_preview_command.h"
+#include "cli/macro_commands.h"
 #include "cli/status_command.h"
+#include "cli/terminal_prompter.h"
 
 namespace keyloom::cli {
 
@@ -40,6 +44,9 @@ void PrintCommandList(std::ostream& os, const std::string& prefix) {
   os << "\nOptions for every command:\n"
      << "  --virtual-keyboard[=SOCKET]  talk to the virtual keyboard of keyloom-vkbd\n"
      << "                               (as KEYLOOM_HID=virtual[:SOCKET] does)\n"
+     << "  --yes, --no                  answer every question with yes or no (without\n"
+     << "                               them a question is asked on the terminal, or\n"
+     << "                               takes its default answer when there is none)\n"
      << "\nRun '" << kProgram << " <command> --help' for a command's options.\n";
 }
 
@@ -64,6 +71,9 @@ const std::vector<Command>& Commands() {
     list.push_back(StatusCommand());
     for (Command& c : LightingCommands()) list.push_back(std::move(c));
     list.push_back(LightingPreviewCommand());
+    for (Command& c : KeysCommands()) list.push_back(std::move(c));
+    for (Command& c : MacroCommands()) list.push_back(std::move(c));
+    list.push_back(ApplyCommand());
     return list;
   }();
   return commands;
@@ -80,7 +90,25 @@ int Failure(CommandIo& io, std::string_view reason) {
   return kExitFailure;
 }
 
-int RunCli(const std::vector<std::string>& args, CommandIo& io) {
+int RunCli(const std::vector<std::string>& all_args, CommandIo& io) {
+  // --yes and --no may stand anywhere.
+  std::vector<std::string> args;
+  PromptAnswers answers = PromptAnswers::FromTerminal;
+  for (const std::string& a : all_args) {
+    const PromptAnswers given = a == "--yes" ? PromptAnswers::Yes
+                                : a == "--no" ? PromptAnswers::No
+                                              : PromptAnswers::FromTerminal;
+    if (given == PromptAnswers::FromTerminal) {
+      args.push_back(a);
+      continue;
+    }
+    if (answers != PromptAnswers::FromTerminal && answers != given)
+      return UsageError(io, "", "--yes and --no cannot both be given");
+    answers = given;
+  }
+  TerminalPrompter prompter(io.err, io.in, io.in_is_terminal, answers);
+  ScopedPrompter installed(prompter);
+
   if (args.empty()) {
     PrintCommandList(io.err, "");
     return kExitUsage;

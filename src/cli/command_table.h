@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <istream>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -31,6 +32,11 @@ struct CommandIo {
   std::function<void(std::chrono::steady_clock::time_point)> wait_until;
   // Whether standard output is a terminal (drawing commands may check it).
   bool out_is_terminal = false;
+  // Where questions are answered (null: nowhere), and whether a person sits
+  // there; whether standard error is a terminal (progress lines).
+  std::istream* in = nullptr;
+  bool in_is_terminal = false;
+  bool err_is_terminal = false;
 
   bool StopRequested() const { return stop && stop->load(); }
   void WaitUntil(std::chrono::steady_clock::time_point t) const;

@@ -16,16 +16,30 @@ struct KeyboardSession::Report {
   std::condition_variable changed;
   int connected = -1;  // -1 until the monitor's first report
   bool listing_failed = false;
+  bool hook_running = false;
 };
 
 KeyboardSession::~KeyboardSession() { Close(); }
 
 bool KeyboardSession::Connect(std::chrono::milliseconds timeout, std::string& reason) {
+  return Connect(timeout, reason, nullptr);
+}
+
+bool KeyboardSession::Connect(std::chrono::milliseconds timeout, std::string& reason, ConnectionHook hook) {
   Close();
   report_ = std::make_shared<Report>();
   std::shared_ptr<Report> report = report_;
-  device::SetConnectionHandler([report](int connected) {
+  device::SetConnectionHandler([report, hook](int connected) {
+    if (hook) {
+      {
+        std::lock_guard<std::mutex> lock(report->mutex);
+        report->hook_running = true;
+        report->changed.notify_all();
+      }
+      hook(connected);
+    }
     std::lock_guard<std::mutex> lock(report->mutex);
+    report->hook_running = false;
     report->connected = connected;
     report->changed.notify_all();
   });
@@ -41,8 +55,11 @@ bool KeyboardSession::Connect(std::chrono::milliseconds timeout, std::string& re
   });
 
   std::unique_lock<std::mutex> lock(report->mutex);
-  report->changed.wait_for(lock, timeout,
-                           [&] { return report->connected != -1 || report->listing_failed; });
+  report->changed.wait_for(lock, timeout, [&] {
+    return report->connected != -1 || report->listing_failed || report->hook_running;
+  });
+  // A hook that has started (reading the keyboard) is waited for to its end.
+  report->changed.wait(lock, [&] { return !report->hook_running; });
   if (report->connected == 1) return true;
   if (report->connected == 0)
     reason = "no keyboard is connected";

@@ -4,6 +4,7 @@
 // desktop utility, and the command's requests go to the command interface
 // it opened.
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -19,9 +20,16 @@ class KeyboardSession {
   KeyboardSession(const KeyboardSession&) = delete;
   KeyboardSession& operator=(const KeyboardSession&) = delete;
 
+  // Runs on the monitor's thread at each connection change, before the
+  // session hears of it (keys and macros run the profiles' connection
+  // handler there, which reloads them from the keyboard).
+  using ConnectionHook = std::function<void(int connected)>;
+
   // Starts the connection monitor and waits up to `timeout` for its first
-  // report. False with the reason when no keyboard answers.
+  // report (and then for the hook, however long it takes). False with the
+  // reason when no keyboard answers.
   bool Connect(std::chrono::milliseconds timeout, std::string& reason);
+  bool Connect(std::chrono::milliseconds timeout, std::string& reason, ConnectionHook hook);
   // Stops the monitor; the session may connect again afterwards.
   void Close();
 

@@ -31,5 +31,8 @@ int main(int argc, char** argv) {
   keyloom::cli::CommandIo io{std::cout, std::cerr};
   io.stop = &g_stop;
   io.out_is_terminal = isatty(STDOUT_FILENO) != 0;
+  io.in = &std::cin;
+  io.in_is_terminal = isatty(STDIN_FILENO) != 0;
+  io.err_is_terminal = isatty(STDERR_FILENO) != 0;
   return keyloom::cli::RunCli(args, io);
 }

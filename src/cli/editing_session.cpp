@@ -1,0 +1,165 @@
+#include "cli/editing_session.h"
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+
+#include "app/settings_paths.h"
+#include "cli/progress_line.h"
+#include "keys/keyboard_writer.h"
+#include "platform/host.h"
+#include "profiles/active_slot.h"
+#include "profiles/connection_handler.h"
+#include "profiles/data_folder.h"
+#include "profiles/editing_lock.h"
+#include "profiles/keyboard_profile.h"
+#include "profiles/profile_file.h"
+#include "profiles/profile_observer.h"
+
+namespace keyloom::cli {
+
+namespace {
+
+constexpr auto kConnectTimeout = std::chrono::seconds(3);
+
+// The main window of a keyloomctl run: the connection handler's profile
+// refresh reloads the keys and macros from the keyboard; the other messages
+// (close the editors, open the window) have nothing to act on here.
+class CliMainWindow : public host::MainWindow {
+ public:
+  void PostMessage(std::uint32_t, std::uint32_t, std::int64_t) override {}
+  std::int64_t SendMessage(std::uint32_t message, std::uint32_t wparam, std::int64_t) override {
+    if (message == profiles::kReloadProfileMessage && wparam == host::Tag("PROF")) {
+      profiles::ReloadFromKeyboard();
+      reloads.fetch_add(1);
+    }
+    return 0;
+  }
+  void SetTimer(unsigned, unsigned) override {}
+  void KillTimer(unsigned) override {}
+
+  std::atomic<int> reloads{0};
+};
+
+// The editing store's table shown is the active slot's; the unapplied flag
+// matters to slot switching, which asks before dropping edits.
+class CliObserver : public profiles::ProfileObserver {
+ public:
+  bool MainWindowHasUnappliedChanges() override { return unapplied.load(); }
+  void SetMainWindowUnappliedChanges(bool value) override { unapplied.store(value); }
+
+  std::atomic<bool> unapplied{false};
+};
+
+// Identity of the working profile file: reading the keyboard replaces the
+// file as a whole, so a new identity tells that the read succeeded.
+struct FileIdentity {
+  bool exists = false;
+  ino_t inode = 0;
+  dev_t device = 0;
+  timespec modified{};
+  bool operator==(const FileIdentity& o) const {
+    return exists == o.exists && inode == o.inode && device == o.device &&
+           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+  }
+};
+
+FileIdentity IdentityOf(const std::filesystem::path& path) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
+  return {true, st.st_ino, st.st_dev, st.st_mtim};
+}
+
+CliMainWindow& Window() {
+  static CliMainWindow window;
+  return window;
+}
+
+CliObserver& TheObserver() {
+  static CliObserver observer;
+  return observer;
+}
+
+}  // namespace
+
+EditingSession::EditingSession(CommandIo& io) : io_(io) {}
+
+EditingSession::~EditingSession() {
+  keyboard_.Close();
+  if (opened_) {
+    host::SetMainWindow(nullptr);
+    profiles::SetProfileObserver(nullptr);
+  }
+}
+
+bool EditingSession::Open(std::string& reason) {
+  // The working profile lives in the per-user data folder.
+  if (app::Paths().AppDir.empty()) app::InitProgramPaths();
+  if (app::Paths().UserDataDir.empty()) app::InitUserPaths();
+  const std::filesystem::path working = profiles::WorkingProfilePath();
+  if (working.empty()) {
+    reason = "the per-user data folder could not be made";
+    return false;
+  }
+
+  opened_ = true;
+  host::SetMainWindow(&Window());
+  profiles::SetProfileObserver(&TheObserver());
+  // Each run starts as the program does: no connection seen, slot unknown.
+  profiles::ResetConnectionHandler();
+  profiles::ForgetActiveSlot();
+  const int reloads_before = Window().reloads.load();
+  const FileIdentity before = IdentityOf(working);
+
+  bool connected = false;
+  {
+    ProgressLine progress(io_.err, io_.err_is_terminal, "Reading the keyboard");
+    connected = keyboard_.Connect(kConnectTimeout, reason, &profiles::HandleConnectionChange);
+  }
+  if (!connected) return false;
+  if (Window().reloads.load() == reloads_before) {
+    reason = "the keyboard's keys and macros were not reloaded";
+    return false;
+  }
+  active_slot_ = profiles::GetActiveSlot();
+  if (active_slot_ < 0) {
+    reason = "could not read the keyboard's active slot";
+    return false;
+  }
+  const FileIdentity after = IdentityOf(working);
+  if (!after.exists || after == before) {
+    reason = "could not read the keyboard's key maps and macros";
+    return false;
+  }
+  return true;
+}
+
+bool EditingSession::Apply(bool all_slots, int slot, std::string& reason) {
+  int saved = 0;
+  int written = 0;
+  {
+    profiles::EditingLock lock;
+    saved = profiles::SaveWorkingProfile(false);
+    keys::KeyboardWriteState& state = keys::WriteState();
+    const int current = state.currentProfile.load();
+    if (slot >= 0) state.currentProfile.store(slot);
+    {
+      ProgressLine progress(io_.err, io_.err_is_terminal, "Writing to the keyboard");
+      written = keys::WriteKeysAndMacros(all_slots);
+    }
+    state.currentProfile.store(current);
+  }
+  if (saved == 1 && written == 1) {
+    TheObserver().SetMainWindowUnappliedChanges(false);
+    return true;
+  }
+  if (written != 1)
+    reason = "the keyboard did not take the keys and macros";
+  else
+    reason = "could not save the working profile " + profiles::WorkingProfilePath().string();
+  return false;
+}
+
+}  // namespace keyloom::cli

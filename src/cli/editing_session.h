@@ -1,0 +1,44 @@
+#pragma once
+// The keys and macros of the connected keyboard, as keyloomctl edits them:
+// the same steps as the desktop utility. Connecting runs the profiles'
+// connection handler (factory key map, macro capacity), whose profile
+// refresh reloads the editing store from the keyboard through the working
+// profile file; Apply saves the working profile and writes the keys and
+// macros, as the main window's Apply does.
+#include <string>
+
+#include "cli/command_table.h"
+#include "cli/keyboard_session.h"
+
+namespace keyloom::cli {
+
+class EditingSession {
+ public:
+  explicit EditingSession(CommandIo& io);
+  ~EditingSession();
+  EditingSession(const EditingSession&) = delete;
+  EditingSession& operator=(const EditingSession&) = delete;
+
+  // Connects and reloads. False with the reason when no keyboard answers or
+  // its keys and macros could not be read (the editing store is then empty
+  // and must not be written back).
+  bool Open(std::string& reason);
+
+  // The keyboard's active slot, 0..2 (after Open).
+  int ActiveSlot() const { return active_slot_; }
+
+  // Saves the working profile and writes the macros and the key maps: of
+  // all three slots, or of `slot` (0..2). The store-wide rewrite flag (set
+  // when a used macro was deleted) also makes it write all three. False with
+  // the reason when either step failed; the write is tried even when the save
+  // failed, as the main window does.
+  bool Apply(bool all_slots, int slot, std::string& reason);
+
+ private:
+  CommandIo& io_;
+  KeyboardSession keyboard_;
+  int active_slot_ = -1;
+  bool opened_ = false;
+};
+
+}  // namespace keyloom::cli

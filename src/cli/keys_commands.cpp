@@ -1,0 +1,251 @@
+#include "cli/keys_commands.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "cli/command_options.h"
+#include "cli/editing_session.h"
+#include "cli/json_text.h"
+#include "cli/key_arguments.h"
+#include "keys/key_catalogue.h"
+#include "keys/key_macro_store.h"
+#include "keys/key_prompts.h"
+#include "platform/text.h"
+
+namespace keyloom::cli {
+
+namespace {
+
+// Keys are listed with the first G-key bank, as the on-screen keyboard
+// shows it at start.
+constexpr int kGBank = 0;
+
+struct KeyLine {
+  int record = 0;
+  std::string key;          // 0x01E or G1
+  std::string skin;         // KEY_01E or FUNC_G1
+  std::string name;
+  std::string action;       // the ACTION word
+  std::string description;  // the key button's prompt
+  bool assigned = false;
+};
+
+std::vector<KeyLine> KeyLines(int table) {
+  keys::KeyMacroStore& store = keys::EditingStore();
+  std::vector<KeyLine> lines;
+  for (const keys::ButtonPrompt& prompt : keys::RefreshKeyPrompts(store, table, kGBank)) {
+    KeyLine line;
+    line.record = prompt.record;
+    const keys::KeyAssignment record = keys::ReadAssignment(store, table, prompt.record);
+    if (prompt.record >= keys::kFirstGRecord) {
+      const int g = (prompt.record - keys::kFirstGRecord) % keys::kGRecordsPerBank + 1;
+      line.key = "G" + std::to_string(g);
+      line.skin = keys::GKeySkinName(g);
+      line.name = line.key;
+    } else {
+      const keys::KeyCode code = keys::SlotToKeyCode(std::uint16_t(prompt.record));
+      line.key = KeyWord(code);
+      line.skin = keys::PanelKeySkinName(code);
+      line.name = text::ToUtf8(keys::GetKeyName(code));
+    }
+    line.action = ActionWord(store, record);
+    line.description = text::ToUtf8(prompt.text);
+    line.assigned = prompt.assigned;
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+// The lines of the given records (in the list's order), or the assigned
+// ones, or all.
+void PrintKeys(CommandIo& io, int table, bool json, bool all, const std::vector<int>* only_records) {
+  std::vector<KeyLine> lines = KeyLines(table);
+  std::vector<KeyLine> shown;
+  for (KeyLine& line : lines) {
+    const bool wanted =
+        only_records ? std::find(only_records->begin(), only_records->end(), line.record) != only_records->end()
+                     : all || line.assigned;
+    if (wanted) shown.push_back(std::move(line));
+  }
+  if (json) {
+    io.out << "{\"slot\": " << table << ", \"keys\": [";
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+      const KeyLine& l = shown[i];
+      io.out << (i ? ", " : "") << "{\"key\": " << JsonString(l.key) << ", \"skin\": " << JsonString(l.skin)
+             << ", \"name\": " << JsonString(l.name) << ", \"action\": " << JsonString(l.action)
+             << ", \"description\": " << JsonString(l.description) << "}";
+    }
+    io.out << "]}\n";
+    return;
+  }
+  if (shown.empty() && !only_records) {
+    io.out << "Every key of slot " << table << " does what it does by default.\n";
+    return;
+  }
+  for (const KeyLine& l : shown) {
+    const std::string padded = l.key + std::string(l.key.size() < 7 ? 7 - l.key.size() : 1, ' ');
+    io.out << padded << l.description << "\n";
+  }
+}
+
+bool OpenSession(EditingSession& session, CommandIo& io, int& status) {
+  std::string reason;
+  if (!session.Open(reason)) {
+    status = Failure(io, reason);
+    return false;
+  }
+  return true;
+}
+
+// ---- keys ----
+
+int RunList(const std::vector<std::string>& args, CommandIo& io) {
+  constexpr std::string_view kName = "keys";
+  ParsedOptions options;
+  std::string reason;
+  int slot = -1;
+  if (!ParseCommandOptions(args, {"--json", "--all"}, {"--slot"}, options, reason) ||
+      !SlotOption(options, slot, reason))
+    return UsageError(io, kName, reason);
+  if (!options.positional.empty())
+    return UsageError(io, kName, "unknown argument '" + options.positional.front() + "'");
+  EditingSession session(io);
+  int status = kExitSuccess;
+  if (!OpenSession(session, io, status)) return status;
+  PrintKeys(io, slot >= 0 ? slot : session.ActiveSlot(), options.Has("--json"), options.Has("--all"), nullptr);
+  return kExitSuccess;
+}
+
+// ---- keys set ----
+
+int RunSet(const std::vector<std::string>& args, CommandIo& io) {
+  constexpr std::string_view kName = "keys set";
+  ParsedOptions options;
+  std::string reason;
+  int slot = -1;
+  if (!ParseCommandOptions(args, {"--json"}, {"--slot"}, options, reason) || !SlotOption(options, slot, reason))
+    return UsageError(io, kName, reason);
+  const std::vector<std::string>& words = options.positional;
+  if (words.empty() || words.size() % 2 != 0) return UsageError(io, kName, "give KEY ACTION pairs");
+  std::vector<std::pair<KeyTarget, ActionSpec>> pairs;
+  for (std::size_t i = 0; i < words.size(); i += 2) {
+    KeyTarget target;
+    ActionSpec action;
+    if (!ParseKeyTarget(words[i], target, reason) || !ParseAction(words[i + 1], action, reason))
+      return UsageError(io, kName, reason);
+    pairs.emplace_back(target, action);
+  }
+
+  EditingSession session(io);
+  int status = kExitSuccess;
+  if (!OpenSession(session, io, status)) return status;
+  const int table = slot >= 0 ? slot : session.ActiveSlot();
+  keys::KeyMacroStore& store = keys::EditingStore();
+  // Every pair is checked before anything is stored: one write for all.
+  std::vector<std::pair<int, keys::KeyAssignment>> records;
+  for (const auto& [target, action] : pairs) {
+    keys::KeyAssignment record;
+    if (!ResolveAction(action, store, target, record, reason)) return Failure(io, reason);
+    records.emplace_back(target.record, record);
+  }
+  std::vector<int> changed;
+  for (const auto& [index, record] : records) {
+    if (keys::StoreAssignment(store, table, index, record) != 1)
+      return Failure(io, "could not store the assignment of record " + std::to_string(index));
+    changed.push_back(index);
+  }
+  if (!session.Apply(false, table, reason)) return Failure(io, reason);
+  PrintKeys(io, table, options.Has("--json"), false, &changed);
+  return kExitSuccess;
+}
+
+// ---- keys reset ----
+
+int RunReset(const std::vector<std::string>& args, CommandIo& io) {
+  constexpr std::string_view kName = "keys reset";
+  ParsedOptions options;
+  std::string reason;
+  int slot = -1;
+  if (!ParseCommandOptions(args, {"--json"}, {"--slot"}, options, reason) || !SlotOption(options, slot, reason))
+    return UsageError(io, kName, reason);
+  if (!options.positional.empty())
+    return UsageError(io, kName, "unknown argument '" + options.positional.front() + "'");
+  EditingSession session(io);
+  int status = kExitSuccess;
+  if (!OpenSession(session, io, status)) return status;
+  const int table = slot >= 0 ? slot : session.ActiveSlot();
+  if (keys::ResetPanelAssignments(keys::EditingStore(), table, kGBank).empty())
+    return Failure(io, "no table " + std::to_string(table) + " to reset");
+  if (!session.Apply(false, table, reason)) return Failure(io, reason);
+  PrintKeys(io, table, options.Has("--json"), false, nullptr);
+  return kExitSuccess;
+}
+
+const char* const kKeyHelp =
+    "KEY is a key code (0x01E), a skin-style name (KEY_01E), G1..G9 (the first bank of\n"
+    "macro keys) or the key's name (English or the language in use; quote names with\n"
+    "spaces).\n";
+
+}  // namespace
+
+std::vector<Command> KeysCommands() {
+  std::vector<Command> list;
+  {
+    Command c;
+    c.name = "keys";
+    c.summary = "Show the assigned keys of a slot with their descriptions";
+    c.usage = "keyloomctl keys [--slot N] [--all] [--json]";
+    c.help =
+        "Reads the keys and macros from the keyboard and lists every key of the on-screen\n"
+        "keyboard and the macro keys G1..G9 that does something else than by default, with\n"
+        "the description its button shows.\n"
+        "\nOptions:\n"
+        "  --slot N   the assignments of slot N (0..2); the active slot by default\n"
+        "  --all      every key, assigned or not\n"
+        "  --json     {\"slot\": n, \"keys\": [{\"key\", \"skin\", \"name\", \"action\",\n"
+        "             \"description\"}]}; \"action\" is the ACTION word of keys set\n";
+    c.run = RunList;
+    list.push_back(std::move(c));
+  }
+  {
+    Command c;
+    c.name = "keys set";
+    c.summary = "Assign keys and write them to the keyboard";
+    c.usage = "keyloomctl keys set KEY ACTION [KEY ACTION ...] [--slot N] [--json]";
+    c.help = std::string(kKeyHelp) +
+             "ACTION is one of\n"
+             "  default            the key's factory function\n"
+             "  disabled           the key does nothing\n"
+             "  key:KEY            the key sends another key (any key of the catalogue)\n"
+             "  macro:NAME         the key plays the macro (see 'keyloomctl macro list')\n"
+             "  stop-macro         the key stops the playing macro\n"
+             "  media:NAME|INDEX   a multimedia function, 0..17 or its name (\"Mute\", \"V+\")\n"
+             "  function:N         a keyboard function, 0..10 (0 next lighting effect ...\n"
+             "                     10 next profile)\n"
+             "All pairs are stored, then written in one go, as Apply does: the working\n"
+             "profile is saved and the slot's key map and the macros go to the keyboard.\n"
+             "A key given itself (key:KEY of the same key) returns to its default.\n"
+             "\nOptions:\n"
+             "  --slot N   edit and write slot N (0..2); the active slot by default\n"
+             "  --json     show the changed keys as keys --json does\n";
+    c.run = RunSet;
+    list.push_back(std::move(c));
+  }
+  {
+    Command c;
+    c.name = "keys reset";
+    c.summary = "Return every key of a slot to its default and write it";
+    c.usage = "keyloomctl keys reset [--slot N] [--json]";
+    c.help =
+        "Clears the assignments of the on-screen keyboard's keys and of G1..G9 in the slot\n"
+        "and writes the slot's key map (macros are kept; delete them with 'macro delete').\n"
+        "\nOptions:\n"
+        "  --slot N   reset slot N (0..2); the active slot by default\n"
+        "  --json     show what remains assigned as keys --json does\n";
+    c.run = RunReset;
+    list.push_back(std::move(c));
+  }
+  return list;
+}
+
+}  // namespace keyloom::cli

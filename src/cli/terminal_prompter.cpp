@@ -1,0 +1,88 @@
+#include "cli/terminal_prompter.h"
+
+#include <string>
+
+#include "cli/terminal_output.h"
+#include "platform/text.h"
+
+namespace keyloom::cli {
+
+namespace {
+
+using host::Answer;
+using host::Buttons;
+
+struct Choice {
+  Answer yes;
+  Answer no;
+  const char* yes_word;
+  const char* no_word;
+};
+
+Choice ChoiceOf(Buttons buttons) {
+  if (buttons == Buttons::OkCancel) return {Answer::Ok, Answer::Cancel, "ok", "cancel"};
+  return {Answer::Yes, Answer::No, "yes", "no"};
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return s;
+}
+
+std::string Trim(const std::string& s) {
+  const std::size_t first = s.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return {};
+  return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+}
+
+}  // namespace
+
+TerminalPrompter::TerminalPrompter(std::ostream& err, std::istream* in, bool in_is_terminal,
+                                   PromptAnswers answers)
+    : err_(err), in_(in), in_is_terminal_(in_is_terminal), answers_(answers) {}
+
+Answer TerminalPrompter::Ask(const host::MessageBoxRequest& request) {
+  TerminalOutputTurn turn;
+  std::string text = text::ToUtf8(request.text);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  if (request.buttons == Buttons::Ok) {
+    err_ << text << "\n";
+    err_.flush();
+    return Answer::Ok;
+  }
+  const Choice choice = ChoiceOf(request.buttons);
+  const bool default_is_yes = request.default_button == choice.yes;
+  if (answers_ != PromptAnswers::FromTerminal) {
+    const bool yes = answers_ == PromptAnswers::Yes;
+    err_ << text << " " << (yes ? choice.yes_word : choice.no_word) << " ("
+         << (yes ? "--yes" : "--no") << ")\n";
+    err_.flush();
+    return yes ? choice.yes : choice.no;
+  }
+  if (!in_ || !in_is_terminal_) {
+    err_ << text << " " << (default_is_yes ? choice.yes_word : choice.no_word)
+         << " (the default: no terminal to ask; answer with --yes or --no)\n";
+    err_.flush();
+    return request.default_button == choice.yes ? choice.yes : choice.no;
+  }
+  const std::string hint = std::string(" [") + (default_is_yes ? "Y/n" : "y/N") + "] ";
+  for (;;) {
+    err_ << text << hint;
+    err_.flush();
+    std::string line;
+    if (!std::getline(*in_, line)) {
+      err_ << "\n";
+      return default_is_yes ? choice.yes : choice.no;
+    }
+    const std::string word = Lower(Trim(line));
+    if (word.empty()) return default_is_yes ? choice.yes : choice.no;
+    if (word == "y" || word == "yes" || word == choice.yes_word) return choice.yes;
+    if (word == "n" || word == "no" || word == choice.no_word) return choice.no;
+  }
+}
+
+ScopedPrompter::ScopedPrompter(host::Prompter& prompter) { host::SetPrompter(&prompter); }
+ScopedPrompter::~ScopedPrompter() { host::SetPrompter(nullptr); }
+
+}  // namespace keyloom::cli
