@@ -1,0 +1,30 @@
+#pragma once
+// Backing the editing store up into a ".kyl" file and restoring one, with the
+// file chosen by the caller (the GUI's file dialogs, keyloomctl's argument).
+#include <filesystem>
+
+namespace keyloom::profiles {
+
+// The file dialogs' default extension and filter.
+inline constexpr char16_t kProfileExtension[] = u"kyl";
+inline constexpr char16_t kProfileFilter[] = u"(*.kyl)|*.kyl|(*.*)|*.*||";
+
+// Restores `path` into the editing store and the keyboard: the file is
+// validated (on failure "MAIN_PROMPT_INPORT" follows the validator's own
+// message and nothing changes); under the lock it is loaded, the report-rate
+// setting is applied as its button does, the working profile saved, all
+// slots and the macros written to the keyboard and the key panel refreshed;
+// then the main window's unapplied-changes flag is cleared. 1 when the file
+// was restored, 0 when it was refused.
+int ImportProfile(const std::filesystem::path& path);
+
+// Writes the editing store and the report-rate setting to `path` under the
+// lock; 1 or 0, no message either way.
+int ExportProfile(const std::filesystem::path& path);
+
+// The report-rate button `index` (0..3): the setting becomes the index, the
+// buttons show it and byte 15 of the edited slot's lighting record is
+// written. Other indexes do nothing.
+void ApplyReportRate(int index);
+
+}  // namespace keyloom::profiles

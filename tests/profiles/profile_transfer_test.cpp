@@ -1,0 +1,145 @@
+// Backing up and restoring ".kyl" files through the editing store and the
+// keyboard.
+#include "profiles/profile_transfer.h"
+
+#include <gtest/gtest.h>
+
+#include "keyboard_fixture.h"
+#include "keys/keymap_image.h"
+#include "profiles/data_folder.h"
+#include "profiles/keyboard_profile.h"
+
+namespace keyloom::profiles {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::KeyboardProfiles;
+using testing::kA;
+using testing::kB;
+using testing::ReadBytes;
+using testing::WriteBytes;
+
+constexpr std::uint16_t kText = static_cast<std::uint16_t>(keys::KeyKind::TextBlock);
+
+class ProfileTransfer : public KeyboardProfiles {
+ protected:
+  void SetUp() override {
+    KeyboardProfiles::SetUp();
+    PutAssignmentsOnKeyboard();
+    ASSERT_EQ(ReloadFromKeyboard(), 1);
+    lighting::LightingSlot() = 1;
+  }
+  fs::path File(const char* name) { return env_->Base() / name; }
+  std::uint8_t KeyboardReportRate(int slot) { return model->Snapshot().lighting[slot * 42 + 15]; }
+};
+
+TEST_F(ProfileTransfer, ExportThenImportRestoresStoreKeyboardAndReportRate) {
+  keys::KeyMacroStore& store = keys::EditingStore();
+  store.block.tables[1][0x10] = {kText, 0, 0, 0, 0};
+  store.SetString(keys::StringSlotIndex(1, 0x10), u"typed text");
+  lighting::CurrentLighting().report_rate = 2;
+  ASSERT_EQ(ExportProfile(File("backup.kyl")), 1);
+  const std::vector<std::uint8_t> exported = ReadBytes(File("backup.kyl"));
+
+  // Change everything the backup holds.
+  store.Clear();
+  store.block = EmptyProfileBlock(0);
+  lighting::CurrentLighting().report_rate = 0;
+  ASSERT_EQ(keys::WriteKeysAndMacros(true), 1);
+  observer.unapplied.clear();
+  observer.mainUnapplied = true;
+
+  EXPECT_EQ(ImportProfile(File("backup.kyl")), 1);
+  EXPECT_TRUE(prompter.requests.empty());
+  EXPECT_EQ(lighting::CurrentLighting().report_rate, 2);
+  EXPECT_EQ(observer.rates, std::vector<int>{2});
+  EXPECT_EQ(KeyboardReportRate(1), 2) << "written into the edited slot's lighting record";
+  EXPECT_EQ(store.strings[keys::StringSlotIndex(1, 0x10)].text, u"typed text");
+  EXPECT_EQ(store.macros.size(), 1u);
+  EXPECT_FALSE(observer.mainUnapplied);
+  // The working file is the backup without its trailer.
+  const std::vector<std::uint8_t> working = ReadBytes(WorkingProfilePath());
+  EXPECT_EQ(working, std::vector<std::uint8_t>(exported.begin(), exported.end() - 4));
+  // The keyboard holds the restored key maps again.
+  ASSERT_EQ(ReloadFromKeyboard(), 1);
+  EXPECT_EQ(store.block.tables[0][keys::KeyCodeToSlot(kA)].value, kB);
+  EXPECT_EQ(store.macros.size(), 1u);
+  // A second export of the restored store is the same file.
+  lighting::CurrentLighting().report_rate = 2;
+  ASSERT_EQ(ImportProfile(File("backup.kyl")), 1);
+  ASSERT_EQ(ExportProfile(File("again.kyl")), 1);
+  EXPECT_EQ(ReadBytes(File("again.kyl")), exported);
+}
+
+TEST_F(ProfileTransfer, ImportingTheWorkingFileKeepsTheReportRate) {
+  lighting::CurrentLighting().report_rate = 3;
+  const fs::path copy = File("working-copy");
+  fs::copy_file(WorkingProfilePath(), copy);
+  EXPECT_EQ(ImportProfile(copy), 1);
+  EXPECT_EQ(lighting::CurrentLighting().report_rate, 3);
+  EXPECT_EQ(KeyboardReportRate(1), 3) << "the setting is applied as its button does";
+}
+
+TEST_F(ProfileTransfer, RefusedImportsChangeNothing) {
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+    std::vector<std::u16string> messages;
+  };
+  const std::u16string failed = u"Import failed";
+  const std::vector<Case> cases = {
+      {"missing file", [](const fs::path&) {}, {failed}},
+      {"too short", [](const fs::path& p) { WriteBytes(p, std::vector<std::uint8_t>(100, 0)); }, {failed}},
+      {"wrong checksum",
+       [](const fs::path& p) {
+         std::vector<std::uint8_t> b = EmptyProfileBlock(0).ToBytes();
+         b[31] ^= 0x40;
+         WriteBytes(p, b);
+       },
+       {u"Not a profile: %", failed}},
+      {"shorter than its content",
+       [](const fs::path& p) {
+         keys::KeyTableBlock block = EmptyProfileBlock(0);
+         BuildProfileHeader(block, 1, 0, 0);
+         WriteBytes(p, block.ToBytes());
+       },
+       {u"Not a profile: %", failed}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path path = File(c.name);
+    c.make(path);
+    const std::vector<std::uint8_t> before = BuildProfileImage(keys::EditingStore(), std::nullopt);
+    const std::vector<std::uint8_t> working = ReadBytes(WorkingProfilePath());
+    const std::uint64_t reports = keyboard->WriteCount();
+    observer.mainUnapplied = true;
+    keys::testing::FakePrompter answers(host::Answer::Ok);
+    EXPECT_EQ(ImportProfile(path), 0);
+    ASSERT_EQ(answers.requests.size(), c.messages.size());
+    for (std::size_t i = 0; i < c.messages.size(); ++i) {
+      if (c.messages[i].ends_with(u"%")) {
+        EXPECT_TRUE(answers.requests[i].text.starts_with(u"Not a profile: "));
+      } else {
+        EXPECT_EQ(answers.requests[i].text, c.messages[i]);
+      }
+    }
+    EXPECT_EQ(BuildProfileImage(keys::EditingStore(), std::nullopt), before);
+    EXPECT_EQ(ReadBytes(WorkingProfilePath()), working);
+    EXPECT_EQ(keyboard->WriteCount(), reports);
+    EXPECT_TRUE(observer.mainUnapplied);
+  }
+}
+
+TEST_F(ProfileTransfer, ReportRateButtonIgnoresIndexesOutsideItsFour) {
+  for (int index : {-1, 4, 500}) {
+    const std::uint64_t reports = keyboard->WriteCount();
+    ApplyReportRate(index);
+    EXPECT_EQ(keyboard->WriteCount(), reports) << index;
+  }
+  ApplyReportRate(3);
+  EXPECT_EQ(KeyboardReportRate(1), 3);
+  EXPECT_EQ(lighting::CurrentLighting().report_rate, 3);
+}
+
+}  // namespace
+}  // namespace keyloom::profiles
