@@ -225,7 +225,13 @@ std::vector<std::uint8_t> BuildProfileImage(keys::KeyMacroStore& store, std::opt
     const keys::StringSlot& slot = store.strings[i];
     keys::KeyAssignment& record = store.block.tables[i / keys::kRecordsPerTable][i % keys::kRecordsPerTable];
     const std::uint32_t b = slot.size;
-    if (b == 0 || std::uint64_t{o} + b > poolSize || !keys::KindKeepsString(record.kind)) continue;
+    if (!keys::KindKeepsString(record.kind)) continue;
+    if (b == 0 || std::uint64_t{o} + b > poolSize) {
+      // A text-carrying record without a text points just past the pool, so
+      // that loading the file gives it no text rather than a neighbour's.
+      record.value = poolSize;
+      continue;
+    }
     const std::size_t units = std::min<std::size_t>(slot.text.size(), b / 2 - 1);
     for (std::size_t c = 0; c < units; ++c) PutU16(pool.data() + o + 2 * c, slot.text[c]);
     record.value = o;

@@ -103,8 +103,10 @@ int LoadProfileFile(const std::filesystem::path& path);  // the editing store
 
 // The file image of a store: rebuilds the block's profile header and, for
 // every text-carrying record whose string fits the pool, writes its pool
-// offset into the record's value; then block, macros, pool and the trailer
-// when given. Throws std::bad_alloc only when memory runs out.
+// offset into the record's value (a text-carrying record without a text
+// gets the pool size, an offset that loads as no text); then block, macros,
+// pool and the trailer when given. Throws std::bad_alloc only when memory
+// runs out.
 std::vector<std::uint8_t> BuildProfileImage(keys::KeyMacroStore& store, std::optional<std::uint32_t> trailer);
 
 // Writes the editing store to the working profile, only when that file

@@ -352,6 +352,22 @@ TEST_F(ProfileFiles, LoadingNeverReadsOutsideThePool) {
   }
 }
 
+// A text-carrying record whose text was lost keeps none through a save and
+// a load: its old offset would otherwise point into the new pool.
+TEST_F(ProfileFiles, RecordWithoutTextGetsNoneAfterSaveAndLoad) {
+  store.block = EmptyProfileBlock(0);
+  store.block.tables[0][1] = {kText, 0, 2, 0, 0};  // no string, stale offset 2
+  store.block.tables[0][2] = {kLaunch, 0, 0, 0, 0};
+  store.SetString(keys::StringSlotIndex(0, 2), u"abc");
+  ASSERT_EQ(ExportProfileFile(true, File("p.kyl")), 1);
+  EXPECT_EQ(store.block.tables[0][1].value, 8u) << "points just past the 8-byte pool";
+  store.Clear();
+  ASSERT_EQ(LoadProfileFile(File("p.kyl")), 1);
+  EXPECT_EQ(store.strings[keys::StringSlotIndex(0, 1)].size, 0u);
+  EXPECT_EQ(store.strings[keys::StringSlotIndex(0, 2)].text, u"abc");
+  EXPECT_EQ(store.totalStringSize, 8u);
+}
+
 // A load that fails changes nothing in the store.
 TEST_F(ProfileFiles, FailedLoadLeavesTheStoreAsItWas) {
   struct Case {
