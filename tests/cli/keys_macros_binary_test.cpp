@@ -291,6 +291,32 @@ TEST_F(KeysMacrosBinary, FailuresExitOneWithAReason) {
   EXPECT_EQ(r.out, "");
 }
 
+TEST_F(KeysMacrosBinary, KeysThatCouldNotBeReadAreNeverWrittenBack) {
+  Run({"macro", "add", "Kept", "--actions", "H down 10, H up 0"});
+  Run({"keys", "set", "Z", "macro:Kept"});
+  const JsonValue before = kb_.Dump();
+
+  // How many requests a start makes when the keyboard refuses every one.
+  ASSERT_EQ(kb_.Ctl({"fault", "refuse", "100000"}).status, 0);
+  std::size_t start = kb_.Trace().size();
+  Run({"keys"}, 1);
+  const std::size_t refused = Writes(kb_.Trace(), start).size();
+  ASSERT_GT(refused, 0u);
+  ASSERT_EQ(kb_.Ctl({"fault", "clear"}).status, 0);
+
+  // Refuse exactly those, so that the keyboard would take a write after them:
+  // the start learns nothing (not even the active slot) and its editing
+  // store is empty; writing it would wipe the macros and the key map.
+  ASSERT_EQ(kb_.Ctl({"fault", "refuse", std::to_string(refused)}).status, 0);
+  start = kb_.Trace().size();
+  const RunResult r = Run({"keys", "set", "A", "key:B"}, 1);
+  EXPECT_NE(r.err.find("keyloomctl: could not read the keyboard's"), std::string::npos) << r.err;
+  for (const TracedReport& w : Writes(kb_.Trace(), start)) EXPECT_NE(w.command, 0x01) << "a write was begun";
+  const JsonValue after = kb_.Dump();
+  EXPECT_EQ(after["macro_area"].string, before["macro_area"].string);
+  EXPECT_EQ(after["layers"][std::size_t(0)].string, before["layers"][std::size_t(0)].string);
+}
+
 TEST(KeysMacrosBinaryNoServer, NoKeyboardExitsOne) {
   VkbdProcess kb;
   ASSERT_TRUE(kb.Started()) << kb.Error();
