@@ -9,6 +9,7 @@
 #include "app/settings_paths.h"
 #include "cli/progress_line.h"
 #include "keys/keyboard_writer.h"
+#include "keys/macro_lookups.h"
 #include "platform/host.h"
 #include "profiles/active_slot.h"
 #include "profiles/connection_handler.h"
@@ -155,7 +156,12 @@ bool EditingSession::Apply(bool all_slots, int slot, std::string& reason) {
     TheObserver().SetMainWindowUnappliedChanges(false);
     return true;
   }
-  if (written != 1)
+  const std::uint32_t capacity = keys::WriteState().macroCapacity.load();
+  const std::uint32_t needed = keys::MacroImageSizes(keys::EditingStore()).compact;
+  if (written != 1 && needed > capacity)
+    reason = "nothing was written: the macros need " + std::to_string(needed) + " bytes of the keyboard's " +
+             std::to_string(capacity);
+  else if (written != 1)
     reason = "the keyboard did not take the keys and macros";
   else
     reason = "could not save the working profile " + profiles::WorkingProfilePath().string();
