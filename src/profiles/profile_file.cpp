@@ -1,5 +1,6 @@
 #include "profiles/profile_file.h"
 
+#include <algorithm>
 #include <fstream>
 #include <new>
 #include <string_view>
@@ -25,6 +26,7 @@ using keys::PutU16;
 using keys::PutU32;
 
 constexpr std::uint64_t kFourGiB = std::uint64_t{1} << 32;
+constexpr std::uint64_t kSharedStringBudget = std::uint64_t{4} << 20;
 
 // The vendor and product pairs the key table header names.
 constexpr std::uint16_t kHeaderDevices[4][2] = {{0x0C45, 0x7672}, {0x1C4F, 0x000E}, {0, 0}, {0, 0}};
@@ -36,17 +38,37 @@ void ShowFormatError(const std::filesystem::path& path) {
   host::Ask(request);
 }
 
-// The zero-ended UTF-16 string at `offset` of the pool; nullopt when the
-// offset lies outside the pool or no terminator follows inside it.
-std::optional<std::u16string> PoolString(std::span<const std::uint8_t> pool, std::uint32_t offset) {
-  std::u16string text;
-  for (std::size_t at = offset; at + 2 <= pool.size(); at += 2) {
-    const char16_t unit = static_cast<char16_t>(GetU16(pool.data() + at));
-    if (unit == 0) return text;
-    text.push_back(unit);
+// The strings of a pool: for every 2-byte unit, where the next terminating
+// zero is, found in one pass so that many records pointing into one long
+// string do not scan it again each.
+class PoolStrings {
+ public:
+  explicit PoolStrings(std::span<const std::uint8_t> pool) : pool_(pool), end_(pool.size() / 2) {
+    terminator_.resize(end_);
+    std::size_t next = end_;  // none
+    for (std::size_t u = end_; u-- > 0;) {
+      if (GetU16(pool.data() + 2 * u) == 0) next = u;
+      terminator_[u] = static_cast<std::uint32_t>(next);
+    }
   }
-  return std::nullopt;
-}
+  // Units of the string at byte `offset` (even), or nullopt when the offset
+  // lies outside the pool or no terminator follows inside it.
+  std::optional<std::size_t> Length(std::uint32_t offset) const {
+    const std::size_t unit = offset / 2;
+    if (unit >= end_ || terminator_[unit] == end_) return std::nullopt;
+    return terminator_[unit] - unit;
+  }
+  std::u16string Text(std::uint32_t offset, std::size_t length) const {
+    std::u16string text(length, u'\0');
+    for (std::size_t c = 0; c < length; ++c) text[c] = static_cast<char16_t>(GetU16(pool_.data() + offset + 2 * c));
+    return text;
+  }
+
+ private:
+  std::span<const std::uint8_t> pool_;
+  std::size_t end_;
+  std::vector<std::uint32_t> terminator_;
+};
 
 }  // namespace
 
@@ -157,14 +179,22 @@ bool ParseProfileImage(std::span<const std::uint8_t> bytes, LoadedProfile& out) 
   const auto pool = bytes.subspan(static_cast<std::size_t>(content - poolSize), poolSize);
   out.strings.fill(keys::StringSlot{});
   out.totalStringSize = 0;
+  // Records may share a string; what their copies take is held to the pool
+  // size (or a few MiB for a small pool), so a small file cannot claim
+  // thousands of copies of one long string.
+  const std::uint64_t budget = std::max<std::uint64_t>(poolSize, kSharedStringBudget);
+  const PoolStrings strings(pool);
   for (int i = 0; i < keys::kStringSlotCount; ++i) {
     const keys::KeyAssignment& record = out.block.tables[i / keys::kRecordsPerTable][i % keys::kRecordsPerTable];
     if (!keys::KindKeepsString(record.kind)) continue;
-    auto text = PoolString(pool, record.value & ~std::uint32_t{1});
-    if (!text) continue;
+    const std::uint32_t offset = record.value & ~std::uint32_t{1};
+    const auto length = strings.Length(offset);
+    if (!length) continue;
+    const std::uint64_t size = (*length + 1) * 2;
+    if (out.totalStringSize + size > budget) continue;
     keys::StringSlot& slot = out.strings[i];
-    slot.size = static_cast<std::uint32_t>((text->size() + 1) * 2);
-    slot.text = std::move(*text);
+    slot.size = static_cast<std::uint32_t>(size);
+    slot.text = strings.Text(offset, *length);
     out.totalStringSize += slot.size;
   }
   out.trailer.reset();

@@ -92,7 +92,10 @@ struct LoadedProfile {
 // Reads a profile image. False when the bytes are shorter than the content
 // their header announces or the macro count is above 100. A text-carrying
 // record whose pool offset lies outside the pool, or whose string has no
-// terminating zero inside it, gets no string. Never reads outside `bytes`.
+// terminating zero inside it, gets no string; so does a record whose copy
+// would take the loaded strings past the pool size (4 MiB for a smaller
+// pool), which only records sharing one string can do. Never reads outside
+// `bytes`.
 bool ParseProfileImage(std::span<const std::uint8_t> bytes, LoadedProfile& out);
 
 // Replaces the store's block, macros and strings with the file's (under the

@@ -32,7 +32,8 @@ void ApplyReportRate(int index) {
   lighting::WriteLightingField(lighting::field::kReportRate, {static_cast<std::uint8_t>(index)});
 }
 
-int ImportProfile(const std::filesystem::path& path) {
+int ImportProfile(const std::filesystem::path& path, int* keyboardResult) {
+  if (keyboardResult) *keyboardResult = 0;
   if (ValidateProfileFile(path) <= 0) {
     ShowImportFailed();
     return 0;
@@ -45,7 +46,8 @@ int ImportProfile(const std::filesystem::path& path) {
     }
     ApplyReportRate(lighting::CurrentLighting().report_rate);
     SaveWorkingProfile(false);
-    keys::WriteKeysAndMacros(true);
+    const int written = keys::WriteKeysAndMacros(true);
+    if (keyboardResult) *keyboardResult = written;
     Observer().RefreshKeyPanel(PanelTable());
   }
   Observer().SetMainWindowUnappliedChanges(false);

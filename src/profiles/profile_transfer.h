@@ -15,8 +15,9 @@ inline constexpr char16_t kProfileFilter[] = u"(*.kyl)|*.kyl|(*.*)|*.*||";
 // setting is applied as its button does, the working profile saved, all
 // slots and the macros written to the keyboard and the key panel refreshed;
 // then the main window's unapplied-changes flag is cleared. 1 when the file
-// was restored, 0 when it was refused.
-int ImportProfile(const std::filesystem::path& path);
+// was restored, 0 when it was refused. `keyboardResult`, when given, gets the
+// keyboard writer's result (0 also when the file was refused).
+int ImportProfile(const std::filesystem::path& path, int* keyboardResult = nullptr);
 
 // Writes the editing store and the report-rate setting to `path` under the
 // lock; 1 or 0, no message either way.

@@ -368,6 +368,37 @@ TEST_F(ProfileFiles, RecordWithoutTextGetsNoneAfterSaveAndLoad) {
   EXPECT_EQ(store.totalStringSize, 8u);
 }
 
+// Records sharing one string each get a copy, up to what the pool or a few
+// MiB can hold; a small file cannot make the load copy one long string for
+// every record.
+TEST_F(ProfileFiles, SharedStringsAreCopiedWithinABudget) {
+  struct Case {
+    const char* name;
+    std::size_t units;
+    int records;
+    int expectedCopies;
+  };
+  // A string of 1 Mi units (just over 2 MiB) shared by 2048 records: the
+  // 4 MiB budget holds one copy.
+  for (const Case& c : {Case{"short string shared by every record", 3, 2048, 2048},
+                        Case{"long string shared by every record", 1u << 20, 2048, 1}}) {
+    SCOPED_TRACE(c.name);
+    keys::KeyTableBlock block = EmptyProfileBlock(0);
+    for (int i = 0; i < c.records; ++i) block.tables[i / 512][i % 512] = {kText, 0, 0, 0, 0};
+    const std::uint32_t poolSize = static_cast<std::uint32_t>((c.units + 1) * 2);
+    BuildProfileHeader(block, 0, poolSize, 0);
+    std::vector<std::uint8_t> bytes = block.ToBytes();
+    bytes.resize(bytes.size() + poolSize, 'a');
+    bytes[bytes.size() - 1] = bytes[bytes.size() - 2] = 0;
+    auto loaded = std::make_unique<LoadedProfile>();
+    ASSERT_TRUE(ParseProfileImage(bytes, *loaded));
+    int copies = 0;
+    for (const keys::StringSlot& slot : loaded->strings) copies += slot.size != 0 ? 1 : 0;
+    EXPECT_EQ(copies, c.expectedCopies);
+    EXPECT_EQ(loaded->totalStringSize, static_cast<std::uint64_t>(copies) * poolSize);
+  }
+}
+
 // A load that fails changes nothing in the store.
 TEST_F(ProfileFiles, FailedLoadLeavesTheStoreAsItWas) {
   struct Case {
