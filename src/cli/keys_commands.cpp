@@ -9,6 +9,7 @@
 #include "cli/key_arguments.h"
 #include "keys/key_catalogue.h"
 #include "keys/key_macro_store.h"
+#include "i18n/texts.h"
 #include "keys/key_prompts.h"
 #include "platform/text.h"
 
@@ -181,6 +182,48 @@ int RunReset(const std::vector<std::string>& args, CommandIo& io) {
   return kExitSuccess;
 }
 
+// The English names of the media and function lists, for the help text.
+std::string ListHelp() {
+  auto english = [](std::string_view key) {
+    const std::string name = text::ToUtf8(i18n::Text(key, i18n::kFallbackLanguageIndex));
+    return name == "#Error" ? std::string() : name;
+  };
+  std::string media;
+  const auto entries = keys::MediaKeys();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::string name =
+        english(keys::KeyInfoOfSlot(keys::KeyCodeToSlot(entries[i].code)).nameKey);
+    media += (i ? ", " : "") + std::to_string(i) + (name.empty() ? "" : " " + name);
+  }
+  std::string functions;
+  for (int i = 0; i < keys::kFunctionKeyCount; ++i) {
+    const std::string name = english(keys::FunctionKeyTextKey(i));
+    functions += (i ? ", " : "") + std::to_string(i) + (name.empty() ? "" : " " + name);
+  }
+  // Wrapped at about 80 columns.
+  auto wrap = [](const std::string& title, const std::string& list) {
+    std::string out = title;
+    std::size_t column = out.size();
+    std::size_t start = 0;
+    while (start < list.size()) {
+      std::size_t end = list.find(", ", start);
+      end = end == std::string::npos ? list.size() : end + 2;
+      const std::string item = list.substr(start, end - start);
+      if (column + item.size() > 80) {
+        if (!out.empty() && out.back() == ' ') out.pop_back();
+        out += "\n    ";
+        column = 4;
+      }
+      out += item;
+      column += item.size();
+      start = end;
+    }
+    if (!out.empty() && out.back() == ' ') out.pop_back();
+    return out + "\n";
+  };
+  return wrap("Media functions: ", media) + wrap("Keyboard functions: ", functions);
+}
+
 const char* const kKeyHelp =
     "KEY is a key code (0x01E), a skin-style name (KEY_01E), G1..G9 (the first bank of\n"
     "macro keys) or the key's name (English or the language in use; quote names with\n"
@@ -219,9 +262,9 @@ std::vector<Command> KeysCommands() {
              "  key:KEY            the key sends another key (any key of the catalogue)\n"
              "  macro:NAME         the key plays the macro (see 'keyloomctl macro list')\n"
              "  stop-macro         the key stops the playing macro\n"
-             "  media:NAME|INDEX   a multimedia function, 0..17 or its name (\"Mute\", \"V+\")\n"
-             "  function:N         a keyboard function, 0..10 (0 next lighting effect ...\n"
-             "                     10 next profile)\n"
+             "  media:NAME|INDEX   a multimedia function by number or name (\"media:Mute\")\n"
+             "  function:N         a keyboard function by number\n" +
+             ListHelp() +
              "All pairs are stored, then written in one go, as Apply does: the working\n"
              "profile is saved and the slot's key map and the macros go to the keyboard.\n"
              "A key given itself (key:KEY of the same key) returns to its default.\n"

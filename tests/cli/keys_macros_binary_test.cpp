@@ -103,8 +103,8 @@ TEST_F(KeysMacrosBinary, SetWritesEveryPairInOneWriteOfTheActiveSlot) {
   const std::vector<std::uint8_t> slot1_before = kb_.Layer(1);
   const std::vector<std::uint8_t> slot2_before = kb_.Layer(2);
   const std::size_t trace_before = kb_.Trace().size();
-  const int mute = 6;
-  Run({"keys", "set", "0x01E", "key:B", "Z", "disabled", "KEY_02D", "media:" + std::to_string(mute), "c",
+  const int volume_up = 6;
+  Run({"keys", "set", "0x01E", "key:B", "Z", "disabled", "KEY_02D", "media:Volume Up", "c",
        "function:3", "0x010", "stop-macro"});
 
   // One begin and one end of configuration; key map chunks only in slot 0.
@@ -124,7 +124,7 @@ TEST_F(KeysMacrosBinary, SetWritesEveryPairInOneWriteOfTheActiveSlot) {
   const Case cases[] = {
       {kUsageA, Tap(7, 0x05)},  // sends B
       {kUsageZ, {}},            // disabled
-      {kUsageX, Tap(12, keys::MediaKeys()[mute].consumerUsage)},
+      {kUsageX, Tap(12, keys::MediaKeys()[volume_up].consumerUsage)},
       {kUsageC, {{0, 0, 0, false, 3}}},
   };
   for (const Case& c : cases) EXPECT_EQ(Press(c.usage), c.expected) << "key " << c.usage;
@@ -136,7 +136,7 @@ TEST_F(KeysMacrosBinary, SetWritesEveryPairInOneWriteOfTheActiveSlot) {
   for (const JsonValue& k : keys["keys"].items) actions[k["key"].string] = k["action"].string;
   EXPECT_EQ(actions["0x01E"], "key:0x030");
   EXPECT_EQ(actions["0x02C"], "disabled");
-  EXPECT_EQ(actions["0x02D"], "media:" + std::to_string(mute));
+  EXPECT_EQ(actions["0x02D"], "media:" + std::to_string(volume_up));
   EXPECT_EQ(actions["0x02E"], "function:3");
   EXPECT_EQ(actions["0x010"], "stop-macro");
   EXPECT_NE(Run({"keys"}).out.find("A → Key (B)"), std::string::npos);
