@@ -44,12 +44,17 @@ class CliMainWindow : public host::MainWindow {
   std::atomic<int> reloads{0};
 };
 
-// The editing store's table shown is the active slot's; the unapplied flag
-// matters to slot switching, which asks before dropping edits.
+// There is no key panel to refresh. The unapplied flag matters to slot
+// switching, which asks before dropping edits, and its Yes runs Apply.
 class CliObserver : public profiles::ProfileObserver {
  public:
   bool MainWindowHasUnappliedChanges() override { return unapplied.load(); }
   void SetMainWindowUnappliedChanges(bool value) override { unapplied.store(value); }
+  void RunApply() override {
+    if (!unapplied.load()) return;
+    profiles::EditingLock lock;
+    if (profiles::SaveWorkingProfile(false) == 1 && keys::WriteKeysAndMacros(false) == 1) unapplied.store(false);
+  }
 
   std::atomic<bool> unapplied{false};
 };

@@ -15,6 +15,7 @@
 #include "device/inprocess_backend.h"
 #include "emulator/firmware_model.h"
 #include "i18n/texts.h"
+#include "keys/macro_image.h"
 
 namespace keyloom::cli {
 namespace {
@@ -130,6 +131,34 @@ TEST_F(EditingSessionFailures, KeysThatCouldNotBeReadAreNotWrittenBack) {
   backend_->spoil = -1;
   ASSERT_EQ(Run({"macro", "list"}), 0) << err_;
   EXPECT_NE(out_.find("Kept"), std::string::npos) << out_;
+}
+
+}  // namespace
+}  // namespace keyloom::cli
+
+namespace keyloom::cli {
+namespace {
+
+TEST_F(EditingSessionFailures, AHundredAndFirstMacroIsRefusedWithTheLanguagesMessage) {
+  std::vector<keys::MacroRecord> macros(keys::kMaxMacros);
+  for (int i = 0; i < keys::kMaxMacros; ++i) {
+    macros[i].name = u"m" + std::u16string(1, char16_t(u'A' + i % 26)) + std::u16string(1, char16_t(u'a' + i / 26));
+    macros[i].id = std::uint16_t(i + 1);
+  }
+  emulator::Memories mem = model_.Snapshot();
+  const std::vector<std::uint8_t> image = keys::BuildMacroImage(macros, true);
+  ASSERT_LE(image.size(), mem.macroArea.size());
+  std::copy(image.begin(), image.end(), mem.macroArea.begin());
+  ASSERT_TRUE(model_.Restore(mem));
+
+  EXPECT_EQ(Run({"macro", "add", "One more", "--no"}), kExitFailure);
+  EXPECT_EQ(err_, "You can create at most 100 macros.\nkeyloomctl: there are 100 macros already\n");
+  EXPECT_EQ(model_.Snapshot().macroArea, mem.macroArea);
+  // Below the limit again, the name is taken.
+  ASSERT_EQ(Run({"macro", "delete", "mAa"}), 0) << err_;
+  EXPECT_EQ(Run({"macro", "add", "One more", "--json"}), 0) << err_;
+  EXPECT_NE(out_.find("\"name\": \"One more\""), std::string::npos) << out_;
+  EXPECT_NE(out_.find("\"position\": 99"), std::string::npos) << out_;
 }
 
 }  // namespace
