@@ -8,6 +8,8 @@
 #include "cli/lighting_commands.h"
 #include "cli/lighting_preview_command.h"
 #include "cli/macro_commands.h"
+#include "cli/profile_commands.h"
+#include "cli/slot_command.h"
 #include "cli/status_command.h"
 #include "cli/terminal_prompter.h"
 
@@ -74,6 +76,8 @@ const std::vector<Command>& Commands() {
     for (Command& c : KeysCommands()) list.push_back(std::move(c));
     for (Command& c : MacroCommands()) list.push_back(std::move(c));
     list.push_back(ApplyCommand());
+    list.push_back(SlotCommand());
+    for (Command& c : ProfileCommands()) list.push_back(std::move(c));
     return list;
   }();
   return commands;

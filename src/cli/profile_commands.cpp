@@ -1,0 +1,298 @@
+#include "cli/profile_commands.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "cli/command_options.h"
+#include "cli/editing_session.h"
+#include "cli/json_text.h"
+#include "cli/keyboard_session.h"
+#include "cli/lighting_commands.h"
+#include "cli/progress_line.h"
+#include "keys/key_macro_store.h"
+#include "lighting/lighting_state.h"
+#include "platform/atomic_file.h"
+#include "profiles/active_slot.h"
+#include "profiles/connection_handler.h"
+#include "profiles/editing_lock.h"
+#include "profiles/keyboard_profile.h"
+#include "profiles/profile_file.h"
+#include "profiles/profile_transfer.h"
+
+namespace keyloom::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr auto kConnectTimeout = std::chrono::seconds(3);
+
+// Parses "[--json] FILE"; false after writing the usage error.
+bool ParseFileArgument(std::string_view name, const std::vector<std::string>& args, CommandIo& io,
+                       fs::path& file, bool& json, int& status) {
+  ParsedOptions options;
+  std::string reason;
+  if (!ParseCommandOptions(args, {"--json"}, {}, options, reason)) {
+    status = UsageError(io, name, reason);
+    return false;
+  }
+  if (options.positional.size() != 1) {
+    status = UsageError(io, name,
+                        options.positional.empty() ? "give the profile file"
+                                                   : "unknown argument '" + options.positional[1] + "'");
+    return false;
+  }
+  file = options.positional.front();
+  json = options.Has("--json");
+  return true;
+}
+
+// What a loaded profile holds, for the summaries.
+struct ProfileSummary {
+  int macros = 0;
+  std::uint32_t textBytes = 0;
+  std::optional<std::uint32_t> reportRate;
+  int assigned[profiles::kProfileSlotCount] = {};
+};
+
+ProfileSummary Summarise(const keys::KeyTableBlock& block, std::size_t macros, std::uint32_t textBytes) {
+  ProfileSummary s;
+  s.macros = static_cast<int>(macros);
+  s.textBytes = textBytes;
+  for (int p = 0; p < profiles::kProfileSlotCount; ++p)
+    for (const keys::KeyAssignment& r : block.tables[std::size_t(p)]) s.assigned[p] += r.kind != 0;
+  return s;
+}
+
+void PrintSummary(std::ostream& out, const ProfileSummary& s) {
+  out << "Macros:          " << s.macros << "\n"
+      << "Texts:           " << s.textBytes << " bytes\n"
+      << "Assigned keys:   slot 0: " << s.assigned[0] << ", slot 1: " << s.assigned[1]
+      << ", slot 2: " << s.assigned[2] << "\n"
+      << "Report rate:     ";
+  if (s.reportRate)
+    out << *s.reportRate << "\n";
+  else
+    out << "not stored\n";
+}
+
+std::string SummaryJson(const fs::path& file, const ProfileSummary& s) {
+  return "{\"file\": " + JsonString(file.string()) + ", \"macros\": " + std::to_string(s.macros) +
+         ", \"text_bytes\": " + std::to_string(s.textBytes) + ", \"assigned\": [" + std::to_string(s.assigned[0]) +
+         ", " + std::to_string(s.assigned[1]) + ", " + std::to_string(s.assigned[2]) +
+         "], \"report_rate\": " + (s.reportRate ? std::to_string(*s.reportRate) : "null") + "}";
+}
+
+// Opens the editing session and reads the active slot's lighting, whose
+// report-rate index is the one a backup stores and a restore changes.
+bool OpenWithLighting(EditingSession& session, CommandIo& io, int& status) {
+  std::string reason;
+  if (!session.Open(reason) || !ReadActiveLighting(reason)) {
+    status = Failure(io, reason);
+    return false;
+  }
+  return true;
+}
+
+// Reads and parses a whole profile file; false when it cannot be read or
+// does not hold the content its header announces.
+bool ReadProfile(const fs::path& file, profiles::LoadedProfile& loaded) {
+  const std::optional<std::string> text = platform::ReadWholeFile(file);
+  if (!text) return false;
+  const auto* data = reinterpret_cast<const std::uint8_t*>(text->data());
+  return profiles::ParseProfileImage(std::span(data, text->size()), loaded);
+}
+
+ProfileSummary EditingStoreSummary() {
+  profiles::EditingLock lock;
+  const keys::KeyMacroStore& store = keys::EditingStore();
+  return Summarise(store.block, store.macros.size(), store.totalStringSize);
+}
+
+int RunExport(const std::vector<std::string>& args, CommandIo& io) {
+  constexpr std::string_view kName = "profile export";
+  fs::path file;
+  bool json = false;
+  int status = kExitSuccess;
+  if (!ParseFileArgument(kName, args, io, file, json, status)) return status;
+  EditingSession session(io);
+  if (!OpenWithLighting(session, io, status)) return status;
+  if (profiles::ExportProfile(file) != 1) return Failure(io, "could not write " + file.string());
+  ProfileSummary summary = EditingStoreSummary();
+  summary.reportRate = static_cast<std::uint32_t>(lighting::CurrentLighting().report_rate);
+  if (json) {
+    io.out << SummaryJson(file, summary) << "\n";
+  } else {
+    io.out << "Saved the keys of slots 0, 1 and 2, the macros and the report rate to " << file.string()
+           << "\n";
+    PrintSummary(io.out, summary);
+  }
+  return kExitSuccess;
+}
+
+int RunImport(const std::vector<std::string>& args, CommandIo& io) {
+  constexpr std::string_view kName = "profile import";
+  fs::path file;
+  bool json = false;
+  int status = kExitSuccess;
+  if (!ParseFileArgument(kName, args, io, file, json, status)) return status;
+  std::error_code ec;
+  if (!fs::is_regular_file(file, ec)) return Failure(io, file.string() + " is not a file");
+  EditingSession session(io);
+  if (!OpenWithLighting(session, io, status)) return status;
+  int written = 0;
+  {
+    ProgressLine progress(io.err, io.err_is_terminal, "Writing to the keyboard");
+    if (profiles::ImportProfile(file, &written) != 1)
+      return Failure(io, file.string() + " was not restored");
+  }
+  // The file is in the editing store and the working profile; the keyboard
+  // is what matters to the user.
+  if (written != 1) return Failure(io, "the keyboard did not take the keys and macros of " + file.string());
+  const ProfileSummary summary = EditingStoreSummary();
+  if (json) {
+    io.out << SummaryJson(file, summary) << "\n";
+  } else {
+    io.out << "Restored " << file.string() << " to the keyboard (all three slots and the macros).\n";
+    PrintSummary(io.out, summary);
+  }
+  return kExitSuccess;
+}
+
+int RunValidate(const std::vector<std::string>& args, CommandIo& io) {
+  constexpr std::string_view kName = "profile validate";
+  fs::path file;
+  bool json = false;
+  int status = kExitSuccess;
+  if (!ParseFileArgument(kName, args, io, file, json, status)) return status;
+  auto invalid = [&](const std::string& reason) {
+    if (json)
+      io.out << "{\"file\": " << JsonString(file.string()) << ", \"valid\": false, \"reason\": "
+             << JsonString(reason) << "}\n";
+    return Failure(io, reason);
+  };
+  std::error_code ec;
+  if (!fs::exists(file, ec)) return invalid(file.string() + " does not exist");
+  // The check shows its own message for a badly formed header.
+  const int result = profiles::ValidateProfileFile(file);
+  if (result == -2) return invalid("cannot open " + file.string());
+  if (result == -3) return invalid("not enough memory to check " + file.string());
+  if (result != 1) {
+    const std::uintmax_t size = fs::file_size(file, ec);
+    if (!ec && size < profiles::kProfileBlockBytes)
+      return invalid(file.string() + " is too short for a profile (" + std::to_string(size) + " bytes)");
+    return invalid(file.string() + " is not a valid profile file");
+  }
+  // The header is right; the rest must load too.
+  profiles::LoadedProfile loaded;
+  if (!ReadProfile(file, loaded))
+    return invalid(file.string() + " could not be read whole");
+  ProfileSummary summary = Summarise(loaded.block, loaded.macros.size(), loaded.totalStringSize);
+  if (loaded.trailer) summary.reportRate = *loaded.trailer & 0xFFFF;
+  if (json) {
+    std::string text = SummaryJson(file, summary);
+    text.insert(text.size() - 1, ", \"valid\": true");
+    io.out << text << "\n";
+  } else {
+    io.out << file.string() << " is a valid profile.\n";
+    PrintSummary(io.out, summary);
+  }
+  return kExitSuccess;
+}
+
+int RunRead(const std::vector<std::string>& args, CommandIo& io) {
+  constexpr std::string_view kName = "profile read";
+  fs::path file;
+  bool json = false;
+  int status = kExitSuccess;
+  if (!ParseFileArgument(kName, args, io, file, json, status)) return status;
+  // The connection handler takes the keyboard's own key map as the
+  // reference the key maps are read against.
+  profiles::ResetConnectionHandler();
+  profiles::ForgetActiveSlot();
+  KeyboardSession session;
+  std::string reason;
+  if (!session.Connect(kConnectTimeout, reason, &profiles::HandleConnectionChange)) return Failure(io, reason);
+  if (profiles::GetActiveSlot() < 0) return Failure(io, "could not read the keyboard's active slot");
+  int result = 0;
+  {
+    ProgressLine progress(io.err, io.err_is_terminal, "Reading the keyboard");
+    result = profiles::ReadProfileFromKeyboard(file);
+  }
+  if (result != 1) return Failure(io, "could not read the keyboard's key maps and macros into " + file.string());
+  profiles::LoadedProfile loaded;
+  if (!ReadProfile(file, loaded))
+    return Failure(io, file.string() + " was written but does not read back");
+  const ProfileSummary summary = Summarise(loaded.block, loaded.macros.size(), loaded.totalStringSize);
+  if (json) {
+    io.out << SummaryJson(file, summary) << "\n";
+  } else {
+    io.out << "Wrote the keyboard's key maps of slots 0, 1 and 2 and its macros to " << file.string() << "\n";
+    PrintSummary(io.out, summary);
+  }
+  return kExitSuccess;
+}
+
+}  // namespace
+
+std::vector<Command> ProfileCommands() {
+  std::vector<Command> list;
+  {
+    Command c;
+    c.name = "profile export";
+    c.summary = "Back the keys, macros and report rate up into a .kyl file";
+    c.usage = "keyloomctl profile export FILE [--json]";
+    c.help =
+        "Reads the keys and macros from the keyboard (as every start does) and writes\n"
+        "them, with the active slot's report rate, to FILE. An existing FILE is\n"
+        "replaced as a whole.\n"
+        "\nOptions:\n"
+        "  --json   what was saved, as one JSON object\n";
+    c.run = RunExport;
+    list.push_back(std::move(c));
+  }
+  {
+    Command c;
+    c.name = "profile import";
+    c.summary = "Restore a .kyl file to the keyboard";
+    c.usage = "keyloomctl profile import FILE [--json]";
+    c.help =
+        "Checks FILE, loads it as the working profile, sets the report rate it stores\n"
+        "and writes the key maps of all three slots and the macros to the keyboard.\n"
+        "A file that fails the check changes nothing.\n"
+        "\nOptions:\n"
+        "  --json   what was restored, as one JSON object\n";
+    c.run = RunImport;
+    list.push_back(std::move(c));
+  }
+  {
+    Command c;
+    c.name = "profile validate";
+    c.summary = "Check that a file is a profile that can be restored";
+    c.usage = "keyloomctl profile validate FILE [--json]";
+    c.help =
+        "Checks FILE's header as a restore does, then reads it whole, and shows what it\n"
+        "holds. Needs no keyboard. Exit status 0 when it is valid, 1 when not.\n"
+        "\nOptions:\n"
+        "  --json   the result as one JSON object (\"valid\": true or false)\n";
+    c.run = RunValidate;
+    list.push_back(std::move(c));
+  }
+  {
+    Command c;
+    c.name = "profile read";
+    c.summary = "Read the keyboard's key maps and macros into a profile file";
+    c.usage = "keyloomctl profile read FILE [--json]";
+    c.help =
+        "Reads the key maps of the three slots and the macros from the keyboard and\n"
+        "writes them to FILE as a profile. Texts and the report rate are not kept on\n"
+        "the keyboard, so the file has neither. FILE is only replaced after every\n"
+        "read succeeded.\n"
+        "\nOptions:\n"
+        "  --json   what was read, as one JSON object\n";
+    c.run = RunRead;
+    list.push_back(std::move(c));
+  }
+  return list;
+}
+
+}  // namespace keyloom::cli
