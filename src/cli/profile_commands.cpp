@@ -148,7 +148,10 @@ int RunImport(const std::vector<std::string>& args, CommandIo& io) {
   // The file is in the editing store and the working profile; the keyboard
   // is what matters to the user.
   if (written != 1) return Failure(io, "the keyboard did not take the keys and macros of " + file.string());
-  const ProfileSummary summary = EditingStoreSummary();
+  // The report rate in force: the file's, or the slot's own when the file
+  // stores none.
+  ProfileSummary summary = EditingStoreSummary();
+  summary.reportRate = static_cast<std::uint32_t>(lighting::CurrentLighting().report_rate);
   if (json) {
     io.out << SummaryJson(file, summary) << "\n";
   } else {

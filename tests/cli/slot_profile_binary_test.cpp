@@ -130,6 +130,7 @@ TEST_F(SlotProfileBinary, ExportThenImportRestoresKeysMacrosAndReportRate) {
 
   const JsonValue imported = Json({"profile", "import", backup.string()});
   EXPECT_EQ(imported["macros"].Int(), 1);
+  EXPECT_EQ(imported["report_rate"].Int(), 2);
   const JsonValue restored = kb_.Dump();
   for (std::size_t slot = 0; slot < 3; ++slot)
     EXPECT_EQ(restored["layers"][slot].string, keyboard["layers"][slot].string) << "slot " << slot;
