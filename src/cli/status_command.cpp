@@ -4,7 +4,10 @@
 
 #include "cli/keyboard_session.h"
 #include "cli/lighting_commands.h"
+#include "device/commands.h"
 #include "device/device_table.h"
+#include "keys/byte_order.h"
+#include "keys/macro_image.h"
 #include "lighting/lighting_state.h"
 
 namespace keyloom::cli {
@@ -18,6 +21,20 @@ std::string Model() {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%04x:%04x", a.vendor_id, a.product_id);
   return buf;
+}
+
+// Bytes of macro memory in use: the length the macro area's header gives,
+// 0 when the area holds no macros. False when the area cannot be read.
+bool MacroMemoryUsed(std::uint32_t& used, std::uint32_t& macros) {
+  std::uint8_t head[keys::kMacroImageHeaderBytes] = {};
+  if (device::ReadMacroArea(head, sizeof head) != 1) return false;
+  used = 0;
+  macros = 0;
+  if (keys::GetU16(head) == keys::kMacroImageMagic) {
+    used = keys::GetU16(head + 2);
+    macros = keys::GetU16(head + 4);
+  }
+  return true;
 }
 
 int RunStatus(const std::vector<std::string>& args, CommandIo& io) {
@@ -36,17 +53,21 @@ int RunStatus(const std::vector<std::string>& args, CommandIo& io) {
   // The macro memory in bytes: the configuration byte counts 128-byte blocks.
   const int capacity = lighting::ConfigBlockCopy()[lighting::kMacroCapacityOffset] * 128;
   const int slot = lighting::LightingSlot();
+  std::uint32_t used = 0, macros = 0;
+  if (!MacroMemoryUsed(used, macros)) return Failure(io, "could not read the keyboard's macro memory");
   if (json) {
     std::string lighting_json = LightingJson();
     if (!lighting_json.empty() && lighting_json.back() == '\n') lighting_json.pop_back();
     io.out << "{\"model\": \"" << model << "\", \"active_slot\": " << slot
-           << ", \"macro_capacity\": " << capacity << ", \"effects\": " << EffectsJson()
+           << ", \"macro_capacity\": " << capacity << ", \"macro_bytes_used\": " << used
+           << ", \"macros\": " << macros << ", \"effects\": " << EffectsJson()
            << ", \"lighting\": " << lighting_json
            << ", \"report_rate\": " << lighting::CurrentLighting().report_rate << "}\n";
   } else {
     io.out << "Keyboard:        " << model << "\n"
            << "Active slot:     " << slot << "\n"
-           << "Macro capacity:  " << capacity << " bytes\n"
+           << "Macro memory:    " << used << " of " << capacity << " bytes used (" << macros
+           << (macros == 1 ? " macro" : " macros") << ")\n"
            << "Effects:\n"
            << EffectsText() << "Lighting of slot " << slot << ":\n"
            << LightingText();
@@ -62,7 +83,7 @@ Command StatusCommand() {
   c.summary = "Show the connected keyboard, its active slot, effects and lighting";
   c.usage = "keyloomctl status [--json]";
   c.help =
-      "Shows the keyboard's vendor:product, the active slot, the macro memory size in bytes,\n"
+      "Shows the keyboard's vendor:product, the active slot, the macro memory in use and its size,\n"
       "the supported effects with their names, and the active slot's\n"
       "lighting and report rate.\n"
       "\nOptions:\n"

@@ -68,6 +68,29 @@ TEST_F(StatusCommandTest, ReportsTheActiveSlotsKeyboardValues) {
   EXPECT_NE(out_.find("Active slot:     2\n"), std::string::npos) << out_;
 }
 
+TEST_F(StatusCommandTest, MacroMemoryUseComesFromTheAreaHeader) {
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> head;
+    const char* json;
+  } const cases[] = {
+      {"empty area", {}, "\"macro_bytes_used\": 0, \"macros\": 0,"},
+      {"two macros in 300 bytes", {0xAA, 0x55, 0x2C, 0x01, 0x02, 0x00}, "\"macro_bytes_used\": 300, \"macros\": 2,"},
+      {"no magic", {0x55, 0xAA, 0x2C, 0x01, 0x02, 0x00}, "\"macro_bytes_used\": 0, \"macros\": 0,"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    emulator::Memories mem = model_.Snapshot();
+    std::fill(mem.macroArea.begin(), mem.macroArea.end(), 0);
+    std::copy(c.head.begin(), c.head.end(), mem.macroArea.begin());
+    ASSERT_TRUE(model_.Restore(mem));
+    ASSERT_EQ(Run({"status", "--json"}), 0) << err_;
+    EXPECT_NE(out_.find(c.json), std::string::npos) << out_;
+  }
+  ASSERT_EQ(Run({"status"}), 0) << err_;
+  EXPECT_NE(out_.find("Macro memory:    0 of "), std::string::npos) << out_;
+}
+
 TEST_F(StatusCommandTest, ErrorsAreFailuresOrBadUsage) {
   EXPECT_EQ(Run({"status", "now"}), 2);
   keyboard_->Unplug();
