@@ -198,7 +198,8 @@ TEST_F(KeysMacrosBinary, ResetReturnsTheSlotsKeysToTheirDefaults) {
   Run({"keys", "reset"});
   EXPECT_EQ(Press(kUsageA), Tap(7, 0x04));
   EXPECT_EQ(Press(kUsageZ), Tap(7, 0x1D));
-  for (const JsonValue& k : Json({"keys"})["keys"].items)
+  const JsonValue keys = Json({"keys"});
+  for (const JsonValue& k : keys["keys"].items)
     EXPECT_NE(k["key"].string, "0x01E") << "A still listed as assigned";
 }
 
