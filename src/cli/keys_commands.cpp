@@ -9,8 +9,10 @@
 #include "cli/key_arguments.h"
 #include "keys/key_catalogue.h"
 #include "keys/key_macro_store.h"
+#include "device/device_table.h"
 #include "i18n/texts.h"
 #include "keys/key_prompts.h"
+#include "keys/keymap_image.h"
 #include "platform/text.h"
 
 namespace keyloom::cli {
@@ -89,6 +91,19 @@ void PrintKeys(CommandIo& io, int table, bool json, bool all, const std::vector<
   }
 }
 
+// Whether a position of the connected keyboard's factory map stands for the
+// key; an assignment of a key the keyboard lacks is kept but never sent.
+bool KeyboardHasKey(keys::KeyCode code) {
+  const device::KeyMap factory = device::DefaultKeyMap();
+  const std::uint32_t count =
+      std::min<std::uint32_t>(device::DeviceTable.KeyCount.load(), std::uint32_t(factory.size() / keys::kTripleBytes));
+  for (std::uint32_t d = 0; d < count; ++d) {
+    const std::uint8_t* t = factory.data() + d * keys::kTripleBytes;
+    if (keys::TripleToKeyCode(t[0], t[1], t[2]) == code) return true;
+  }
+  return false;
+}
+
 bool OpenSession(EditingSession& session, CommandIo& io, int& status) {
   std::string reason;
   if (!session.Open(reason)) {
@@ -156,6 +171,12 @@ int RunSet(const std::vector<std::string>& args, CommandIo& io) {
     changed.push_back(index);
   }
   if (!session.Apply(false, table, reason)) return Failure(io, reason);
+  for (const auto& pair : pairs) {
+    const KeyTarget& target = pair.first;
+    if (!KeyboardHasKey(target.code))
+      io.err << "keyloomctl: the keyboard has no key " << (target.g_number ? "G" + std::to_string(target.g_number) : KeyWord(target.code))
+             << ": the assignment is not sent and will not be read back\n";
+  }
   PrintKeys(io, table, options.Has("--json"), false, &changed);
   return kExitSuccess;
 }

@@ -192,6 +192,19 @@ TEST_F(KeysMacrosBinary, MacroAddedAndAssignedPlaysItsActions) {
   EXPECT_EQ(Json({"macro", "list"})["macros"].items.size(), 2u);
 }
 
+TEST_F(KeysMacrosBinary, KeysTheKeyboardLacksAreKeptAndSaidSo) {
+  // The virtual keyboard's factory map has no G keys.
+  const RunResult r = Run({"keys", "set", "G1", "key:B", "A", "key:C"});
+  EXPECT_EQ(r.err, "keyloomctl: the keyboard has no key G1: the assignment is not sent and will not be read back\n");
+  const JsonValue keys = Json({"keys", "--all"});
+  std::map<std::string, std::string> actions;
+  for (const JsonValue& k : keys["keys"].items) actions[k["key"].string] = k["action"].string;
+  EXPECT_EQ(actions["0x01E"], "key:0x02E");
+  // Reading the keyboard back cannot know it: G1 is what the keyboard holds.
+  EXPECT_EQ(actions["G1"], "default");
+  EXPECT_EQ(actions.size(), 114u) << "nine G keys and the 105 keys of the on-screen keyboard";
+}
+
 TEST_F(KeysMacrosBinary, ResetReturnsTheSlotsKeysToTheirDefaults) {
   Run({"keys", "set", "A", "key:B", "Z", "disabled"});
   ASSERT_EQ(Press(kUsageA), Tap(7, 0x05));
