@@ -251,6 +251,21 @@ TEST_F(KeysMacrosBinary, QuestionsWithoutATerminalTakeTheDefaultAndSaySo) {
   EXPECT_EQ(Press(kUsageZ), Tap(7, 0x1D));
 }
 
+TEST_F(KeysMacrosBinary, QuestionsOnATerminalAreAnsweredThere) {
+  Run({"macro", "add", "Used", "--actions", "H down 10, H up 0"});
+  Run({"keys", "set", "Z", "macro:Used"});
+  const RunResult kept = kb_.KeyloomctlOnTerminal({"macro", "delete", "Used"}, "x\nn\n");
+  EXPECT_EQ(kept.status, 1) << kept.err;
+  // Asked again after an answer that is neither yes nor no; Yes is the default.
+  const std::string question = "Those keys will return to their factory function. [Y/n] ";
+  EXPECT_NE(kept.err.find(question + "This macro"), std::string::npos) << kept.err;
+  EXPECT_EQ(Json({"macro", "list"})["macros"].items.size(), 1u);
+
+  const RunResult deleted = kb_.KeyloomctlOnTerminal({"macro", "delete", "Used"}, "yes\n");
+  EXPECT_EQ(deleted.status, 0) << deleted.err;
+  EXPECT_EQ(Press(kUsageZ), Tap(7, 0x1D));
+}
+
 TEST_F(KeysMacrosBinary, ApplyAllWritesEverySlot) {
   const std::size_t before = kb_.Trace().size();
   Run({"apply", "--all"});

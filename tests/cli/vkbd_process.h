@@ -10,6 +10,7 @@
 //   const auto events = kb.Press({"--key", "0x04"});
 //   const JsonValue dump = kb.Dump();
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -178,9 +179,10 @@ struct RunResult {
 
 // Runs `program` with `args` and the environment `env` (NAME=VALUE), stdin
 // from `input`, and waits for it (killed after `limit`).
+// With `terminal`, stdin is a pseudo-terminal on which `input` is typed.
 inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                             const std::vector<std::string>& env, const std::filesystem::path& scratch,
-                            const std::string& input = "",
+                            const std::string& input = "", bool terminal = false,
                             std::chrono::milliseconds limit = std::chrono::seconds(30)) {
   RunResult result;
   const std::filesystem::path in_path = scratch / "stdin";
@@ -197,9 +199,11 @@ inline RunResult RunProgram(const std::string& program, const std::vector<std::s
   for (std::string& e : env_text) envp.push_back(e.data());
   envp.push_back(nullptr);
 
+  int master = -1, slave = -1;
+  if (terminal && openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return result;
   const pid_t pid = fork();
   if (pid == 0) {
-    const int in = open(in_path.c_str(), O_RDONLY);
+    const int in = terminal ? slave : open(in_path.c_str(), O_RDONLY);
     const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(in, 0);
@@ -208,7 +212,16 @@ inline RunResult RunProgram(const std::string& program, const std::vector<std::s
     execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
-  if (pid < 0) return result;
+  if (terminal) {
+    close(slave);
+    if (pid > 0 && !input.empty()) {
+      [[maybe_unused]] const ssize_t written = write(master, input.data(), input.size());
+    }
+  }
+  if (pid < 0) {
+    if (master >= 0) close(master);
+    return result;
+  }
   const auto deadline = std::chrono::steady_clock::now() + limit;
   int wstatus = 0;
   for (;;) {
@@ -221,6 +234,7 @@ inline RunResult RunProgram(const std::string& program, const std::vector<std::s
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
+  if (master >= 0) close(master);
   result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
   auto slurp = [](const std::filesystem::path& p) {
     std::ifstream f(p, std::ios::binary);
@@ -310,6 +324,13 @@ class VkbdProcess {
     std::vector<std::string> all{"--virtual-keyboard=" + socket_.string()};
     all.insert(all.end(), args.begin(), args.end());
     return RunProgram(Program("keyloomctl"), all, Environment(), Scratch(), input);
+  }
+
+  // The same with a person at a terminal typing `typed` on stdin.
+  RunResult KeyloomctlOnTerminal(const std::vector<std::string>& args, const std::string& typed) const {
+    std::vector<std::string> all{"--virtual-keyboard=" + socket_.string()};
+    all.insert(all.end(), args.begin(), args.end());
+    return RunProgram(Program("keyloomctl"), all, Environment(), Scratch(), typed, true);
   }
 
   RunResult Ctl(const std::vector<std::string>& args) const {
