@@ -1,7 +1,5 @@
 #include "cli/editing_session.h"
 
-#include <sys/stat.h>
-
 #include <atomic>
 #include <filesystem>
 #include <mutex>
@@ -59,25 +57,6 @@ class CliObserver : public profiles::ProfileObserver {
   std::atomic<bool> unapplied{false};
 };
 
-// Identity of the working profile file: reading the keyboard replaces the
-// file as a whole, so a new identity tells that the read succeeded.
-struct FileIdentity {
-  bool exists = false;
-  ino_t inode = 0;
-  dev_t device = 0;
-  timespec modified{};
-  bool operator==(const FileIdentity& o) const {
-    return exists == o.exists && inode == o.inode && device == o.device &&
-           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
-  }
-};
-
-FileIdentity IdentityOf(const std::filesystem::path& path) {
-  struct stat st {};
-  if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
-  return {true, st.st_ino, st.st_dev, st.st_mtim};
-}
-
 CliMainWindow& Window() {
   static CliMainWindow window;
   return window;
@@ -117,7 +96,6 @@ bool EditingSession::Open(std::string& reason) {
   profiles::ResetConnectionHandler();
   profiles::ForgetActiveSlot();
   const int reloads_before = Window().reloads.load();
-  const FileIdentity before = IdentityOf(working);
 
   bool connected = false;
   {
@@ -134,8 +112,9 @@ bool EditingSession::Open(std::string& reason) {
     reason = "could not read the keyboard's active slot";
     return false;
   }
-  const FileIdentity after = IdentityOf(working);
-  if (!after.exists || after == before) {
+  // A reload that could not read the keyboard leaves an empty store, which
+  // must never be written back over the keyboard's keys and macros.
+  if (!profiles::LastReloadReadKeyboard()) {
     reason = "could not read the keyboard's key maps and macros";
     return false;
   }

@@ -1,6 +1,7 @@
 #include "profiles/keyboard_profile.h"
 
 #include <array>
+#include <atomic>
 #include <new>
 #include <vector>
 
@@ -72,7 +73,14 @@ int ReadProfileFromKeyboard(const std::filesystem::path& path) {
   }
 }
 
+namespace {
+std::atomic<bool> g_lastReloadRead{false};
+}  // namespace
+
+bool LastReloadReadKeyboard() { return g_lastReloadRead.load(); }
+
 int ReloadFromKeyboard() {
+  g_lastReloadRead.store(false);
   EnsureDataFolder();
   const int slot = GetActiveSlot();
   const std::filesystem::path path = WorkingProfilePath();
@@ -90,6 +98,7 @@ int ReloadFromKeyboard() {
     }
     Observer().RefreshKeyPanel(PanelTable());
   }
+  g_lastReloadRead.store(loaded);
   Observer().SetMainWindowUnappliedChanges(false);
   return 1;
 }

@@ -18,5 +18,9 @@ int ReadProfileFromKeyboard(const std::filesystem::path& path);
 // be read; refreshes the key panel and clears the main window's
 // unapplied-changes flag. Always 1.
 int ReloadFromKeyboard();
+// Whether the last ReloadFromKeyboard filled the editing store from the
+// keyboard (false when it had to empty it). Writing an emptied store back
+// would wipe the keyboard's keys and macros.
+bool LastReloadReadKeyboard();
 
 }  // namespace keyloom::profiles

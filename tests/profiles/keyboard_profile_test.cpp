@@ -86,6 +86,7 @@ TEST_F(KeyboardProfiles, ReloadBringsKeyMapsAndMacrosIntoTheEditingStore) {
   PutAssignmentsOnKeyboard();
   SetKeyboardSlot(2);
   ASSERT_EQ(ReloadFromKeyboard(), 1);
+  EXPECT_TRUE(LastReloadReadKeyboard());
   keys::KeyMacroStore& store = keys::EditingStore();
   const keys::KeyAssignment a = store.block.tables[0][keys::KeyCodeToSlot(kA)];
   EXPECT_EQ(a.kind, static_cast<std::uint16_t>(KeyKind::SingleKey));
@@ -136,6 +137,7 @@ TEST_F(KeyboardProfiles, ReloadEmptiesTheStoreWhenTheKeyboardCannotBeRead) {
     c.arrange(*this);
     observer.panels.clear();
     ASSERT_EQ(ReloadFromKeyboard(), 1);
+    EXPECT_FALSE(LastReloadReadKeyboard());
     EXPECT_EQ(store.block.ToBytes(), EmptyProfileBlock(0).ToBytes());
     EXPECT_TRUE(store.macros.empty());
     EXPECT_EQ(store.totalStringSize, 0u);
