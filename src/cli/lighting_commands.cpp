@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "cli/json_text.h"
 #include "cli/option_values.h"
 #include "cli/keyboard_session.h"
 #include "device/commands.h"
@@ -28,24 +29,6 @@ namespace field = lighting::field;
 constexpr auto kConnectTimeout = std::chrono::seconds(3);
 
 const char* const kEffect17Colours[] = {"red", "yellow", "green", "blue"};
-
-std::string JsonString(const std::string& s) {
-  std::string out = "\"";
-  for (const char ch : s) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += ch;
-    }
-  }
-  return out + "\"";
-}
 
 // Effects whose selection also writes the colourful byte.
 bool WritesColourfulWithEffect(int e) {
