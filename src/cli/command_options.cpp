@@ -56,6 +56,7 @@ bool ParseCommandOptions(const std::vector<std::string>& args, const std::vector
       value = args[++i];
     }
     out.values[name] = *value;
+    out.ordered.emplace_back(name, *value);
   }
   return true;
 }

@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace keyloom::cli {
@@ -13,6 +14,7 @@ struct ParsedOptions {
   std::vector<std::string> positional;
   std::vector<std::string> flags;               // given flags
   std::map<std::string, std::string> values;    // last value of each option
+  std::vector<std::pair<std::string, std::string>> ordered;  // every value, in the order given
 
   bool Has(const std::string& flag) const;
   std::optional<std::string> Value(const std::string& name) const;

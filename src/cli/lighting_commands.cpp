@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "cli/command_options.h"
 #include "cli/json_text.h"
 #include "cli/option_values.h"
 #include "cli/keyboard_session.h"
@@ -66,50 +67,6 @@ bool Open(KeyboardSession& session, CommandIo& io, int& status) {
   return true;
 }
 
-// "--name value" and "--name=value" options and the flag --json.
-struct Options {
-  std::vector<std::pair<std::string, std::string>> values;
-  std::vector<std::string> positional;
-  bool json = false;
-};
-
-bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::string>& names,
-                  Options& options, std::string& reason) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::optional<std::string> value;
-    if (name.rfind("--", 0) != 0) {
-      options.positional.push_back(name);
-      continue;
-    }
-    if (const std::size_t eq = name.find('='); eq != std::string::npos) {
-      value = name.substr(eq + 1);
-      name.resize(eq);
-    }
-    if (name == "--json") {
-      if (value) {
-        reason = "option '--json' takes no value";
-        return false;
-      }
-      options.json = true;
-      continue;
-    }
-    if (std::find(names.begin(), names.end(), name) == names.end()) {
-      reason = "unknown argument '" + args[i] + "'";
-      return false;
-    }
-    if (!value) {
-      if (i + 1 >= args.size()) {
-        reason = "option '" + name + "' needs a value";
-        return false;
-      }
-      value = args[++i];
-    }
-    options.values.emplace_back(name, *value);
-  }
-  return true;
-}
-
 // ---- lighting set ----
 
 struct SetRequest {
@@ -125,12 +82,12 @@ struct SetRequest {
   }
 };
 
-bool ParseSetRequest(const Options& options, SetRequest& request, std::string& reason) {
+bool ParseSetRequest(const ParsedOptions& options, SetRequest& request, std::string& reason) {
   if (!options.positional.empty()) {
     reason = "unknown argument '" + options.positional.front() + "'";
     return false;
   }
-  for (const auto& option : options.values) {
+  for (const auto& option : options.ordered) {
     // Named references, not a structured binding: the lambdas below use them.
     const auto& name = option.first;
     const auto& value = option.second;
@@ -216,13 +173,13 @@ bool ResolveEffect(const std::string& value, int& effect, std::string& reason) {
 
 int RunSet(const std::vector<std::string>& args, CommandIo& io) {
   constexpr std::string_view kName = "lighting set";
-  Options options;
+  ParsedOptions options;
   SetRequest request;
   std::string reason;
-  if (!ParseOptions(args,
-                    {"--effect", "--brightness", "--speed", "--direction", "--colour", "--colourful",
-                     "--effect17-colour"},
-                    options, reason) ||
+  if (!ParseCommandOptions(args, {"--json"},
+                           {"--effect", "--brightness", "--speed", "--direction", "--colour", "--colourful",
+                            "--effect17-colour"},
+                           options, reason) ||
       !ParseSetRequest(options, request, reason))
     return UsageError(io, kName, reason);
 
@@ -233,7 +190,7 @@ int RunSet(const std::vector<std::string>& args, CommandIo& io) {
 
   if (request.effect) {
     std::string value;
-    for (const auto& [name, v] : options.values)
+    for (const auto& [name, v] : options.ordered)
       if (name == "--effect") value = v;
     int e = 0;
     if (!ResolveEffect(value, e, reason)) return Failure(io, reason);
@@ -279,22 +236,22 @@ int RunSet(const std::vector<std::string>& args, CommandIo& io) {
     if (!single(field::kEffect17Colour, *request.effect17_colour)) return Failure(io, reason);
     state.effect17_colour = *request.effect17_colour;
   }
-  io.out << (options.json ? LightingJson() : LightingText());
+  io.out << (options.Has("--json") ? LightingJson() : LightingText());
   return kExitSuccess;
 }
 
 // ---- lighting [show] ----
 
 int RunShow(std::string_view name, const std::vector<std::string>& args, CommandIo& io) {
-  Options options;
+  ParsedOptions options;
   std::string reason;
-  if (!ParseOptions(args, {}, options, reason)) return UsageError(io, name, reason);
+  if (!ParseCommandOptions(args, {"--json"}, {}, options, reason)) return UsageError(io, name, reason);
   if (!options.positional.empty())
     return UsageError(io, name, "unknown argument '" + options.positional.front() + "'");
   KeyboardSession session;
   int status = kExitSuccess;
   if (!Open(session, io, status)) return status;
-  io.out << (options.json ? LightingJson() : LightingText());
+  io.out << (options.Has("--json") ? LightingJson() : LightingText());
   return kExitSuccess;
 }
 
@@ -302,9 +259,9 @@ int RunShow(std::string_view name, const std::vector<std::string>& args, Command
 
 int RunReportRate(const std::vector<std::string>& args, CommandIo& io) {
   constexpr std::string_view kName = "report-rate";
-  Options options;
+  ParsedOptions options;
   std::string reason;
-  if (!ParseOptions(args, {}, options, reason)) return UsageError(io, kName, reason);
+  if (!ParseCommandOptions(args, {"--json"}, {}, options, reason)) return UsageError(io, kName, reason);
   int rate = -1;
   if (options.positional.size() > 1)
     return UsageError(io, kName, "unknown argument '" + options.positional[1] + "'");
@@ -319,7 +276,7 @@ int RunReportRate(const std::vector<std::string>& args, CommandIo& io) {
     if (!WriteFrame({{field::kReportRate, {std::uint8_t(rate)}}}, reason)) return Failure(io, reason);
     state.report_rate = rate;
   }
-  if (options.json)
+  if (options.Has("--json"))
     io.out << "{\"slot\": " << lighting::LightingSlot() << ", \"report_rate\": " << state.report_rate << "}\n";
   else
     io.out << "Report rate of slot " << lighting::LightingSlot() << ": " << state.report_rate << "\n";
@@ -342,9 +299,9 @@ constexpr std::size_t kLayoutNameLimit = 260;
 
 int RunLayout(const std::vector<std::string>& args, CommandIo& io) {
   constexpr std::string_view kName = "lighting layout";
-  Options options;
+  ParsedOptions options;
   std::string reason;
-  if (!ParseOptions(args, {"--name"}, options, reason)) return UsageError(io, kName, reason);
+  if (!ParseCommandOptions(args, {"--json"}, {"--name"}, options, reason)) return UsageError(io, kName, reason);
   int chosen = -1;
   if (options.positional.size() > 1)
     return UsageError(io, kName, "unknown argument '" + options.positional[1] + "'");
@@ -352,7 +309,7 @@ int RunLayout(const std::vector<std::string>& args, CommandIo& io) {
       (!ParseInt(options.positional[0], chosen) || chosen < 0 || chosen >= lighting::kLayoutCount))
     return UsageError(io, kName, "the layout is 0..9, not '" + options.positional[0] + "'");
   std::optional<std::u16string> name;
-  for (const auto& [option, value] : options.values) name = text::FromUtf8(value);
+  for (const auto& [option, value] : options.ordered) name = text::FromUtf8(value);
   if (name && name->size() > kLayoutNameLimit) return UsageError(io, kName, "the name is longer than 260 characters");
 
   EnsureLightingPaths();
@@ -375,7 +332,7 @@ int RunLayout(const std::vector<std::string>& args, CommandIo& io) {
   if (name && !lighting::WriteLayoutName(slot, selected, *name))
     return Failure(io, "could not write " + lighting::UserColourFile(slot).string());
 
-  if (options.json) {
+  if (options.Has("--json")) {
     io.out << "{\"slot\": " << slot << ", \"selected\": " << selected << ", \"layouts\": [";
     for (int n = 0; n < lighting::kLayoutCount; ++n)
       io.out << (n ? ", " : "") << JsonString(text::ToUtf8(lighting::ReadLayoutName(slot, n)));
@@ -391,9 +348,9 @@ int RunLayout(const std::vector<std::string>& args, CommandIo& io) {
 
 int RunDefault(const std::vector<std::string>& args, CommandIo& io) {
   constexpr std::string_view kName = "lighting default";
-  Options options;
+  ParsedOptions options;
   std::string reason;
-  if (!ParseOptions(args, {}, options, reason)) return UsageError(io, kName, reason);
+  if (!ParseCommandOptions(args, {"--json"}, {}, options, reason)) return UsageError(io, kName, reason);
   if (!options.positional.empty())
     return UsageError(io, kName, "unknown argument '" + options.positional.front() + "'");
   KeyboardSession session;
@@ -414,7 +371,7 @@ int RunDefault(const std::vector<std::string>& args, CommandIo& io) {
   lighting::LightingRecord record{};
   std::copy(bytes.begin(), bytes.end(), record.begin());
   lighting::DecodeLightingRecord(record, lighting::CurrentLighting());
-  io.out << (options.json ? LightingJson() : LightingText());
+  io.out << (options.Has("--json") ? LightingJson() : LightingText());
   return kExitSuccess;
 }
 
@@ -451,9 +408,9 @@ int KeyColourPosition(const std::string& text) {
 
 int RunKey(const std::vector<std::string>& args, CommandIo& io) {
   constexpr std::string_view kName = "lighting key";
-  Options options;
+  ParsedOptions options;
   std::string reason;
-  if (!ParseOptions(args, {}, options, reason)) return UsageError(io, kName, reason);
+  if (!ParseCommandOptions(args, {"--json"}, {}, options, reason)) return UsageError(io, kName, reason);
   if (options.positional.size() != 2) return UsageError(io, kName, "give a key and a colour RRGGBB");
   const int position = KeyColourPosition(options.positional[0]);
   if (position < 0)
@@ -485,7 +442,7 @@ int RunKey(const std::vector<std::string>& args, CommandIo& io) {
   const int layout = lighting::ReadSelectedLayout(slot);
   if (!lighting::WriteLayoutKey(slot, layout, position, colour, 0))
     return Failure(io, "could not write " + lighting::UserColourFile(slot).string());
-  if (options.json)
+  if (options.Has("--json"))
     io.out << "{\"slot\": " << slot << ", \"layout\": " << layout << ", \"position\": " << position
            << ", \"colour\": \"" << Hex(colour) << "\"}\n";
   else

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "cli/command_options.h"
 #include "cli/option_values.h"
 #include "cli/keyboard_session.h"
 #include "lighting/preview_tables.h"
@@ -37,63 +38,45 @@ bool ReadConnectedLighting(preview::PreviewInput& input, std::string& reason) {
 
 bool ParsePreviewOptions(const std::vector<std::string>& args, PreviewOptions& options,
                          std::string& reason) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::optional<std::string> value;
-    if (const std::size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-      value = name.substr(eq + 1);
-      name.resize(eq);
-    }
-    if (name == "--json") {
-      if (value) {
-        reason = "option '--json' takes no value";
-        return false;
-      }
-      options.json = true;
-      continue;
-    }
-    const bool known = name == "--effect" || name == "--direction" || name == "--colourful" ||
-                       name == "--colour" || name == "--frames";
-    if (!known) {
-      reason = "unknown argument '" + args[i] + "'";
-      return false;
-    }
-    if (!value) {
-      if (i + 1 >= args.size()) {
-        reason = "option '" + name + "' needs a value";
-        return false;
-      }
-      value = args[++i];
-    }
+  ParsedOptions parsed;
+  if (!ParseCommandOptions(args, {"--json"}, {"--effect", "--direction", "--colourful", "--colour", "--frames"},
+                           parsed, reason))
+    return false;
+  if (!parsed.positional.empty()) {
+    reason = "unknown argument '" + parsed.positional.front() + "'";
+    return false;
+  }
+  options.json = parsed.Has("--json");
+  for (const auto& [name, value] : parsed.ordered) {
     int n = 0;
     if (name == "--effect") {
-      if (!ParseInt(*value, n) || n < 0 || n > 255) {
-        reason = "--effect takes an effect number 0..255, not '" + *value + "'";
+      if (!ParseInt(value, n) || n < 0 || n > 255) {
+        reason = "--effect takes an effect number 0..255, not '" + value + "'";
         return false;
       }
       options.effect = n;
     } else if (name == "--direction") {
-      if (!ParseInt(*value, n) || (n != 0 && n != 255)) {
-        reason = "--direction takes 0 or 255, not '" + *value + "'";
+      if (!ParseInt(value, n) || (n != 0 && n != 255)) {
+        reason = "--direction takes 0 or 255, not '" + value + "'";
         return false;
       }
       options.direction = n;
     } else if (name == "--colourful") {
-      if (*value != "on" && *value != "off") {
-        reason = "--colourful takes on or off, not '" + *value + "'";
+      if (value != "on" && value != "off") {
+        reason = "--colourful takes on or off, not '" + value + "'";
         return false;
       }
-      options.colourful = *value == "on";
+      options.colourful = value == "on";
     } else if (name == "--colour") {
       Colour c = 0;
-      if (!ParseColour(*value, c)) {
-        reason = "--colour takes six hexadecimal digits RRGGBB, not '" + *value + "'";
+      if (!ParseColour(value, c)) {
+        reason = "--colour takes six hexadecimal digits RRGGBB, not '" + value + "'";
         return false;
       }
       options.colour = c;
     } else {  // --frames
-      if (!ParseInt(*value, n) || n < 1) {
-        reason = "--frames takes a number of frames from 1, not '" + *value + "'";
+      if (!ParseInt(value, n) || n < 1) {
+        reason = "--frames takes a number of frames from 1, not '" + value + "'";
         return false;
       }
       options.frames = n;
