@@ -121,6 +121,13 @@ bool EditingSession::Open(std::string& reason) {
   return true;
 }
 
+bool EditingSession::OpenOrFail(int& status) {
+  std::string reason;
+  if (Open(reason)) return true;
+  status = Failure(io_, reason);
+  return false;
+}
+
 bool EditingSession::Apply(bool all_slots, int slot, std::string& reason) {
   int saved = 0;
   int written = 0;

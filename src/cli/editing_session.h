@@ -23,6 +23,9 @@ class EditingSession {
   // its keys and macros could not be read (the editing store is then empty
   // and must not be written back).
   bool Open(std::string& reason);
+  // Open, writing the reason as the command's failure; `status` then holds
+  // the exit status to return.
+  bool OpenOrFail(int& status);
 
   // The keyboard's active slot, 0..2 (after Open).
   int ActiveSlot() const { return active_slot_; }

@@ -104,15 +104,6 @@ bool KeyboardHasKey(keys::KeyCode code) {
   return false;
 }
 
-bool OpenSession(EditingSession& session, CommandIo& io, int& status) {
-  std::string reason;
-  if (!session.Open(reason)) {
-    status = Failure(io, reason);
-    return false;
-  }
-  return true;
-}
-
 // ---- keys ----
 
 int RunList(const std::vector<std::string>& args, CommandIo& io) {
@@ -127,7 +118,7 @@ int RunList(const std::vector<std::string>& args, CommandIo& io) {
     return UsageError(io, kName, "unknown argument '" + options.positional.front() + "'");
   EditingSession session(io);
   int status = kExitSuccess;
-  if (!OpenSession(session, io, status)) return status;
+  if (!session.OpenOrFail(status)) return status;
   PrintKeys(io, slot >= 0 ? slot : session.ActiveSlot(), options.Has("--json"), options.Has("--all"), nullptr);
   return kExitSuccess;
 }
@@ -154,7 +145,7 @@ int RunSet(const std::vector<std::string>& args, CommandIo& io) {
 
   EditingSession session(io);
   int status = kExitSuccess;
-  if (!OpenSession(session, io, status)) return status;
+  if (!session.OpenOrFail(status)) return status;
   const int table = slot >= 0 ? slot : session.ActiveSlot();
   keys::KeyMacroStore& store = keys::EditingStore();
   // Every pair is checked before anything is stored: one write for all.
@@ -194,7 +185,7 @@ int RunReset(const std::vector<std::string>& args, CommandIo& io) {
     return UsageError(io, kName, "unknown argument '" + options.positional.front() + "'");
   EditingSession session(io);
   int status = kExitSuccess;
-  if (!OpenSession(session, io, status)) return status;
+  if (!session.OpenOrFail(status)) return status;
   const int table = slot >= 0 ? slot : session.ActiveSlot();
   if (keys::ResetPanelAssignments(keys::EditingStore(), table, kGBank).empty())
     return Failure(io, "no table " + std::to_string(table) + " to reset");

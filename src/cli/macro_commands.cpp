@@ -19,15 +19,6 @@ namespace keyloom::cli {
 
 namespace {
 
-bool OpenSession(EditingSession& session, CommandIo& io, int& status) {
-  std::string reason;
-  if (!session.Open(reason)) {
-    status = Failure(io, reason);
-    return false;
-  }
-  return true;
-}
-
 // Parses and checks the words; false after writing the usage error.
 bool Parse(std::string_view name, const std::vector<std::string>& args, std::size_t words,
            const std::vector<std::string>& valued, CommandIo& io, ParsedOptions& options, int& status) {
@@ -143,7 +134,7 @@ int RunList(const std::vector<std::string>& args, CommandIo& io) {
   int status = kExitSuccess;
   if (!Parse("macro list", args, 0, {}, io, options, status)) return status;
   EditingSession session(io);
-  if (!OpenSession(session, io, status)) return status;
+  if (!session.OpenOrFail(status)) return status;
   keys::KeyMacroStore& store = keys::EditingStore();
   auto lock = store.Lock();
   const keys::MacroImageSize size = keys::MacroImageSizes(store);
@@ -178,7 +169,7 @@ int RunShow(const std::vector<std::string>& args, CommandIo& io) {
   int status = kExitSuccess;
   if (!Parse("macro show", args, 1, {}, io, options, status)) return status;
   EditingSession session(io);
-  if (!OpenSession(session, io, status)) return status;
+  if (!session.OpenOrFail(status)) return status;
   keys::KeyMacroStore& store = keys::EditingStore();
   auto lock = store.Lock();
   std::string reason;
@@ -207,7 +198,7 @@ int RunAdd(const std::vector<std::string>& args, CommandIo& io) {
     return UsageError(io, kName, reason);
 
   EditingSession session(io);
-  if (!OpenSession(session, io, status)) return status;
+  if (!session.OpenOrFail(status)) return status;
   keys::MacroListModel model(keys::EditingStore());
   if (model.Add() == keys::MacroListModel::AddResult::TooMany)
     return Failure(io, "there are " + std::to_string(keys::kMaxMacros) + " macros already");
@@ -231,7 +222,7 @@ int RunDelete(const std::vector<std::string>& args, CommandIo& io) {
   int status = kExitSuccess;
   if (!Parse("macro delete", args, 1, {}, io, options, status)) return status;
   EditingSession session(io);
-  if (!OpenSession(session, io, status)) return status;
+  if (!session.OpenOrFail(status)) return status;
   keys::MacroListModel model(keys::EditingStore());
   if (!SelectByName(model, options.positional[0], io, status)) return status;
   const std::string name = text::ToUtf8(model.SelectedMacro()->name);
@@ -254,7 +245,7 @@ int RunRename(const std::vector<std::string>& args, CommandIo& io) {
   if (!Parse(kName, args, 2, {}, io, options, status)) return status;
   if (!CheckName(kName, options.positional[1], io, status)) return status;
   EditingSession session(io);
-  if (!OpenSession(session, io, status)) return status;
+  if (!session.OpenOrFail(status)) return status;
   keys::MacroListModel model(keys::EditingStore());
   if (!SelectByName(model, options.positional[0], io, status)) return status;
   const int position = model.Selected();
