@@ -84,8 +84,8 @@ void KeyboardSession::Close() {
   }
 }
 
-bool ReadActiveSlotLighting(lighting::LightingState& state, int& slot, std::string& reason) {
-  lighting::ConfigBlock config{};
+bool ReadActiveSlotRecord(lighting::ConfigBlock& config, lighting::LightingRecord& record, int& slot,
+                          std::string& reason) {
   int result = device::ReadConfig(config.data());
   if (result != 1) {
     reason = "could not read the keyboard's configuration (result " + std::to_string(result) + ")";
@@ -105,8 +105,14 @@ bool ReadActiveSlotLighting(lighting::LightingState& state, int& slot, std::stri
     reason = "could not read the keyboard's lighting (result " + std::to_string(result) + ")";
     return false;
   }
-  lighting::LightingRecord record{};
   std::copy_n(reply, record.size(), record.begin());
+  return true;
+}
+
+bool ReadActiveSlotLighting(lighting::LightingState& state, int& slot, std::string& reason) {
+  lighting::ConfigBlock config{};
+  lighting::LightingRecord record{};
+  if (!ReadActiveSlotRecord(config, record, slot, reason)) return false;
   lighting::DecodeLightingRecord(record, state);
   return true;
 }

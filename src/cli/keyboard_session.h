@@ -40,6 +40,11 @@ class KeyboardSession {
   std::shared_ptr<Report> report_;
 };
 
+// Reads the configuration block, the keyboard's active slot from it, and
+// that slot's lighting record. False with the reason on a failed read or a
+// slot number that is no slot.
+bool ReadActiveSlotRecord(lighting::ConfigBlock& config, lighting::LightingRecord& record, int& slot,
+                          std::string& reason);
 // Reads the configuration block and the lighting record of the keyboard's
 // active slot, and decodes the record into `state` (which keeps the values
 // the record does not decide). False with the reason on a failed read.

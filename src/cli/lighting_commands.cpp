@@ -455,28 +455,12 @@ int RunKey(const std::vector<std::string>& args, CommandIo& io) {
 
 bool ReadActiveLighting(std::string& reason) {
   lighting::ConfigBlock config{};
-  int result = device::ReadConfig(config.data());
-  if (result != 1) {
-    reason = "could not read the keyboard's configuration (result " + std::to_string(result) + ")";
-    return false;
-  }
-  const int slot = config[lighting::kActiveSlotOffset];
-  if (slot >= lighting::kSlotCount) {
-    reason = "the keyboard reports slot " + std::to_string(slot) + ", which does not exist";
-    return false;
-  }
+  lighting::LightingRecord record{};
+  int slot = 0;
+  if (!ReadActiveSlotRecord(config, record, slot, reason)) return false;
   lighting::ConfigBlockCopy() = config;
   lighting::LightingSlot() = slot;
-  std::uint8_t reply[56] = {};
-  device::BeginWrite();
-  result = device::ReadLightingArea(reply, 56, std::uint32_t(slot * lighting::kRecordBytes));
-  device::EndWrite();
-  if (result != 1) {
-    reason = "could not read the keyboard's lighting (result " + std::to_string(result) + ")";
-    return false;
-  }
-  lighting::LightingRecord& record = lighting::LightingRecords()[std::size_t(slot)];
-  std::copy_n(reply, record.size(), record.begin());
+  lighting::LightingRecords()[std::size_t(slot)] = record;
   lighting::DecodeLightingRecord(record, lighting::CurrentLighting());
   return true;
 }
