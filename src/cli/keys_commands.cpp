@@ -104,22 +104,41 @@ bool KeyboardHasKey(keys::KeyCode code) {
   return false;
 }
 
+// The options every keys command takes: --json and `flags`, --slot N, and
+// positional words only when `words` is set. False after writing the usage
+// error into `status`.
+bool ParseKeysOptions(std::string_view name, const std::vector<std::string>& args, std::vector<std::string> flags,
+                      bool words, CommandIo& io, ParsedOptions& options, int& slot, int& status) {
+  std::string reason;
+  flags.push_back("--json");
+  if (!ParseCommandOptions(args, flags, {"--slot"}, options, reason) || !SlotOption(options, slot, reason)) {
+    status = UsageError(io, name, reason);
+    return false;
+  }
+  if (!words && !options.positional.empty()) {
+    status = UsageError(io, name, "unknown argument '" + options.positional.front() + "'");
+    return false;
+  }
+  return true;
+}
+
+// Opens the session; `table` is the --slot given, or the keyboard's active
+// slot. False after writing the failure into `status`.
+bool OpenTable(EditingSession& session, int slot, int& table, int& status) {
+  if (!session.OpenOrFail(status)) return false;
+  table = slot >= 0 ? slot : session.ActiveSlot();
+  return true;
+}
+
 // ---- keys ----
 
 int RunList(const std::vector<std::string>& args, CommandIo& io) {
-  constexpr std::string_view kName = "keys";
   ParsedOptions options;
-  std::string reason;
-  int slot = -1;
-  if (!ParseCommandOptions(args, {"--json", "--all"}, {"--slot"}, options, reason) ||
-      !SlotOption(options, slot, reason))
-    return UsageError(io, kName, reason);
-  if (!options.positional.empty())
-    return UsageError(io, kName, "unknown argument '" + options.positional.front() + "'");
+  int slot = -1, table = -1, status = kExitSuccess;
+  if (!ParseKeysOptions("keys", args, {"--all"}, false, io, options, slot, status)) return status;
   EditingSession session(io);
-  int status = kExitSuccess;
-  if (!session.OpenOrFail(status)) return status;
-  PrintKeys(io, slot >= 0 ? slot : session.ActiveSlot(), options.Has("--json"), options.Has("--all"), nullptr);
+  if (!OpenTable(session, slot, table, status)) return status;
+  PrintKeys(io, table, options.Has("--json"), options.Has("--all"), nullptr);
   return kExitSuccess;
 }
 
@@ -129,9 +148,8 @@ int RunSet(const std::vector<std::string>& args, CommandIo& io) {
   constexpr std::string_view kName = "keys set";
   ParsedOptions options;
   std::string reason;
-  int slot = -1;
-  if (!ParseCommandOptions(args, {"--json"}, {"--slot"}, options, reason) || !SlotOption(options, slot, reason))
-    return UsageError(io, kName, reason);
+  int slot = -1, table = -1, status = kExitSuccess;
+  if (!ParseKeysOptions(kName, args, {}, true, io, options, slot, status)) return status;
   const std::vector<std::string>& words = options.positional;
   if (words.empty() || words.size() % 2 != 0) return UsageError(io, kName, "give KEY ACTION pairs");
   std::vector<std::pair<KeyTarget, ActionSpec>> pairs;
@@ -144,9 +162,7 @@ int RunSet(const std::vector<std::string>& args, CommandIo& io) {
   }
 
   EditingSession session(io);
-  int status = kExitSuccess;
-  if (!session.OpenOrFail(status)) return status;
-  const int table = slot >= 0 ? slot : session.ActiveSlot();
+  if (!OpenTable(session, slot, table, status)) return status;
   keys::KeyMacroStore& store = keys::EditingStore();
   // Every pair is checked before anything is stored: one write for all.
   std::vector<std::pair<int, keys::KeyAssignment>> records;
@@ -178,15 +194,10 @@ int RunReset(const std::vector<std::string>& args, CommandIo& io) {
   constexpr std::string_view kName = "keys reset";
   ParsedOptions options;
   std::string reason;
-  int slot = -1;
-  if (!ParseCommandOptions(args, {"--json"}, {"--slot"}, options, reason) || !SlotOption(options, slot, reason))
-    return UsageError(io, kName, reason);
-  if (!options.positional.empty())
-    return UsageError(io, kName, "unknown argument '" + options.positional.front() + "'");
+  int slot = -1, table = -1, status = kExitSuccess;
+  if (!ParseKeysOptions(kName, args, {}, false, io, options, slot, status)) return status;
   EditingSession session(io);
-  int status = kExitSuccess;
-  if (!session.OpenOrFail(status)) return status;
-  const int table = slot >= 0 ? slot : session.ActiveSlot();
+  if (!OpenTable(session, slot, table, status)) return status;
   if (keys::ResetPanelAssignments(keys::EditingStore(), table, kGBank).empty())
     return Failure(io, "no table " + std::to_string(table) + " to reset");
   if (!session.Apply(false, table, reason)) return Failure(io, reason);
