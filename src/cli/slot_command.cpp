@@ -35,10 +35,9 @@ int SwitchSlot(int slot, bool json, CommandIo& io) {
   if (before != slot) {
     // The main window switches only to a slot that is not already active.
     if (profiles::SwitchProfileSlot(slot) != 1) return Failure(io, "the slot was not switched");
-    // A refused configuration write leaves the slot unknown: ask again.
-    if (profiles::CachedActiveSlot() != slot) profiles::ForgetActiveSlot();
-    const int now = profiles::GetActiveSlot();
-    if (now != slot) return Failure(io, "the keyboard did not switch to slot " + std::to_string(slot));
+    // A refused configuration write leaves the slot unknown, so the
+    // keyboard is asked again.
+    if (profiles::GetActiveSlot() != slot) return Failure(io, "the keyboard did not switch to slot " + std::to_string(slot));
   }
   if (json)
     io.out << "{\"active_slot\": " << slot << ", \"previous_slot\": " << before << "}\n";
