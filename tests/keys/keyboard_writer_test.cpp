@@ -4,29 +4,19 @@
 #include "keys/keyboard_writer.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
-#include <sstream>
-#include <thread>
 #include <vector>
 
+#include "cli/vkbd_process.h"
 #include "device/device_fixture.h"
 #include "device/virtual_backend.h"
 #include "emulator/key_playback.h"
 #include "emulator/memory_dump.h"
-#include "emulator/socket_protocol.h"
 #include "fake_prompter.h"
 #include "keys/keymap_image.h"
 #include "keys/macro_image.h"
 #include "keys/macro_lookups.h"
 #include "test_texts.h"
-
-extern char** environ;
 
 namespace keyloom::keys {
 namespace {
@@ -42,77 +32,22 @@ std::map<std::string, std::u16string, std::less<>> Texts() {
   return texts;
 }
 
-// One line of `press --json`; false when the line is not a host event.
-bool ParseHostEvent(const std::string& line, emulator::HostEvent& e) {
-  unsigned t = 0, page = 0, usage = 0, function = 0;
-  char down[8] = {};
-  if (std::sscanf(line.c_str(), "{\"t\": %u, \"page\": %u, \"usage\": %u, \"down\": %5[a-z]}", &t, &page,
-                  &usage, down) == 4) {
-    e = {};
-    e.t = t;
-    e.page = static_cast<std::uint16_t>(page);
-    e.usage = static_cast<std::uint16_t>(usage);
-    e.down = std::string(down) == "true";
-    return true;
-  }
-  if (std::sscanf(line.c_str(), "{\"t\": %u, \"function\": %u", &t, &function) == 2) {
-    e = {};
-    e.kind = emulator::HostEvent::Kind::kFunction;
-    e.t = t;
-    e.function = static_cast<std::uint8_t>(function);
-    return true;
-  }
-  return false;
-}
-
 enum class Link { kInProcess, kServed };
 
-// A keyloom-vkbd server process on a private socket, stopped at the end.
-class ServedKeyboard {
- public:
-  bool Start(std::string& error) {
-    socket_ = ::testing::TempDir() + "keyloom-writer-" + std::to_string(::getpid()) + ".sock";
-    ::unlink(socket_.c_str());
-    const std::string program = std::string(KEYLOOM_BUILD_DIR) + "/keyloom-vkbd";
-    std::vector<std::string> args = {program, "serve", "--socket", socket_, "--latency-ms", "0"};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
-      pid_ = -1;
-      error = "cannot start " + program;
-      return false;
-    }
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < end) {
-      emulator::VkbdClient probe;
-      if (probe.Connect(socket_)) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    error = "keyloom-vkbd did not listen on " + socket_;
-    return false;
+// One event of the served keyboard's playback (`press --json`).
+emulator::HostEvent HostEventOf(const cli::testing::JsonValue& v) {
+  emulator::HostEvent e;
+  e.t = static_cast<std::uint32_t>(v["t"].Int());
+  if (v.Has("function")) {
+    e.kind = emulator::HostEvent::Kind::kFunction;
+    e.function = static_cast<std::uint8_t>(v["function"].Int());
+  } else {
+    e.page = static_cast<std::uint16_t>(v["page"].Int());
+    e.usage = static_cast<std::uint16_t>(v["usage"].Int());
+    e.down = v["down"].boolean;
   }
-  ~ServedKeyboard() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      int status = 0;
-      ::waitpid(pid_, &status, 0);
-    }
-    ::unlink(socket_.c_str());
-  }
-  const std::string& Socket() const { return socket_; }
-  std::string Ctl(const std::vector<std::string>& args) {
-    emulator::VkbdClient client;
-    std::uint8_t status = 1;
-    std::string text;
-    EXPECT_TRUE(client.Connect(socket_) && client.Ctl(args, status, text) && status == 0) << text;
-    return text;
-  }
-
- private:
-  std::string socket_;
-  pid_t pid_ = -1;
-};
+  return e;
+}
 
 class KeyboardWriter : public ::testing::TestWithParam<Link> {
  protected:
@@ -125,15 +60,12 @@ class KeyboardWriter : public ::testing::TestWithParam<Link> {
       ASSERT_TRUE(device::CommandDevice().Open("inproc:1", true, true, true, false));
       capacity = model->MacroCapacity();
     } else {
-      served = std::make_unique<ServedKeyboard>();
-      std::string error;
-      ASSERT_TRUE(served->Start(error)) << error;
-      device::SetHidBackend(device::MakeVirtualBackend(served->Socket()));
+      served = std::make_unique<cli::testing::VkbdProcess>(std::vector<std::string>{"--latency-ms", "0"});
+      ASSERT_TRUE(served->Started()) << served->Error();
+      device::SetHidBackend(device::MakeVirtualBackend(served->Socket().string()));
       ASSERT_TRUE(device::CommandDevice().Open("vkbd:1", true, true, true, false));
-      const std::string dump = served->Ctl({"dump", "--json"});
-      const auto at = dump.find("\"capacity\": ");
-      ASSERT_NE(at, std::string::npos);
-      capacity = static_cast<std::uint32_t>(std::stoul(dump.substr(at + 12)));
+      capacity = static_cast<std::uint32_t>(served->Dump()["capacity"].Int());
+      ASSERT_GT(capacity, 0u);
     }
     device::SetModelSizes(0x0C45, 0x7672);
     device::DeviceConnected.store(1);
@@ -191,26 +123,23 @@ class KeyboardWriter : public ::testing::TestWithParam<Link> {
       const emulator::KeyStroke stroke{static_cast<std::uint32_t>(position), 0, 10};
       return emulator::PlayKeys(model->Snapshot(), model->Model(), std::span(&stroke, 1));
     }
-    std::istringstream lines(served->Ctl({"press", "--pos", std::to_string(position), "--json"}));
     std::vector<emulator::HostEvent> events;
-    for (std::string line; std::getline(lines, line);) {
-      emulator::HostEvent e;
-      EXPECT_TRUE(ParseHostEvent(line, e)) << line;
-      events.push_back(e);
-    }
+    for (const auto& v : served->Press({"--pos", std::to_string(position)})) events.push_back(HostEventOf(v));
     return events;
   }
   // Every memory of the keyboard, for before/after comparisons.
   std::string Memories() {
     if (model) return emulator::DumpJson(model->Model(), model->MacroCapacity(), true, model->Snapshot());
-    return served->Ctl({"dump", "--json"});
+    const cli::testing::RunResult dump = served->Ctl({"dump", "--json"});
+    EXPECT_EQ(dump.status, 0) << dump.err;
+    return dump.out;
   }
 
   testing::TestTexts texts{Texts()};
   testing::FakePrompter prompter{host::Answer::Ok};
   std::unique_ptr<emulator::FirmwareModel> model;
   std::shared_ptr<device::InProcessKeyboard> inprocess;
-  std::unique_ptr<ServedKeyboard> served;
+  std::unique_ptr<cli::testing::VkbdProcess> served;
   std::uint32_t capacity = 0;
 };
 
