@@ -11,7 +11,6 @@
 #include "cli/progress_line.h"
 #include "keys/key_macro_store.h"
 #include "lighting/lighting_state.h"
-#include "platform/atomic_file.h"
 #include "profiles/active_slot.h"
 #include "profiles/connection_handler.h"
 #include "profiles/editing_lock.h"
@@ -91,15 +90,6 @@ bool OpenWithLighting(EditingSession& session, CommandIo& io, int& status) {
     return false;
   }
   return true;
-}
-
-// Reads and parses a whole profile file; false when it cannot be read or
-// does not hold the content its header announces.
-bool ReadProfile(const fs::path& file, profiles::LoadedProfile& loaded) {
-  const std::optional<std::string> text = platform::ReadWholeFile(file);
-  if (!text) return false;
-  const auto* data = reinterpret_cast<const std::uint8_t*>(text->data());
-  return profiles::ParseProfileImage(std::span(data, text->size()), loaded);
 }
 
 ProfileSummary EditingStoreSummary() {
@@ -187,7 +177,7 @@ int RunValidate(const std::vector<std::string>& args, CommandIo& io) {
   }
   // The header is right; the rest must load too.
   profiles::LoadedProfile loaded;
-  if (!ReadProfile(file, loaded))
+  if (!profiles::ReadProfileFile(file, loaded))
     return invalid(file.string() + " could not be read whole");
   ProfileSummary summary = Summarise(loaded.block, loaded.macros.size(), loaded.totalStringSize);
   if (loaded.trailer) summary.reportRate = *loaded.trailer & 0xFFFF;
@@ -223,7 +213,7 @@ int RunRead(const std::vector<std::string>& args, CommandIo& io) {
   }
   if (result != 1) return Failure(io, "could not read the keyboard's key maps and macros into " + file.string());
   profiles::LoadedProfile loaded;
-  if (!ReadProfile(file, loaded))
+  if (!profiles::ReadProfileFile(file, loaded))
     return Failure(io, file.string() + " was written but does not read back");
   const ProfileSummary summary = Summarise(loaded.block, loaded.macros.size(), loaded.totalStringSize);
   if (json) {

@@ -202,31 +202,36 @@ bool ParseProfileImage(std::span<const std::uint8_t> bytes, LoadedProfile& out) 
   return true;
 }
 
+bool ReadProfileFile(const std::filesystem::path& path, LoadedProfile& out) try {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  const std::uint64_t fileSize = std::filesystem::file_size(path, ec);
+  if (ec || fileSize < kProfileBlockBytes) return false;
+  // Read the header first, then only what it announces plus a trailer,
+  // never more than the file holds.
+  std::vector<std::uint8_t> bytes(kProfileHeaderBytes);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!in) return false;
+  const std::uint16_t macroCount = GetU16(bytes.data() + header::kMacroCount);
+  if (macroCount > kMaxProfileMacros) return false;
+  const std::uint64_t wanted = ProfileContentSize(macroCount, GetU32(bytes.data() + header::kPoolSize)) + kTrailerBytes;
+  if (fileSize + kTrailerBytes < wanted) return false;
+  const std::uint64_t total = std::min(wanted, fileSize);
+  bytes.resize(static_cast<std::size_t>(total));
+  in.read(reinterpret_cast<char*>(bytes.data() + kProfileHeaderBytes),
+          static_cast<std::streamsize>(total - kProfileHeaderBytes));
+  bytes.resize(kProfileHeaderBytes + static_cast<std::size_t>(in.gcount()));
+  return ParseProfileImage(bytes, out);
+} catch (const std::bad_alloc&) {
+  return false;
+}
+
 int LoadProfileFile(keys::KeyMacroStore& store, const std::filesystem::path& path) {
   try {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return 0;
-    const std::uint64_t fileSize = std::filesystem::file_size(path, ec);
-    if (ec || fileSize < kProfileBlockBytes) return 0;
-    // Read the header first, then only what it announces plus a trailer,
-    // never more than the file holds.
-    std::vector<std::uint8_t> bytes(kProfileHeaderBytes);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!in) return 0;
-    const std::uint16_t macroCount = GetU16(bytes.data() + header::kMacroCount);
-    if (macroCount > kMaxProfileMacros) return 0;
-    const std::uint64_t wanted = ProfileContentSize(macroCount, GetU32(bytes.data() + header::kPoolSize)) + kTrailerBytes;
-    if (fileSize + kTrailerBytes < wanted) return 0;
-    const std::uint64_t total = std::min(wanted, fileSize);
-    bytes.resize(static_cast<std::size_t>(total));
-    in.read(reinterpret_cast<char*>(bytes.data() + kProfileHeaderBytes),
-            static_cast<std::streamsize>(total - kProfileHeaderBytes));
-    bytes.resize(kProfileHeaderBytes + static_cast<std::size_t>(in.gcount()));
-
     auto loaded = std::make_unique<LoadedProfile>();
-    if (!ParseProfileImage(bytes, *loaded)) return 0;
+    if (!ReadProfileFile(path, *loaded)) return 0;
     {
       auto lock = store.Lock();
       store.block = loaded->block;

@@ -98,6 +98,10 @@ struct LoadedProfile {
 // `bytes`.
 bool ParseProfileImage(std::span<const std::uint8_t> bytes, LoadedProfile& out);
 
+// Reads a profile file: its header first, then only the content it
+// announces and a trailer. False when the file cannot be read or parsed, or
+// memory runs out.
+bool ReadProfileFile(const std::filesystem::path& path, LoadedProfile& out);
 // Replaces the store's block, macros and strings with the file's (under the
 // store's lock). A file that cannot be read or parsed leaves the store as it
 // was and gives 0. A trailer sets the report-rate setting to its low 16 bits.
