@@ -74,12 +74,26 @@ void PrintSummary(std::ostream& out, const ProfileSummary& s) {
     out << "not stored\n";
 }
 
-std::string SummaryJson(const fs::path& file, const ProfileSummary& s) {
+std::string SummaryJson(const fs::path& file, const ProfileSummary& s, bool valid) {
   return "{\"file\": " + JsonString(file.string()) + ", \"macros\": " + std::to_string(s.macros) +
          ", \"text_bytes\": " + std::to_string(s.textBytes) + ", \"assigned\": [" + std::to_string(s.assigned[0]) +
          ", " + std::to_string(s.assigned[1]) + ", " + std::to_string(s.assigned[2]) +
-         "], \"report_rate\": " + (s.reportRate ? std::to_string(*s.reportRate) : "null") + "}";
+         "], \"report_rate\": " + (s.reportRate ? std::to_string(*s.reportRate) : "null") + (valid ? ", \"valid\": true}" : "}");
 }
+
+// What a command did: the headline and the summary, or one JSON object
+// (with "valid": true for a checked file).
+int Report(CommandIo& io, bool json, const fs::path& file, const ProfileSummary& s, const std::string& headline,
+           bool valid = false) {
+  if (json) {
+    io.out << SummaryJson(file, s, valid) << "\n";
+    return kExitSuccess;
+  }
+  io.out << headline << "\n";
+  PrintSummary(io.out, s);
+  return kExitSuccess;
+}
+
 
 // Opens the editing session and reads the active slot's lighting, whose
 // report-rate index is the one a backup stores and a restore changes.
@@ -109,14 +123,8 @@ int RunExport(const std::vector<std::string>& args, CommandIo& io) {
   if (profiles::ExportProfile(file) != 1) return Failure(io, "could not write " + file.string());
   ProfileSummary summary = EditingStoreSummary();
   summary.reportRate = static_cast<std::uint32_t>(lighting::CurrentLighting().report_rate);
-  if (json) {
-    io.out << SummaryJson(file, summary) << "\n";
-  } else {
-    io.out << "Saved the keys of slots 0, 1 and 2, the macros and the report rate to " << file.string()
-           << "\n";
-    PrintSummary(io.out, summary);
-  }
-  return kExitSuccess;
+  return Report(io, json, file, summary,
+                "Saved the keys of slots 0, 1 and 2, the macros and the report rate to " + file.string());
 }
 
 int RunImport(const std::vector<std::string>& args, CommandIo& io) {
@@ -142,13 +150,8 @@ int RunImport(const std::vector<std::string>& args, CommandIo& io) {
   // stores none.
   ProfileSummary summary = EditingStoreSummary();
   summary.reportRate = static_cast<std::uint32_t>(lighting::CurrentLighting().report_rate);
-  if (json) {
-    io.out << SummaryJson(file, summary) << "\n";
-  } else {
-    io.out << "Restored " << file.string() << " to the keyboard (all three slots and the macros).\n";
-    PrintSummary(io.out, summary);
-  }
-  return kExitSuccess;
+  return Report(io, json, file, summary,
+                "Restored " + file.string() + " to the keyboard (all three slots and the macros).");
 }
 
 int RunValidate(const std::vector<std::string>& args, CommandIo& io) {
@@ -168,7 +171,6 @@ int RunValidate(const std::vector<std::string>& args, CommandIo& io) {
   // The check shows its own message for a badly formed header.
   const int result = profiles::ValidateProfileFile(file);
   if (result == -2) return invalid("cannot open " + file.string());
-  if (result == -3) return invalid("not enough memory to check " + file.string());
   if (result != 1) {
     const std::uintmax_t size = fs::file_size(file, ec);
     if (!ec && size < profiles::kProfileBlockBytes)
@@ -181,15 +183,7 @@ int RunValidate(const std::vector<std::string>& args, CommandIo& io) {
     return invalid(file.string() + " could not be read whole");
   ProfileSummary summary = Summarise(loaded.block, loaded.macros.size(), loaded.totalStringSize);
   if (loaded.trailer) summary.reportRate = *loaded.trailer & 0xFFFF;
-  if (json) {
-    std::string text = SummaryJson(file, summary);
-    text.insert(text.size() - 1, ", \"valid\": true");
-    io.out << text << "\n";
-  } else {
-    io.out << file.string() << " is a valid profile.\n";
-    PrintSummary(io.out, summary);
-  }
-  return kExitSuccess;
+  return Report(io, json, file, summary, file.string() + " is a valid profile.", true);
 }
 
 int RunRead(const std::vector<std::string>& args, CommandIo& io) {
@@ -216,13 +210,8 @@ int RunRead(const std::vector<std::string>& args, CommandIo& io) {
   if (!profiles::ReadProfileFile(file, loaded))
     return Failure(io, file.string() + " was written but does not read back");
   const ProfileSummary summary = Summarise(loaded.block, loaded.macros.size(), loaded.totalStringSize);
-  if (json) {
-    io.out << SummaryJson(file, summary) << "\n";
-  } else {
-    io.out << "Wrote the keyboard's key maps of slots 0, 1 and 2 and its macros to " << file.string() << "\n";
-    PrintSummary(io.out, summary);
-  }
-  return kExitSuccess;
+  return Report(io, json, file, summary,
+                "Wrote the keyboard's key maps of slots 0, 1 and 2 and its macros to " + file.string());
 }
 
 }  // namespace
