@@ -9,6 +9,7 @@
 #include "keys/keymap_image.h"
 #include "keys/macro_image.h"
 #include "keys/macro_lookups.h"
+#include "keys/profile_header.h"
 #include "keys/text_source.h"
 #include "platform/host.h"
 
@@ -29,24 +30,6 @@ void ShowTopmost(std::string_view key) {
   host::Ask(request);
 }
 
-// The profile-file header at the start of the block, for m macros and a
-// string pool of s bytes (flag 0, checksum of bytes 0..30 in byte 31).
-void RefreshProfileHeader(KeyTableBlock& block, std::uint16_t m, std::uint32_t s) {
-  std::uint8_t* h = block.headers.data();
-  PutU16(h + 0, 0x5250);
-  PutU16(h + 2, 0x0020);
-  PutU16(h + 4, 3);
-  PutU16(h + 6, 1);
-  PutU32(h + 8, 0x8040u + m * 0x7F00u + s);
-  PutU16(h + 12, 0x0800);
-  PutU16(h + 14, m);
-  PutU32(h + 16, s);
-  for (int i = 20; i < 31; ++i) h[i] = 0;
-  std::uint8_t sum = 0;
-  for (int i = 0; i < 31; ++i) sum = static_cast<std::uint8_t>(sum + h[i]);
-  h[31] = sum;
-}
-
 }  // namespace
 
 KeyboardWriteState& WriteState() {
@@ -61,7 +44,7 @@ bool SnapshotIntoDeviceStore(KeyMacroStore& editing, KeyMacroStore& device) {
   try {
     device.Clear();
     device.block = editing.block;
-    RefreshProfileHeader(device.block, editing.MacroCount(), editing.totalStringSize);
+    BuildProfileHeader(device.block, editing.MacroCount(), editing.totalStringSize, 0);
     device.macros = editing.macros;
     std::vector<std::uint8_t> blob(editing.totalStringSize, 0);
     std::size_t at = 0;

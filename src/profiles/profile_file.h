@@ -17,47 +17,27 @@
 #include <vector>
 
 #include "keys/key_macro_store.h"
+#include "keys/profile_header.h"
 
 namespace keyloom::profiles {
 
-inline constexpr std::uint16_t kProfileMagic = 0x5250;   // "PR" in the file
+// The header fields and their builder live beside the key table block.
+using keys::BuildProfileHeader;
+using keys::kProfileBlockBytes;
+using keys::kProfileHeaderBytes;
+using keys::kProfileKeyRecords;
+using keys::kProfileMacroBytes;
+using keys::kProfileMagic;
+using keys::ProfileContentSize;
+using keys::ProfileHeaderChecksum;
+namespace header = keys::header;
+
 inline constexpr std::uint16_t kKeyTableMagic = 0x544C;  // "LT" in the file
-inline constexpr std::size_t kProfileHeaderBytes = 32;
 inline constexpr std::size_t kKeyTableHeaderOffset = 32;
-inline constexpr std::size_t kProfileBlockBytes = keys::kKeyTableBlockBytes;  // 0x8040
-inline constexpr std::size_t kProfileMacroBytes = keys::kMacroRecordBytes;    // 0x7F00
-inline constexpr std::uint16_t kProfileKeyRecords = 0x0800;
 inline constexpr std::uint16_t kMaxProfileMacros = 100;
 inline constexpr std::size_t kTrailerBytes = 4;
 inline constexpr std::uint8_t kProfileFlag = 0;
 
-// Offsets of the profile header fields.
-namespace header {
-inline constexpr std::size_t kMagic = 0;
-inline constexpr std::size_t kHeaderSize = 2;
-inline constexpr std::size_t kVersionMajor = 4;  // always 3
-inline constexpr std::size_t kVersionMinor = 6;  // always 1
-inline constexpr std::size_t kContentSize = 8;
-inline constexpr std::size_t kKeyRecords = 12;
-inline constexpr std::size_t kMacroCount = 14;
-inline constexpr std::size_t kPoolSize = 16;
-inline constexpr std::size_t kReserved = 20;  // 10 bytes
-inline constexpr std::size_t kFlag = 30;
-inline constexpr std::size_t kChecksum = 31;
-}  // namespace header
-
-// Bytes of block, macros and pool that a header announces.
-constexpr std::uint64_t ProfileContentSize(std::uint16_t macroCount, std::uint32_t poolSize) {
-  return kProfileBlockBytes + std::uint64_t{macroCount} * kProfileMacroBytes + poolSize;
-}
-
-// Sum of header bytes 0..30 with 8-bit wrap-around.
-std::uint8_t ProfileHeaderChecksum(std::span<const std::uint8_t> header);
-
-// Fills bytes 0..31 of the block's headers for `macroCount` macros, a pool of
-// `poolSize` bytes and the flag byte.
-void BuildProfileHeader(keys::KeyTableBlock& block, std::uint16_t macroCount, std::uint32_t poolSize,
-                        std::uint8_t flag);
 // Fills bytes 32..63: the key table header with the supported vendor and
 // product pairs.
 void WriteKeyTableHeader(keys::KeyTableBlock& block);
