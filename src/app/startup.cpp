@@ -6,15 +6,15 @@
 #include "app/settings_paths.h"
 #include "app/store_locks.h"
 #include "platform/paths.h"
-#include "platform/startup_flags.h"
 
 namespace keyloom::app {
 namespace {
 
-StartupResult ExitNow() {
+StartupResult ExitNow(int show_handled) {
   StartupResult result;
   result.action = StartupAction::Exit;
   result.exit_code = 0;
+  result.show_handled = show_handled;
   return result;
 }
 
@@ -38,21 +38,23 @@ StartupResult StartUp(StartupEnvironment& env) {
   KeyStoreLock();
   MacroStoreLock();
 
+  int show_handled = 0;
   for (const std::string& argument : env.arguments) {
     switch (MatchSwitch(argument)) {
       case Switch::Start:
-        platform::StartupShowHandled = 1;
+        show_handled = 1;
         break;
       case Switch::Kill:
         // Whether or not an instance answered, this process ends here.
         if (env.instance) env.instance->Send(kQuitRequest);
-        return ExitNow();
+        return ExitNow(show_handled);
       case Switch::None:
         break;
     }
   }
 
   StartupResult result;
+  result.show_handled = show_handled;
   if (env.instance) {
     InstanceChannel& channel = *env.instance;
     bool other = channel.OtherRunning();
@@ -67,7 +69,7 @@ StartupResult StartUp(StartupEnvironment& env) {
     }
     if (other) {
       channel.Send(kShowRequest);
-      return ExitNow();
+      return ExitNow(show_handled);
     }
   }
 

@@ -42,6 +42,9 @@ struct StartupResult {
   bool holds_lock = false;
   // The companion program was handed to the shell.
   bool companion_started = false;
+  // 1 when "/Start" took the decision whether the main window pops up: the
+  // program's keyboard session starts with StartupShowHandled set to it.
+  int show_handled = 0;
 };
 
 // The environment of a real start: paths from the platform layer, the
@@ -53,7 +56,7 @@ StartupEnvironment DefaultStartupEnvironment(int argc, char** argv);
 //  2. the application's registry key (open or create; the program goes on
 //     without it);
 //  3. the store locks;
-//  4. the switches, left to right: "/Start" sets StartupShowHandled, "/Kill"
+//  4. the switches, left to right: "/Start" sets show_handled, "/Kill"
 //     asks a running instance to quit and ends at once with 0, before the
 //     instance lock is looked at and before the companion is started;
 //  5. the instance lock: when another instance holds it, that instance is

@@ -1,6 +1,7 @@
 #include "cli/command_table.h"
 
 #include <algorithm>
+#include <optional>
 #include <thread>
 
 #include "cli/apply_command.h"
@@ -12,6 +13,7 @@
 #include "cli/slot_command.h"
 #include "cli/status_command.h"
 #include "cli/terminal_prompter.h"
+#include "profiles/keyboard_session.h"
 
 namespace keyloom::cli {
 
@@ -89,6 +91,8 @@ int UsageError(CommandIo& io, std::string_view command, std::string_view reason)
   return kExitUsage;
 }
 
+profiles::KeyboardSession& Session(CommandIo& io) { return *io.session; }
+
 int Failure(CommandIo& io, std::string_view reason) {
   io.err << kProgram << ": " << reason << "\n";
   return kExitFailure;
@@ -111,7 +115,21 @@ int RunCli(const std::vector<std::string>& all_args, CommandIo& io) {
     answers = given;
   }
   TerminalPrompter prompter(io.err, io.in, io.in_is_terminal, answers);
-  ScopedPrompter installed(prompter);
+  std::optional<profiles::KeyboardSession> own;
+  profiles::KeyboardSession* const given = io.session;
+  if (!given) io.session = &own.emplace();
+  profiles::KeyboardSession& session = *io.session;
+  host::Prompter* const previousPrompter = &session.Prompter();
+  session.SetPrompter(&prompter);
+  struct Restore {
+    CommandIo& io;
+    profiles::KeyboardSession* given;
+    host::Prompter* prompter;
+    ~Restore() {
+      io.session->SetPrompter(prompter);
+      io.session = given;
+    }
+  } restore{io, given, previousPrompter};
 
   if (args.empty()) {
     PrintCommandList(io.err, "");

@@ -13,6 +13,10 @@
 #include <string_view>
 #include <vector>
 
+namespace keyloom::profiles {
+class KeyboardSession;
+}
+
 namespace keyloom::cli {
 
 constexpr int kExitSuccess = 0;
@@ -37,6 +41,9 @@ struct CommandIo {
   std::istream* in = nullptr;
   bool in_is_terminal = false;
   bool err_is_terminal = false;
+  // The keyboard session the command works on; RunCli builds one (with the
+  // terminal as its prompter) when none is given.
+  profiles::KeyboardSession* session = nullptr;
 
   bool StopRequested() const { return stop && stop->load(); }
   void WaitUntil(std::chrono::steady_clock::time_point t) const;
@@ -54,6 +61,9 @@ struct Command {
 
 // Every command of keyloomctl, in the order of the command list.
 const std::vector<Command>& Commands();
+
+// The command's keyboard session (io.session).
+profiles::KeyboardSession& Session(CommandIo& io);
 
 // Runs keyloomctl with `args` (without the program name) and returns the
 // exit status.

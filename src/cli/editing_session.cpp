@@ -8,14 +8,13 @@
 #include "cli/progress_line.h"
 #include "keys/keyboard_writer.h"
 #include "keys/macro_lookups.h"
-#include "platform/host.h"
 #include "profiles/active_slot.h"
 #include "profiles/connection_handler.h"
 #include "profiles/data_folder.h"
 #include "profiles/editing_lock.h"
 #include "profiles/keyboard_profile.h"
 #include "profiles/profile_file.h"
-#include "profiles/profile_observer.h"
+#include "profiles/slot_switch.h"
 
 namespace keyloom::cli {
 
@@ -23,59 +22,35 @@ namespace {
 
 constexpr auto kConnectTimeout = std::chrono::seconds(3);
 
-// The main window of a keyloomctl run: the connection handler's profile
-// refresh reloads the keys and macros from the keyboard; the other messages
-// (close the editors, open the window) have nothing to act on here.
-class CliMainWindow : public host::MainWindow {
- public:
-  void PostMessage(std::uint32_t, std::uint32_t, std::int64_t) override {}
-  std::int64_t SendMessage(std::uint32_t message, std::uint32_t wparam, std::int64_t) override {
-    if (message == profiles::kReloadProfileMessage && wparam == host::Tag("PROF")) {
-      profiles::ReloadFromKeyboard();
-      reloads.fetch_add(1);
-    }
-    return 0;
-  }
-  void SetTimer(unsigned, unsigned) override {}
-  void KillTimer(unsigned) override {}
-
-  std::atomic<int> reloads{0};
-};
-
-// There is no key panel to refresh. The unapplied flag matters to slot
-// switching, which asks before dropping edits, and its Yes runs Apply.
-class CliObserver : public profiles::ProfileObserver {
- public:
-  bool MainWindowHasUnappliedChanges() override { return unapplied.load(); }
-  void SetMainWindowUnappliedChanges(bool value) override { unapplied.store(value); }
-  void RunApply() override {
-    if (!unapplied.load()) return;
-    profiles::EditingLock lock;
-    if (profiles::SaveWorkingProfile(false) == 1 && keys::WriteKeysAndMacros(false) == 1) unapplied.store(false);
-  }
-
-  std::atomic<bool> unapplied{false};
-};
-
-CliMainWindow& Window() {
-  static CliMainWindow window;
-  return window;
-}
-
-CliObserver& TheObserver() {
-  static CliObserver observer;
-  return observer;
-}
-
 }  // namespace
 
-EditingSession::EditingSession(CommandIo& io) : io_(io) {}
+// What a keyloomctl run does with what the core tells it: as the main
+// window does, each connection reloads the keys and macros from the
+// keyboard (on the monitor's thread, within the connection's hook); there is
+// no panel, window or editor to act on otherwise.
+class EditingSession::Sink : public profiles::EventSink {
+ public:
+  explicit Sink(profiles::KeyboardSession& session) : session_(session) {}
+  void ConnectionChanged(bool connected, std::uint16_t, std::uint16_t) override {
+    if (!connected) return;
+    profiles::ReloadFromKeyboard(session_);
+    reloads.fetch_add(1);
+  }
+
+  std::atomic<int> reloads{0};
+
+ private:
+  profiles::KeyboardSession& session_;
+};
+
+EditingSession::EditingSession(CommandIo& io)
+    : io_(io), session_(Session(io)), sink_(std::make_unique<Sink>(session_)), keyboard_(session_.link) {}
 
 EditingSession::~EditingSession() {
   keyboard_.Close();
   if (opened_) {
-    host::SetMainWindow(nullptr);
-    profiles::SetProfileObserver(nullptr);
+    session_.SetSink(nullptr);
+    session_.windows.RunApply = nullptr;
   }
 }
 
@@ -90,31 +65,32 @@ bool EditingSession::Open(std::string& reason) {
   }
 
   opened_ = true;
-  host::SetMainWindow(&Window());
-  profiles::SetProfileObserver(&TheObserver());
-  // Each run starts as the program does: no connection seen, slot unknown.
-  profiles::ResetConnectionHandler();
-  profiles::ForgetActiveSlot();
-  const int reloads_before = Window().reloads.load();
+  session_.SetSink(sink_.get());
+  // The unapplied flag matters to slot switching, which asks before
+  // dropping edits, and its Yes runs Apply.
+  session_.windows.RunApply = [this] { profiles::ApplyPendingEdits(session_); };
+  profiles::ForgetActiveSlot(session_);
+  const int reloads_before = sink_->reloads.load();
 
   bool connected = false;
   {
     ProgressLine progress(io_.err, io_.err_is_terminal, "Reading the keyboard");
-    connected = keyboard_.Connect(kConnectTimeout, reason, &profiles::HandleConnectionChange);
+    connected = keyboard_.Connect(kConnectTimeout, reason,
+                                  [this](int state) { profiles::HandleConnectionChange(session_, state); });
   }
   if (!connected) return false;
-  if (Window().reloads.load() == reloads_before) {
+  if (sink_->reloads.load() == reloads_before) {
     reason = "the keyboard's keys and macros were not reloaded";
     return false;
   }
-  active_slot_ = profiles::GetActiveSlot();
+  active_slot_ = profiles::GetActiveSlot(session_);
   if (active_slot_ < 0) {
     reason = "could not read the keyboard's active slot";
     return false;
   }
   // A reload that could not read the keyboard leaves an empty store, which
   // must never be written back over the keyboard's keys and macros.
-  if (!profiles::LastReloadReadKeyboard()) {
+  if (!profiles::LastReloadReadKeyboard(session_)) {
     reason = "could not read the keyboard's key maps and macros";
     return false;
   }
@@ -132,23 +108,23 @@ bool EditingSession::Apply(bool all_slots, int slot, std::string& reason) {
   int saved = 0;
   int written = 0;
   {
-    profiles::EditingLock lock;
-    saved = profiles::SaveWorkingProfile(false);
-    keys::KeyboardWriteState& state = keys::WriteState();
+    profiles::EditingLock lock(session_);
+    saved = profiles::SaveWorkingProfile(session_, false);
+    keys::KeyboardWriteState& state = session_.stores.WriteState;
     const int current = state.currentProfile.load();
     if (slot >= 0) state.currentProfile.store(slot);
     {
       ProgressLine progress(io_.err, io_.err_is_terminal, "Writing to the keyboard");
-      written = keys::WriteKeysAndMacros(all_slots);
+      written = keys::WriteKeysAndMacros(session_.link, session_.stores, session_.Prompter(), all_slots);
     }
     state.currentProfile.store(current);
   }
   if (saved == 1 && written == 1) {
-    TheObserver().SetMainWindowUnappliedChanges(false);
+    session_.windows.MainWindowHasUnappliedChanges.store(false);
     return true;
   }
-  const std::uint32_t capacity = keys::WriteState().macroCapacity.load();
-  const std::uint32_t needed = keys::MacroImageSizes(keys::EditingStore()).compact;
+  const std::uint32_t capacity = session_.stores.WriteState.macroCapacity.load();
+  const std::uint32_t needed = keys::MacroImageSizes(session_.stores.EditingStore).compact;
   if (written != 1 && needed > capacity)
     reason = "nothing was written: the macros need " + std::to_string(needed) + " bytes of the keyboard's " +
              std::to_string(capacity);

@@ -5,10 +5,12 @@
 // refresh reloads the editing store from the keyboard through the working
 // profile file; Apply saves the working profile and writes the keys and
 // macros, as the main window's Apply does.
+#include <memory>
 #include <string>
 
 #include "cli/command_table.h"
 #include "cli/keyboard_session.h"
+#include "profiles/keyboard_session.h"
 
 namespace keyloom::cli {
 
@@ -29,6 +31,8 @@ class EditingSession {
 
   // The keyboard's active slot, 0..2 (after Open).
   int ActiveSlot() const { return active_slot_; }
+  // The keyboard session edited (the command's).
+  profiles::KeyboardSession& Keyboard() { return session_; }
 
   // Saves the working profile and writes the macros and the key maps: of
   // all three slots, or of `slot` (0..2). The store-wide rewrite flag (set
@@ -38,8 +42,12 @@ class EditingSession {
   bool Apply(bool all_slots, int slot, std::string& reason);
 
  private:
+  class Sink;
+
   CommandIo& io_;
-  KeyboardSession keyboard_;
+  profiles::KeyboardSession& session_;
+  std::unique_ptr<Sink> sink_;
+  KeyboardConnection keyboard_;
   int active_slot_ = -1;
   bool opened_ = false;
 };

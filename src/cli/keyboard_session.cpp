@@ -11,7 +11,7 @@
 
 namespace keyloom::cli {
 
-struct KeyboardSession::Report {
+struct KeyboardConnection::Report {
   std::mutex mutex;
   std::condition_variable changed;
   int connected = -1;  // -1 until the monitor's first report
@@ -19,17 +19,18 @@ struct KeyboardSession::Report {
   bool hook_running = false;
 };
 
-KeyboardSession::~KeyboardSession() { Close(); }
+KeyboardConnection::~KeyboardConnection() { Close(); }
 
-bool KeyboardSession::Connect(std::chrono::milliseconds timeout, std::string& reason) {
+bool KeyboardConnection::Connect(std::chrono::milliseconds timeout, std::string& reason) {
   return Connect(timeout, reason, nullptr);
 }
 
-bool KeyboardSession::Connect(std::chrono::milliseconds timeout, std::string& reason, ConnectionHook hook) {
+bool KeyboardConnection::Connect(std::chrono::milliseconds timeout, std::string& reason, ConnectionHook hook) {
   Close();
   report_ = std::make_shared<Report>();
   std::shared_ptr<Report> report = report_;
-  device::SetConnectionHandler([report, hook](int connected) {
+  device::ConnectionReports reports;
+  reports.changed = [report, hook](int connected) {
     if (hook) {
       {
         std::lock_guard<std::mutex> lock(report->mutex);
@@ -42,10 +43,10 @@ bool KeyboardSession::Connect(std::chrono::milliseconds timeout, std::string& re
     report->hook_running = false;
     report->connected = connected;
     report->changed.notify_all();
-  });
-  device::ResetMonitorStop();
-  monitor_ = std::thread([report] {
-    device::ConnectionMonitor();
+  };
+  device::ResetMonitorStop(link_);
+  monitor_ = std::thread([this, report, reports] {
+    device::ConnectionMonitor(link_, reports);
     // The monitor ends early when the HID interfaces cannot be listed.
     std::lock_guard<std::mutex> lock(report->mutex);
     if (report->connected == -1) {
@@ -70,23 +71,22 @@ bool KeyboardSession::Connect(std::chrono::milliseconds timeout, std::string& re
   return false;
 }
 
-void KeyboardSession::Close() {
+void KeyboardConnection::Close() {
   if (monitor_.joinable()) {
-    device::RequestMonitorStop();
+    device::RequestMonitorStop(link_);
     monitor_.join();
   }
   if (report_) {
-    device::SetConnectionHandler(nullptr);
-    device::CommandDevice().Close();
-    device::DeviceConnected.store(0);
-    device::ResetMonitorStop();
+    link_.CommandDevice().Close();
+    link_.DeviceConnected.store(0);
+    device::ResetMonitorStop(link_);
     report_.reset();
   }
 }
 
-bool ReadActiveSlotRecord(lighting::ConfigBlock& config, lighting::LightingRecord& record, int& slot,
-                          std::string& reason) {
-  int result = device::ReadConfig(config.data());
+bool ReadActiveSlotRecord(device::DeviceLink& link, lighting::ConfigBlock& config, lighting::LightingRecord& record,
+                          int& slot, std::string& reason) {
+  int result = device::ReadConfig(link, config.data());
   if (result != 1) {
     reason = "could not read the keyboard's configuration (result " + std::to_string(result) + ")";
     return false;
@@ -98,9 +98,9 @@ bool ReadActiveSlotRecord(lighting::ConfigBlock& config, lighting::LightingRecor
   }
   // The program reads 56 bytes and keeps the record's 42.
   std::uint8_t reply[56] = {};
-  device::BeginWrite();
-  result = device::ReadLightingArea(reply, 56, std::uint32_t(slot * lighting::kRecordBytes));
-  device::EndWrite();
+  device::BeginWrite(link);
+  result = device::ReadLightingArea(link, reply, 56, std::uint32_t(slot * lighting::kRecordBytes));
+  device::EndWrite(link);
   if (result != 1) {
     reason = "could not read the keyboard's lighting (result " + std::to_string(result) + ")";
     return false;
@@ -109,10 +109,10 @@ bool ReadActiveSlotRecord(lighting::ConfigBlock& config, lighting::LightingRecor
   return true;
 }
 
-bool ReadActiveSlotLighting(lighting::LightingState& state, int& slot, std::string& reason) {
+bool ReadActiveSlotLighting(device::DeviceLink& link, lighting::LightingState& state, int& slot, std::string& reason) {
   lighting::ConfigBlock config{};
   lighting::LightingRecord record{};
-  if (!ReadActiveSlotRecord(config, record, slot, reason)) return false;
+  if (!ReadActiveSlotRecord(link, config, record, slot, reason)) return false;
   lighting::DecodeLightingRecord(record, state);
   return true;
 }

@@ -1,27 +1,28 @@
 #pragma once
 // A command's connection to the keyboard: the connection monitor runs on a
-// thread of its own for as long as the session lives, exactly as in the
+// thread of its own for as long as the connection lives, exactly as in the
 // desktop utility, and the command's requests go to the command interface
-// it opened.
+// it opened on the device link.
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 
+#include "device/device_table.h"
 #include "lighting/lighting_state.h"
 
 namespace keyloom::cli {
 
-class KeyboardSession {
+class KeyboardConnection {
  public:
-  KeyboardSession() = default;
-  ~KeyboardSession();
-  KeyboardSession(const KeyboardSession&) = delete;
-  KeyboardSession& operator=(const KeyboardSession&) = delete;
+  explicit KeyboardConnection(device::DeviceLink& link) : link_(link) {}
+  ~KeyboardConnection();
+  KeyboardConnection(const KeyboardConnection&) = delete;
+  KeyboardConnection& operator=(const KeyboardConnection&) = delete;
 
   // Runs on the monitor's thread at each connection change, before the
-  // session hears of it (keys and macros run the profiles' connection
+  // connection hears of it (keys and macros run the profiles' connection
   // handler there, which reloads them from the keyboard).
   using ConnectionHook = std::function<void(int connected)>;
 
@@ -30,12 +31,13 @@ class KeyboardSession {
   // reason when no keyboard answers.
   bool Connect(std::chrono::milliseconds timeout, std::string& reason);
   bool Connect(std::chrono::milliseconds timeout, std::string& reason, ConnectionHook hook);
-  // Stops the monitor; the session may connect again afterwards.
+  // Stops the monitor; the connection may be made again afterwards.
   void Close();
 
   struct Report;
 
  private:
+  device::DeviceLink& link_;
   std::thread monitor_;
   std::shared_ptr<Report> report_;
 };
@@ -43,11 +45,11 @@ class KeyboardSession {
 // Reads the configuration block, the keyboard's active slot from it, and
 // that slot's lighting record. False with the reason on a failed read or a
 // slot number that is no slot.
-bool ReadActiveSlotRecord(lighting::ConfigBlock& config, lighting::LightingRecord& record, int& slot,
+bool ReadActiveSlotRecord(device::DeviceLink& link, lighting::ConfigBlock& config, lighting::LightingRecord& record, int& slot,
                           std::string& reason);
 // Reads the configuration block and the lighting record of the keyboard's
 // active slot, and decodes the record into `state` (which keeps the values
 // the record does not decide). False with the reason on a failed read.
-bool ReadActiveSlotLighting(lighting::LightingState& state, int& slot, std::string& reason);
+bool ReadActiveSlotLighting(device::DeviceLink& link, lighting::LightingState& state, int& slot, std::string& reason);
 
 }  // namespace keyloom::cli

@@ -33,8 +33,7 @@ struct KeyLine {
   bool assigned = false;
 };
 
-std::vector<KeyLine> KeyLines(int table) {
-  keys::KeyMacroStore& store = keys::EditingStore();
+std::vector<KeyLine> KeyLines(keys::KeyMacroStore& store, int table) {
   std::vector<KeyLine> lines;
   for (const keys::ButtonPrompt& prompt : keys::RefreshKeyPrompts(store, table, kGBank)) {
     KeyLine line;
@@ -62,7 +61,7 @@ std::vector<KeyLine> KeyLines(int table) {
 // The lines of the given records (in the list's order), or the assigned
 // ones, or all.
 void PrintKeys(CommandIo& io, int table, bool json, bool all, const std::vector<int>* only_records) {
-  std::vector<KeyLine> lines = KeyLines(table);
+  std::vector<KeyLine> lines = KeyLines(Session(io).stores.EditingStore, table);
   std::vector<KeyLine> shown;
   for (KeyLine& line : lines) {
     const bool wanted =
@@ -93,10 +92,10 @@ void PrintKeys(CommandIo& io, int table, bool json, bool all, const std::vector<
 
 // Whether a position of the connected keyboard's factory map stands for the
 // key; an assignment of a key the keyboard lacks is kept but never sent.
-bool KeyboardHasKey(keys::KeyCode code) {
-  const device::KeyMap factory = device::DefaultKeyMap();
+bool KeyboardHasKey(const device::DeviceLink& link, keys::KeyCode code) {
+  const device::KeyMap factory = link.DefaultKeyMap();
   const std::uint32_t count =
-      std::min<std::uint32_t>(device::DeviceTable.KeyCount.load(), std::uint32_t(factory.size() / keys::kTripleBytes));
+      std::min<std::uint32_t>(link.DeviceTable.KeyCount.load(), std::uint32_t(factory.size() / keys::kTripleBytes));
   for (std::uint32_t d = 0; d < count; ++d) {
     const std::uint8_t* t = factory.data() + d * keys::kTripleBytes;
     if (keys::TripleToKeyCode(t[0], t[1], t[2]) == code) return true;
@@ -163,7 +162,7 @@ int RunSet(const std::vector<std::string>& args, CommandIo& io) {
 
   EditingSession session(io);
   if (!OpenTable(session, slot, table, status)) return status;
-  keys::KeyMacroStore& store = keys::EditingStore();
+  keys::KeyMacroStore& store = session.Keyboard().stores.EditingStore;
   // Every pair is checked before anything is stored: one write for all.
   std::vector<std::pair<int, keys::KeyAssignment>> records;
   for (const auto& [target, action] : pairs) {
@@ -180,7 +179,7 @@ int RunSet(const std::vector<std::string>& args, CommandIo& io) {
   if (!session.Apply(false, table, reason)) return Failure(io, reason);
   for (const auto& pair : pairs) {
     const KeyTarget& target = pair.first;
-    if (!KeyboardHasKey(target.code))
+    if (!KeyboardHasKey(session.Keyboard().link, target.code))
       io.err << "keyloomctl: the keyboard has no key " << (target.g_number ? "G" + std::to_string(target.g_number) : KeyWord(target.code))
              << ": the assignment is not sent and will not be read back\n";
   }
@@ -198,7 +197,7 @@ int RunReset(const std::vector<std::string>& args, CommandIo& io) {
   if (!ParseKeysOptions(kName, args, {}, false, io, options, slot, status)) return status;
   EditingSession session(io);
   if (!OpenTable(session, slot, table, status)) return status;
-  if (keys::ResetPanelAssignments(keys::EditingStore(), table, kGBank).empty())
+  if (keys::ResetPanelAssignments(session.Keyboard().stores.EditingStore, table, kGBank).empty())
     return Failure(io, "no table " + std::to_string(table) + " to reset");
   if (!session.Apply(false, table, reason)) return Failure(io, reason);
   PrintKeys(io, table, options.Has("--json"), false, nullptr);

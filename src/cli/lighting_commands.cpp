@@ -18,6 +18,7 @@
 #include "lighting/lighting_operations.h"
 #include "lighting/lighting_state.h"
 #include "lighting/user_colour_files.h"
+#include "profiles/keyboard_session.h"
 #include "platform/text.h"
 
 namespace keyloom::cli {
@@ -41,14 +42,14 @@ bool KnownEffect(int e) { return (e >= 1 && e <= 18) || e == 20; }
 
 // One framed write of the edited slot's record: begin, each run, end. False
 // when any step fails.
-bool WriteFrame(const std::vector<std::pair<int, std::vector<std::uint8_t>>>& runs,
+bool WriteFrame(profiles::KeyboardSession& keyboard, const std::vector<std::pair<int, std::vector<std::uint8_t>>>& runs,
                 std::string& reason) {
-  int result = lighting::BeginLightingWrite();
+  int result = lighting::BeginLightingWrite(keyboard.link);
   for (const auto& [offset, bytes] : runs) {
     if (result != 1) break;
-    result = lighting::WriteLightingBytes(offset, bytes.data(), int(bytes.size()));
+    result = lighting::WriteLightingBytes(keyboard.link, keyboard.lighting, offset, bytes.data(), int(bytes.size()));
   }
-  const int end = lighting::EndLightingWrite();
+  const int end = lighting::EndLightingWrite(keyboard.link);
   if (result == 1) result = end;
   if (result != 1) {
     reason = "the keyboard did not take the lighting write (result " + std::to_string(result) + ")";
@@ -58,9 +59,9 @@ bool WriteFrame(const std::vector<std::pair<int, std::vector<std::uint8_t>>>& ru
 }
 
 // Connects and reads; on failure writes the reason and returns false.
-bool Open(KeyboardSession& session, CommandIo& io, int& status) {
+bool Open(KeyboardConnection& session, profiles::KeyboardSession& keyboard, CommandIo& io, int& status) {
   std::string reason;
-  if (!session.Connect(kConnectTimeout, reason) || !ReadActiveLighting(reason)) {
+  if (!session.Connect(kConnectTimeout, reason) || !ReadActiveLighting(keyboard, reason)) {
     status = Failure(io, reason);
     return false;
   }
@@ -150,8 +151,8 @@ bool ParseSetRequest(const ParsedOptions& options, SetRequest& request, std::str
 }
 
 // The effect number for --effect's value: a number or a name of the list.
-bool ResolveEffect(const std::string& value, int& effect, std::string& reason) {
-  const std::vector<lighting::EffectEntry> list = lighting::EffectList();
+bool ResolveEffect(profiles::KeyboardSession& keyboard, const std::string& value, int& effect, std::string& reason) {
+  const std::vector<lighting::EffectEntry> list = keyboard.lighting.EffectList();
   int n = 0;
   if (ParseInt(value, n)) {
     if (std::any_of(list.begin(), list.end(), [&](const auto& e) { return e.effect == n; })) {
@@ -183,29 +184,30 @@ int RunSet(const std::vector<std::string>& args, CommandIo& io) {
       !ParseSetRequest(options, request, reason))
     return UsageError(io, kName, reason);
 
-  KeyboardSession session;
+  profiles::KeyboardSession& keyboard = Session(io);
+  KeyboardConnection session(keyboard.link);
   int status = kExitSuccess;
-  if (!Open(session, io, status)) return status;
-  lighting::LightingState& state = lighting::CurrentLighting();
+  if (!Open(session, keyboard, io, status)) return status;
+  lighting::LightingState& state = keyboard.lighting.CurrentLighting;
 
   if (request.effect) {
     std::string value;
     for (const auto& [name, v] : options.ordered)
       if (name == "--effect") value = v;
     int e = 0;
-    if (!ResolveEffect(value, e, reason)) return Failure(io, reason);
+    if (!ResolveEffect(keyboard, value, e, reason)) return Failure(io, reason);
     // A known effect writes its number (and the colourful byte for the
     // effects with a colour group); another number is only kept.
     if (KnownEffect(e)) {
       std::vector<std::pair<int, std::vector<std::uint8_t>>> runs{{field::kEffect, {std::uint8_t(e)}}};
       if (WritesColourfulWithEffect(e))
         runs.push_back({field::kColourful, {std::uint8_t(state.colourful ? 1 : 0)}});
-      if (!WriteFrame(runs, reason)) return Failure(io, reason);
+      if (!WriteFrame(keyboard, runs, reason)) return Failure(io, reason);
     }
     state.effect = e;
   }
   auto single = [&](int offset, int value) {
-    return WriteFrame({{offset, {std::uint8_t(value)}}}, reason);
+    return WriteFrame(keyboard, {{offset, {std::uint8_t(value)}}}, reason);
   };
   if (request.brightness && *request.brightness != state.brightness) {
     if (!single(field::kBrightness, *request.brightness)) return Failure(io, reason);
@@ -221,7 +223,7 @@ int RunSet(const std::vector<std::string>& args, CommandIo& io) {
   }
   if (request.colour) {
     const Colour c = *request.colour;
-    if (!WriteFrame({{field::kColourful, {0}},
+    if (!WriteFrame(keyboard, {{field::kColourful, {0}},
                      {field::kMainColour, {lighting::Red(c), lighting::Green(c), lighting::Blue(c)}}},
                     reason))
       return Failure(io, reason);
@@ -236,7 +238,7 @@ int RunSet(const std::vector<std::string>& args, CommandIo& io) {
     if (!single(field::kEffect17Colour, *request.effect17_colour)) return Failure(io, reason);
     state.effect17_colour = *request.effect17_colour;
   }
-  io.out << (options.Has("--json") ? LightingJson() : LightingText());
+  io.out << (options.Has("--json") ? LightingJson(keyboard) : LightingText(keyboard));
   return kExitSuccess;
 }
 
@@ -248,10 +250,11 @@ int RunShow(std::string_view name, const std::vector<std::string>& args, Command
   if (!ParseCommandOptions(args, {"--json"}, {}, options, reason)) return UsageError(io, name, reason);
   if (!options.positional.empty())
     return UsageError(io, name, "unknown argument '" + options.positional.front() + "'");
-  KeyboardSession session;
+  profiles::KeyboardSession& keyboard = Session(io);
+  KeyboardConnection session(keyboard.link);
   int status = kExitSuccess;
-  if (!Open(session, io, status)) return status;
-  io.out << (options.Has("--json") ? LightingJson() : LightingText());
+  if (!Open(session, keyboard, io, status)) return status;
+  io.out << (options.Has("--json") ? LightingJson(keyboard) : LightingText(keyboard));
   return kExitSuccess;
 }
 
@@ -268,31 +271,31 @@ int RunReportRate(const std::vector<std::string>& args, CommandIo& io) {
   if (options.positional.size() == 1 &&
       (!ParseInt(options.positional[0], rate) || rate < 0 || rate > 3))
     return UsageError(io, kName, "the report rate is 0..3, not '" + options.positional[0] + "'");
-  KeyboardSession session;
+  profiles::KeyboardSession& keyboard = Session(io);
+  KeyboardConnection session(keyboard.link);
   int status = kExitSuccess;
-  if (!Open(session, io, status)) return status;
-  lighting::LightingState& state = lighting::CurrentLighting();
+  if (!Open(session, keyboard, io, status)) return status;
+  lighting::LightingState& state = keyboard.lighting.CurrentLighting;
   if (rate >= 0) {
-    if (!WriteFrame({{field::kReportRate, {std::uint8_t(rate)}}}, reason)) return Failure(io, reason);
+    if (!WriteFrame(keyboard, {{field::kReportRate, {std::uint8_t(rate)}}}, reason)) return Failure(io, reason);
     state.report_rate = rate;
   }
   if (options.Has("--json"))
-    io.out << "{\"slot\": " << lighting::LightingSlot() << ", \"report_rate\": " << state.report_rate << "}\n";
+    io.out << "{\"slot\": " << keyboard.lighting.LightingSlot << ", \"report_rate\": " << state.report_rate << "}\n";
   else
-    io.out << "Report rate of slot " << lighting::LightingSlot() << ": " << state.report_rate << "\n";
+    io.out << "Report rate of slot " << keyboard.lighting.LightingSlot << ": " << state.report_rate << "\n";
   return kExitSuccess;
 }
 
 // ---- lighting layout ----
 
 // The user colour files come from the settings paths unless already set.
-void EnsureLightingPaths() {
-  if (!lighting::GetLightingPaths().user_colour_prefix.empty()) return;
+void EnsureLightingPaths(profiles::KeyboardSession& keyboard) {
+  if (!keyboard.lighting.paths.user_colour_prefix.empty()) return;
   app::InitProgramPaths();
   app::InitUserPaths();
   const app::SettingsPaths& p = app::Paths();
-  lighting::SetLightingPaths(
-      {p.LightingIniPath, p.UserColorPrefix.string(), p.ColorTemplatePrefix.string()});
+  keyboard.lighting.paths = {p.LightingIniPath, p.UserColorPrefix.string(), p.ColorTemplatePrefix.string()};
 }
 
 constexpr std::size_t kLayoutNameLimit = 260;
@@ -312,34 +315,35 @@ int RunLayout(const std::vector<std::string>& args, CommandIo& io) {
   for (const auto& [option, value] : options.ordered) name = text::FromUtf8(value);
   if (name && name->size() > kLayoutNameLimit) return UsageError(io, kName, "the name is longer than 260 characters");
 
-  EnsureLightingPaths();
-  KeyboardSession session;
+  profiles::KeyboardSession& keyboard = Session(io);
+  EnsureLightingPaths(keyboard);
+  KeyboardConnection session(keyboard.link);
   int status = kExitSuccess;
-  if (!Open(session, io, status)) return status;
-  if (!lighting::SupportsCustomColours(lighting::ConfigBlockCopy()))
+  if (!Open(session, keyboard, io, status)) return status;
+  if (!lighting::SupportsCustomColours(keyboard.lighting.ConfigBlockCopy))
     return Failure(io, "the keyboard has no custom colour layouts (effect 20)");
-  const int slot = lighting::LightingSlot();
-  if (!std::filesystem::exists(lighting::UserColourFile(slot)) && !lighting::CopyColourTemplate(slot))
-    return Failure(io, "could not create the colour file " + lighting::UserColourFile(slot).string());
+  const int slot = keyboard.lighting.LightingSlot;
+  if (!std::filesystem::exists(lighting::UserColourFile(keyboard.lighting.paths, slot)) && !lighting::CopyColourTemplate(keyboard.lighting.paths, slot))
+    return Failure(io, "could not create the colour file " + lighting::UserColourFile(keyboard.lighting.paths, slot).string());
 
   if (chosen >= 0) {
-    if (!lighting::WriteSelectedLayout(slot, chosen))
-      return Failure(io, "could not write " + lighting::UserColourFile(slot).string());
+    if (!lighting::WriteSelectedLayout(keyboard.lighting.paths, slot, chosen))
+      return Failure(io, "could not write " + lighting::UserColourFile(keyboard.lighting.paths, slot).string());
     // The layout's colours go to the keyboard as a whole.
-    lighting::LoadLayout(true);
+    lighting::LoadLayout(keyboard.link, keyboard.lighting, true);
   }
-  const int selected = lighting::ReadSelectedLayout(slot);
-  if (name && !lighting::WriteLayoutName(slot, selected, *name))
-    return Failure(io, "could not write " + lighting::UserColourFile(slot).string());
+  const int selected = lighting::ReadSelectedLayout(keyboard.lighting.paths, slot);
+  if (name && !lighting::WriteLayoutName(keyboard.lighting.paths, slot, selected, *name))
+    return Failure(io, "could not write " + lighting::UserColourFile(keyboard.lighting.paths, slot).string());
 
   if (options.Has("--json")) {
     io.out << "{\"slot\": " << slot << ", \"selected\": " << selected << ", \"layouts\": [";
     for (int n = 0; n < lighting::kLayoutCount; ++n)
-      io.out << (n ? ", " : "") << JsonString(text::ToUtf8(lighting::ReadLayoutName(slot, n)));
+      io.out << (n ? ", " : "") << JsonString(text::ToUtf8(lighting::ReadLayoutName(keyboard.lighting.paths, slot, n)));
     io.out << "]}\n";
   } else {
     for (int n = 0; n < lighting::kLayoutCount; ++n)
-      io.out << (n == selected ? "* " : "  ") << n << "  " << text::ToUtf8(lighting::ReadLayoutName(slot, n)) << "\n";
+      io.out << (n == selected ? "* " : "  ") << n << "  " << text::ToUtf8(lighting::ReadLayoutName(keyboard.lighting.paths, slot, n)) << "\n";
   }
   return kExitSuccess;
 }
@@ -353,25 +357,26 @@ int RunDefault(const std::vector<std::string>& args, CommandIo& io) {
   if (!ParseCommandOptions(args, {"--json"}, {}, options, reason)) return UsageError(io, kName, reason);
   if (!options.positional.empty())
     return UsageError(io, kName, "unknown argument '" + options.positional.front() + "'");
-  KeyboardSession session;
+  profiles::KeyboardSession& keyboard = Session(io);
+  KeyboardConnection session(keyboard.link);
   int status = kExitSuccess;
-  if (!Open(session, io, status)) return status;
+  if (!Open(session, keyboard, io, status)) return status;
   // The custom colour layouts of the slot start again from the template and
   // its selected layout goes to the keyboard.
-  if (lighting::SupportsCustomColours(lighting::ConfigBlockCopy())) {
-    EnsureLightingPaths();
-    if (!lighting::CopyColourTemplate(lighting::LightingSlot()))
+  if (lighting::SupportsCustomColours(keyboard.lighting.ConfigBlockCopy)) {
+    EnsureLightingPaths(keyboard);
+    if (!lighting::CopyColourTemplate(keyboard.lighting.paths, keyboard.lighting.LightingSlot))
       return Failure(io, "could not copy the colour layout template to " +
-                             lighting::UserColourFile(lighting::LightingSlot()).string());
-    lighting::LoadLayout(true);
+                             lighting::UserColourFile(keyboard.lighting.paths, keyboard.lighting.LightingSlot).string());
+    lighting::LoadLayout(keyboard.link, keyboard.lighting, true);
   }
   const auto bytes = lighting::DefaultLightingBytes();
-  if (!WriteFrame({{0, std::vector<std::uint8_t>(bytes.begin(), bytes.end())}}, reason))
+  if (!WriteFrame(keyboard, {{0, std::vector<std::uint8_t>(bytes.begin(), bytes.end())}}, reason))
     return Failure(io, reason);
   lighting::LightingRecord record{};
   std::copy(bytes.begin(), bytes.end(), record.begin());
-  lighting::DecodeLightingRecord(record, lighting::CurrentLighting());
-  io.out << (options.Has("--json") ? LightingJson() : LightingText());
+  lighting::DecodeLightingRecord(record, keyboard.lighting.CurrentLighting);
+  io.out << (options.Has("--json") ? LightingJson(keyboard) : LightingText(keyboard));
   return kExitSuccess;
 }
 
@@ -419,29 +424,30 @@ int RunKey(const std::vector<std::string>& args, CommandIo& io) {
   if (!ParseColour(options.positional[1], colour))
     return UsageError(io, kName, "the colour is six hexadecimal digits RRGGBB, not '" + options.positional[1] + "'");
 
-  EnsureLightingPaths();
-  KeyboardSession session;
+  profiles::KeyboardSession& keyboard = Session(io);
+  EnsureLightingPaths(keyboard);
+  KeyboardConnection session(keyboard.link);
   int status = kExitSuccess;
-  if (!Open(session, io, status)) return status;
-  const int slot = lighting::LightingSlot();
-  if (lighting::CurrentLighting().effect != 20)
+  if (!Open(session, keyboard, io, status)) return status;
+  const int slot = keyboard.lighting.LightingSlot;
+  if (keyboard.lighting.CurrentLighting.effect != 20)
     return Failure(io, "slot " + std::to_string(slot) +
                            " does not show custom colours; select them with 'lighting set --effect 20'");
-  if (!std::filesystem::exists(lighting::UserColourFile(slot)) && !lighting::CopyColourTemplate(slot))
-    return Failure(io, "could not create the colour file " + lighting::UserColourFile(slot).string());
+  if (!std::filesystem::exists(lighting::UserColourFile(keyboard.lighting.paths, slot)) && !lighting::CopyColourTemplate(keyboard.lighting.paths, slot))
+    return Failure(io, "could not create the colour file " + lighting::UserColourFile(keyboard.lighting.paths, slot).string());
 
   const std::uint8_t rgb[3] = {lighting::Red(colour), lighting::Green(colour), lighting::Blue(colour)};
-  int result = lighting::BeginLightingWrite();
-  if (result == 1) result = device::WriteKeyColours(rgb, 3, std::uint32_t(position), slot);
-  const int end = lighting::EndLightingWrite();
+  int result = lighting::BeginLightingWrite(keyboard.link);
+  if (result == 1) result = device::WriteKeyColours(keyboard.link, rgb, 3, std::uint32_t(position), slot);
+  const int end = lighting::EndLightingWrite(keyboard.link);
   if (result == 1) result = end;
   if (result != 1)
     return Failure(io, "the keyboard did not take the key colour (result " + std::to_string(result) + ")");
-  lighting::SetKeyColourAt(slot, position, colour);
+  lighting::SetKeyColourAt(keyboard.lighting.KeyColours, slot, position, colour);
   // The key is painted with its own colour: it no longer follows the base colour.
-  const int layout = lighting::ReadSelectedLayout(slot);
-  if (!lighting::WriteLayoutKey(slot, layout, position, colour, 0))
-    return Failure(io, "could not write " + lighting::UserColourFile(slot).string());
+  const int layout = lighting::ReadSelectedLayout(keyboard.lighting.paths, slot);
+  if (!lighting::WriteLayoutKey(keyboard.lighting.paths, slot, layout, position, colour, 0))
+    return Failure(io, "could not write " + lighting::UserColourFile(keyboard.lighting.paths, slot).string());
   if (options.Has("--json"))
     io.out << "{\"slot\": " << slot << ", \"layout\": " << layout << ", \"position\": " << position
            << ", \"colour\": \"" << Hex(colour) << "\"}\n";
@@ -453,15 +459,15 @@ int RunKey(const std::vector<std::string>& args, CommandIo& io) {
 
 }  // namespace
 
-bool ReadActiveLighting(std::string& reason) {
+bool ReadActiveLighting(profiles::KeyboardSession& keyboard, std::string& reason) {
   lighting::ConfigBlock config{};
   lighting::LightingRecord record{};
   int slot = 0;
-  if (!ReadActiveSlotRecord(config, record, slot, reason)) return false;
-  lighting::ConfigBlockCopy() = config;
-  lighting::LightingSlot() = slot;
-  lighting::LightingRecords()[std::size_t(slot)] = record;
-  lighting::DecodeLightingRecord(record, lighting::CurrentLighting());
+  if (!ReadActiveSlotRecord(keyboard.link, config, record, slot, reason)) return false;
+  keyboard.lighting.ConfigBlockCopy = config;
+  keyboard.lighting.LightingSlot = slot;
+  keyboard.lighting.LightingRecords[std::size_t(slot)] = record;
+  lighting::DecodeLightingRecord(record, keyboard.lighting.CurrentLighting);
   return true;
 }
 
@@ -471,10 +477,10 @@ std::string EffectName(int effect) {
   return name.empty() || name == "#Error" ? "effect " + std::to_string(effect) : name;
 }
 
-std::string LightingText() {
-  const lighting::LightingState& s = lighting::CurrentLighting();
+std::string LightingText(profiles::KeyboardSession& keyboard) {
+  const lighting::LightingState& s = keyboard.lighting.CurrentLighting;
   std::string t;
-  t += "Slot:            " + std::to_string(lighting::LightingSlot()) + "\n";
+  t += "Slot:            " + std::to_string(keyboard.lighting.LightingSlot) + "\n";
   t += "Effect:          " + std::to_string(s.effect) + " (" + EffectName(s.effect) + ")\n";
   t += "Brightness:      " + std::to_string(s.brightness) + "\n";
   t += "Speed:           " + std::to_string(s.speed) + "\n";
@@ -487,10 +493,10 @@ std::string LightingText() {
   return t;
 }
 
-std::string LightingJson() {
-  const lighting::LightingState& s = lighting::CurrentLighting();
+std::string LightingJson(profiles::KeyboardSession& keyboard) {
+  const lighting::LightingState& s = keyboard.lighting.CurrentLighting;
   const int e17 = s.effect17_colour >= 0 && s.effect17_colour <= 3 ? s.effect17_colour : 0;
-  return "{\"slot\": " + std::to_string(lighting::LightingSlot()) +
+  return "{\"slot\": " + std::to_string(keyboard.lighting.LightingSlot) +
          ", \"effect\": " + std::to_string(s.effect) + ", \"effect_name\": " + JsonString(EffectName(s.effect)) +
          ", \"brightness\": " + std::to_string(s.brightness) + ", \"speed\": " + std::to_string(s.speed) +
          ", \"direction\": " + std::to_string(s.direction) + ", \"colour\": \"" + Hex(s.main_colour) +
@@ -498,17 +504,17 @@ std::string LightingJson() {
          kEffect17Colours[e17] + "\", \"report_rate\": " + std::to_string(s.report_rate) + "}\n";
 }
 
-std::string EffectsText() {
+std::string EffectsText(profiles::KeyboardSession& keyboard) {
   std::string t;
-  for (const lighting::EffectEntry& e : lighting::EffectList())
+  for (const lighting::EffectEntry& e : keyboard.lighting.EffectList())
     t += "  " + std::to_string(e.effect) + "  " + EffectName(e.effect) + "\n";
   return t;
 }
 
-std::string EffectsJson() {
+std::string EffectsJson(profiles::KeyboardSession& keyboard) {
   std::string t = "[";
   bool first = true;
-  for (const lighting::EffectEntry& e : lighting::EffectList()) {
+  for (const lighting::EffectEntry& e : keyboard.lighting.EffectList()) {
     if (!first) t += ", ";
     first = false;
     t += "{\"effect\": " + std::to_string(e.effect) + ", \"name\": " + JsonString(EffectName(e.effect)) + "}";

@@ -6,24 +6,25 @@
 #include <vector>
 
 #include "cli/command_table.h"
+#include "profiles/keyboard_session.h"
 
 namespace keyloom::cli {
 
-// Reads the configuration block into the lighting store's copy, makes the
-// active slot the edited slot and decodes its record into CurrentLighting().
-// False with the reason on a failed read. Needs a connected session.
-bool ReadActiveLighting(std::string& reason);
+// Reads the configuration block into the session's copy, makes the active
+// slot the edited slot and decodes its record into CurrentLighting. False
+// with the reason on a failed read. Needs a connected session.
+bool ReadActiveLighting(profiles::KeyboardSession& keyboard, std::string& reason);
 
 // The localised name of an effect, or "effect N" when the language has none.
 std::string EffectName(int effect);
 
 // The current lighting of the edited slot, as text lines or as one JSON object.
-std::string LightingText();
-std::string LightingJson();
+std::string LightingText(profiles::KeyboardSession& keyboard);
+std::string LightingJson(profiles::KeyboardSession& keyboard);
 
 // Supported effects of the configuration block copy: text lines / JSON array.
-std::string EffectsText();
-std::string EffectsJson();
+std::string EffectsText(profiles::KeyboardSession& keyboard);
+std::string EffectsJson(profiles::KeyboardSession& keyboard);
 
 std::vector<Command> LightingCommands();
 

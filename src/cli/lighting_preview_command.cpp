@@ -6,6 +6,7 @@
 #include "cli/command_options.h"
 #include "cli/option_values.h"
 #include "cli/keyboard_session.h"
+#include "profiles/keyboard_session.h"
 #include "lighting/preview_tables.h"
 
 namespace keyloom::cli {
@@ -20,8 +21,8 @@ constexpr std::string_view kName = "lighting preview";
 constexpr auto kConnectTimeout = std::chrono::seconds(3);
 
 // The lighting of the connected keyboard's active slot.
-bool ReadConnectedLighting(preview::PreviewInput& input, std::string& reason) {
-  KeyboardSession session;
+bool ReadConnectedLighting(device::DeviceLink& link, preview::PreviewInput& input, std::string& reason) {
+  KeyboardConnection session(link);
   if (!session.Connect(kConnectTimeout, reason)) {
     reason = "cannot read the keyboard's lighting: " + reason +
              " (or choose what to preview with --effect, --direction, --colourful or --colour)";
@@ -29,7 +30,7 @@ bool ReadConnectedLighting(preview::PreviewInput& input, std::string& reason) {
   }
   lighting::LightingState state;
   int slot = 0;
-  if (!ReadActiveSlotLighting(state, slot, reason)) return false;
+  if (!ReadActiveSlotLighting(link, state, slot, reason)) return false;
   input = preview::PreviewInputFrom(state);
   return true;
 }
@@ -141,7 +142,7 @@ int RunLightingPreview(const PreviewOptions& options, CommandIo& io, preview::Pr
   preview::PreviewInput input = PreviewInputFromOptions(options);
   if (!options.AnyLightingValue()) {
     std::string reason;
-    if (!ReadConnectedLighting(input, reason)) return Failure(io, reason);
+    if (!ReadConnectedLighting(Session(io).link, input, reason)) return Failure(io, reason);
   }
 
   preview::PreviewEngine engine(clock, random);

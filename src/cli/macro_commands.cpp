@@ -135,10 +135,10 @@ int RunList(const std::vector<std::string>& args, CommandIo& io) {
   if (!Parse("macro list", args, 0, {}, io, options, status)) return status;
   EditingSession session(io);
   if (!session.OpenOrFail(status)) return status;
-  keys::KeyMacroStore& store = keys::EditingStore();
+  keys::KeyMacroStore& store = session.Keyboard().stores.EditingStore;
   auto lock = store.Lock();
   const keys::MacroImageSize size = keys::MacroImageSizes(store);
-  const std::uint32_t capacity = keys::WriteState().macroCapacity.load();
+  const std::uint32_t capacity = session.Keyboard().stores.WriteState.macroCapacity.load();
   if (options.Has("--json")) {
     io.out << "{\"capacity\": " << capacity << ", \"size\": " << size.full << ", \"compact_size\": " << size.compact
            << ", \"macros\": [";
@@ -170,7 +170,7 @@ int RunShow(const std::vector<std::string>& args, CommandIo& io) {
   if (!Parse("macro show", args, 1, {}, io, options, status)) return status;
   EditingSession session(io);
   if (!session.OpenOrFail(status)) return status;
-  keys::KeyMacroStore& store = keys::EditingStore();
+  keys::KeyMacroStore& store = session.Keyboard().stores.EditingStore;
   auto lock = store.Lock();
   std::string reason;
   const int index = FindMacroByName(store.macros, options.positional[0], reason);
@@ -199,7 +199,7 @@ int RunAdd(const std::vector<std::string>& args, CommandIo& io) {
 
   EditingSession session(io);
   if (!session.OpenOrFail(status)) return status;
-  keys::MacroListModel model(keys::EditingStore());
+  keys::MacroListModel model(session.Keyboard().stores, session.Keyboard().Prompter());
   if (model.Add() == keys::MacroListModel::AddResult::TooMany)
     return Failure(io, "there are " + std::to_string(keys::kMaxMacros) + " macros already");
   const std::u16string wanted = text::FromUtf8(name);
@@ -210,8 +210,8 @@ int RunAdd(const std::vector<std::string>& args, CommandIo& io) {
   macro.cycles = std::uint8_t(cycles);
   for (const keys::MacroAction& a : actions) keys::AppendMacroAction(macro, a);
   if (!ApplyList(model, session, io, status)) return status;
-  auto lock = keys::EditingStore().Lock();
-  PrintMacro(io, keys::EditingStore().macros[std::size_t(position)], position, options.Has("--json"));
+  auto lock = session.Keyboard().stores.EditingStore.Lock();
+  PrintMacro(io, session.Keyboard().stores.EditingStore.macros[std::size_t(position)], position, options.Has("--json"));
   return kExitSuccess;
 }
 
@@ -223,7 +223,7 @@ int RunDelete(const std::vector<std::string>& args, CommandIo& io) {
   if (!Parse("macro delete", args, 1, {}, io, options, status)) return status;
   EditingSession session(io);
   if (!session.OpenOrFail(status)) return status;
-  keys::MacroListModel model(keys::EditingStore());
+  keys::MacroListModel model(session.Keyboard().stores, session.Keyboard().Prompter());
   if (!SelectByName(model, options.positional[0], io, status)) return status;
   const std::string name = text::ToUtf8(model.SelectedMacro()->name);
   // A macro that keys play asks first; its keys return to their default.
@@ -246,15 +246,15 @@ int RunRename(const std::vector<std::string>& args, CommandIo& io) {
   if (!CheckName(kName, options.positional[1], io, status)) return status;
   EditingSession session(io);
   if (!session.OpenOrFail(status)) return status;
-  keys::MacroListModel model(keys::EditingStore());
+  keys::MacroListModel model(session.Keyboard().stores, session.Keyboard().Prompter());
   if (!SelectByName(model, options.positional[0], io, status)) return status;
   const int position = model.Selected();
   const std::u16string wanted = text::FromUtf8(options.positional[1]);
   model.Rename(wanted);
   if (!NameKept(model, wanted, position, io, status)) return status;
   if (!ApplyList(model, session, io, status)) return status;
-  auto lock = keys::EditingStore().Lock();
-  PrintMacro(io, keys::EditingStore().macros[std::size_t(position)], position, options.Has("--json"));
+  auto lock = session.Keyboard().stores.EditingStore.Lock();
+  PrintMacro(io, session.Keyboard().stores.EditingStore.macros[std::size_t(position)], position, options.Has("--json"));
   return kExitSuccess;
 }
 

@@ -99,16 +99,16 @@ int Report(CommandIo& io, bool json, const fs::path& file, const ProfileSummary&
 // report-rate index is the one a backup stores and a restore changes.
 bool OpenWithLighting(EditingSession& session, CommandIo& io, int& status) {
   std::string reason;
-  if (!session.Open(reason) || !ReadActiveLighting(reason)) {
+  if (!session.Open(reason) || !ReadActiveLighting(session.Keyboard(), reason)) {
     status = Failure(io, reason);
     return false;
   }
   return true;
 }
 
-ProfileSummary EditingStoreSummary() {
-  profiles::EditingLock lock;
-  const keys::KeyMacroStore& store = keys::EditingStore();
+ProfileSummary EditingStoreSummary(profiles::KeyboardSession& keyboard) {
+  profiles::EditingLock lock(keyboard);
+  const keys::KeyMacroStore& store = keyboard.stores.EditingStore;
   return Summarise(store.block, store.macros.size(), store.totalStringSize);
 }
 
@@ -120,9 +120,9 @@ int RunExport(const std::vector<std::string>& args, CommandIo& io) {
   if (!ParseFileArgument(kName, args, io, file, json, status)) return status;
   EditingSession session(io);
   if (!OpenWithLighting(session, io, status)) return status;
-  if (profiles::ExportProfile(file) != 1) return Failure(io, "could not write " + file.string());
-  ProfileSummary summary = EditingStoreSummary();
-  summary.reportRate = static_cast<std::uint32_t>(lighting::CurrentLighting().report_rate);
+  if (profiles::ExportProfile(session.Keyboard(), file) != 1) return Failure(io, "could not write " + file.string());
+  ProfileSummary summary = EditingStoreSummary(session.Keyboard());
+  summary.reportRate = static_cast<std::uint32_t>(session.Keyboard().lighting.CurrentLighting.report_rate);
   return Report(io, json, file, summary,
                 "Saved the keys of slots 0, 1 and 2, the macros and the report rate to " + file.string());
 }
@@ -140,7 +140,7 @@ int RunImport(const std::vector<std::string>& args, CommandIo& io) {
   int written = 0;
   {
     ProgressLine progress(io.err, io.err_is_terminal, "Writing to the keyboard");
-    if (profiles::ImportProfile(file, &written) != 1)
+    if (profiles::ImportProfile(session.Keyboard(), file, &written) != 1)
       return Failure(io, file.string() + " was not restored");
   }
   // The file is in the editing store and the working profile; the keyboard
@@ -148,8 +148,8 @@ int RunImport(const std::vector<std::string>& args, CommandIo& io) {
   if (written != 1) return Failure(io, "the keyboard did not take the keys and macros of " + file.string());
   // The report rate in force: the file's, or the slot's own when the file
   // stores none.
-  ProfileSummary summary = EditingStoreSummary();
-  summary.reportRate = static_cast<std::uint32_t>(lighting::CurrentLighting().report_rate);
+  ProfileSummary summary = EditingStoreSummary(session.Keyboard());
+  summary.reportRate = static_cast<std::uint32_t>(session.Keyboard().lighting.CurrentLighting.report_rate);
   return Report(io, json, file, summary,
                 "Restored " + file.string() + " to the keyboard (all three slots and the macros).");
 }
@@ -169,7 +169,7 @@ int RunValidate(const std::vector<std::string>& args, CommandIo& io) {
   std::error_code ec;
   if (!fs::exists(file, ec)) return invalid(file.string() + " does not exist");
   // The check shows its own message for a badly formed header.
-  const int result = profiles::ValidateProfileFile(file);
+  const int result = profiles::ValidateProfileFile(file, Session(io).Prompter());
   if (result == -2) return invalid("cannot open " + file.string());
   if (result != 1) {
     const std::uintmax_t size = fs::file_size(file, ec);
@@ -194,16 +194,18 @@ int RunRead(const std::vector<std::string>& args, CommandIo& io) {
   if (!ParseFileArgument(kName, args, io, file, json, status)) return status;
   // The connection handler takes the keyboard's own key map as the
   // reference the key maps are read against.
-  profiles::ResetConnectionHandler();
-  profiles::ForgetActiveSlot();
-  KeyboardSession session;
+  profiles::KeyboardSession& keyboard = Session(io);
+  profiles::ForgetActiveSlot(keyboard);
+  KeyboardConnection connection(keyboard.link);
   std::string reason;
-  if (!session.Connect(kConnectTimeout, reason, &profiles::HandleConnectionChange)) return Failure(io, reason);
-  if (profiles::GetActiveSlot() < 0) return Failure(io, "could not read the keyboard's active slot");
+  if (!connection.Connect(kConnectTimeout, reason,
+                          [&keyboard](int state) { profiles::HandleConnectionChange(keyboard, state); }))
+    return Failure(io, reason);
+  if (profiles::GetActiveSlot(keyboard) < 0) return Failure(io, "could not read the keyboard's active slot");
   int result = 0;
   {
     ProgressLine progress(io.err, io.err_is_terminal, "Reading the keyboard");
-    result = profiles::ReadProfileFromKeyboard(file);
+    result = profiles::ReadProfileFromKeyboard(keyboard, file);
   }
   if (result != 1) return Failure(io, "could not read the keyboard's key maps and macros into " + file.string());
   profiles::LoadedProfile loaded;

@@ -14,11 +14,12 @@ constexpr std::string_view kName = "slot";
 constexpr auto kConnectTimeout = std::chrono::seconds(3);
 
 int ShowSlot(bool json, CommandIo& io) {
-  KeyboardSession session;
+  profiles::KeyboardSession& keyboard = Session(io);
+  KeyboardConnection session(keyboard.link);
   std::string reason;
   if (!session.Connect(kConnectTimeout, reason)) return Failure(io, reason);
-  profiles::ForgetActiveSlot();
-  const int slot = profiles::GetActiveSlot();
+  profiles::ForgetActiveSlot(keyboard);
+  const int slot = profiles::GetActiveSlot(keyboard);
   if (slot < 0) return Failure(io, "could not read the keyboard's active slot");
   if (json)
     io.out << "{\"active_slot\": " << slot << "}\n";
@@ -34,10 +35,10 @@ int SwitchSlot(int slot, bool json, CommandIo& io) {
   const int before = session.ActiveSlot();
   if (before != slot) {
     // The main window switches only to a slot that is not already active.
-    if (profiles::SwitchProfileSlot(slot) != 1) return Failure(io, "the slot was not switched");
+    if (profiles::SwitchProfileSlot(session.Keyboard(), slot) != 1) return Failure(io, "the slot was not switched");
     // A refused configuration write leaves the slot unknown, so the
     // keyboard is asked again.
-    if (profiles::GetActiveSlot() != slot) return Failure(io, "the keyboard did not switch to slot " + std::to_string(slot));
+    if (profiles::GetActiveSlot(session.Keyboard()) != slot) return Failure(io, "the keyboard did not switch to slot " + std::to_string(slot));
   }
   if (json)
     io.out << "{\"active_slot\": " << slot << ", \"previous_slot\": " << before << "}\n";

@@ -16,8 +16,8 @@ namespace {
 
 constexpr std::string_view kName = "status";
 
-std::string Model() {
-  const device::HidAttributes& a = device::CommandDevice().Attributes();
+std::string Model(device::DeviceLink& link) {
+  const device::HidAttributes& a = link.CommandDevice().Attributes();
   char buf[16];
   std::snprintf(buf, sizeof buf, "%04x:%04x", a.vendor_id, a.product_id);
   return buf;
@@ -25,9 +25,9 @@ std::string Model() {
 
 // Bytes of macro memory in use: the length the macro area's header gives,
 // 0 when the area holds no macros. False when the area cannot be read.
-bool MacroMemoryUsed(std::uint32_t& used, std::uint32_t& macros) {
+bool MacroMemoryUsed(device::DeviceLink& link, std::uint32_t& used, std::uint32_t& macros) {
   std::uint8_t head[keys::kMacroImageHeaderBytes] = {};
-  if (device::ReadMacroArea(head, sizeof head) != 1) return false;
+  if (device::ReadMacroArea(link, head, sizeof head) != 1) return false;
   used = 0;
   macros = 0;
   if (keys::GetU16(head) == keys::kMacroImageMagic) {
@@ -45,32 +45,33 @@ int RunStatus(const std::vector<std::string>& args, CommandIo& io) {
     else
       return UsageError(io, kName, "unknown argument '" + a + "'");
   }
-  KeyboardSession session;
+  profiles::KeyboardSession& keyboard = Session(io);
+  KeyboardConnection session(keyboard.link);
   std::string reason;
-  if (!session.Connect(std::chrono::seconds(3), reason) || !ReadActiveLighting(reason))
+  if (!session.Connect(std::chrono::seconds(3), reason) || !ReadActiveLighting(keyboard, reason))
     return Failure(io, reason);
-  const std::string model = Model();
+  const std::string model = Model(keyboard.link);
   // The macro memory in bytes: the configuration byte counts 128-byte blocks.
-  const int capacity = lighting::ConfigBlockCopy()[lighting::kMacroCapacityOffset] * 128;
-  const int slot = lighting::LightingSlot();
+  const int capacity = keyboard.lighting.ConfigBlockCopy[lighting::kMacroCapacityOffset] * 128;
+  const int slot = keyboard.lighting.LightingSlot;
   std::uint32_t used = 0, macros = 0;
-  if (!MacroMemoryUsed(used, macros)) return Failure(io, "could not read the keyboard's macro memory");
+  if (!MacroMemoryUsed(keyboard.link, used, macros)) return Failure(io, "could not read the keyboard's macro memory");
   if (json) {
-    std::string lighting_json = LightingJson();
+    std::string lighting_json = LightingJson(keyboard);
     if (!lighting_json.empty() && lighting_json.back() == '\n') lighting_json.pop_back();
     io.out << "{\"model\": \"" << model << "\", \"active_slot\": " << slot
            << ", \"macro_capacity\": " << capacity << ", \"macro_bytes_used\": " << used
-           << ", \"macros\": " << macros << ", \"effects\": " << EffectsJson()
+           << ", \"macros\": " << macros << ", \"effects\": " << EffectsJson(keyboard)
            << ", \"lighting\": " << lighting_json
-           << ", \"report_rate\": " << lighting::CurrentLighting().report_rate << "}\n";
+           << ", \"report_rate\": " << keyboard.lighting.CurrentLighting.report_rate << "}\n";
   } else {
     io.out << "Keyboard:        " << model << "\n"
            << "Active slot:     " << slot << "\n"
            << "Macro memory:    " << used << " of " << capacity << " bytes used (" << macros
            << (macros == 1 ? " macro" : " macros") << ")\n"
            << "Effects:\n"
-           << EffectsText() << "Lighting of slot " << slot << ":\n"
-           << LightingText();
+           << EffectsText(keyboard) << "Lighting of slot " << slot << ":\n"
+           << LightingText(keyboard);
   }
   return kExitSuccess;
 }

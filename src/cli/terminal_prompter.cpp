@@ -82,7 +82,4 @@ Answer TerminalPrompter::Ask(const host::MessageBoxRequest& request) {
   }
 }
 
-ScopedPrompter::ScopedPrompter(host::Prompter& prompter) { host::SetPrompter(&prompter); }
-ScopedPrompter::~ScopedPrompter() { host::SetPrompter(nullptr); }
-
 }  // namespace keyloom::cli

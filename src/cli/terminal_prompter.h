@@ -27,13 +27,4 @@ class TerminalPrompter : public host::Prompter {
   PromptAnswers answers_;
 };
 
-// Installs a prompter process-wide for its lifetime, then removes it.
-class ScopedPrompter {
- public:
-  explicit ScopedPrompter(host::Prompter& prompter);
-  ~ScopedPrompter();
-  ScopedPrompter(const ScopedPrompter&) = delete;
-  ScopedPrompter& operator=(const ScopedPrompter&) = delete;
-};
-
 }  // namespace keyloom::cli

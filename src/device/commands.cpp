@@ -28,13 +28,13 @@ int StatusResult(const std::uint8_t* reply) {
 }
 
 // One request, one answer. `copy_out` bytes of returned data go to `destination`.
-int SingleShot(std::uint8_t command, std::uint8_t length, std::uint32_t address, const std::uint8_t* payload,
+int SingleShot(DeviceLink& link, std::uint8_t command, std::uint8_t length, std::uint32_t address, const std::uint8_t* payload,
                std::uint8_t* destination, std::size_t copy_out) {
   std::uint8_t request[kReportBytes];
   BuildRequest(request, command, length, address, payload);
   if (command == kCmdEndWrite) g_pause.load()(kEndWritePauseMs);
   std::uint8_t reply[kReportBytes] = {};
-  const int sent = SendReport(request, sizeof request, reply, sizeof reply, nullptr);
+  const int sent = SendReport(link, request, sizeof request, reply, sizeof reply, nullptr);
   if (sent != kResultOk) return sent;
   const int status = StatusResult(reply);
   if (status != kResultOk) return status;
@@ -44,7 +44,7 @@ int SingleShot(std::uint8_t command, std::uint8_t length, std::uint32_t address,
 
 // Moves `total` bytes from base address `base` in chunks of 56, reusing one
 // request: bytes after a short last payload keep the previous chunk's.
-int Chunked(std::uint8_t command, std::uint32_t base, std::uint32_t total, const std::uint8_t* source,
+int Chunked(DeviceLink& link, std::uint8_t command, std::uint32_t base, std::uint32_t total, const std::uint8_t* source,
             std::uint8_t* destination) {
   std::uint8_t request[kReportBytes] = {};
   request[0] = kCommandReportId;
@@ -58,7 +58,7 @@ int Chunked(std::uint8_t command, std::uint32_t base, std::uint32_t total, const
     if (source) std::memcpy(request + kPayloadOffset, source + offset, length);
     StoreChecksum(request);
     std::memset(reply, 0, sizeof reply);
-    const int sent = SendReport(request, sizeof request, reply, sizeof reply, nullptr);
+    const int sent = SendReport(link, request, sizeof request, reply, sizeof reply, nullptr);
     if (sent != kResultOk) return sent;
     const int status = StatusResult(reply);
     if (status != kResultOk) return status;
@@ -70,6 +70,10 @@ int Chunked(std::uint8_t command, std::uint32_t base, std::uint32_t total, const
 }  // namespace
 
 void SetCommandPause(PauseFunction pause) { g_pause.store(pause ? pause : &SleepPause); }
+
+ScopedCommandPause::ScopedCommandPause(PauseFunction pause) : previous_(g_pause.exchange(pause ? pause : &SleepPause)) {}
+
+ScopedCommandPause::~ScopedCommandPause() { g_pause.store(previous_); }
 
 void BuildRequest(std::uint8_t* request, std::uint8_t command, std::uint8_t length, std::uint32_t address,
                   const std::uint8_t* payload) {
@@ -83,55 +87,55 @@ void BuildRequest(std::uint8_t* request, std::uint8_t command, std::uint8_t leng
   StoreChecksum(request);
 }
 
-int BeginWrite() { return SingleShot(kCmdBeginWrite, 0, 0, nullptr, nullptr, 0); }
+int BeginWrite(DeviceLink& link) { return SingleShot(link, kCmdBeginWrite, 0, 0, nullptr, nullptr, 0); }
 
-int EndWrite() { return SingleShot(kCmdEndWrite, 0, 0, nullptr, nullptr, 0); }
+int EndWrite(DeviceLink& link) { return SingleShot(link, kCmdEndWrite, 0, 0, nullptr, nullptr, 0); }
 
-int ReadConfig(std::uint8_t* destination) {
-  return SingleShot(kCmdReadConfig, kConfigBlockBytes, 0, nullptr, destination, kConfigBlockBytes);
+int ReadConfig(DeviceLink& link, std::uint8_t* destination) {
+  return SingleShot(link, kCmdReadConfig, kConfigBlockBytes, 0, nullptr, destination, kConfigBlockBytes);
 }
 
-int WriteConfig(const std::uint8_t* source) {
-  return SingleShot(kCmdWriteConfig, kConfigBlockBytes, 0, source, nullptr, 0);
+int WriteConfig(DeviceLink& link, const std::uint8_t* source) {
+  return SingleShot(link, kCmdWriteConfig, kConfigBlockBytes, 0, source, nullptr, 0);
 }
 
-int ReadLightingArea(std::uint8_t* destination, std::uint8_t length, std::uint32_t address) {
-  return SingleShot(kCmdReadLightingArea, length, address, nullptr, destination, kPayloadBytes);
+int ReadLightingArea(DeviceLink& link, std::uint8_t* destination, std::uint8_t length, std::uint32_t address) {
+  return SingleShot(link, kCmdReadLightingArea, length, address, nullptr, destination, kPayloadBytes);
 }
 
-int WriteLightingArea(const std::uint8_t* source, std::uint8_t length, std::uint32_t address) {
-  return SingleShot(kCmdWriteLightingArea, length, address, source, nullptr, 0);
+int WriteLightingArea(DeviceLink& link, const std::uint8_t* source, std::uint8_t length, std::uint32_t address) {
+  return SingleShot(link, kCmdWriteLightingArea, length, address, source, nullptr, 0);
 }
 
-int ReadKeyLayer(std::uint8_t* destination, int layer) {
+int ReadKeyLayer(DeviceLink& link, std::uint8_t* destination, int layer) {
   if (layer < 0 || layer >= kKeyLayerCount) return kResultBadLayer;
-  return Chunked(kCmdReadKeyLayer, static_cast<std::uint32_t>(layer) * DeviceTable.LayerStride.load(),
-                 DeviceTable.LayerBytes.load(), nullptr, destination);
+  return Chunked(link, kCmdReadKeyLayer, static_cast<std::uint32_t>(layer) * link.DeviceTable.LayerStride.load(),
+                 link.DeviceTable.LayerBytes.load(), nullptr, destination);
 }
 
-int WriteKeyLayer(const std::uint8_t* source, int layer) {
+int WriteKeyLayer(DeviceLink& link, const std::uint8_t* source, int layer) {
   if (layer < 0 || layer >= kKeyLayerCount) return kResultBadLayer;
-  return Chunked(kCmdWriteKeyLayer, static_cast<std::uint32_t>(layer) * DeviceTable.LayerStride.load(),
-                 DeviceTable.LayerBytes.load(), source, nullptr);
+  return Chunked(link, kCmdWriteKeyLayer, static_cast<std::uint32_t>(layer) * link.DeviceTable.LayerStride.load(),
+                 link.DeviceTable.LayerBytes.load(), source, nullptr);
 }
 
-int ReadMacroArea(std::uint8_t* destination, std::uint32_t total_length) {
-  return Chunked(kCmdReadMacroArea, 0, total_length, nullptr, destination);
+int ReadMacroArea(DeviceLink& link, std::uint8_t* destination, std::uint32_t total_length) {
+  return Chunked(link, kCmdReadMacroArea, 0, total_length, nullptr, destination);
 }
 
-int WriteMacroArea(const std::uint8_t* source, std::uint32_t total_length) {
-  return Chunked(kCmdWriteMacroArea, 0, total_length, source, nullptr);
+int WriteMacroArea(DeviceLink& link, const std::uint8_t* source, std::uint32_t total_length) {
+  return Chunked(link, kCmdWriteMacroArea, 0, total_length, source, nullptr);
 }
 
-int ReadDefaultKeyMap(std::uint8_t* destination) {
-  return Chunked(kCmdReadDefaultKeyMap, 0, DeviceTable.LayerBytes.load(), nullptr, destination);
+int ReadDefaultKeyMap(DeviceLink& link, std::uint8_t* destination) {
+  return Chunked(link, kCmdReadDefaultKeyMap, 0, link.DeviceTable.LayerBytes.load(), nullptr, destination);
 }
 
-int WriteKeyColours(const std::uint8_t* source, std::uint8_t length, std::uint32_t key_position,
+int WriteKeyColours(DeviceLink& link, const std::uint8_t* source, std::uint8_t length, std::uint32_t key_position,
                     int lighting_slot) {
   const std::uint32_t address =
       key_position * 3 + static_cast<std::uint32_t>(lighting_slot) * kKeyColourSlotBytes;
-  return SingleShot(kCmdWriteKeyColours, length, address, source, nullptr, 0);
+  return SingleShot(link, kCmdWriteKeyColours, length, address, source, nullptr, 0);
 }
 
 }  // namespace keyloom::device

@@ -1,7 +1,7 @@
 #pragma once
 // The keyboard's command set. Every operation fills in one request (or one
 // per 56-byte chunk), runs SendReport and checks the answer's status byte.
-// Results: 1 success; 0 not connected or no answer; -1 write failed; -102 /
+// Each runs on the link's command device. Results: 1 success; 0 not connected or no answer; -1 write failed; -102 /
 // -103 refused (status 0xFF / 0xFE), nothing copied out; -201 bad layer.
 #include <cstddef>
 #include <cstdint>
@@ -28,32 +28,46 @@ inline constexpr std::uint32_t kKeyColourSlotBytes = 512;
 inline constexpr int kKeyLayerCount = 3;
 inline constexpr std::uint32_t kEndWritePauseMs = 10;
 
-int BeginWrite();
+int BeginWrite(DeviceLink& link);
 // Waits 10 ms, then sends 0x02.
-int EndWrite();
-int ReadConfig(std::uint8_t* destination);         // 44 bytes
-int WriteConfig(const std::uint8_t* source);       // 44 bytes
+int EndWrite(DeviceLink& link);
+int ReadConfig(DeviceLink& link, std::uint8_t* destination);         // 44 bytes
+int WriteConfig(DeviceLink& link, const std::uint8_t* source);       // 44 bytes
 // Copies all 56 returned bytes, whatever the length asked for.
-int ReadLightingArea(std::uint8_t* destination, std::uint8_t length, std::uint32_t address);
-int WriteLightingArea(const std::uint8_t* source, std::uint8_t length, std::uint32_t address);  // length <= 56
-// LayerBytes bytes at layer x LayerStride; layer 0..2.
-int ReadKeyLayer(std::uint8_t* destination, int layer);
-int WriteKeyLayer(const std::uint8_t* source, int layer);
-int ReadMacroArea(std::uint8_t* destination, std::uint32_t total_length);
-int WriteMacroArea(const std::uint8_t* source, std::uint32_t total_length);
+int ReadLightingArea(DeviceLink& link, std::uint8_t* destination, std::uint8_t length, std::uint32_t address);
+int WriteLightingArea(DeviceLink& link, const std::uint8_t* source, std::uint8_t length, std::uint32_t address);  // length <= 56
+// The link's LayerBytes bytes at layer x LayerStride; layer 0..2.
+int ReadKeyLayer(DeviceLink& link, std::uint8_t* destination, int layer);
+int WriteKeyLayer(DeviceLink& link, const std::uint8_t* source, int layer);
+int ReadMacroArea(DeviceLink& link, std::uint8_t* destination, std::uint32_t total_length);
+int WriteMacroArea(DeviceLink& link, const std::uint8_t* source, std::uint32_t total_length);
 // LayerBytes bytes of the keyboard's factory key map.
-int ReadDefaultKeyMap(std::uint8_t* destination);
+int ReadDefaultKeyMap(DeviceLink& link, std::uint8_t* destination);
 // Address key_position x 3 + lighting_slot x 512; the caller passes the
 // lighting panel's LightingSlot.
-int WriteKeyColours(const std::uint8_t* source, std::uint8_t length, std::uint32_t key_position,
+int WriteKeyColours(DeviceLink& link, const std::uint8_t* source, std::uint8_t length, std::uint32_t key_position,
                     int lighting_slot);
 
 // Builds a single-shot request (checksum included) into `request` (64 bytes).
 void BuildRequest(std::uint8_t* request, std::uint8_t command, std::uint8_t length, std::uint32_t address,
                   const std::uint8_t* payload);
 
-// The pause before 0x02; tests may shorten it (the default sleeps).
+// The pause before 0x02, process-wide; tests shorten it (the default
+// sleeps) with ScopedCommandPause.
 using PauseFunction = void (*)(std::uint32_t milliseconds);
 void SetCommandPause(PauseFunction pause);
+
+// Installs a pause for the lifetime of the object, then restores the one
+// installed before.
+class ScopedCommandPause {
+ public:
+  explicit ScopedCommandPause(PauseFunction pause);
+  ~ScopedCommandPause();
+  ScopedCommandPause(const ScopedCommandPause&) = delete;
+  ScopedCommandPause& operator=(const ScopedCommandPause&) = delete;
+
+ private:
+  PauseFunction previous_;
+};
 
 }  // namespace keyloom::device

@@ -1,50 +1,62 @@
 #pragma once
-// The two monitor threads: the event monitor listens to the keyboard's
-// consumer-control interface and turns its events into main-window timers and
-// tray icon changes; the connection monitor finds and probes the command
-// interface, keeps DeviceConnected and the model sizes, and calls the
-// connection handler.
+// The two monitor threads of a device link: the event monitor listens to
+// the keyboard's consumer-control interface and reports the usage of each
+// event; the connection monitor finds and probes the command interface,
+// keeps DeviceConnected and the model sizes, and reports each connection
+// change. What follows from a report is decided by whoever receives it.
 #include <cstdint>
 #include <functional>
+
+#include "device/device_table.h"
 
 namespace keyloom::device {
 
 // Called on the connection monitor's thread with 1 (connected) or 0.
 using ConnectionHandler = std::function<void(int connected)>;
-void SetConnectionHandler(ConnectionHandler handler);
 
-// The main window's SetTrayIconState(kind, id): kind 0 with an id shows and
-// remembers that icon, kind 0 with id 0 the remembered one, kind 1 the
-// alternate icon.
-using TrayIconSetter = std::function<void(int kind, int id)>;
-void SetTrayIconSetter(TrayIconSetter setter);
-void SetTrayIconState(int kind, int id);
+// What the connection monitor reports to, and how it starts.
+struct ConnectionReports {
+  // Each change of DeviceConnected, and at the end of the first cycle the
+  // state that cycle found once more.
+  ConnectionHandler changed;
+  // Once, right after the first cycle's repeated report, with its state.
+  ConnectionHandler first_cycle_done;
+  // A short wait (10 ms) before the first pass.
+  bool delayed_start = false;
+};
 
-// The monitors' waits (10, 100 and 1000 ms, the tray workers' 1 ms). The
-// default sleeps; tests install a faster one. A stop request ends waits early.
+// Called on the event monitor's thread with the first usage of each event
+// report.
+using KeyboardEventHandler = std::function<void(std::uint16_t usage)>;
+
+// The monitors' waits (10, 100 and 1000 ms), process-wide. The default
+// sleeps; tests install a faster one with ScopedMonitorSleep. A stop request
+// ends waits early.
 using MonitorSleep = std::function<void(std::uint32_t milliseconds)>;
 void SetMonitorSleep(MonitorSleep sleep);
 
-// Timer ids set on the main window for keyboard events.
-inline constexpr unsigned kTimerReloadLighting = 1051;
-inline constexpr unsigned kTimerReseedColours = 1053;
-// Tray icons.
-inline constexpr int kTrayIconAlternate = 142;
+// Installs a sleep for the lifetime of the object, then restores the one
+// installed before.
+class ScopedMonitorSleep {
+ public:
+  explicit ScopedMonitorSleep(MonitorSleep sleep);
+  ~ScopedMonitorSleep();
+  ScopedMonitorSleep(const ScopedMonitorSleep&) = delete;
+  ScopedMonitorSleep& operator=(const ScopedMonitorSleep&) = delete;
+
+ private:
+  MonitorSleep previous_;
+};
 
 // Thread entry points; each runs until listing the HID interfaces fails (or
-// a stop is requested).
-void EventMonitor();
-void ConnectionMonitor();
+// a stop is requested on the link).
+void EventMonitor(DeviceLink& link, const KeyboardEventHandler& on_event);
+void ConnectionMonitor(DeviceLink& link, const ConnectionReports& reports);
 
-// Acts on the first usage of one event report.
-void HandleKeyboardEvent(std::uint16_t usage);
-// Tray workers started and not yet finished.
-int RunningTrayWorkers();
-
-// Orderly end of both monitors (the program's exit, tests): waits end,
-// the event device's read is aborted. ResetMonitorStop allows new runs.
-void RequestMonitorStop();
-void ResetMonitorStop();
-bool MonitorStopRequested();
+// Orderly end of both monitors of a link (the program's exit, tests): waits
+// end, the event device's read is aborted. ResetMonitorStop allows new runs.
+void RequestMonitorStop(DeviceLink& link);
+void ResetMonitorStop(DeviceLink& link);
+bool MonitorStopRequested(DeviceLink& link);
 
 }  // namespace keyloom::device

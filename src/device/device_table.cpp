@@ -4,9 +4,6 @@
 
 namespace keyloom::device {
 
-DeviceTableValues DeviceTable;
-std::atomic<int> DeviceConnected{0};
-
 namespace {
 
 constexpr std::uint8_t kBuiltInEntries[] = {
@@ -35,16 +32,6 @@ KeyMap MakeBuiltIn() {
   return map;
 }
 
-std::mutex& KeyMapMutex() {
-  static std::mutex m;
-  return m;
-}
-
-KeyMap& CurrentKeyMap() {
-  static KeyMap map = MakeBuiltIn();
-  return map;
-}
-
 }  // namespace
 
 const SupportedModel* FindSupportedModel(std::uint16_t vendor_id, std::uint16_t product_id) {
@@ -59,35 +46,33 @@ const KeyMap& BuiltInDefaultKeyMap() {
   return map;
 }
 
-KeyMap DefaultKeyMap() {
-  std::lock_guard lock(KeyMapMutex());
-  return CurrentKeyMap();
+DeviceLink::DeviceLink(std::shared_ptr<HidBackend> backend)
+    : command_device_(backend), event_device_(backend), default_key_map_(BuiltInDefaultKeyMap()) {}
+
+void DeviceLink::UseBackend(std::shared_ptr<HidBackend> backend) {
+  command_device_.UseBackend(backend);
+  event_device_.UseBackend(std::move(backend));
 }
 
-void SetDefaultKeyMap(std::span<const std::uint8_t> map) {
-  std::lock_guard lock(KeyMapMutex());
-  KeyMap& current = CurrentKeyMap();
+KeyMap DeviceLink::DefaultKeyMap() const {
+  std::lock_guard lock(key_map_mutex_);
+  return default_key_map_;
+}
+
+void DeviceLink::SetDefaultKeyMap(std::span<const std::uint8_t> map) {
+  std::lock_guard lock(key_map_mutex_);
+  KeyMap& current = default_key_map_;
   current.fill(0);
   std::copy_n(map.begin(), std::min(map.size(), current.size()), current.begin());
 }
 
-void SetModelSizes(std::uint16_t vendor_id, std::uint16_t product_id) {
+void DeviceLink::SetModelSizes(std::uint16_t vendor_id, std::uint16_t product_id) {
   const SupportedModel& row = (vendor_id == SupportedModels[0].vendor_id && product_id == SupportedModels[0].product_id)
                                   ? SupportedModels[0]
                                   : SupportedModels[1];
   DeviceTable.LayerBytes.store(row.layer_bytes);
   DeviceTable.LayerStride.store(row.layer_stride);
   DeviceTable.KeyCount.store(row.key_count);
-}
-
-HidDevice& CommandDevice() {
-  static HidDevice device;
-  return device;
-}
-
-HidDevice& EventDevice() {
-  static HidDevice device;
-  return device;
 }
 
 bool IsCandidate(const HidInterfaceInfo& info, std::uint16_t usage_page, std::uint16_t usage) {

@@ -1,10 +1,13 @@
 #pragma once
 // The supported keyboards, the two interfaces the program uses, and the
-// process-wide device state: the event and command devices, whether the
-// keyboard is connected, and the model-dependent sizes and default key map.
+// device side of a keyboard session (DeviceLink): the event and command
+// devices, whether the keyboard is connected, the model-dependent sizes and
+// default key map, and the command transactions' state.
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <span>
 
@@ -40,29 +43,67 @@ using KeyMap = std::array<std::uint8_t, kDefaultKeyMapBytes>;
 // The factory map of the 0x0C45/0x7672 model: 126 three-byte entries, then zeros.
 const KeyMap& BuiltInDefaultKeyMap();
 
-// Sizes are written only by the connection monitor and read anywhere;
-// the default key map is replaced by the connection handler, so it is read
-// and written through the functions below.
+// Sizes are written only by the connection monitor and read anywhere.
 struct DeviceTableValues {
   std::atomic<std::uint32_t> LayerBytes{378};
   std::atomic<std::uint32_t> LayerStride{378};
   std::atomic<std::uint32_t> KeyCount{126};
 };
-extern DeviceTableValues DeviceTable;
 
-KeyMap DefaultKeyMap();
-void SetDefaultKeyMap(std::span<const std::uint8_t> map);  // up to 512 bytes, the rest zero
+// The command transactions of one command device: the transaction lock,
+// held across each write and the read of its answer, and the answers still
+// owed by the keyboard (guarded by the lock).
+struct TransactionState {
+  std::recursive_mutex lock;
+  std::uint64_t generation = 0;
+  std::uint32_t owed = 0;
+};
 
-// 1 while the command interface is open and answering its probe.
-extern std::atomic<int> DeviceConnected;
+// How the monitor threads of one link are told to end.
+struct MonitorStop {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::atomic<bool> requested{false};
+};
 
-// Sets LayerBytes, LayerStride and KeyCount for a connected pair: the
-// 0x0C45/0x7672 row for that pair, the 0x320F/0x505B row for any other.
-void SetModelSizes(std::uint16_t vendor_id, std::uint16_t product_id);
+// One keyboard as the program reaches it: both devices on one backend, the
+// connection state and the connected model's values. Lives for a keyboard
+// session; the monitors, the commands and everything above them take it.
+class DeviceLink {
+ public:
+  // Without a backend the devices use the process-wide one.
+  explicit DeviceLink(std::shared_ptr<HidBackend> backend = nullptr);
+  DeviceLink(const DeviceLink&) = delete;
+  DeviceLink& operator=(const DeviceLink&) = delete;
 
-// The two long-lived devices.
-HidDevice& CommandDevice();
-HidDevice& EventDevice();
+  // Both devices use `backend` from their next listing or open.
+  void UseBackend(std::shared_ptr<HidBackend> backend);
+
+  // The two long-lived devices.
+  HidDevice& CommandDevice() { return command_device_; }
+  HidDevice& EventDevice() { return event_device_; }
+
+  // Sets LayerBytes, LayerStride and KeyCount for a connected pair: the
+  // 0x0C45/0x7672 row for that pair, the 0x320F/0x505B row for any other.
+  void SetModelSizes(std::uint16_t vendor_id, std::uint16_t product_id);
+
+  // The default key map is replaced by the connection handler and read by
+  // the writers, so it is read and written through these two.
+  KeyMap DefaultKeyMap() const;
+  void SetDefaultKeyMap(std::span<const std::uint8_t> map);  // up to 512 bytes, the rest zero
+
+  DeviceTableValues DeviceTable;
+  // 1 while the command interface is open and answering its probe.
+  std::atomic<int> DeviceConnected{0};
+  TransactionState transactions;
+  MonitorStop monitor_stop;
+
+ private:
+  HidDevice command_device_;
+  HidDevice event_device_;
+  mutable std::mutex key_map_mutex_;
+  KeyMap default_key_map_;
+};
 
 // Whether a listing entry may be the wanted interface: a supported pair,
 // and the wanted usage page and usage when the listing knows them (0/0 =

@@ -36,8 +36,17 @@ HidDevice::~HidDevice() {
   EndEnumeration();
 }
 
+void HidDevice::UseBackend(std::shared_ptr<HidBackend> backend) {
+  std::lock_guard lock(mutex_);
+  backend_ = std::move(backend);
+}
+
 std::shared_ptr<HidBackend> HidDevice::Backend() const {
-  return backend_ ? backend_ : CurrentHidBackend();
+  {
+    std::lock_guard lock(mutex_);
+    if (backend_) return backend_;
+  }
+  return CurrentHidBackend();
 }
 
 std::shared_ptr<HidChannel> HidDevice::Channel() const {

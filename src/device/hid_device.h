@@ -24,6 +24,9 @@ class HidDevice {
   ~HidDevice();
   HidDevice(const HidDevice&) = delete;
   HidDevice& operator=(const HidDevice&) = delete;
+  // Replaces the backend for the next listing and open (nullptr: the
+  // process-wide one); what is open stays on the old one until closed.
+  void UseBackend(std::shared_ptr<HidBackend> backend);
 
   // Listing.
   bool BeginEnumeration();

@@ -11,23 +11,11 @@
 namespace keyloom::device {
 namespace {
 
-struct OwedState {
-  std::uint64_t generation = 0;
-  std::uint32_t owed = 0;
-};
-
-// Guarded by TransactionLock.
-OwedState& Owed() {
-  static OwedState state;
-  return state;
-}
-
 // Before a new request's first write: collects the answers still owed
 // (waiting at most one read time-out), then drops whatever is queued.
 // Before a retry only the queue is dropped: a late answer to an earlier
 // attempt of the same request may still serve as this attempt's answer.
-void SettleInput(HidDevice& device, bool new_request) {
-  OwedState& s = Owed();
+void SettleInput(TransactionState& s, HidDevice& device, bool new_request) {
   if (s.generation != device.OpenGeneration()) {
     s.generation = device.OpenGeneration();
     s.owed = 0;
@@ -65,36 +53,32 @@ void StoreChecksum(std::uint8_t* report) {
   report[2] = static_cast<std::uint8_t>(sum >> 8);
 }
 
-std::recursive_mutex& TransactionLock() {
-  static std::recursive_mutex lock;
-  return lock;
-}
-
 std::uint64_t AnsweredReportCount() { return g_answered.load(std::memory_order_relaxed); }
 
-std::uint32_t OwedReplies() {
-  std::lock_guard lock(TransactionLock());
-  return Owed().owed;
+std::uint32_t OwedReplies(DeviceLink& link) {
+  std::lock_guard lock(link.transactions.lock);
+  return link.transactions.owed;
 }
 
-int SendReport(const std::uint8_t* request, std::size_t request_length, std::uint8_t* reply,
+int SendReport(DeviceLink& link, const std::uint8_t* request, std::size_t request_length, std::uint8_t* reply,
                std::size_t reply_length, std::size_t* transferred) {
   if (transferred) *transferred = 0;
-  if (DeviceConnected.load() == 0) return kResultNotSent;
+  if (link.DeviceConnected.load() == 0) return kResultNotSent;
 
   std::array<std::uint8_t, kReportBytes> report{};
   std::memcpy(report.data(), request, std::min(request_length, kReportBytes));
 
-  HidDevice& device = CommandDevice();
+  HidDevice& device = link.CommandDevice();
+  TransactionState& owed = link.transactions;
   for (int attempt = 0;;) {
     // The write and the read of its answer form one transaction.
-    std::lock_guard lock(TransactionLock());
-    SettleInput(device, attempt == 0);
+    std::lock_guard lock(owed.lock);
+    SettleInput(owed, device, attempt == 0);
     if (!device.Write(report.data(), report.size(), nullptr, kWriteTimeoutMs)) return kResultWriteFailed;
-    ++Owed().owed;
+    ++owed.owed;
     std::size_t got = 0;
     if (device.Read(reply, reply_length, &got, kReadTimeoutMs)) {
-      --Owed().owed;
+      --owed.owed;
       g_answered.fetch_add(1, std::memory_order_relaxed);
       if (transferred) *transferred = got;
       return kResultOk;

@@ -9,9 +9,10 @@
 // 8..63 returned data.
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 
 namespace keyloom::device {
+
+class DeviceLink;
 
 inline constexpr std::size_t kReportBytes = 64;
 inline constexpr std::size_t kPayloadBytes = 56;
@@ -36,11 +37,8 @@ std::uint16_t RequestChecksum(const std::uint8_t* report);
 // Stores the checksum in bytes 1 and 2.
 void StoreChecksum(std::uint8_t* report);
 
-// Held across each write to the command device and the read of its answer.
-std::recursive_mutex& TransactionLock();
-
-// Sends one request (cut to, or zero-filled up to, 64 bytes) on
-// CommandDevice and reads its answer into `reply` (`reply_length` bytes).
+// Sends one request (cut to, or zero-filled up to, 64 bytes) on the link's
+// command device, under its transaction lock, and reads its answer into `reply` (`reply_length` bytes).
 // 1 answered; 0 not connected or no answer after four attempts; -1 the write
 // failed. `transferred` (may be null) gets the answer's byte count.
 //
@@ -48,14 +46,15 @@ std::recursive_mutex& TransactionLock();
 // transaction first collects them (waiting at most one read time-out) and
 // discards every report already queued, so a late answer never lands in a
 // later caller's buffer.
-int SendReport(const std::uint8_t* request, std::size_t request_length, std::uint8_t* reply,
+int SendReport(DeviceLink& link, const std::uint8_t* request, std::size_t request_length, std::uint8_t* reply,
                std::size_t reply_length, std::size_t* transferred);
 
 // Answers still owed by the keyboard on the command device (for tests).
-std::uint32_t OwedReplies();
+std::uint32_t OwedReplies(DeviceLink& link);
 
-// Transactions answered since the start of the process: progress displays
-// count a long transfer's reports with it. Safe from any thread.
+// Transactions answered since the start of the process, on every link:
+// progress displays count a long transfer's reports with it. Safe from any
+// thread.
 std::uint64_t AnsweredReportCount();
 
 }  // namespace keyloom::device

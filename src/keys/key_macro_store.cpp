@@ -40,21 +40,6 @@ void KeyMacroStore::Clear() {
   totalStringSize = 0;
 }
 
-KeyMacroStore& EditingStore() {
-  static KeyMacroStore store;
-  return store;
-}
-
-KeyMacroStore& DeviceStore() {
-  static KeyMacroStore store;
-  return store;
-}
-
-std::atomic<bool>& RewriteAllProfiles() {
-  static std::atomic<bool> flag{false};
-  return flag;
-}
-
 int StoreAssignment(KeyMacroStore& store, int profile, int record, const KeyAssignment& assignment) {
   if (!InRange(profile, record)) return 0;
   KeyAssignment stored = assignment;

@@ -1,8 +1,8 @@
 #pragma once
-// The store of key assignments, macros and their strings. Two live for the
-// whole run: the editing store, which the dialogs, the on-screen keyboard and
-// profile loading change, and the device store, the snapshot that each write
-// to the keyboard takes of the editing store.
+// The store of key assignments, macros and their strings. A keyboard session
+// holds two (KeyStores): the editing store, which the dialogs, the on-screen
+// keyboard and profile loading change, and the device store, the snapshot
+// that each write to the keyboard takes of the editing store.
 //
 // Every read and write of a store's block, macros and strings happens under
 // that store's lock, which lets its owning thread enter again. Where both
@@ -56,12 +56,25 @@ class KeyMacroStore {
   mutable std::recursive_mutex mutex_;
 };
 
-KeyMacroStore& EditingStore();
-KeyMacroStore& DeviceStore();
+// What the write needs to know of the connected keyboard and the profiles.
+// Set by the connection handler (capacity: configuration byte 11 x 128) and
+// by profile switching.
+struct KeyboardWriteState {
+  std::atomic<std::uint32_t> macroCapacity{0};  // bytes; 0 until read at connection
+  std::atomic<int> currentProfile{0};           // 0..2
+};
 
-// Set when a deleted macro was in use; the next write to the keyboard then
-// sends all three profiles, and clears it.
-std::atomic<bool>& RewriteAllProfiles();
+// The stores of a keyboard session and what writing them needs.
+struct KeyStores {
+  KeyMacroStore EditingStore;
+  KeyMacroStore DeviceStore;
+  // Set when a deleted macro was in use; the next write to the keyboard
+  // then sends all three profiles, and clears it.
+  std::atomic<bool> RewriteAllProfiles{false};
+  KeyboardWriteState WriteState;
+  // The packed string blob of the last snapshot (device store's lock).
+  std::vector<std::uint8_t> DeviceStringBlob;
+};
 
 // Under the store's lock: free the string slot of (profile, record) unless
 // the new kind keeps a string, then write the record. The record's mark word

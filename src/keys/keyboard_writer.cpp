@@ -17,29 +17,17 @@ namespace keyloom::keys {
 
 namespace {
 
-std::vector<std::uint8_t>& Blob() {
-  static std::vector<std::uint8_t> blob;
-  return blob;
-}
-
-void ShowTopmost(std::string_view key) {
+void ShowTopmost(host::Prompter& prompter, std::string_view key) {
   host::MessageBoxRequest request;
   request.text = LookUpText(key);
   request.buttons = host::Buttons::Ok;
   request.topmost = true;
-  host::Ask(request);
+  prompter.Ask(request);
 }
 
 }  // namespace
 
-KeyboardWriteState& WriteState() {
-  static KeyboardWriteState state;
-  return state;
-}
-
-const std::vector<std::uint8_t>& DeviceStringBlob() { return Blob(); }
-
-bool SnapshotIntoDeviceStore(KeyMacroStore& editing, KeyMacroStore& device) {
+bool SnapshotIntoDeviceStore(KeyMacroStore& editing, KeyMacroStore& device, std::vector<std::uint8_t>& deviceBlob) {
   std::scoped_lock locks(editing.Mutex(), device.Mutex());
   try {
     device.Clear();
@@ -61,28 +49,29 @@ bool SnapshotIntoDeviceStore(KeyMacroStore& editing, KeyMacroStore& device) {
         at += bytes;
       }
     }
-    Blob() = std::move(blob);
+    deviceBlob = std::move(blob);
   } catch (const std::bad_alloc&) {
     return false;
   }
   return true;
 }
 
-int WriteKeysAndMacros(bool allProfiles) {
-  KeyMacroStore& editing = EditingStore();
-  KeyMacroStore& device = DeviceStore();
+int WriteKeysAndMacros(device::DeviceLink& link, KeyStores& stores, host::Prompter& prompter, bool allProfiles) {
+  KeyMacroStore& editing = stores.EditingStore;
+  KeyMacroStore& device = stores.DeviceStore;
+  KeyboardWriteState& WriteState = stores.WriteState;
   std::unique_lock editingLock(editing.Mutex());
-  if (!SnapshotIntoDeviceStore(editing, device)) return 0;
-  if (RewriteAllProfiles().load()) allProfiles = true;
+  if (!SnapshotIntoDeviceStore(editing, device, stores.DeviceStringBlob)) return 0;
+  if (stores.RewriteAllProfiles.load()) allProfiles = true;
 
   std::unique_lock deviceLock(device.Mutex());
   const MacroImageSize sizes = MacroImageSizes(device);
-  if (sizes.compact > WriteState().macroCapacity.load()) {
+  if (sizes.compact > WriteState.macroCapacity.load()) {
     deviceLock.unlock();
-    ShowTopmost("EXTRA_MACRO_TOO_LONG");
+    ShowTopmost(prompter, "EXTRA_MACRO_TOO_LONG");
     return 0;
   }
-  const bool withNames = sizes.full <= WriteState().macroCapacity.load();
+  const bool withNames = sizes.full <= WriteState.macroCapacity.load();
   std::vector<std::uint8_t> image;
   std::vector<std::vector<std::uint8_t>> maps;
   std::vector<int> profiles;
@@ -91,13 +80,13 @@ int WriteKeysAndMacros(bool allProfiles) {
     if (allProfiles) {
       profiles = {0, 1, 2};
     } else {
-      const int current = WriteState().currentProfile.load();
+      const int current = WriteState.currentProfile.load();
       if (current < 0 || current >= device::kKeyLayerCount) return 0;
       profiles = {current};
     }
-    const auto factory = device::DefaultKeyMap();
-    const std::uint32_t layerBytes = device::DeviceTable.LayerBytes.load();
-    const std::uint32_t keyCount = device::DeviceTable.KeyCount.load();
+    const auto factory = link.DefaultKeyMap();
+    const std::uint32_t layerBytes = link.DeviceTable.LayerBytes.load();
+    const std::uint32_t keyCount = link.DeviceTable.KeyCount.load();
     const MacroPositionOfId positionOf = [&device](std::uint16_t id) { return MacroIdToIndex(device, id); };
     for (int p : profiles) {
       maps.push_back(BuildKeyMap(device.block.tables[p], factory, layerBytes, keyCount, positionOf));
@@ -107,14 +96,14 @@ int WriteKeysAndMacros(bool allProfiles) {
   }
   deviceLock.unlock();
 
-  device::BeginWrite();
-  device::WriteMacroArea(image.data(), static_cast<std::uint32_t>(image.size()));
+  device::BeginWrite(link);
+  device::WriteMacroArea(link, image.data(), static_cast<std::uint32_t>(image.size()));
   int last = 0;
-  for (std::size_t i = 0; i < profiles.size(); ++i) last = device::WriteKeyLayer(maps[i].data(), profiles[i]);
-  device::EndWrite();
+  for (std::size_t i = 0; i < profiles.size(); ++i) last = device::WriteKeyLayer(link, maps[i].data(), profiles[i]);
+  device::EndWrite(link);
   const int result = last == 1 ? 1 : 0;
-  if (!withNames) ShowTopmost("EXTRA_PROFILE_SPACE_TIGHT");
-  RewriteAllProfiles().store(false);
+  if (!withNames) ShowTopmost(prompter, "EXTRA_PROFILE_SPACE_TIGHT");
+  stores.RewriteAllProfiles.store(false);
   return result;
 }
 

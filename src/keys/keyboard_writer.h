@@ -7,31 +7,24 @@
 #include <cstdint>
 #include <vector>
 
+#include "device/device_table.h"
 #include "keys/key_macro_store.h"
+#include "platform/host.h"
 
 namespace keyloom::keys {
-
-// What the write needs to know of the connected keyboard and the profiles.
-// Set by the connection handler (capacity: configuration byte 11 x 128) and
-// by profile switching.
-struct KeyboardWriteState {
-  std::atomic<std::uint32_t> macroCapacity{0};  // bytes; 0 until read at connection
-  std::atomic<int> currentProfile{0};           // 0..2
-};
-KeyboardWriteState& WriteState();
 
 // Copies the editing store into the device store under both locks (editing
 // first): block, macros, and the strings of kind 3 and 6 records packed into
 // one blob at even offsets, each offset written into the editing store's
-// record value. Returns false when the blob cannot be allocated.
-bool SnapshotIntoDeviceStore(KeyMacroStore& editing, KeyMacroStore& device);
+// record value; the blob goes to `blob`. Returns false when the blob cannot
+// be allocated.
+bool SnapshotIntoDeviceStore(KeyMacroStore& editing, KeyMacroStore& device, std::vector<std::uint8_t>& blob);
 
-// The packed string blob of the last snapshot (device store's lock).
-const std::vector<std::uint8_t>& DeviceStringBlob();
-
-// Snapshot, build and send. All three profiles when allProfiles or the
-// store-wide rewrite flag is set, else the current one. Returns 1 when the
-// last key map write succeeded, 0 otherwise (also when nothing was sent).
-int WriteKeysAndMacros(bool allProfiles);
+// Snapshot, build and send on `link`. All three profiles when allProfiles or
+// the store-wide rewrite flag is set, else the current one. Returns 1 when
+// the last key map write succeeded, 0 otherwise (also when nothing was
+// sent). Macros too long for the keyboard, or stored without their names,
+// are said through `prompter`.
+int WriteKeysAndMacros(device::DeviceLink& link, KeyStores& stores, host::Prompter& prompter, bool allProfiles);
 
 }  // namespace keyloom::keys

@@ -15,8 +15,8 @@ constexpr std::chrono::milliseconds kNameRetryWait{16};
 
 }  // namespace
 
-MacroListModel::MacroListModel(KeyMacroStore& store)
-    : store_(store), wait_([](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }) {
+MacroListModel::MacroListModel(KeyStores& stores, host::Prompter& prompter)
+    : stores_(stores), store_(stores.EditingStore), prompter_(prompter), wait_([](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }) {
   auto lock = store_.Lock();
   macros_ = store_.macros;
   for (MacroRecord& macro : macros_) macro.isNew = 0;
@@ -67,7 +67,7 @@ MacroListModel::AddResult MacroListModel::Add() {
   if (macros_.size() > static_cast<std::size_t>(kMaxMacros - 1)) {
     host::MessageBoxRequest request;
     request.text = text::Format(LookUpText("MACRO_ERR_MAX"), {std::int64_t{kMaxMacros}});
-    host::Ask(request);
+    prompter_.Ask(request);
     return AddResult::TooMany;
   }
   if (macros_.empty()) counter_ = 0;
@@ -103,7 +103,7 @@ void MacroListModel::Rename(std::u16string_view typed) {
 
 bool MacroListModel::Delete() {
   if (SelectedMacro() == nullptr) return false;
-  if (!IsMacroInUse(store_, macros_[selected_]).mayDelete) return false;
+  if (!IsMacroInUse(stores_, macros_[selected_], prompter_).mayDelete) return false;
   macros_.erase(macros_.begin() + selected_);
   if (macros_.empty()) {
     selected_ = -1;

@@ -17,8 +17,9 @@ class MacroListModel {
  public:
   using Wait = std::function<void(std::chrono::milliseconds)>;
 
-  // Loads copies of the store's macros, in order, with the new flag cleared.
-  explicit MacroListModel(KeyMacroStore& store);
+  // Loads copies of the editing store's macros, in order, with the new flag
+  // cleared. Questions go to `prompter`.
+  MacroListModel(KeyStores& stores, host::Prompter& prompter);
 
   const std::vector<MacroRecord>& Macros() const { return macros_; }
   int Selected() const { return selected_; }  // -1 when the list is empty
@@ -58,7 +59,9 @@ class MacroListModel {
   std::u16string NextFreeName();
   void AppendNew(std::u16string name);
 
+  KeyStores& stores_;
   KeyMacroStore& store_;
+  host::Prompter& prompter_;
   std::vector<MacroRecord> macros_;
   int selected_ = -1;
   int counter_ = 0;

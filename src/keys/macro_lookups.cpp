@@ -16,15 +16,11 @@ int MacroIdToIndex(const KeyMacroStore& store, std::uint16_t id) {
   return 0;
 }
 
-int MacroIdToIndex(std::uint16_t id) { return MacroIdToIndex(EditingStore(), id); }
-
 std::uint16_t MacroIndexToId(const KeyMacroStore& store, int position) {
   auto lock = store.Lock();
   if (position < 0 || static_cast<std::size_t>(position) >= store.macros.size()) return 0;
   return store.macros[position].id;
 }
-
-std::uint16_t MacroIndexToId(int position) { return MacroIndexToId(EditingStore(), position); }
 
 std::u16string MacroNameOfId(const KeyMacroStore& store, std::uint16_t id, bool lookUp) {
   if (id != 0 && lookUp) {
@@ -35,8 +31,6 @@ std::u16string MacroNameOfId(const KeyMacroStore& store, std::uint16_t id, bool 
   }
   return LookUpText("MACRO_DEFAULT_NAME");
 }
-
-std::u16string MacroNameOfId(std::uint16_t id, bool lookUp) { return MacroNameOfId(EditingStore(), id, lookUp); }
 
 std::uint16_t NewMacroId(std::span<const MacroRecord> macros) {
   std::bitset<kMaxMacros + 1> used;

@@ -11,17 +11,14 @@ namespace keyloom::keys {
 
 // List position of the first macro with that identifier; 0 when none has it.
 int MacroIdToIndex(const KeyMacroStore& store, std::uint16_t id);
-int MacroIdToIndex(std::uint16_t id);  // editing store
 
 // Identifier of the macro at a list position; 0 outside the list.
 std::uint16_t MacroIndexToId(const KeyMacroStore& store, int position);
-std::uint16_t MacroIndexToId(int position);
 
 // The name of the first macro with that identifier when id is not 0 and
 // lookUp is set and such a macro exists; otherwise the localised
 // MACRO_DEFAULT_NAME.
 std::u16string MacroNameOfId(const KeyMacroStore& store, std::uint16_t id, bool lookUp);
-std::u16string MacroNameOfId(std::uint16_t id, bool lookUp);
 
 // The smallest identifier 1..100 that no macro of the list uses; 0 when all are.
 std::uint16_t NewMacroId(std::span<const MacroRecord> macros);

@@ -8,7 +8,8 @@ namespace {
 constexpr std::uint16_t kMacroKind = static_cast<std::uint16_t>(KeyKind::Macro);
 }
 
-MacroUse IsMacroInUse(KeyMacroStore& store, const MacroRecord& macro) {
+MacroUse IsMacroInUse(KeyStores& stores, const MacroRecord& macro, host::Prompter& prompter) {
+  KeyMacroStore& store = stores.EditingStore;
   if (macro.isNew == 1) return {};
   bool found = false;
   {
@@ -20,12 +21,12 @@ MacroUse IsMacroInUse(KeyMacroStore& store, const MacroRecord& macro) {
     }
   }
   if (!found) return {};
-  RewriteAllProfiles() = true;
+  stores.RewriteAllProfiles = true;
   host::MessageBoxRequest request;
   request.text = LookUpText("MACRO_DELETE_CONFIRM_OF_KEYS");
   request.buttons = host::Buttons::YesNo;
   request.default_button = host::Answer::Yes;
-  const bool yes = host::Ask(request) == host::Answer::Yes;
+  const bool yes = prompter.Ask(request) == host::Answer::Yes;
   return MacroUse{true, yes};
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "keys/key_macro_store.h"
+#include "platform/host.h"
 
 namespace keyloom::keys {
 
@@ -14,12 +15,12 @@ struct MacroUse {
   bool mayDelete = true;     // not in use, or the user confirmed the deletion
 };
 
-// Scans every record of all four tables for a macro assignment to the
-// macro's identifier (a macro still flagged new cannot be in use). When one
-// is found, sets RewriteAllProfiles(), releases the lock and asks
-// MACRO_DELETE_CONFIRM_OF_KEYS in a yes/no box; only Yes lets the deletion
-// proceed.
-MacroUse IsMacroInUse(KeyMacroStore& store, const MacroRecord& macro);
+// Scans every record of all four tables of the editing store for a macro
+// assignment to the macro's identifier (a macro still flagged new cannot be
+// in use). When one is found, sets RewriteAllProfiles, releases the lock and
+// asks MACRO_DELETE_CONFIRM_OF_KEYS in a yes/no box; only Yes lets the
+// deletion proceed.
+MacroUse IsMacroInUse(KeyStores& stores, const MacroRecord& macro, host::Prompter& prompter);
 
 struct RecordRef {
   int profile = 0;

@@ -13,101 +13,98 @@ namespace keyloom::lighting {
 
 namespace {
 
-std::atomic<LightingPanelObserver*> g_observer{nullptr};
-
-LightingPanelObserver& Observer() {
+LightingPanelObserver& Observer(const LightingSession& lighting) {
   static LightingPanelObserver none;
-  LightingPanelObserver* o = g_observer.load();
-  return o ? *o : none;
+  return lighting.panel ? *lighting.panel : none;
 }
 
 constexpr int kColourChunkBytes = 54;
 
-std::vector<std::u16string> LayoutNames(int slot) {
+std::vector<std::u16string> LayoutNames(const LightingPaths& paths, int slot) {
   std::vector<std::u16string> names;
-  for (int n = 0; n < kLayoutCount; ++n) names.push_back(ReadLayoutName(slot, n));
+  for (int n = 0; n < kLayoutCount; ++n) names.push_back(ReadLayoutName(paths, slot, n));
   return names;
 }
 
-// Reads the configuration block into the process-wide copy, clearing the
+// Reads the configuration block into the session's copy, clearing the
 // effect list first so a shorter answer leaves no stale effects.
-int ReadConfigurationBlock() {
-  ConfigBlock& config = ConfigBlockCopy();
+int ReadConfigurationBlock(device::DeviceLink& link, LightingSession& lighting) {
+  ConfigBlock& config = lighting.ConfigBlockCopy;
   std::fill(config.begin() + kEffectListOffset, config.end(), std::uint8_t(0));
   std::array<std::uint8_t, kConfigBytes> reply = config;
-  const int result = device::ReadConfig(reply.data());
+  const int result = device::ReadConfig(link, reply.data());
   if (result == 1) config = reply;
   return result;
 }
 
-// LightingSlot() takes the keyboard's active slot; a slot byte of 3 or more
+// LightingSlot takes the keyboard's active slot; a slot byte of 3 or more
 // is not a slot and leaves it as it is.
-void FollowActiveSlot() {
-  const int active = ConfigBlockCopy()[kActiveSlotOffset];
-  if (active < kSlotCount) LightingSlot() = active;
+void FollowActiveSlot(LightingSession& lighting) {
+  const int active = lighting.ConfigBlockCopy[kActiveSlotOffset];
+  if (active < kSlotCount) lighting.LightingSlot = active;
 }
 
 }  // namespace
 
-void SetLightingPanelObserver(LightingPanelObserver* observer) { g_observer.store(observer); }
+int BeginLightingWrite(device::DeviceLink& link) { return device::BeginWrite(link); }
+int EndLightingWrite(device::DeviceLink& link) { return device::EndWrite(link); }
 
-int BeginLightingWrite() { return device::BeginWrite(); }
-int EndLightingWrite() { return device::EndWrite(); }
-
-int WriteLightingBytes(int offset, const std::uint8_t* bytes, int count) {
-  return device::WriteLightingArea(bytes, std::uint8_t(count),
-                                   std::uint32_t(LightingSlot() * kRecordBytes + offset));
+int WriteLightingBytes(device::DeviceLink& link, const LightingSession& lighting, int offset, const std::uint8_t* bytes,
+                       int count) {
+  return device::WriteLightingArea(link, bytes, std::uint8_t(count),
+                                   std::uint32_t(lighting.LightingSlot * kRecordBytes + offset));
 }
 
-void WriteLightingField(int offset, std::initializer_list<std::uint8_t> bytes) {
-  BeginLightingWrite();
-  WriteLightingBytes(offset, bytes.begin(), int(bytes.size()));
-  EndLightingWrite();
+void WriteLightingField(device::DeviceLink& link, const LightingSession& lighting, int offset,
+                        std::initializer_list<std::uint8_t> bytes) {
+  BeginLightingWrite(link);
+  WriteLightingBytes(link, lighting, offset, bytes.begin(), int(bytes.size()));
+  EndLightingWrite(link);
 }
 
-void WriteKeyColour(int position, Colour colour) {
+void WriteKeyColour(device::DeviceLink& link, LightingSession& lighting, int position, Colour colour) {
   const std::uint8_t rgb[3] = {Red(colour), Green(colour), Blue(colour)};
-  BeginLightingWrite();
-  device::WriteKeyColours(rgb, 3, std::uint32_t(position), LightingSlot());
-  EndLightingWrite();
-  SetKeyColourAt(LightingSlot(), position, colour);
+  BeginLightingWrite(link);
+  device::WriteKeyColours(link, rgb, 3, std::uint32_t(position), lighting.LightingSlot);
+  EndLightingWrite(link);
+  SetKeyColourAt(lighting.KeyColours, lighting.LightingSlot, position, colour);
 }
 
-void SendKeyColours() {
-  const int slot = LightingSlot();
-  const int chunks = int(device::DeviceTable.KeyCount.load()) / 18;
-  BeginLightingWrite();
+void SendKeyColours(device::DeviceLink& link, const LightingSession& lighting) {
+  const int slot = lighting.LightingSlot;
+  const int chunks = int(link.DeviceTable.KeyCount.load()) / 18;
+  BeginLightingWrite(link);
   for (int c = 0; c <= chunks; ++c) {
     const std::size_t at = std::size_t(slot) * kKeyColourSlotBytes + std::size_t(c) * kColourChunkBytes;
     // WriteKeyColours addresses by key position: 18 keys per chunk.
-    device::WriteKeyColours(KeyColours().data() + at, kColourChunkBytes, std::uint32_t(c * 18), slot);
+    device::WriteKeyColours(link, lighting.KeyColours.data() + at, kColourChunkBytes, std::uint32_t(c * 18), slot);
   }
-  EndLightingWrite();
+  EndLightingWrite(link);
 }
 
-void WriteDefaultLighting() {
+void WriteDefaultLighting(device::DeviceLink& link, const LightingSession& lighting) {
   const auto bytes = DefaultLightingBytes();
-  BeginLightingWrite();
-  WriteLightingBytes(0, bytes.data(), int(bytes.size()));
-  EndLightingWrite();
+  BeginLightingWrite(link);
+  WriteLightingBytes(link, lighting, 0, bytes.data(), int(bytes.size()));
+  EndLightingWrite(link);
 }
 
-int ReadLightingFromKeyboard(bool with_layouts) {
-  if (ReadConfigurationBlock() != 1) return -1;
-  BeginLightingWrite();
-  if (with_layouts && SupportsCustomColours(ConfigBlockCopy())) {
-    Observer().RefillLayoutSelector(LayoutNames(LightingSlot()));
-    LoadLayout(true);
+int ReadLightingFromKeyboard(device::DeviceLink& link, LightingSession& lighting, bool with_layouts) {
+  if (ReadConfigurationBlock(link, lighting) != 1) return -1;
+  BeginLightingWrite(link);
+  if (with_layouts && SupportsCustomColours(lighting.ConfigBlockCopy)) {
+    Observer(lighting).RefillLayoutSelector(LayoutNames(lighting.paths, lighting.LightingSlot));
+    LoadLayout(link, lighting, true);
   }
   std::array<std::uint8_t, 56> reply{};
   for (int s = 0; s < kSlotCount; ++s) {
-    device::ReadLightingArea(reply.data(), 56, std::uint32_t(s * kRecordBytes));
-    std::copy_n(reply.begin(), kRecordBytes, LightingRecords()[s].begin());
+    device::ReadLightingArea(link, reply.data(), 56, std::uint32_t(s * kRecordBytes));
+    std::copy_n(reply.begin(), kRecordBytes, lighting.LightingRecords[s].begin());
   }
-  EndLightingWrite();
-  LightingState& state = CurrentLighting();
-  DecodeLightingRecord(LightingRecords()[LightingSlot()], state);
-  const bool open_in_file = ReadLightingPanelOpenFlag();
+  EndLightingWrite(link);
+  LightingState& state = lighting.CurrentLighting;
+  DecodeLightingRecord(lighting.LightingRecords[lighting.LightingSlot], state);
+  const bool open_in_file = ReadLightingPanelOpenFlag(lighting.paths);
   if (with_layouts)
     state.panel_open = open_in_file;
   else if (open_in_file)
@@ -115,36 +112,36 @@ int ReadLightingFromKeyboard(bool with_layouts) {
   return 1;
 }
 
-void LoadLayout(bool send) {
-  const int slot = LightingSlot();
-  const int n = ReadSelectedLayout(slot);
-  CustomColours().selected_layout = n;
-  ReadLayoutTools(slot, n);
+void LoadLayout(device::DeviceLink& link, LightingSession& lighting, bool send) {
+  const int slot = lighting.LightingSlot;
+  const int n = ReadSelectedLayout(lighting.paths, slot);
+  lighting.CustomColours.selected_layout = n;
+  ReadLayoutTools(lighting, slot, n);
   auto load = [&](int position) {
-    const LayoutKey key = ReadLayoutKey(slot, n, position);
-    SetKeyColourAt(slot, position, key.colour);
-    Observer().SetBaseColourMark(slot, position, key.base_flag);
+    const LayoutKey key = ReadLayoutKey(lighting.paths, slot, n, position);
+    SetKeyColourAt(lighting.KeyColours, slot, position, key.colour);
+    Observer(lighting).SetBaseColourMark(slot, position, key.base_flag);
   };
   for (const keys::PanelOrderKey& key : keys::PanelOrderKeys()) load(key.colourPosition);
   load(kFnKeyPosition);
-  if (send) SendKeyColours();
+  if (send) SendKeyColours(link, lighting);
 }
 
-void ResetUserColourFiles() {
-  ReadConfigurationBlock();
-  FollowActiveSlot();
-  if (CurrentLighting().panel_open) Observer().CloseLightingPanel();
-  if (Observer().SwitchProfileSlot(LightingSlot()) == 0) return;
-  Observer().SyncSlotButtons(LightingSlot());
-  if (SupportsCustomColours(ConfigBlockCopy())) {
+void ResetUserColourFiles(device::DeviceLink& link, LightingSession& lighting) {
+  ReadConfigurationBlock(link, lighting);
+  FollowActiveSlot(lighting);
+  if (lighting.CurrentLighting.panel_open) Observer(lighting).CloseLightingPanel();
+  if (Observer(lighting).SwitchProfileSlot(lighting.LightingSlot) == 0) return;
+  Observer(lighting).SyncSlotButtons(lighting.LightingSlot);
+  if (SupportsCustomColours(lighting.ConfigBlockCopy)) {
     for (int s = 0; s < kSlotCount; ++s) {
-      LightingSlot() = s;
-      CopyColourTemplate(s);
-      Observer().RefillLayoutSelector(LayoutNames(s));
-      LoadLayout(false);
+      lighting.LightingSlot = s;
+      CopyColourTemplate(lighting.paths, s);
+      Observer(lighting).RefillLayoutSelector(LayoutNames(lighting.paths, s));
+      LoadLayout(link, lighting, false);
     }
   }
-  FollowActiveSlot();
+  FollowActiveSlot(lighting);
 }
 
 }  // namespace keyloom::lighting

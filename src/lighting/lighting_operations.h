@@ -1,18 +1,22 @@
 #pragma once
 // Lighting on the keyboard: framed field writes of the slot being edited,
-// per-key colours, and reading the records and layouts back. Runs on the
-// user-interface thread; results as the device commands give them.
+// per-key colours, and reading the records and layouts back. Each works on
+// a device link and a session's lighting values. Runs on the user-interface
+// thread; results as the device commands give them.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "device/device_table.h"
+#include "lighting/lighting_session.h"
 #include "lighting/lighting_state.h"
 
 namespace keyloom::lighting {
 
 // What the lighting panel and main window do for these operations; the GUI
 // implements it, the command line and tests their own way. Every member has
-// a do-nothing default.
+// a do-nothing default. The panel puts itself into the session's lighting
+// values (LightingSession::panel) while it exists.
 class LightingPanelObserver {
  public:
   virtual ~LightingPanelObserver() = default;
@@ -28,29 +32,28 @@ class LightingPanelObserver {
   // Slot buttons follow the keyboard's active slot.
   virtual void SyncSlotButtons(int active_slot) {}
 };
-void SetLightingPanelObserver(LightingPanelObserver* observer);
 
-int BeginLightingWrite();
-int EndLightingWrite();
-// Command 0x06 at LightingSlot() * 42 + offset.
-int WriteLightingBytes(int offset, const std::uint8_t* bytes, int count);
+int BeginLightingWrite(device::DeviceLink& link);
+int EndLightingWrite(device::DeviceLink& link);
+// Command 0x06 at LightingSlot * 42 + offset.
+int WriteLightingBytes(device::DeviceLink& link, const LightingSession& lighting, int offset, const std::uint8_t* bytes, int count);
 // Begin, one field write per (offset, bytes) run, end: the unit of every
 // lighting change.
-void WriteLightingField(int offset, std::initializer_list<std::uint8_t> bytes);
+void WriteLightingField(device::DeviceLink& link, const LightingSession& lighting, int offset, std::initializer_list<std::uint8_t> bytes);
 // Begin, the key's three bytes, end; then the table keeps the colour.
-void WriteKeyColour(int position, Colour colour);
+void WriteKeyColour(device::DeviceLink& link, LightingSession& lighting, int position, Colour colour);
 // Begin, KeyCount / 18 + 1 chunks of 54 table bytes, end.
-void SendKeyColours();
+void SendKeyColours(device::DeviceLink& link, const LightingSession& lighting);
 // The default record's 35 bytes with one framed write.
-void WriteDefaultLighting();
+void WriteDefaultLighting(device::DeviceLink& link, const LightingSession& lighting);
 
 // Reads the configuration block and the three records and decodes the one
-// of LightingSlot(). -1 when the configuration read fails (nothing changed).
-int ReadLightingFromKeyboard(bool with_layouts);
-// The selected layout of LightingSlot() into the key colour table (and onto
+// of LightingSlot. -1 when the configuration read fails (nothing changed).
+int ReadLightingFromKeyboard(device::DeviceLink& link, LightingSession& lighting, bool with_layouts);
+// The selected layout of LightingSlot into the key colour table (and onto
 // the keyboard with `send`).
-void LoadLayout(bool send);
+void LoadLayout(device::DeviceLink& link, LightingSession& lighting, bool send);
 // After the keyboard reports a reset: every user colour file from the template.
-void ResetUserColourFiles();
+void ResetUserColourFiles(device::DeviceLink& link, LightingSession& lighting);
 
 }  // namespace keyloom::lighting

@@ -6,17 +6,6 @@ namespace {
 Colour ColourAt(const LightingRecord& r, int offset) {
   return MakeColour(r[offset], r[offset + 1], r[offset + 2]);
 }
-
-struct Globals {
-  int slot = 0;
-  ConfigBlock config{};
-  std::array<LightingRecord, kSlotCount> records{};
-  LightingState state{};
-};
-Globals& G() {
-  static Globals g;
-  return g;
-}
 }  // namespace
 
 void DecodeLightingRecord(const LightingRecord& r, LightingState& s) {
@@ -67,18 +56,10 @@ bool SupportsCustomColours(const ConfigBlock& config) {
   return false;
 }
 
-int& LightingSlot() { return G().slot; }
-ConfigBlock& ConfigBlockCopy() { return G().config; }
-std::array<LightingRecord, kSlotCount>& LightingRecords() { return G().records; }
-LightingState& CurrentLighting() { return G().state; }
-std::vector<EffectEntry> EffectList() { return BuildEffectList(G().config); }
-
-int EffectListIndexOf(int effect) {
-  for (const EffectEntry& e : EffectList())
+int EffectListIndexOf(const ConfigBlock& config, int effect) {
+  for (const EffectEntry& e : BuildEffectList(config))
     if (e.effect == effect) return e.index;
   return -1;
 }
-
-void ResetLightingGlobals() { G() = Globals{}; }
 
 }  // namespace keyloom::lighting

@@ -1,7 +1,7 @@
 #pragma once
 // The keyboard's per-slot lighting records, the configuration block copy,
-// the supported-effect list and the decoded current lighting values.
-// Process-wide values, used on the user-interface thread only.
+// the supported-effect list and the decoded current lighting values. A
+// keyboard session keeps them (lighting/lighting_session.h).
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -87,16 +87,8 @@ std::vector<EffectEntry> BuildEffectList(const ConfigBlock& config);
 // Effect 20 anywhere in bytes 12..43.
 bool SupportsCustomColours(const ConfigBlock& config);
 
-// ---- process-wide values ----
-int& LightingSlot();                       // 0..2
-ConfigBlock& ConfigBlockCopy();            // the last configuration block read
-std::array<LightingRecord, kSlotCount>& LightingRecords();
-LightingState& CurrentLighting();          // LightingState of LightingSlot()
-// The effect list of the configuration block copy.
-std::vector<EffectEntry> EffectList();
-// List index of the first entry with `effect`, or -1.
-int EffectListIndexOf(int effect);
-// Back to the start-of-process values (tests).
-void ResetLightingGlobals();
+// List index of the first entry of the configuration block's effect list
+// with `effect`, or -1.
+int EffectListIndexOf(const ConfigBlock& config, int effect);
 
 }  // namespace keyloom::lighting

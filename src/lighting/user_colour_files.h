@@ -17,24 +17,22 @@ constexpr int kKeyColourSlotBytes = 512;
 constexpr int kFnKeyPosition = 110;
 constexpr int kMacroKeyPosition = 125;
 
+struct LightingSession;
+
 // Where the files are: set once at start from the settings paths.
 struct LightingPaths {
   std::filesystem::path lighting_ini;       // ".../wskb.ini"
   std::string user_colour_prefix;           // ".../UserDengColor_"
   std::string template_prefix;              // "<resources>/Skins/UserDengColor_"
 };
-void SetLightingPaths(LightingPaths paths);
-const LightingPaths& GetLightingPaths();
-
-std::filesystem::path UserColourFile(int slot);   // prefix + slot + ".userd"
-std::filesystem::path ColourTemplateFile();       // template prefix + "3.userd"
+std::filesystem::path UserColourFile(const LightingPaths& paths, int slot);  // prefix + slot + ".userd"
+std::filesystem::path ColourTemplateFile(const LightingPaths& paths);       // template prefix + "3.userd"
 
 // The per-key colours of the three slots: key position k of slot s is the
 // three bytes (red, green, blue) at s * 512 + k * 3.
 using KeyColourTable = std::array<std::uint8_t, kSlotCount * kKeyColourSlotBytes>;
-KeyColourTable& KeyColours();
-Colour KeyColourAt(int slot, int position);
-void SetKeyColourAt(int slot, int position, Colour colour);
+Colour KeyColourAt(const KeyColourTable& table, int slot, int position);
+void SetKeyColourAt(KeyColourTable& table, int slot, int position, Colour colour);
 
 // Working values of the custom colour layouts.
 struct CustomColourState {
@@ -46,31 +44,31 @@ struct CustomColourState {
   Colour base_colour = 0;
   Colour base_colour_copy = 0;
 };
-CustomColourState& CustomColours();
 
 // ---- user colour files (slot s, layout n, key position k) ----
-std::u16string ReadLayoutName(int s, int n);
-bool WriteLayoutName(int s, int n, std::u16string_view name);
-int ReadSelectedLayout(int s);
-bool WriteSelectedLayout(int s, int n);
-void ReadLayoutTools(int s, int n);   // into CustomColours()
-bool WriteLayoutTools(int s, int n);  // from CustomColours()
+std::u16string ReadLayoutName(const LightingPaths& paths, int s, int n);
+bool WriteLayoutName(const LightingPaths& paths, int s, int n, std::u16string_view name);
+int ReadSelectedLayout(const LightingPaths& paths, int s);
+bool WriteSelectedLayout(const LightingPaths& paths, int s, int n);
+void ReadLayoutTools(LightingSession& lighting, int s, int n);   // into CustomColours
+bool WriteLayoutTools(LightingSession& lighting, int s, int n);  // from CustomColours
 struct LayoutKey {
   Colour colour = MakeColour(255, 0, 0);
   int base_flag = 1;  // non-zero: the key follows the base colour
 };
-LayoutKey ReadLayoutKey(int s, int n, int k);
-bool WriteLayoutKey(int s, int n, int k, Colour colour, int base_flag);
+LayoutKey ReadLayoutKey(const LightingPaths& paths, int s, int n, int k);
+bool WriteLayoutKey(const LightingPaths& paths, int s, int n, int k, Colour colour, int base_flag);
 
 // Copies the template over the user colour file of `slot`, byte for byte.
 // The user file is replaced only once the whole template has been read, so
 // a missing template leaves the user's layouts as they were.
-bool CopyColourTemplate(int slot);
+bool CopyColourTemplate(const LightingPaths& paths, int slot);
 
 // ---- lighting settings file ----
 // "KEYCOLOR"/"DengCheck" read as an integer: exactly 1 means open.
-bool ReadLightingPanelOpenFlag();
-bool SetLightingPanelOpen(bool open);
+bool ReadLightingPanelOpenFlag(const LightingPaths& paths);
+// Sets the panel flag of the current lighting values and of the file.
+bool SetLightingPanelOpen(LightingSession& lighting, bool open);
 
 // Parses up to `count` comma-separated decimal integers the way the files
 // are read ("%d,%d,%d"): stops at the first field that is not a number and

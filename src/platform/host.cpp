@@ -4,19 +4,12 @@
 
 namespace keyloom::host {
 namespace {
-std::atomic<Prompter*> g_prompter{nullptr};
 std::atomic<MainWindow*> g_window{nullptr};
 std::atomic<Tray*> g_tray{nullptr};
 }  // namespace
 
-void SetPrompter(Prompter* prompter) { g_prompter.store(prompter); }
 void SetMainWindow(MainWindow* window) { g_window.store(window); }
 void SetTray(Tray* tray) { g_tray.store(tray); }
-
-Answer Ask(const MessageBoxRequest& request) {
-  if (Prompter* p = g_prompter.load()) return p->Ask(request);
-  return request.default_button;
-}
 
 void PostToMainWindow(std::uint32_t message, std::uint32_t wparam, std::int64_t lparam) {
   if (MainWindow* w = g_window.load()) w->PostMessage(message, wparam, lparam);

@@ -1,9 +1,10 @@
 #pragma once
 // The interfaces through which core code reaches the user and the main
 // window. The GUI implements them with Qt, the command line with the
-// terminal, tests with recording fakes. Each is installed process-wide; with
-// none installed, prompts answer their default button and messages, timers
-// and tray changes are dropped.
+// terminal, tests with recording fakes. A prompter is handed to the code
+// that asks (a keyboard session holds one); the main window is installed
+// process-wide, and with none installed its messages, timers and tray
+// changes are dropped.
 #include <cstdint>
 #include <string>
 
@@ -48,12 +49,10 @@ class Tray {
 
 // Installation (not owning; the installer keeps the object alive). Passing
 // nullptr removes it.
-void SetPrompter(Prompter* prompter);
 void SetMainWindow(MainWindow* window);
 void SetTray(Tray* tray);
 
 // Calls through the installed objects.
-Answer Ask(const MessageBoxRequest& request);
 void PostToMainWindow(std::uint32_t message, std::uint32_t wparam, std::int64_t lparam);
 std::int64_t SendToMainWindow(std::uint32_t message, std::uint32_t wparam, std::int64_t lparam);
 void SetMainTimer(unsigned id, unsigned milliseconds);

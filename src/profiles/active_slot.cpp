@@ -1,7 +1,6 @@
 #include "profiles/active_slot.h"
 
 #include <array>
-#include <atomic>
 
 #include "device/commands.h"
 #include "keys/keyboard_writer.h"
@@ -10,44 +9,42 @@ namespace keyloom::profiles {
 
 namespace {
 
-std::atomic<int> g_cache{kUnknownSlot};
-
-void Remember(int slot) {
-  g_cache.store(slot);
-  if (slot >= 0) keys::WriteState().currentProfile.store(slot);
+void Remember(KeyboardSession& session, int slot) {
+  session.profiles.ActiveSlot.store(slot);
+  if (slot >= 0) session.stores.WriteState.currentProfile.store(slot);
 }
 
 }  // namespace
 
-int GetActiveSlot() {
-  const int cached = g_cache.load();
+int GetActiveSlot(KeyboardSession& session) {
+  const int cached = session.profiles.ActiveSlot.load();
   if (cached != kUnknownSlot) return cached;
   std::array<std::uint8_t, device::kConfigBlockBytes> config{};
-  if (device::ReadConfig(config.data()) != 1) return kUnknownSlot;
+  if (device::ReadConfig(session.link, config.data()) != 1) return kUnknownSlot;
   const int slot = config[kActiveSlotByte];
   if (slot >= kProfileSlotCount) return kUnknownSlot;
-  Remember(slot);
+  Remember(session, slot);
   return slot;
 }
 
-int CachedActiveSlot() { return g_cache.load(); }
+int CachedActiveSlot(const KeyboardSession& session) { return session.profiles.ActiveSlot.load(); }
 
-void SelectSlotOnKeyboard(int slot) {
+void SelectSlotOnKeyboard(KeyboardSession& session, int slot) {
   if (slot < 0 || slot >= kProfileSlotCount) return;
   std::array<std::uint8_t, device::kConfigBlockBytes> config{};
-  if (device::ReadConfig(config.data()) != 1) return;
+  if (device::ReadConfig(session.link, config.data()) != 1) return;
   config[kActiveSlotByte] = static_cast<std::uint8_t>(slot);
-  if (device::WriteConfig(config.data()) == 1) {
-    Remember(slot);
+  if (device::WriteConfig(session.link, config.data()) == 1) {
+    Remember(session, slot);
   } else {
-    g_cache.store(kUnknownSlot);
+    session.profiles.ActiveSlot.store(kUnknownSlot);
   }
 }
 
-void ForgetActiveSlot() { g_cache.store(kUnknownSlot); }
+void ForgetActiveSlot(KeyboardSession& session) { session.profiles.ActiveSlot.store(kUnknownSlot); }
 
-int PanelTable() {
-  const int slot = g_cache.load();
+int PanelTable(const KeyboardSession& session) {
+  const int slot = session.profiles.ActiveSlot.load();
   return slot >= 0 && slot < kProfileSlotCount ? slot : 0;
 }
 

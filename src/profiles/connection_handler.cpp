@@ -1,18 +1,15 @@
 #include "profiles/connection_handler.h"
 
 #include <array>
-#include <atomic>
+#include <functional>
 #include <mutex>
+#include <vector>
 
 #include "device/commands.h"
-#include "device/device_monitors.h"
 #include "device/device_table.h"
-#include "keys/keyboard_writer.h"
 #include "keys/text_source.h"
 #include "platform/host.h"
-#include "platform/startup_flags.h"
 #include "profiles/active_slot.h"
-#include "profiles/profile_observer.h"
 
 namespace keyloom::profiles {
 
@@ -20,61 +17,68 @@ namespace {
 
 constexpr std::uint32_t kMacroCapacityUnit = 128;
 
-std::atomic<bool> g_busy{false};
-std::atomic<int> g_last{0};
-std::mutex g_running;  // one handler run at a time
-
-void ReadKeyboardDefaults() {
+void ReadKeyboardDefaults(KeyboardSession& session) {
   std::array<std::uint8_t, device::kDefaultKeyMapBytes> map{};
-  if (device::ReadDefaultKeyMap(map.data()) == 1) {
-    device::SetDefaultKeyMap(map);
+  if (device::ReadDefaultKeyMap(session.link, map.data()) == 1) {
+    session.link.SetDefaultKeyMap(map);
   } else {
     host::MessageBoxRequest request;
     request.text = keys::LookUpText("MAIN_DEFAULT_MATRIX_PROMPT");
     request.buttons = host::Buttons::Ok;
-    host::Ask(request);
+    session.Prompter().Ask(request);
   }
   std::array<std::uint8_t, device::kConfigBlockBytes> config{};
-  if (device::ReadConfig(config.data()) == 1) {
-    keys::WriteState().macroCapacity.store(std::uint32_t{config[kMacroCapacityByte]} * kMacroCapacityUnit);
+  if (device::ReadConfig(session.link, config.data()) == 1) {
+    session.stores.WriteState.macroCapacity.store(std::uint32_t{config[kMacroCapacityByte]} * kMacroCapacityUnit);
   }
 }
 
 }  // namespace
 
-void HandleConnectionChange(int connected) {
-  std::lock_guard running(g_running);
-  g_busy.store(true);
-  const int state = connected != 0 ? 1 : 0;
-  if (state != g_last.load()) {
-    if (state == 0) {
-      ForgetActiveSlot();
-      host::SendToMainWindow(kCloseEditorsMessage, 0, 0);
-      Observer().HideMainWindow();
-    } else {
-      ReadKeyboardDefaults();
-      host::SendToMainWindow(kReloadProfileMessage, host::Tag("PROF"), 0);
-    }
-    device::SetTrayIconState(0, state ? kTrayConnected : kTrayDisconnected);
-    g_last.store(state);
-    if (platform::StartupShowHandled.load() == 0) {
-      if (state) host::PostToMainWindow(kOpenMessage, host::Tag("OPEN"), 0);
-      platform::StartupShowHandled.store(1);
+void HandleConnectionChange(KeyboardSession& session, int connected) {
+  ProfileState& p = session.profiles;
+  std::vector<std::function<void(EventSink&)>> notices;
+  {
+    std::lock_guard running(p.connection_running);
+    p.ConnectionHandlerBusy.store(true);
+    const int state = connected != 0 ? 1 : 0;
+    if (state != p.LastConnectionState.load()) {
+      if (state == 0) {
+        ForgetActiveSlot(session);
+        notices.push_back([](EventSink& sink) { sink.CloseEditors(); });
+        notices.push_back([](EventSink& sink) { sink.ConnectionChanged(false, 0, 0); });
+      } else {
+        ReadKeyboardDefaults(session);
+        const device::HidAttributes model = session.link.CommandDevice().Attributes();
+        notices.push_back([model](EventSink& sink) { sink.ConnectionChanged(true, model.vendor_id, model.product_id); });
+      }
+      p.LastConnectionState.store(state);
+      if (session.windows.StartupShowHandled.load() == 0) {
+        if (state) notices.push_back([](EventSink& sink) { sink.ShowWindow(); });
+        session.windows.StartupShowHandled.store(1);
+      }
     }
   }
-  g_busy.store(false);
+  for (const auto& notice : notices) notice(session.Sink());
+  p.ConnectionHandlerBusy.store(false);
 }
 
-void InstallConnectionHandler() { device::SetConnectionHandler(&HandleConnectionChange); }
-
-bool ConnectionHandlerBusy() { return g_busy.load(); }
-
-int LastConnectionState() { return g_last.load(); }
-
-void ResetConnectionHandler() {
-  std::lock_guard running(g_running);
-  g_last.store(0);
-  g_busy.store(false);
+device::ConnectionReports ConnectionReportsFor(KeyboardSession& session) {
+  device::ConnectionReports reports;
+  reports.changed = [&session](int connected) { HandleConnectionChange(session, connected); };
+  reports.first_cycle_done = [&session](int connected) {
+    if (connected == 0) session.windows.StartupShowHandled.store(1);
+  };
+  reports.delayed_start = session.windows.StartupShowHandled.load() != 0;
+  return reports;
 }
+
+device::KeyboardEventHandler KeyboardEventsFor(KeyboardSession& session) {
+  return [&session](std::uint16_t usage) { session.Sink().KeyboardEvent(usage); };
+}
+
+bool ConnectionHandlerBusy(const KeyboardSession& session) { return session.profiles.ConnectionHandlerBusy.load(); }
+
+int LastConnectionState(const KeyboardSession& session) { return session.profiles.LastConnectionState.load(); }
 
 }  // namespace keyloom::profiles

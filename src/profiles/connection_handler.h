@@ -3,34 +3,36 @@
 // the handler on its own thread with 1 (connected) or 0; a state equal to
 // the last one seen (0 at start) is ignored.
 //
-// On a disconnection: the active slot is forgotten, the main window gets
-// 0x4753 (close the editor dialogs) and is hidden. On a connection: the
-// keyboard's default key map replaces DefaultKeyMap (or
-// "MAIN_DEFAULT_MATRIX_PROMPT" is shown), the configuration block's byte 11
-// x 128 becomes the writer's macro capacity, and the main window gets 0x5452
-// 'PROF' (reload the profile). Then the tray icon shows 141 (connected) or
-// 128, and the first time round, unless the start-up decision was already
-// taken, the main window is told to open ('OPEN', connected only).
+// On a disconnection: the active slot is forgotten; the windows hear
+// CloseEditors and ConnectionChanged(false). On a connection: the keyboard's
+// default key map replaces the link's DefaultKeyMap (or
+// "MAIN_DEFAULT_MATRIX_PROMPT" is asked), the configuration block's byte 11
+// x 128 becomes the writer's macro capacity and the windows hear
+// ConnectionChanged(true) (the main window then reloads the profile from the
+// keyboard, ReloadFromKeyboard). The first time round, unless the start-up
+// decision was already taken, a connection also brings ShowWindow. Every
+// notification is sent once the handler's work is done.
 #include <cstdint>
+
+#include "device/device_monitors.h"
+#include "profiles/keyboard_session.h"
 
 namespace keyloom::profiles {
 
-inline constexpr std::uint32_t kCloseEditorsMessage = 0x4753;
-inline constexpr std::uint32_t kReloadProfileMessage = 0x5452;
-inline constexpr std::uint32_t kOpenMessage = 0x5350;
-inline constexpr int kTrayConnected = 141;
-inline constexpr int kTrayDisconnected = 128;
+void HandleConnectionChange(KeyboardSession& session, int connected);
 
-void HandleConnectionChange(int connected);
+// The connection monitor's reports for a session: changes go to
+// HandleConnectionChange, and a first cycle that finds no keyboard takes the
+// start-up decision (the window stays hidden until the user opens it). A
+// monitor started after that decision waits a moment first.
+device::ConnectionReports ConnectionReportsFor(KeyboardSession& session);
 
-// Installs HandleConnectionChange as the connection monitor's handler.
-void InstallConnectionHandler();
+// The event monitor's reports for a session: each event goes to the sink.
+device::KeyboardEventHandler KeyboardEventsFor(KeyboardSession& session);
 
 // Set while the handler runs.
-bool ConnectionHandlerBusy();
+bool ConnectionHandlerBusy(const KeyboardSession& session);
 // The last state the handler acted on (0 at start).
-int LastConnectionState();
-// Back to the start-of-process state (tests, a new keyloomctl session).
-void ResetConnectionHandler();
+int LastConnectionState(const KeyboardSession& session);
 
 }  // namespace keyloom::profiles

@@ -6,13 +6,14 @@
 
 #include "app/store_locks.h"
 #include "keys/key_macro_store.h"
+#include "profiles/keyboard_session.h"
 
 namespace keyloom::profiles {
 
 class EditingLock {
  public:
   explicit EditingLock(const keys::KeyMacroStore& store) : app_(app::KeyStoreLock()), store_(store.Mutex()) {}
-  EditingLock() : EditingLock(keys::EditingStore()) {}
+  explicit EditingLock(KeyboardSession& session) : EditingLock(session.stores.EditingStore) {}
 
  private:
   std::unique_lock<std::recursive_mutex> app_;

@@ -1,7 +1,6 @@
 #include "profiles/keyboard_profile.h"
 
 #include <array>
-#include <atomic>
 #include <new>
 #include <vector>
 
@@ -14,7 +13,6 @@
 #include "profiles/data_folder.h"
 #include "profiles/editing_lock.h"
 #include "profiles/profile_file.h"
-#include "profiles/profile_observer.h"
 
 namespace keyloom::profiles {
 
@@ -24,38 +22,39 @@ constexpr std::size_t kKeyMapBuffer = 512;
 
 // The macros of the keyboard's macro area; false when a read fails. An area
 // without the image magic holds no macros.
-bool ReadKeyboardMacros(std::vector<keys::MacroRecord>& macros) {
+bool ReadKeyboardMacros(device::DeviceLink& link, std::vector<keys::MacroRecord>& macros) {
   macros.clear();
   std::array<std::uint8_t, keys::kMacroImageHeaderBytes> head{};
-  if (device::ReadMacroArea(head.data(), static_cast<std::uint32_t>(head.size())) != 1) return false;
+  if (device::ReadMacroArea(link, head.data(), static_cast<std::uint32_t>(head.size())) != 1) return false;
   if (keys::GetU16(head.data()) != keys::kMacroImageMagic) return true;
   const std::uint16_t length = keys::GetU16(head.data() + 2);
   std::vector<std::uint8_t> area(length, 0);
-  if (length != 0 && device::ReadMacroArea(area.data(), length) != 1) return false;
+  if (length != 0 && device::ReadMacroArea(link, area.data(), length) != 1) return false;
   if (!keys::DecodeMacroImage(area, macros)) macros.clear();
   return true;
 }
 
 }  // namespace
 
-int ReadProfileFromKeyboard(const std::filesystem::path& path) {
-  if (GetActiveSlot() == kUnknownSlot) return 0;
+int ReadProfileFromKeyboard(KeyboardSession& session, const std::filesystem::path& path) {
+  device::DeviceLink& link = session.link;
+  if (GetActiveSlot(session) == kUnknownSlot) return 0;
   try {
     const std::uint32_t layerBytes =
-        std::min<std::uint32_t>(device::DeviceTable.LayerBytes.load(), static_cast<std::uint32_t>(kKeyMapBuffer));
+        std::min<std::uint32_t>(link.DeviceTable.LayerBytes.load(), static_cast<std::uint32_t>(kKeyMapBuffer));
     std::array<std::array<std::uint8_t, kKeyMapBuffer>, kProfileSlotCount> maps{};
     for (int slot = 0; slot < kProfileSlotCount; ++slot) {
-      if (device::ReadKeyLayer(maps[slot].data(), slot) != 1) return 0;
+      if (device::ReadKeyLayer(link, maps[slot].data(), slot) != 1) return 0;
     }
     std::vector<keys::MacroRecord> macros;
-    if (!ReadKeyboardMacros(macros)) return 0;
+    if (!ReadKeyboardMacros(link, macros)) return 0;
     if (macros.size() > kMaxProfileMacros) macros.resize(kMaxProfileMacros);
 
     keys::KeyTableBlock block;
     BuildProfileHeader(block, static_cast<std::uint16_t>(macros.size()), 0, kProfileFlag);
     WriteKeyTableHeader(block);
-    const device::KeyMap factory = device::DefaultKeyMap();
-    const std::uint32_t keyCount = device::DeviceTable.KeyCount.load();
+    const device::KeyMap factory = link.DefaultKeyMap();
+    const std::uint32_t keyCount = link.DeviceTable.KeyCount.load();
     for (int slot = 0; slot < kProfileSlotCount; ++slot) {
       keys::DecodeKeyMap(std::span<const std::uint8_t>(maps[slot].data(), layerBytes), factory, keyCount,
                          block.tables[slot]);
@@ -73,33 +72,31 @@ int ReadProfileFromKeyboard(const std::filesystem::path& path) {
   }
 }
 
-namespace {
-std::atomic<bool> g_lastReloadRead{false};
-}  // namespace
+bool LastReloadReadKeyboard(const KeyboardSession& session) { return session.profiles.LastReloadReadKeyboard.load(); }
 
-bool LastReloadReadKeyboard() { return g_lastReloadRead.load(); }
-
-int ReloadFromKeyboard() {
-  g_lastReloadRead.store(false);
+int ReloadFromKeyboard(KeyboardSession& session) {
+  session.profiles.LastReloadReadKeyboard.store(false);
   EnsureDataFolder();
-  const int slot = GetActiveSlot();
+  const int slot = GetActiveSlot(session);
   const std::filesystem::path path = WorkingProfilePath();
-  keys::KeyMacroStore& store = keys::EditingStore();
+  keys::KeyMacroStore& store = session.stores.EditingStore;
   bool loaded = false;
-  if (slot != kUnknownSlot && !path.empty() && ReadProfileFromKeyboard(path) == 1) {
+  if (slot != kUnknownSlot && !path.empty() && ReadProfileFromKeyboard(session, path) == 1) {
     EditingLock lock(store);
-    loaded = LoadProfileFile(store, path) == 1;
+    loaded = LoadProfileFile(store, session.lighting.CurrentLighting, path) == 1;
   }
+  int table = 0;
   {
     EditingLock lock(store);
     if (!loaded) {
       store.Clear();
       WriteEmptyProfile(store, {}, kProfileFlag, true);
     }
-    Observer().RefreshKeyPanel(PanelTable());
+    table = PanelTable(session);
   }
-  g_lastReloadRead.store(loaded);
-  Observer().SetMainWindowUnappliedChanges(false);
+  session.profiles.LastReloadReadKeyboard.store(loaded);
+  session.windows.MainWindowHasUnappliedChanges.store(false);
+  session.Sink().KeyMapsChanged(table);
   return 1;
 }
 

@@ -9,9 +9,7 @@
 #include "device/device_table.h"
 #include "keys/byte_order.h"
 #include "keys/text_source.h"
-#include "lighting/lighting_state.h"
 #include "platform/atomic_file.h"
-#include "platform/host.h"
 #include "platform/text.h"
 #include "profiles/data_folder.h"
 #include "profiles/editing_lock.h"
@@ -31,11 +29,11 @@ constexpr std::uint64_t kSharedStringBudget = std::uint64_t{4} << 20;
 // The vendor and product pairs the key table header names.
 constexpr std::uint16_t kHeaderDevices[4][2] = {{0x0C45, 0x7672}, {0x1C4F, 0x000E}, {0, 0}, {0, 0}};
 
-void ShowFormatError(const std::filesystem::path& path) {
+void ShowFormatError(const std::filesystem::path& path, host::Prompter& prompter) {
   host::MessageBoxRequest request;
   request.text = text::Format(keys::LookUpText("PROFILE_FORMAT_ERROR"), {text::FromUtf8(path.string())});
   request.buttons = host::Buttons::Ok;
-  host::Ask(request);
+  prompter.Ask(request);
 }
 
 // The strings of a pool: for every 2-byte unit, where the next terminating
@@ -113,7 +111,7 @@ HeaderVerdict CheckProfileHeader(std::span<const std::uint8_t> h, std::uint64_t 
   return valid ? HeaderVerdict::kValid : HeaderVerdict::kBadFormat;
 }
 
-int ValidateProfileFile(const std::filesystem::path& path) {
+int ValidateProfileFile(const std::filesystem::path& path, host::Prompter& prompter) {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
   if (!std::filesystem::exists(status)) return 0;
@@ -134,7 +132,7 @@ int ValidateProfileFile(const std::filesystem::path& path) {
     case HeaderVerdict::kBadFormat:
       break;
   }
-  ShowFormatError(path);
+  ShowFormatError(path, prompter);
   return 0;
 }
 
@@ -207,7 +205,7 @@ bool ReadProfileFile(const std::filesystem::path& path, LoadedProfile& out) try 
   return false;
 }
 
-int LoadProfileFile(keys::KeyMacroStore& store, const std::filesystem::path& path) {
+int LoadProfileFile(keys::KeyMacroStore& store, lighting::LightingState& lighting, const std::filesystem::path& path) {
   try {
     auto loaded = std::make_unique<LoadedProfile>();
     if (!ReadProfileFile(path, *loaded)) return 0;
@@ -218,14 +216,16 @@ int LoadProfileFile(keys::KeyMacroStore& store, const std::filesystem::path& pat
       store.strings = std::move(loaded->strings);
       store.totalStringSize = loaded->totalStringSize;
     }
-    if (loaded->trailer) lighting::CurrentLighting().report_rate = static_cast<int>(*loaded->trailer & 0xFFFF);
+    if (loaded->trailer) lighting.report_rate = static_cast<int>(*loaded->trailer & 0xFFFF);
     return 1;
   } catch (const std::bad_alloc&) {
     return 0;
   }
 }
 
-int LoadProfileFile(const std::filesystem::path& path) { return LoadProfileFile(keys::EditingStore(), path); }
+int LoadProfileFile(KeyboardSession& session, const std::filesystem::path& path) {
+  return LoadProfileFile(session.stores.EditingStore, session.lighting.CurrentLighting, path);
+}
 
 std::vector<std::uint8_t> BuildProfileImage(keys::KeyMacroStore& store, std::optional<std::uint32_t> trailer) {
   auto lock = store.Lock();
@@ -276,11 +276,12 @@ bool ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t
 
 namespace {
 
-int SaveStore(bool takeLock, const std::filesystem::path& path, std::optional<std::uint32_t> trailer) {
+int SaveStore(KeyboardSession& session, bool takeLock, const std::filesystem::path& path,
+              std::optional<std::uint32_t> trailer) {
   std::optional<EditingLock> lock;
-  if (takeLock) lock.emplace();
+  if (takeLock) lock.emplace(session);
   try {
-    const std::vector<std::uint8_t> image = BuildProfileImage(keys::EditingStore(), trailer);
+    const std::vector<std::uint8_t> image = BuildProfileImage(session.stores.EditingStore, trailer);
     return ReplaceFile(path, image) ? 1 : 0;
   } catch (const std::bad_alloc&) {
     return 0;
@@ -289,16 +290,16 @@ int SaveStore(bool takeLock, const std::filesystem::path& path, std::optional<st
 
 }  // namespace
 
-int SaveWorkingProfile(bool takeLock) {
+int SaveWorkingProfile(KeyboardSession& session, bool takeLock) {
   const std::filesystem::path path = WorkingProfilePath();
   std::error_code ec;
   if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return 0;
-  return SaveStore(takeLock, path, std::nullopt);
+  return SaveStore(session, takeLock, path, std::nullopt);
 }
 
-int ExportProfileFile(bool takeLock, const std::filesystem::path& path) {
-  const int rate = lighting::CurrentLighting().report_rate;
-  return SaveStore(takeLock, path, static_cast<std::uint32_t>(rate < 0 ? 0 : rate));
+int ExportProfileFile(KeyboardSession& session, bool takeLock, const std::filesystem::path& path) {
+  const int rate = session.lighting.CurrentLighting.report_rate;
+  return SaveStore(session, takeLock, path, static_cast<std::uint32_t>(rate < 0 ? 0 : rate));
 }
 
 int WriteEmptyProfile(keys::KeyMacroStore& store, const std::filesystem::path& path, std::uint8_t flag,
@@ -310,10 +311,6 @@ int WriteEmptyProfile(keys::KeyMacroStore& store, const std::filesystem::path& p
     return 1;
   }
   return ReplaceFile(path, block.ToBytes()) ? 1 : 0;
-}
-
-int WriteEmptyProfile(const std::filesystem::path& path, std::uint8_t flag, bool inMemory) {
-  return WriteEmptyProfile(keys::EditingStore(), path, flag, inMemory);
 }
 
 }  // namespace keyloom::profiles

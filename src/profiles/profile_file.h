@@ -18,6 +18,9 @@
 
 #include "keys/key_macro_store.h"
 #include "keys/profile_header.h"
+#include "lighting/lighting_state.h"
+#include "platform/host.h"
+#include "profiles/keyboard_session.h"
 
 namespace keyloom::profiles {
 
@@ -56,10 +59,10 @@ enum class HeaderVerdict {
 HeaderVerdict CheckProfileHeader(std::span<const std::uint8_t> header, std::uint64_t fileSize);
 
 // Checks a file before it is imported: 1 valid; 0 missing, too short or too
-// large (no message) or badly formed (a message box shows
+// large (no message) or badly formed (`prompter` shows
 // "PROFILE_FORMAT_ERROR" with the path); -2 when it cannot be opened. Only
 // the header is read.
-int ValidateProfileFile(const std::filesystem::path& path);
+int ValidateProfileFile(const std::filesystem::path& path, host::Prompter& prompter);
 
 // A profile read from bytes, ready to become a store's contents.
 struct LoadedProfile {
@@ -84,9 +87,11 @@ bool ParseProfileImage(std::span<const std::uint8_t> bytes, LoadedProfile& out);
 bool ReadProfileFile(const std::filesystem::path& path, LoadedProfile& out);
 // Replaces the store's block, macros and strings with the file's (under the
 // store's lock). A file that cannot be read or parsed leaves the store as it
-// was and gives 0. A trailer sets the report-rate setting to its low 16 bits.
-int LoadProfileFile(keys::KeyMacroStore& store, const std::filesystem::path& path);
-int LoadProfileFile(const std::filesystem::path& path);  // the editing store
+// was and gives 0. A trailer sets the report-rate setting of `lighting` to
+// its low 16 bits.
+int LoadProfileFile(keys::KeyMacroStore& store, lighting::LightingState& lighting, const std::filesystem::path& path);
+// Into the session's editing store and lighting values.
+int LoadProfileFile(KeyboardSession& session, const std::filesystem::path& path);
 
 // The file image of a store: rebuilds the block's profile header and, for
 // every text-carrying record whose string fits the pool, writes its pool
@@ -96,17 +101,16 @@ int LoadProfileFile(const std::filesystem::path& path);  // the editing store
 // runs out.
 std::vector<std::uint8_t> BuildProfileImage(keys::KeyMacroStore& store, std::optional<std::uint32_t> trailer);
 
-// Writes the editing store to the working profile, only when that file
-// already exists. The file is replaced as a whole (temporary file, then
+// Writes the session's editing store to the working profile, only when that
+// file already exists. The file is replaced as a whole (temporary file, then
 // rename). With `takeLock` the editing store's lock is held throughout.
-int SaveWorkingProfile(bool takeLock);
+int SaveWorkingProfile(KeyboardSession& session, bool takeLock);
 // Writes the editing store and the report-rate trailer to `path`, replacing
 // it as a whole.
-int ExportProfileFile(bool takeLock, const std::filesystem::path& path);
-// The empty block, flag byte `flag`: in memory it becomes the editing
-// store's block (the caller holds the lock and has cleared the store),
-// otherwise it is written to `path`.
-int WriteEmptyProfile(const std::filesystem::path& path, std::uint8_t flag, bool inMemory);
+int ExportProfileFile(KeyboardSession& session, bool takeLock, const std::filesystem::path& path);
+// The empty block, flag byte `flag`: in memory it becomes the store's block
+// (the caller holds the lock and has cleared the store), otherwise it is
+// written to `path`.
 int WriteEmptyProfile(keys::KeyMacroStore& store, const std::filesystem::path& path, std::uint8_t flag,
                       bool inMemory);
 

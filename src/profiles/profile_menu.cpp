@@ -6,14 +6,11 @@
 #include "platform/text.h"
 #include "profiles/active_slot.h"
 #include "profiles/data_folder.h"
-#include "profiles/profile_observer.h"
+#include "profiles/keyboard_session.h"
 
 namespace keyloom::profiles {
 
 namespace {
-
-std::mutex g_menuMutex;
-ProfileMenuModel g_menu;
 
 std::u16string SlotLabel() {
   const std::filesystem::path path = WorkingProfilePath();
@@ -36,20 +33,21 @@ ProfileMenuModel BuildProfileMenu(int activeSlot) {
   return menu;
 }
 
-int RebuildProfileMenu(bool create) {
-  ProfileMenuModel menu = BuildProfileMenu(GetActiveSlot());
+int RebuildProfileMenu(KeyboardSession& session, bool create) {
+  const int slot = GetActiveSlot(session);
+  ProfileMenuModel menu = BuildProfileMenu(slot);
   {
-    std::lock_guard lock(g_menuMutex);
-    if (!create) g_menu.items.clear();
-    g_menu = menu;
+    std::lock_guard lock(session.profiles.menu_mutex);
+    if (!create) session.profiles.Menu.items.clear();
+    session.profiles.Menu = menu;
   }
-  Observer().ShowProfileMenu(menu);
+  session.Sink().ActiveSlotChanged(slot);
   return 1;
 }
 
-ProfileMenuModel CurrentProfileMenu() {
-  std::lock_guard lock(g_menuMutex);
-  return g_menu;
+ProfileMenuModel CurrentProfileMenu(KeyboardSession& session) {
+  std::lock_guard lock(session.profiles.menu_mutex);
+  return session.profiles.Menu;
 }
 
 bool SlotOfProfileCommand(int commandId, int& slot) {

@@ -8,6 +8,8 @@
 
 namespace keyloom::profiles {
 
+class KeyboardSession;
+
 inline constexpr int kDefaultProfileCommand = 9000;
 inline constexpr int kFirstSlotCommand = 9001;
 inline constexpr int kLastProfileCommand = 9200;
@@ -29,13 +31,13 @@ struct ProfileMenuModel {
 // The menu for an active slot (0..2; anything else checks the default item).
 ProfileMenuModel BuildProfileMenu(int activeSlot);
 
-// Builds the menu for the keyboard's active slot, keeps it as the current
-// menu and gives it to the observer. `create` starts a new menu, otherwise
-// the current one is emptied and refilled; either way the result is the
-// same. Returns 1.
-int RebuildProfileMenu(bool create);
+// Builds the menu for the keyboard's active slot, keeps it as the session's
+// current menu and tells the windows (ActiveSlotChanged). `create` starts a
+// new menu, otherwise the current one is emptied and refilled; either way
+// the result is the same. Returns 1.
+int RebuildProfileMenu(KeyboardSession& session, bool create);
 // The menu the last rebuild made (empty before the first).
-ProfileMenuModel CurrentProfileMenu();
+ProfileMenuModel CurrentProfileMenu(KeyboardSession& session);
 
 // The slot a menu command switches to: id - 9001 for ids 9000..9200 (so the
 // default item gives -1); false for other ids.

@@ -4,11 +4,9 @@
 #include "keys/text_source.h"
 #include "lighting/lighting_operations.h"
 #include "lighting/lighting_state.h"
-#include "platform/host.h"
 #include "profiles/active_slot.h"
 #include "profiles/editing_lock.h"
 #include "profiles/profile_file.h"
-#include "profiles/profile_observer.h"
 
 namespace keyloom::profiles {
 
@@ -16,47 +14,60 @@ namespace {
 
 constexpr int kReportRateCount = 4;
 
-void ShowImportFailed() {
+void ShowImportFailed(host::Prompter& prompter) {
   host::MessageBoxRequest request;
   request.text = keys::LookUpText("MAIN_PROMPT_INPORT");
   request.buttons = host::Buttons::Ok;
-  host::Ask(request);
+  prompter.Ask(request);
+}
+
+// The setting and the record's byte, without telling the windows; false for
+// an index that is no report rate.
+bool SetReportRate(KeyboardSession& session, int index) {
+  if (index < 0 || index >= kReportRateCount) return false;
+  session.lighting.CurrentLighting.report_rate = index;
+  lighting::WriteLightingField(session.link, session.lighting, lighting::field::kReportRate,
+                               {static_cast<std::uint8_t>(index)});
+  return true;
 }
 
 }  // namespace
 
-void ApplyReportRate(int index) {
-  if (index < 0 || index >= kReportRateCount) return;
-  lighting::CurrentLighting().report_rate = index;
-  Observer().ShowReportRate(index);
-  lighting::WriteLightingField(lighting::field::kReportRate, {static_cast<std::uint8_t>(index)});
+void ApplyReportRate(KeyboardSession& session, int index) {
+  if (SetReportRate(session, index)) session.Sink().ReportRateChanged(index);
 }
 
-int ImportProfile(const std::filesystem::path& path, int* keyboardResult) {
+int ImportProfile(KeyboardSession& session, const std::filesystem::path& path, int* keyboardResult) {
   if (keyboardResult) *keyboardResult = 0;
-  if (ValidateProfileFile(path) <= 0) {
-    ShowImportFailed();
+  if (ValidateProfileFile(path, session.Prompter()) <= 0) {
+    ShowImportFailed(session.Prompter());
     return 0;
   }
+  int rate = 0;
+  bool rateSet = false;
+  int table = 0;
   {
-    EditingLock lock;
-    if (LoadProfileFile(path) != 1) {
-      ShowImportFailed();
+    EditingLock lock(session);
+    if (LoadProfileFile(session, path) != 1) {
+      ShowImportFailed(session.Prompter());
       return 0;
     }
-    ApplyReportRate(lighting::CurrentLighting().report_rate);
-    SaveWorkingProfile(false);
-    const int written = keys::WriteKeysAndMacros(true);
+    rate = session.lighting.CurrentLighting.report_rate;
+    rateSet = SetReportRate(session, rate);
+    SaveWorkingProfile(session, false);
+    const int written = keys::WriteKeysAndMacros(session.link, session.stores, session.Prompter(), true);
     if (keyboardResult) *keyboardResult = written;
-    Observer().RefreshKeyPanel(PanelTable());
+    table = PanelTable(session);
   }
-  Observer().SetMainWindowUnappliedChanges(false);
+  session.windows.MainWindowHasUnappliedChanges.store(false);
+  if (rateSet) session.Sink().ReportRateChanged(rate);
+  session.Sink().KeyMapsChanged(table);
   return 1;
 }
 
-int ExportProfile(const std::filesystem::path& path) {
-  EditingLock lock;
-  return ExportProfileFile(false, path);
+int ExportProfile(KeyboardSession& session, const std::filesystem::path& path) {
+  EditingLock lock(session);
+  return ExportProfileFile(session, false, path);
 }
 
 }  // namespace keyloom::profiles

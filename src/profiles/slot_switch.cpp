@@ -1,5 +1,6 @@
 #include "profiles/slot_switch.h"
 
+#include "keys/keyboard_writer.h"
 #include "keys/text_source.h"
 #include "platform/host.h"
 #include "profiles/active_slot.h"
@@ -7,60 +8,61 @@
 #include "profiles/editing_lock.h"
 #include "profiles/profile_file.h"
 #include "profiles/profile_menu.h"
-#include "profiles/profile_observer.h"
 
 namespace keyloom::profiles {
 
 namespace {
 
-// Keeps a second switch, started while the question is open, from asking
-// again. User-interface thread only.
-bool g_promptGuard = false;
-
-host::Answer Show(std::string_view key, host::Buttons buttons, host::Answer defaultButton) {
+host::Answer Show(KeyboardSession& session, std::string_view key, host::Buttons buttons, host::Answer defaultButton) {
   host::MessageBoxRequest request;
   request.text = keys::LookUpText(key);
   request.buttons = buttons;
   request.default_button = defaultButton;
-  return host::Ask(request);
+  return session.Prompter().Ask(request);
 }
 
 }  // namespace
 
-int SwitchProfileSlot(int slot) {
+int SwitchProfileSlot(KeyboardSession& session, int slot) {
   if (slot >= kProfileSlotCount) slot = 0;
-  ProfileObserver& observer = Observer();
-  if (observer.CompositeDialogOpen()) {
-    Show("PROFILE_SEELCT_PROMPT2", host::Buttons::Ok, host::Answer::Ok);
+  WindowState& windows = session.windows;
+  if (windows.CompositeDialogOpen.load()) {
+    Show(session, "PROFILE_SEELCT_PROMPT2", host::Buttons::Ok, host::Answer::Ok);
     return 0;
   }
-  if (observer.ProfileManagerHasUnappliedChanges() || observer.MainWindowHasUnappliedChanges()) {
-    if (!g_promptGuard) {
-      g_promptGuard = true;
-      if (Show("PROFILE_SELECT_PROMPT", host::Buttons::YesNo, host::Answer::No) == host::Answer::Yes) {
-        observer.RunApply();
+  if (windows.ProfileManagerHasUnappliedChanges.load() || windows.MainWindowHasUnappliedChanges.load()) {
+    bool& promptGuard = session.profiles.SlotPromptOpen;
+    if (!promptGuard) {
+      promptGuard = true;
+      if (Show(session, "PROFILE_SELECT_PROMPT", host::Buttons::YesNo, host::Answer::No) == host::Answer::Yes) {
+        if (windows.RunApply) windows.RunApply();
       } else {
-        observer.SetMainWindowUnappliedChanges(false);
-        if (CachedActiveSlot() != kUnknownSlot) {
-          EditingLock lock;
-          LoadProfileFile(WorkingProfilePath());
+        windows.MainWindowHasUnappliedChanges.store(false);
+        if (CachedActiveSlot(session) != kUnknownSlot) {
+          EditingLock lock(session);
+          LoadProfileFile(session, WorkingProfilePath());
         }
       }
     }
-    g_promptGuard = false;
-    SelectSlotOnKeyboard(slot);
+    promptGuard = false;
+    SelectSlotOnKeyboard(session, slot);
   } else {
-    SelectSlotOnKeyboard(slot);
-    if (slot >= 0 && observer.ProfileManagerOpen()) observer.ProfileManagerSelectSlot(slot);
+    SelectSlotOnKeyboard(session, slot);
+    if (slot >= 0 && windows.ProfileManagerOpen.load()) windows.ProfileManagerHasUnappliedChanges.store(false);
   }
-  ShowActiveTable(slot);
-  RebuildProfileMenu(false);
+  ShowActiveTable(session, slot);
+  RebuildProfileMenu(session, false);
   return 1;
 }
 
-void ShowActiveTable(int slot) {
-  EditingLock lock;
-  Observer().RefreshKeyPanel(PanelTable());
+void ShowActiveTable(KeyboardSession& session, int slot) { session.Sink().KeyMapsChanged(PanelTable(session)); }
+
+void ApplyPendingEdits(KeyboardSession& session) {
+  if (!session.windows.MainWindowHasUnappliedChanges.load()) return;
+  EditingLock lock(session);
+  if (SaveWorkingProfile(session, false) == 1 &&
+      keys::WriteKeysAndMacros(session.link, session.stores, session.Prompter(), false) == 1)
+    session.windows.MainWindowHasUnappliedChanges.store(false);
 }
 
 }  // namespace keyloom::profiles
