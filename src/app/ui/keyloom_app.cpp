@@ -6,6 +6,7 @@
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "app/ui/stand_in_main_window.h"
+#include "profiles/keyboard_session.h"
 
 namespace keyloom::app {
 
@@ -16,10 +17,15 @@ int CKeyloomApp::Run(int argc, char** argv) {
   const StartupResult started = StartUp(env);
   if (started.action == StartupAction::Exit) return started.exit_code;
 
+  // The program's one keyboard session; "/Start" has taken the first-show
+  // decision already.
+  profiles::KeyboardSession session;
+  session.windows.StartupShowHandled.store(started.show_handled);
+
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   {
-    CStandInMainWindow window;
+    CStandInMainWindow window(session);
     QEventLoop modal;
     QObject::connect(&window, &CStandInMainWindow::Finished, &modal, &QEventLoop::quit);
     window.Initialise();

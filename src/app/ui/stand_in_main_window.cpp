@@ -8,7 +8,6 @@
 
 #include "app/single_instance.h"
 #include "i18n/texts.h"
-#include "platform/startup_flags.h"
 
 namespace keyloom::app {
 namespace {
@@ -20,7 +19,8 @@ void Report(const char* line) {
 
 }  // namespace
 
-CStandInMainWindow::CStandInMainWindow(QWidget* parent) : QWidget(parent), bridge_(*this) {
+CStandInMainWindow::CStandInMainWindow(profiles::KeyboardSession& session, QWidget* parent)
+    : QWidget(parent), session_(session), bridge_(*this), reactions_(bridge_, nullptr) {
   auto* layout = new QVBoxLayout(this);
   caption_ = new QLabel(this);
   caption_->setAlignment(Qt::AlignCenter);
@@ -29,9 +29,21 @@ CStandInMainWindow::CStandInMainWindow(QWidget* parent) : QWidget(parent), bridg
   caption_->setFont(font);
   layout->addWidget(caption_);
   resize(480, 200);
+
+  session_.SetSink(&events_);
+  connect(&events_, &EventSinkAdapter::showWindow, this, [this] { ShowWindow(); });
+  connect(&events_, &EventSinkAdapter::keyboardEvent, this,
+          [this](quint16 usage) { reactions_.OnKeyboardEvent(usage); });
+  connect(&events_, &EventSinkAdapter::connectionChanged, this, [this](bool connected, quint16, quint16) {
+    if (!connected) hide();
+    reactions_.OnConnectionChanged(connected);
+  });
 }
 
-CStandInMainWindow::~CStandInMainWindow() { bridge_.Shutdown(); }
+CStandInMainWindow::~CStandInMainWindow() {
+  session_.SetSink(nullptr);
+  bridge_.Shutdown();
+}
 
 void CStandInMainWindow::Initialise() {
   user_data_ = kMainWindowMarker;
@@ -40,7 +52,7 @@ void CStandInMainWindow::Initialise() {
   bridge_.SendMessage(i18n::kLanguageMessage, i18n::kLanguageTag, i18n::GetLanguageIndex());
   // Without "/Start" the window comes up at once; either way the decision
   // is taken now.
-  if (platform::StartupShowHandled.exchange(1) == 0) ShowWindow();
+  if (session_.windows.StartupShowHandled.exchange(1) == 0) ShowWindow();
   Report("ready");
 }
 
