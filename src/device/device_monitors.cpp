@@ -99,7 +99,9 @@ void EventMonitor(DeviceLink& link, const KeyboardEventHandler& on_event) {
       const std::size_t length = device.Capabilities().input_report_byte_length;
       while (!MonitorStopRequested(link) && device.Read(buffer.data(), length, nullptr, kInfinite)) {
         device.UnpackReport(ReportType::Input, buffer.data(), length);
-        if (on_event) on_event(FirstUsage(device));
+        // A report without a usage (the release after each event) says nothing.
+        const std::uint16_t usage = FirstUsage(device);
+        if (usage != 0 && on_event) on_event(usage);
       }
       device.Close();
       break;

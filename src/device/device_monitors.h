@@ -26,7 +26,7 @@ struct ConnectionReports {
 };
 
 // Called on the event monitor's thread with the first usage of each event
-// report.
+// report (reports without a usage are not passed on).
 using KeyboardEventHandler = std::function<void(std::uint16_t usage)>;
 
 // The monitors' waits (10, 100 and 1000 ms), process-wide. The default

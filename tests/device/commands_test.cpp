@@ -70,33 +70,33 @@ TEST(RequestLayout, ChecksumExamples) {
 
 TEST_F(ConnectedKeyboard, ReadsComeFromTheKeyboardsMemories) {
   std::uint8_t config[kConfigBlockBytes] = {};
-  ASSERT_EQ(ReadConfig(config), kResultOk);
+  ASSERT_EQ(ReadConfig(link, config), kResultOk);
   const emulator::Memories m = model->Snapshot();
   EXPECT_TRUE(std::equal(config, config + 44, m.config.begin()));
 
   // 0x05 copies all 56 returned bytes whatever length was asked for.
   Bytes lighting(56, 0xEE);
-  ASSERT_EQ(ReadLightingArea(lighting.data(), 42, 42), kResultOk);
+  ASSERT_EQ(ReadLightingArea(link, lighting.data(), 42, 42), kResultOk);
   EXPECT_TRUE(std::equal(lighting.begin(), lighting.begin() + 42, m.lighting.begin() + 42));
   EXPECT_EQ(lighting[50], 0);  // the keyboard's zero data after the length
 
-  Bytes map(DeviceTable.LayerBytes.load());
-  ASSERT_EQ(ReadDefaultKeyMap(map.data()), kResultOk);
+  Bytes map(link.DeviceTable.LayerBytes.load());
+  ASSERT_EQ(ReadDefaultKeyMap(link, map.data()), kResultOk);
   EXPECT_TRUE(std::equal(map.begin(), map.end(), BuiltInDefaultKeyMap().begin()));
 }
 
 TEST_F(ConnectedKeyboard, KeyLayersAreAddressedByStrideForBothModels) {
   for (auto [vendor, product] : {std::pair{0x0C45, 0x7672}, std::pair{0x320F, 0x505B}}) {
     Connect(vendor, product);
-    const std::uint32_t bytes = DeviceTable.LayerBytes.load();
+    const std::uint32_t bytes = link.DeviceTable.LayerBytes.load();
     Bytes layer(bytes);
     for (std::uint32_t i = 0; i < bytes; ++i) layer[i] = static_cast<std::uint8_t>(i * 7 + 1);
-    ASSERT_EQ(WriteKeyLayer(layer.data(), 2), kResultOk);
+    ASSERT_EQ(WriteKeyLayer(link, layer.data(), 2), kResultOk);
     const emulator::Memories m = model->Snapshot();
-    EXPECT_TRUE(std::equal(layer.begin(), layer.end(), m.layers.begin() + 2 * DeviceTable.LayerStride.load()))
+    EXPECT_TRUE(std::equal(layer.begin(), layer.end(), m.layers.begin() + 2 * link.DeviceTable.LayerStride.load()))
         << std::hex << vendor;
     Bytes back(bytes);
-    ASSERT_EQ(ReadKeyLayer(back.data(), 2), kResultOk);
+    ASSERT_EQ(ReadKeyLayer(link, back.data(), 2), kResultOk);
     EXPECT_EQ(back, layer);
   }
 }
@@ -104,7 +104,7 @@ TEST_F(ConnectedKeyboard, KeyLayersAreAddressedByStrideForBothModels) {
 TEST_F(TracedKeyboard, MacroWriteOf130BytesSendsThreeChunksReusingTheRequest) {
   Bytes macro(130);
   for (std::size_t i = 0; i < macro.size(); ++i) macro[i] = static_cast<std::uint8_t>(0x80 + i);
-  ASSERT_EQ(WriteMacroArea(macro.data(), 130), kResultOk);
+  ASSERT_EQ(WriteMacroArea(link, macro.data(), 130), kResultOk);
   const std::vector<Bytes> w = Written();
   ASSERT_EQ(w.size(), 3u);
   const int lengths[] = {56, 56, 18};
@@ -125,7 +125,7 @@ TEST_F(TracedKeyboard, MacroWriteOf130BytesSendsThreeChunksReusingTheRequest) {
 
 TEST_F(TracedKeyboard, KeyColoursAreAddressedByPositionAndLightingSlot) {
   const Bytes rgb = {0x11, 0x22, 0x33};
-  ASSERT_EQ(WriteKeyColours(rgb.data(), 3, 5, 2), kResultOk);
+  ASSERT_EQ(WriteKeyColours(link, rgb.data(), 3, 5, 2), kResultOk);
   const std::vector<Bytes> w = Written();
   ASSERT_EQ(w.size(), 1u);
   EXPECT_EQ(w[0][5] | (w[0][6] << 8), 5 * 3 + 2 * 512);
@@ -135,11 +135,11 @@ TEST_F(TracedKeyboard, KeyColoursAreAddressedByPositionAndLightingSlot) {
 
 TEST_F(TracedKeyboard, NothingIsSentWhenDisconnectedOrForABadLayer) {
   Bytes layer(512);
-  EXPECT_EQ(WriteKeyLayer(layer.data(), 3), kResultBadLayer);
-  EXPECT_EQ(ReadKeyLayer(layer.data(), 3), kResultBadLayer);
-  DeviceConnected.store(0);
-  EXPECT_EQ(BeginWrite(), kResultNotSent);
-  EXPECT_EQ(WriteKeyLayer(layer.data(), 0), kResultNotSent);
+  EXPECT_EQ(WriteKeyLayer(link, layer.data(), 3), kResultBadLayer);
+  EXPECT_EQ(ReadKeyLayer(link, layer.data(), 3), kResultBadLayer);
+  link.DeviceConnected.store(0);
+  EXPECT_EQ(BeginWrite(link), kResultNotSent);
+  EXPECT_EQ(WriteKeyLayer(link, layer.data(), 0), kResultNotSent);
   EXPECT_TRUE(Written().empty());
   EXPECT_EQ(keyboard->WriteCount(), 0u);
 }
@@ -150,7 +150,7 @@ TEST_F(TracedKeyboard, LongRequestIsCutTo64Bytes) {
   for (std::size_t i = 64; i < request.size(); ++i) request[i] = 0x99;
   std::uint8_t reply[64];
   std::size_t got = 0;
-  ASSERT_EQ(SendReport(request.data(), request.size(), reply, sizeof reply, &got), kResultOk);
+  ASSERT_EQ(SendReport(link, request.data(), request.size(), reply, sizeof reply, &got), kResultOk);
   EXPECT_EQ(got, 64u);
   const std::vector<Bytes> w = Written();
   ASSERT_EQ(w.size(), 1u);
@@ -167,7 +167,7 @@ TEST_F(ConnectedKeyboard, LostRepliesAreRetriedFourTimesThenGiveZero) {
     Connect();
     model->ArmFault(emulator::FaultKind::kDropReplies, c.dropped);
     std::uint8_t config[44] = {};
-    EXPECT_EQ(ReadConfig(config), c.result) << c.dropped;
+    EXPECT_EQ(ReadConfig(link, config), c.result) << c.dropped;
     EXPECT_EQ(keyboard->WriteCount(), c.writes);
   }
 }
@@ -178,27 +178,27 @@ TEST_F(ConnectedKeyboard, LateReplyNeverReachesALaterCommand) {
   // command's answer.
   model->ArmFault(emulator::FaultKind::kDelayReplies, 1, 400);
   std::uint8_t config[44] = {};
-  ASSERT_EQ(ReadConfig(config), kResultOk);
+  ASSERT_EQ(ReadConfig(link, config), kResultOk);
   EXPECT_EQ(config[10], model->Snapshot().config[10]);
   Bytes lighting(56, 0);
-  ASSERT_EQ(ReadLightingArea(lighting.data(), 42, 0), kResultOk);
+  ASSERT_EQ(ReadLightingArea(link, lighting.data(), 42, 0), kResultOk);
   const emulator::Memories m = model->Snapshot();
   EXPECT_TRUE(std::equal(lighting.begin(), lighting.begin() + 42, m.lighting.begin()));
   // And nothing is owed or queued afterwards.
   Bytes layer(378);
-  ASSERT_EQ(ReadKeyLayer(layer.data(), 0), kResultOk);
+  ASSERT_EQ(ReadKeyLayer(link, layer.data(), 0), kResultOk);
   EXPECT_TRUE(std::equal(layer.begin(), layer.end(), m.layers.begin()));
-  EXPECT_EQ(OwedReplies(), 0u);
+  EXPECT_EQ(OwedReplies(link), 0u);
 }
 
 TEST_F(ConnectedKeyboard, ReadThatGaveUpNeverWritesIntoTheBufferLater) {
   model->ArmFault(emulator::FaultKind::kDelayReplies, 1, 150);
   std::uint8_t request[64];
   BuildRequest(request, kCmdReadConfig, 44, 0, nullptr);
-  ASSERT_TRUE(CommandDevice().Write(request, 64, nullptr, 1000));
+  ASSERT_TRUE(link.CommandDevice().Write(request, 64, nullptr, 1000));
   Bytes buffer(64, 0xAA);
   std::size_t got = 99;
-  EXPECT_FALSE(CommandDevice().Read(buffer.data(), buffer.size(), &got, 30));
+  EXPECT_FALSE(link.CommandDevice().Read(buffer.data(), buffer.size(), &got, 30));
   EXPECT_EQ(got, 0u);
   std::this_thread::sleep_for(std::chrono::milliseconds(250));  // the answer has arrived by now
   EXPECT_EQ(buffer, Bytes(64, 0xAA));
@@ -207,7 +207,7 @@ TEST_F(ConnectedKeyboard, ReadThatGaveUpNeverWritesIntoTheBufferLater) {
 TEST_F(ConnectedKeyboard, RefusalsGiveTheirCodeAndCopyNothing) {
   model->ArmFault(emulator::FaultKind::kRefuse, 1);
   Bytes config(44, 0xCC);
-  EXPECT_EQ(ReadConfig(config.data()), kResultRefusedFE);
+  EXPECT_EQ(ReadConfig(link, config.data()), kResultRefusedFE);
   EXPECT_EQ(config, Bytes(44, 0xCC));
   // The keyboard answers 0xFF to a request it does not understand (a bad
   // checksum here): the chunked command ends at that chunk.
@@ -215,25 +215,25 @@ TEST_F(ConnectedKeyboard, RefusalsGiveTheirCodeAndCopyNothing) {
   BuildRequest(request, kCmdReadConfig, 44, 0, nullptr);
   request[1] ^= 0xFF;
   std::uint8_t reply[64];
-  ASSERT_EQ(SendReport(request, 64, reply, 64, nullptr), kResultOk);
+  ASSERT_EQ(SendReport(link, request, 64, reply, 64, nullptr), kResultOk);
   EXPECT_EQ(reply[7], 0xFF);
   // A write past the macro area's end is refused with 0xFE part-way.
   Bytes big(model->MacroCapacity() + 100, 0x5A);
-  EXPECT_EQ(WriteMacroArea(big.data(), static_cast<std::uint32_t>(big.size())), kResultRefusedFE);
+  EXPECT_EQ(WriteMacroArea(link, big.data(), static_cast<std::uint32_t>(big.size())), kResultRefusedFE);
   const emulator::Memories m = model->Snapshot();
   EXPECT_EQ(m.macroArea[0], 0x5A);  // the chunks before stay written
 }
 
 TEST_F(ConnectedKeyboard, WriteFailureGivesMinusOneWithoutRetry) {
-  keyboard->Unplug();  // DeviceConnected is still 1: the monitor has not noticed yet
-  EXPECT_EQ(BeginWrite(), kResultWriteFailed);
+  keyboard->Unplug();  // link.DeviceConnected is still 1: the monitor has not noticed yet
+  EXPECT_EQ(BeginWrite(link), kResultWriteFailed);
   EXPECT_EQ(keyboard->WriteCount(), 0u);
 }
 
 TEST_F(ConnectedKeyboard, UnpluggingMidCommandEndsItWithChunksKept) {
   model->ArmFault(emulator::FaultKind::kDisconnectAfter, 3);
   Bytes macro(300, 0x33);
-  const int r = WriteMacroArea(macro.data(), 300);
+  const int r = WriteMacroArea(link, macro.data(), 300);
   EXPECT_TRUE(r == kResultWriteFailed || r == kResultNotSent) << r;
   EXPECT_EQ(keyboard->WriteCount(), 3u);
   keyboard->Plug();
@@ -245,10 +245,10 @@ TEST_F(ConnectedKeyboard, UnpluggingMidCommandEndsItWithChunksKept) {
 TEST_F(ConnectedKeyboard, EndWritePausesTenMillisecondsFirst) {
   static std::vector<std::uint32_t> pauses;
   pauses.clear();
-  SetCommandPause([](std::uint32_t ms) { pauses.push_back(ms); });
-  ASSERT_EQ(BeginWrite(), kResultOk);
+  ScopedCommandPause recording([](std::uint32_t ms) { pauses.push_back(ms); });
+  ASSERT_EQ(BeginWrite(link), kResultOk);
   EXPECT_TRUE(pauses.empty());
-  ASSERT_EQ(EndWrite(), kResultOk);
+  ASSERT_EQ(EndWrite(link), kResultOk);
   EXPECT_EQ(pauses, std::vector<std::uint32_t>{10});
   EXPECT_EQ(model->BeginWriteCount(), 1u);
   EXPECT_EQ(model->EndWriteCount(), 1u);

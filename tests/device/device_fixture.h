@@ -1,6 +1,8 @@
 #pragma once
-// A virtual keyboard in the process, installed as the HID backend, with the
+// A virtual keyboard in the process, the backend of a device link, with the
 // command device open on it and DeviceConnected set, as after a connection.
+// The link is the fixture's own, or one the derived fixture passes in (a
+// keyboard session's).
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -21,30 +23,34 @@ inline emulator::FirmwareOptions ModelOptions(std::uint16_t vendor, std::uint16_
 
 class ConnectedKeyboard : public ::testing::Test {
  protected:
+  ConnectedKeyboard() : link(own_link_) {}
+  explicit ConnectedKeyboard(DeviceLink& session_link) : link(session_link) {}
+
   void Connect(std::uint16_t vendor = 0x0C45, std::uint16_t product = 0x7672) {
     Disconnect();
     model = std::make_unique<emulator::FirmwareModel>(ModelOptions(vendor, product));
     keyboard = InProcessKeyboard::Create(*model);
-    SetHidBackend(keyboard);
-    ASSERT_TRUE(CommandDevice().Open("inproc:1", true, true, true, false));
-    SetModelSizes(vendor, product);
-    DeviceConnected.store(1);
-    SetCommandPause([](std::uint32_t) {});
+    link.UseBackend(keyboard);
+    ASSERT_TRUE(link.CommandDevice().Open("inproc:1", true, true, true, false));
+    link.SetModelSizes(vendor, product);
+    link.DeviceConnected.store(1);
   }
   void Disconnect() {
-    DeviceConnected.store(0);
-    CommandDevice().Close();
-    SetHidBackend(nullptr);
+    link.DeviceConnected.store(0);
+    link.CommandDevice().Close();
+    link.UseBackend(nullptr);
     keyboard.reset();
     model.reset();
   }
   void SetUp() override { Connect(); }
-  void TearDown() override {
-    Disconnect();
-    SetModelSizes(0x0C45, 0x7672);
-    SetCommandPause(nullptr);
-  }
+  void TearDown() override { Disconnect(); }
 
+ private:
+  DeviceLink own_link_;
+  ScopedCommandPause no_pause_{[](std::uint32_t) {}};
+
+ protected:
+  DeviceLink& link;
   std::unique_ptr<emulator::FirmwareModel> model;
   std::shared_ptr<InProcessKeyboard> keyboard;
 };

@@ -38,13 +38,14 @@ TEST(DeviceTable, SizesFollowTheConnectedPair) {
       {0x0C45, 0x7672, 378, 378, 126},
       {0x1234, 0x5678, 512, 512, 128},  // any pair but the first model's takes the second row
   };
+  DeviceLink link;
   for (const Case& c : cases) {
-    SetModelSizes(c.vendor, c.product);
-    EXPECT_EQ(DeviceTable.LayerBytes.load(), c.bytes);
-    EXPECT_EQ(DeviceTable.LayerStride.load(), c.stride);
-    EXPECT_EQ(DeviceTable.KeyCount.load(), c.keys);
+    link.SetModelSizes(c.vendor, c.product);
+    EXPECT_EQ(link.DeviceTable.LayerBytes.load(), c.bytes);
+    EXPECT_EQ(link.DeviceTable.LayerStride.load(), c.stride);
+    EXPECT_EQ(link.DeviceTable.KeyCount.load(), c.keys);
   }
-  SetModelSizes(0x0C45, 0x7672);
+  link.SetModelSizes(0x0C45, 0x7672);
   EXPECT_EQ(FindSupportedModel(0x1234, 0x5678), nullptr);
   EXPECT_EQ(FindSupportedModel(0x0C45, 0x505B), nullptr);
   struct Listed {
@@ -63,13 +64,15 @@ TEST(DeviceTable, SizesFollowTheConnectedPair) {
 }
 
 TEST(DeviceTable, DefaultKeyMapIsReplacedWholeAndZeroFilled) {
+  DeviceLink link;
+  EXPECT_EQ(link.DefaultKeyMap(), BuiltInDefaultKeyMap()) << "a new link starts with the built-in map";
   const std::vector<std::uint8_t> map(378, 0x07);
-  SetDefaultKeyMap(map);
-  const KeyMap now = DefaultKeyMap();
+  link.SetDefaultKeyMap(map);
+  const KeyMap now = link.DefaultKeyMap();
   EXPECT_EQ(now[377], 0x07);
   EXPECT_EQ(now[378], 0x00);
-  SetDefaultKeyMap(BuiltInDefaultKeyMap());
-  EXPECT_EQ(DefaultKeyMap(), BuiltInDefaultKeyMap());
+  link.SetDefaultKeyMap(BuiltInDefaultKeyMap());
+  EXPECT_EQ(link.DefaultKeyMap(), BuiltInDefaultKeyMap());
 }
 
 }  // namespace

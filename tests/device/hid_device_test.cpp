@@ -178,9 +178,9 @@ TEST_F(InProcessDevice, UnpluggingFailsAPendingReadAndTheProbe) {
 
 TEST(CommandStatus, StatusByteDecidesTheResultAndWhatIsCopied) {
   auto backend = std::make_shared<FakeBackend>();
-  SetHidBackend(backend);
-  ASSERT_TRUE(CommandDevice().Open("scripted", true, true, true, false));
-  DeviceConnected.store(1);
+  DeviceLink link(backend);
+  ASSERT_TRUE(link.CommandDevice().Open("scripted", true, true, true, false));
+  link.DeviceConnected.store(1);
   struct Case {
     std::uint8_t status;
     int result;
@@ -191,7 +191,7 @@ TEST(CommandStatus, StatusByteDecidesTheResultAndWhatIsCopied) {
     reply[7] = c.status;
     backend->replies = {reply};
     Bytes config(44, 0x00);
-    EXPECT_EQ(ReadConfig(config.data()), c.result) << int(c.status);
+    EXPECT_EQ(ReadConfig(link, config.data()), c.result) << int(c.status);
     EXPECT_EQ(config[0] == 0x5C, c.copied) << int(c.status);
   }
   // A chunked read stops at the first refused chunk, keeping the chunks before.
@@ -200,13 +200,10 @@ TEST(CommandStatus, StatusByteDecidesTheResultAndWhatIsCopied) {
   refused[7] = 0xFF;
   backend->replies = {ok, refused, ok};
   Bytes macro(150, 0);
-  EXPECT_EQ(ReadMacroArea(macro.data(), 150), -102);
+  EXPECT_EQ(ReadMacroArea(link, macro.data(), 150), -102);
   EXPECT_EQ(macro[55], 0x11);
   EXPECT_EQ(macro[56], 0x00);
   EXPECT_EQ(backend->replies.size(), 1u);  // the third chunk was never sent
-  DeviceConnected.store(0);
-  CommandDevice().Close();
-  SetHidBackend(nullptr);
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 // The event and connection monitors on their own threads against the
 // in-process virtual keyboard: start-up, plugging and unplugging, model
-// sizes, and keyboard events turned into timers and tray changes.
+// sizes, and the keyboard's events reported with their usage.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -12,10 +13,7 @@
 #include "device/device_table.h"
 #include "device/inprocess_backend.h"
 #include "device/report_transaction.h"
-#include <map>
 #include "device_fixture.h"
-#include "platform/host.h"
-#include "platform/startup_flags.h"
 
 namespace keyloom::device {
 namespace {
@@ -27,24 +25,26 @@ struct HandlerCall {
   std::uint32_t layer_bytes, layer_stride, key_count;
 };
 
-struct Recorder : host::MainWindow {
+// What the monitors reported.
+struct Recorder {
   std::mutex mutex;
   std::vector<HandlerCall> calls;
-  std::vector<unsigned> timers;
-  std::vector<std::pair<int, int>> tray;
+  std::vector<int> first_cycles;
+  std::vector<std::uint16_t> usages;
 
-  void PostMessage(std::uint32_t, std::uint32_t, std::int64_t) override {}
-  std::int64_t SendMessage(std::uint32_t, std::uint32_t, std::int64_t) override { return 0; }
-  void SetTimer(unsigned id, unsigned ms) override {
-    std::lock_guard lock(mutex);
-    if (ms == 0) timers.push_back(id);
-  }
-  void KillTimer(unsigned) override {}
   std::vector<int> States() {
     std::lock_guard lock(mutex);
     std::vector<int> s;
     for (const HandlerCall& c : calls) s.push_back(c.connected);
     return s;
+  }
+  std::vector<int> FirstCycles() {
+    std::lock_guard lock(mutex);
+    return first_cycles;
+  }
+  std::vector<std::uint16_t> Usages() {
+    std::lock_guard lock(mutex);
+    return usages;
   }
 };
 
@@ -89,23 +89,15 @@ bool WaitFor(Pred pred, std::chrono::milliseconds limit = 5000ms) {
 class Monitors : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetMonitorStop();
-    platform::StartupShowHandled.store(0);
-    DeviceConnected.store(0);
-    SetModelSizes(0x0C45, 0x7672);
-    SetCommandPause([](std::uint32_t) {});
-    // Waits run ten times faster than real time.
-    SetMonitorSleep([](std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::microseconds(ms * 100)); });
-    SetConnectionHandler([this](int connected) {
+    reports.changed = [this](int connected) {
       std::lock_guard lock(rec.mutex);
-      rec.calls.push_back({connected, DeviceTable.LayerBytes.load(), DeviceTable.LayerStride.load(),
-                           DeviceTable.KeyCount.load()});
-    });
-    SetTrayIconSetter([this](int kind, int id) {
+      rec.calls.push_back({connected, link.DeviceTable.LayerBytes.load(), link.DeviceTable.LayerStride.load(),
+                           link.DeviceTable.KeyCount.load()});
+    };
+    reports.first_cycle_done = [this](int connected) {
       std::lock_guard lock(rec.mutex);
-      rec.tray.emplace_back(kind, id);
-    });
-    host::SetMainWindow(&rec);
+      rec.first_cycles.push_back(connected);
+    };
     UseKeyboard(0x0C45, 0x7672);
   }
 
@@ -113,35 +105,36 @@ class Monitors : public ::testing::Test {
     models.push_back(std::make_unique<emulator::FirmwareModel>(testing::ModelOptions(vendor, product)));
     keyboard = InProcessKeyboard::Create(*models.back());
     backend = std::make_shared<CountingBackend>(keyboard);
-    SetHidBackend(backend);
+    link.UseBackend(backend);
   }
 
   void Start() {
-    event_thread = std::thread(EventMonitor);
-    connection_thread = std::thread(ConnectionMonitor);
+    event_thread = std::thread([this] {
+      EventMonitor(link, [this](std::uint16_t usage) {
+        std::lock_guard lock(rec.mutex);
+        rec.usages.push_back(usage);
+      });
+    });
+    connection_thread = std::thread([this] { ConnectionMonitor(link, reports); });
   }
 
   void TearDown() override {
-    RequestMonitorStop();
+    RequestMonitorStop(link);
     if (event_thread.joinable()) event_thread.join();
     if (connection_thread.joinable()) connection_thread.join();
-    WaitFor([] { return RunningTrayWorkers() == 0; });
-    host::SetMainWindow(nullptr);
-    SetConnectionHandler(nullptr);
-    SetTrayIconSetter(nullptr);
-    SetMonitorSleep(nullptr);
-    SetCommandPause(nullptr);
-    CommandDevice().Close();
-    EventDevice().Close();
-    DeviceConnected.store(0);
-    SetModelSizes(0x0C45, 0x7672);
-    SetHidBackend(nullptr);
-    ResetMonitorStop();
-    platform::StartupShowHandled.store(0);
+    link.CommandDevice().Close();
+    link.EventDevice().Close();
+    // The backend refers to the models below.
+    link.UseBackend(nullptr);
   }
 
-  bool EventMonitorListening() { return EventDevice().ReadPending(); }
+  bool EventMonitorListening() { return link.EventDevice().ReadPending(); }
 
+  ScopedCommandPause no_pause{[](std::uint32_t) {}};
+  // Waits run ten times faster than real time.
+  ScopedMonitorSleep faster{[](std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::microseconds(ms * 100)); }};
+  DeviceLink link;
+  ConnectionReports reports;
   Recorder rec;
   std::vector<std::unique_ptr<emulator::FirmwareModel>> models;
   std::shared_ptr<InProcessKeyboard> keyboard;
@@ -153,8 +146,9 @@ TEST_F(Monitors, KeyboardPresentAtStartConnectsAndTheFirstCycleRepeatsTheState) 
   Start();
   ASSERT_TRUE(WaitFor([&] { return rec.States().size() >= 2; }));
   EXPECT_EQ(rec.States(), (std::vector<int>{1, 1}));
-  EXPECT_EQ(DeviceConnected.load(), 1);
-  EXPECT_EQ(platform::StartupShowHandled.load(), 0);
+  EXPECT_EQ(link.DeviceConnected.load(), 1);
+  ASSERT_TRUE(WaitFor([&] { return !rec.FirstCycles().empty(); }));
+  EXPECT_EQ(rec.FirstCycles(), std::vector<int>{1}) << "the first cycle found the keyboard";
   // The first pass read the configuration block once.
   EXPECT_GE(keyboard->WriteCount(), 1u);
   // The command interface was opened by the first pass and by the
@@ -166,15 +160,16 @@ TEST_F(Monitors, KeyboardPresentAtStartConnectsAndTheFirstCycleRepeatsTheState) 
   EXPECT_EQ(backend->Opens("other:0"), 0);
 }
 
-TEST_F(Monitors, NoKeyboardAtStartSetsStartupShowHandledThenConnectsLater) {
+TEST_F(Monitors, NoKeyboardAtStartIsReportedAsTheFirstCycleThenConnectsLater) {
   keyboard->Unplug();
   Start();
-  ASSERT_TRUE(WaitFor([&] { return platform::StartupShowHandled.load() == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return !rec.FirstCycles().empty(); }));
+  EXPECT_EQ(rec.FirstCycles(), std::vector<int>{0});
   EXPECT_EQ(rec.States(), (std::vector<int>{0}));
   keyboard->Plug();
   ASSERT_TRUE(WaitFor([&] { return rec.States().size() >= 2; }));
   EXPECT_EQ(rec.States(), (std::vector<int>{0, 1}));
-  EXPECT_EQ(DeviceConnected.load(), 1);
+  EXPECT_EQ(link.DeviceConnected.load(), 1);
 }
 
 TEST_F(Monitors, UnplugAndPlugCyclesAreSeenByBothMonitors) {
@@ -185,19 +180,16 @@ TEST_F(Monitors, UnplugAndPlugCyclesAreSeenByBothMonitors) {
     keyboard->Unplug();
     ASSERT_TRUE(WaitFor([&] { return rec.States().size() == before + 1; }));
     EXPECT_EQ(rec.States().back(), 0);
-    EXPECT_EQ(DeviceConnected.load(), 0);
+    EXPECT_EQ(link.DeviceConnected.load(), 0);
     ASSERT_TRUE(WaitFor([&] { return !EventMonitorListening(); }));
     keyboard->Plug();
     ASSERT_TRUE(WaitFor([&] { return rec.States().size() == before + 2 && EventMonitorListening(); }));
     EXPECT_EQ(rec.States().back(), 1);
     // Commands work on the new handle, and events arrive again.
     std::uint8_t config[44];
-    EXPECT_EQ(ReadConfig(config), kResultOk);
+    EXPECT_EQ(ReadConfig(link, config), kResultOk);
     models.back()->RaiseEvent(0x0401);
-    ASSERT_TRUE(WaitFor([&] {
-      std::lock_guard lock(rec.mutex);
-      return rec.timers.size() == static_cast<std::size_t>(cycle + 1);
-    }));
+    ASSERT_TRUE(WaitFor([&] { return rec.Usages().size() == static_cast<std::size_t>(cycle + 1); }));
   }
 }
 
@@ -207,10 +199,10 @@ TEST_F(Monitors, QuickUnplugAndPlugBetweenProbesStillReconnects) {
   keyboard->Unplug();
   keyboard->Plug();  // the probe may never see the keyboard missing
   std::uint8_t config[44];
-  ReadConfig(config);  // fails on the old handle, unless already reconnected
+  ReadConfig(link, config);  // fails on the old handle, unless already reconnected
   ASSERT_TRUE(WaitFor([&] { return rec.States().size() >= 4; }));
   EXPECT_EQ(rec.States(), (std::vector<int>{1, 1, 0, 1}));
-  EXPECT_EQ(ReadConfig(config), kResultOk);
+  EXPECT_EQ(ReadConfig(link, config), kResultOk);
 }
 
 TEST_F(Monitors, ModelSizesAreSetBeforeTheHandlerRuns) {
@@ -231,42 +223,29 @@ TEST_F(Monitors, ModelSizesAreSetBeforeTheHandlerRuns) {
   EXPECT_EQ(last.key_count, 128u);
 }
 
-TEST_F(Monitors, KeyboardEventsBecomeTimersAndTrayChanges) {
+TEST_F(Monitors, KeyboardEventsAreReportedWithTheirUsageInOrder) {
   Start();
   ASSERT_TRUE(WaitFor([&] { return EventMonitorListening(); }));
-  // One event at a time, so that the tray workers' order is the events'.
-  const std::uint16_t events[] = {0x0401, 0x1801, 0x0402, 0x1811, 0x1810, 0x0000, 0x7FFF};
-  for (std::uint16_t e : events) {
-    keyboard->Model().RaiseEvent(e);
-    std::this_thread::sleep_for(20ms);
-    ASSERT_TRUE(WaitFor([] { return RunningTrayWorkers() == 0; }));
-  }
-  std::lock_guard lock(rec.mutex);
-  EXPECT_EQ(rec.timers, (std::vector<unsigned>{kTimerReloadLighting, kTimerReseedColours}));
-  EXPECT_EQ(rec.tray, (std::vector<std::pair<int, int>>{{1, 0}, {0, 0}}));
+  const std::vector<std::uint16_t> events = {0x0401, 0x1801, 0x0402, 0x1811, 0x1810, 0x0000, 0x7FFF};
+  for (std::uint16_t e : events) keyboard->Model().RaiseEvent(e);
+  // Every event but the one without a usage; the releases that follow each
+  // event carry none either.
+  const std::vector<std::uint16_t> reported = {0x0401, 0x1801, 0x0402, 0x1811, 0x1810, 0x7FFF};
+  ASSERT_TRUE(WaitFor([&] { return rec.Usages().size() >= reported.size(); }));
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(rec.Usages(), reported);
 }
 
-TEST(TrayWorkers, RunOneAtATime) {
-  static std::atomic<int> inside{0};
-  static std::atomic<int> most{0};
-  static std::atomic<int> calls{0};
-  inside = 0;
-  most = 0;
-  calls = 0;
-  SetTrayIconSetter([](int, int) {
-    const int now = ++inside;
-    int seen = most.load();
-    while (now > seen && !most.compare_exchange_weak(seen, now)) {
-    }
-    std::this_thread::sleep_for(1ms);
-    --inside;
-    ++calls;
-  });
-  for (int i = 0; i < 20; ++i) HandleKeyboardEvent(i % 2 ? 0x1810 : 0x1811);
-  ASSERT_TRUE(WaitFor([] { return RunningTrayWorkers() == 0; }));
-  SetTrayIconSetter(nullptr);
-  EXPECT_EQ(calls.load(), 20);
-  EXPECT_EQ(most.load(), 1);
+TEST_F(Monitors, EachLinkStopsOnItsOwn) {
+  // A second link's stop request leaves this link's monitors running.
+  Start();
+  ASSERT_TRUE(WaitFor([&] { return rec.States().size() >= 2 && EventMonitorListening(); }));
+  DeviceLink other;
+  RequestMonitorStop(other);
+  EXPECT_TRUE(MonitorStopRequested(other));
+  EXPECT_FALSE(MonitorStopRequested(link));
+  keyboard->Model().RaiseEvent(0x0401);
+  ASSERT_TRUE(WaitFor([&] { return rec.Usages().size() == 1; }));
 }
 
 }  // namespace

@@ -17,7 +17,6 @@
 #include "emulator/socket_protocol.h"
 #include "emulator/vkbd_server.h"
 #include "platform/host.h"
-#include "platform/startup_flags.h"
 
 namespace keyloom::device {
 namespace {
@@ -45,15 +44,12 @@ class VirtualSocket : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(server->Start(error)) << error;
     thread = std::thread([this] { server->Run(); });
-    SetHidBackend(MakeVirtualBackend(socket));
-    SetCommandPause([](std::uint32_t) {});
+    link.UseBackend(MakeVirtualBackend(socket));
   }
   void TearDown() override {
-    DeviceConnected.store(0);
-    CommandDevice().Close();
-    EventDevice().Close();
-    SetHidBackend(nullptr);
-    SetCommandPause(nullptr);
+    link.DeviceConnected.store(0);
+    link.CommandDevice().Close();
+    link.EventDevice().Close();
     server->Stop();
     thread.join();
     server.reset();
@@ -69,10 +65,12 @@ class VirtualSocket : public ::testing::Test {
   std::string socket;
   std::unique_ptr<emulator::VkbdServer> server;
   std::thread thread;
+  ScopedCommandPause no_pause{[](std::uint32_t) {}};
+  DeviceLink link;
 };
 
 TEST_F(VirtualSocket, ListsOpensAndRunsCommands) {
-  HidDevice listing;
+  HidDevice listing(MakeVirtualBackend(socket));
   ASSERT_TRUE(listing.BeginEnumeration());
   std::vector<HidInterfaceInfo> seen;
   while (listing.NextPath()) seen.push_back(*listing.CurrentInterface());
@@ -80,77 +78,66 @@ TEST_F(VirtualSocket, ListsOpensAndRunsCommands) {
   EXPECT_EQ(seen[0].usage_page, kEventUsagePage);
   EXPECT_EQ(seen[1].usage_page, kCommandUsagePage);
 
-  HidDevice& device = CommandDevice();
+  HidDevice& device = link.CommandDevice();
   ASSERT_TRUE(device.Open(seen[1].path, true, true, true, false));
   EXPECT_TRUE(IsWantedInterface(device, kCommandUsagePage, kCommandUsage));
   EXPECT_EQ(device.Capabilities().output_report_byte_length, 64);
-  DeviceConnected.store(1);
-  SetModelSizes(device.Attributes().vendor_id, device.Attributes().product_id);
+  link.DeviceConnected.store(1);
+  link.SetModelSizes(device.Attributes().vendor_id, device.Attributes().product_id);
 
-  std::vector<std::uint8_t> layer(DeviceTable.LayerBytes.load());
+  std::vector<std::uint8_t> layer(link.DeviceTable.LayerBytes.load());
   for (std::size_t i = 0; i < layer.size(); ++i) layer[i] = static_cast<std::uint8_t>(i);
-  ASSERT_EQ(WriteKeyLayer(layer.data(), 1), kResultOk);
+  ASSERT_EQ(WriteKeyLayer(link, layer.data(), 1), kResultOk);
   std::vector<std::uint8_t> back(layer.size());
-  ASSERT_EQ(ReadKeyLayer(back.data(), 1), kResultOk);
+  ASSERT_EQ(ReadKeyLayer(link, back.data(), 1), kResultOk);
   EXPECT_EQ(back, layer);
 
   EXPECT_TRUE(device.ProbePath());
   ASSERT_TRUE(Ctl({"unplug"}));
   EXPECT_FALSE(device.ProbePath());
   std::uint8_t config[44];
-  EXPECT_NE(ReadConfig(config), kResultOk);
+  EXPECT_NE(ReadConfig(link, config), kResultOk);
   ASSERT_TRUE(Ctl({"plug"}));
   EXPECT_TRUE(device.ProbePath());
 }
 
 TEST_F(VirtualSocket, MonitorsFollowTheServedKeyboard) {
-  struct Window : host::MainWindow {
-    std::mutex mutex;
-    std::vector<unsigned> timers;
-    void PostMessage(std::uint32_t, std::uint32_t, std::int64_t) override {}
-    std::int64_t SendMessage(std::uint32_t, std::uint32_t, std::int64_t) override { return 0; }
-    void SetTimer(unsigned id, unsigned) override {
-      std::lock_guard lock(mutex);
-      timers.push_back(id);
-    }
-    void KillTimer(unsigned) override {}
-  } window;
   std::mutex mutex;
   std::vector<int> states;
+  std::vector<std::uint16_t> usages;
   auto States = [&] {
     std::lock_guard lock(mutex);
     return states;
   };
-  host::SetMainWindow(&window);
-  SetConnectionHandler([&](int c) {
+  ConnectionReports reports;
+  reports.changed = [&](int c) {
     std::lock_guard lock(mutex);
     states.push_back(c);
+  };
+  ScopedMonitorSleep faster([](std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::microseconds(ms * 100)); });
+  std::thread events([&] {
+    EventMonitor(link, [&](std::uint16_t usage) {
+      std::lock_guard lock(mutex);
+      usages.push_back(usage);
+    });
   });
-  SetMonitorSleep([](std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::microseconds(ms * 100)); });
-  ResetMonitorStop();
-  platform::StartupShowHandled.store(0);
-  std::thread events(EventMonitor), connection(ConnectionMonitor);
+  std::thread connection([&] { ConnectionMonitor(link, reports); });
 
-  EXPECT_TRUE(WaitFor([&] { return States().size() >= 2 && EventDevice().ReadPending(); }));
+  EXPECT_TRUE(WaitFor([&] { return States().size() >= 2 && link.EventDevice().ReadPending(); }));
   EXPECT_TRUE(Ctl({"event", "0x0402"}));
   EXPECT_TRUE(WaitFor([&] {
-    std::lock_guard lock(window.mutex);
-    return window.timers == std::vector<unsigned>{kTimerReseedColours};
+    std::lock_guard lock(mutex);
+    return usages == std::vector<std::uint16_t>{0x0402};
   }));
   EXPECT_TRUE(Ctl({"unplug"}));
-  EXPECT_TRUE(WaitFor([&] { return States().size() >= 3 && !EventDevice().ReadPending(); }));
+  EXPECT_TRUE(WaitFor([&] { return States().size() >= 3 && !link.EventDevice().ReadPending(); }));
   EXPECT_TRUE(Ctl({"plug"}));
   EXPECT_TRUE(WaitFor([&] { return States().size() >= 4; }));
   EXPECT_EQ(States(), (std::vector<int>{1, 1, 0, 1}));
 
-  RequestMonitorStop();
+  RequestMonitorStop(link);
   events.join();
   connection.join();
-  ResetMonitorStop();
-  SetMonitorSleep(nullptr);
-  SetConnectionHandler(nullptr);
-  host::SetMainWindow(nullptr);
-  platform::StartupShowHandled.store(0);
 }
 
 }  // namespace
