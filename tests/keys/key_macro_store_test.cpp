@@ -105,9 +105,15 @@ TEST(KeyMacroStore, ClearDropsEverything) {
   EXPECT_TRUE(store.strings[3].text.empty());
 }
 
-TEST(KeyMacroStore, TwoProcessWideStores) {
-  EXPECT_NE(&EditingStore(), &DeviceStore());
-  EXPECT_EQ(&EditingStore(), &EditingStore());
+TEST(KeyMacroStore, EachSessionsStoresAreItsOwn) {
+  KeyStores one, two;
+  EXPECT_NE(&one.EditingStore, &one.DeviceStore);
+  EXPECT_NE(&one.EditingStore, &two.EditingStore);
+  one.RewriteAllProfiles = true;
+  one.WriteState.macroCapacity = 512;
+  EXPECT_FALSE(two.RewriteAllProfiles);
+  EXPECT_EQ(two.WriteState.macroCapacity.load(), 0u);
+  EXPECT_EQ(two.WriteState.currentProfile.load(), 0);
 }
 
 }  // namespace

@@ -52,44 +52,42 @@ emulator::HostEvent HostEventOf(const cli::testing::JsonValue& v) {
 class KeyboardWriter : public ::testing::TestWithParam<Link> {
  protected:
   void SetUp() override {
-    device::SetCommandPause([](std::uint32_t) {});
     if (GetParam() == Link::kInProcess) {
       model = std::make_unique<emulator::FirmwareModel>(device::testing::ModelOptions(0x0C45, 0x7672));
       inprocess = device::InProcessKeyboard::Create(*model);
-      device::SetHidBackend(inprocess);
-      ASSERT_TRUE(device::CommandDevice().Open("inproc:1", true, true, true, false));
+      link.UseBackend(inprocess);
+      ASSERT_TRUE(link.CommandDevice().Open("inproc:1", true, true, true, false));
       capacity = model->MacroCapacity();
     } else {
       served = std::make_unique<cli::testing::VkbdProcess>(std::vector<std::string>{"--latency-ms", "0"});
       ASSERT_TRUE(served->Started()) << served->Error();
-      device::SetHidBackend(device::MakeVirtualBackend(served->Socket().string()));
-      ASSERT_TRUE(device::CommandDevice().Open("vkbd:1", true, true, true, false));
+      link.UseBackend(device::MakeVirtualBackend(served->Socket().string()));
+      ASSERT_TRUE(link.CommandDevice().Open("vkbd:1", true, true, true, false));
       capacity = static_cast<std::uint32_t>(served->Dump()["capacity"].Int());
       ASSERT_GT(capacity, 0u);
     }
-    device::SetModelSizes(0x0C45, 0x7672);
-    device::DeviceConnected.store(1);
+    link.SetModelSizes(0x0C45, 0x7672);
+    link.DeviceConnected.store(1);
     // As at connection: the keyboard's own default map is the reference.
     device::KeyMap factory{};
-    ASSERT_EQ(device::ReadDefaultKeyMap(factory.data()), 1);
-    device::SetDefaultKeyMap(factory);
-
-    EditingStore().Clear();
-    DeviceStore().Clear();
-    RewriteAllProfiles().store(false);
-    WriteState().macroCapacity.store(capacity);
-    WriteState().currentProfile.store(0);
+    ASSERT_EQ(device::ReadDefaultKeyMap(link, factory.data()), 1);
+    link.SetDefaultKeyMap(factory);
+    stores.WriteState.macroCapacity.store(capacity);
   }
   void TearDown() override {
-    device::DeviceConnected.store(0);
-    device::CommandDevice().Close();
-    device::SetHidBackend(nullptr);
-    device::SetCommandPause(nullptr);
-    device::SetDefaultKeyMap(device::BuiltInDefaultKeyMap());
+    link.DeviceConnected.store(0);
+    link.CommandDevice().Close();
+    link.UseBackend(nullptr);
     inprocess.reset();
     model.reset();
     served.reset();
   }
+
+  int WriteKeysAndMacros(bool allProfiles) { return keys::WriteKeysAndMacros(link, stores, prompter, allProfiles); }
+  KeyMacroStore& EditingStore() { return stores.EditingStore; }
+  KeyMacroStore& DeviceStore() { return stores.DeviceStore; }
+  KeyboardWriteState& WriteState() { return stores.WriteState; }
+  std::atomic<bool>& RewriteAllProfiles() { return stores.RewriteAllProfiles; }
 
   void Assign(int profile, KeyCode key, KeyKind kind, std::uint32_t value, std::uint8_t cycles = 1) {
     const int record = KeyCodeToSlot(key);
@@ -103,16 +101,16 @@ class KeyboardWriter : public ::testing::TestWithParam<Link> {
     m.actions = std::move(actions);
     EditingStore().macros.push_back(std::move(m));
   }
-  static int PositionOf(KeyCode code) {
-    const auto f = device::DefaultKeyMap();
-    for (std::uint32_t d = 0; d < device::DeviceTable.KeyCount.load(); ++d) {
+  int PositionOf(KeyCode code) {
+    const auto f = link.DefaultKeyMap();
+    for (std::uint32_t d = 0; d < link.DeviceTable.KeyCount.load(); ++d) {
       if (TripleToKeyCode(f[3 * d], f[3 * d + 1], f[3 * d + 2]) == code) return static_cast<int>(d);
     }
     return -1;
   }
   std::vector<std::uint8_t> ReadLayer(int layer) {
-    std::vector<std::uint8_t> map(device::DeviceTable.LayerBytes.load());
-    EXPECT_EQ(device::ReadKeyLayer(map.data(), layer), 1);
+    std::vector<std::uint8_t> map(link.DeviceTable.LayerBytes.load());
+    EXPECT_EQ(device::ReadKeyLayer(link, map.data(), layer), 1);
     return map;
   }
   // What the keyboard sends to the host for one press of the key.
@@ -137,6 +135,9 @@ class KeyboardWriter : public ::testing::TestWithParam<Link> {
 
   testing::TestTexts texts{Texts()};
   testing::FakePrompter prompter{host::Answer::Ok};
+  device::ScopedCommandPause no_pause{[](std::uint32_t) {}};
+  device::DeviceLink link;
+  KeyStores stores;
   std::unique_ptr<emulator::FirmwareModel> model;
   std::shared_ptr<device::InProcessKeyboard> inprocess;
   std::unique_ptr<cli::testing::VkbdProcess> served;
@@ -195,8 +196,8 @@ TEST_P(KeyboardWriter, KeyboardPlaysAndReadsBackWhatWasAssigned) {
   EXPECT_EQ((std::vector<std::uint8_t>(layer.begin() + 3 * n, layer.begin() + 3 * n + 3)),
             (std::vector<std::uint8_t>{5, 1, 0}));
   AssignmentTable decoded{};
-  const auto factory = device::DefaultKeyMap();
-  DecodeKeyMap(layer, factory, device::DeviceTable.KeyCount.load(), decoded);
+  const auto factory = link.DefaultKeyMap();
+  DecodeKeyMap(layer, factory, link.DeviceTable.KeyCount.load(), decoded);
   struct Expect {
     KeyCode key;
     KeyKind kind;
@@ -211,7 +212,7 @@ TEST_P(KeyboardWriter, KeyboardPlaysAndReadsBackWhatWasAssigned) {
   }
 
   std::vector<std::uint8_t> area(capacity);
-  ASSERT_EQ(device::ReadMacroArea(area.data(), static_cast<std::uint32_t>(area.size())), 1);
+  ASSERT_EQ(device::ReadMacroArea(link, area.data(), static_cast<std::uint32_t>(area.size())), 1);
   std::vector<MacroRecord> macros;
   ASSERT_TRUE(DecodeMacroImage(area, macros));
   ASSERT_EQ(macros.size(), 2u);
@@ -243,7 +244,7 @@ TEST_P(KeyboardWriter, CapacityDecidesBetweenNamesCompactAndRefusal) {
   ASSERT_EQ(prompter.requests.size(), 1u);
   EXPECT_EQ(prompter.requests[0].text, u"tight");
   std::vector<std::uint8_t> area(sizes.compact);
-  ASSERT_EQ(device::ReadMacroArea(area.data(), sizes.compact), 1);
+  ASSERT_EQ(device::ReadMacroArea(link, area.data(), sizes.compact), 1);
   std::vector<MacroRecord> macros;
   ASSERT_TRUE(DecodeMacroImage(area, macros));
   ASSERT_EQ(macros.size(), 2u);
@@ -292,7 +293,7 @@ TEST_P(KeyboardWriter, SnapshotPacksStringsAtEvenOffsetsIntoTheEditingRecords) {
   const KeyTableBlock copied = editing.block;
   AddMacro(u"m", 1, 1, {{10, kA, kPress}});
 
-  ASSERT_TRUE(SnapshotIntoDeviceStore(editing, DeviceStore()));
+  ASSERT_TRUE(SnapshotIntoDeviceStore(editing, DeviceStore(), stores.DeviceStringBlob));
   // Record order: profile 0 slot of A (0x1E), slot of B (0x30), then profile 2.
   const std::uint32_t offsets[] = {editing.block.tables[0][KeyCodeToSlot(kA)].value,
                                    editing.block.tables[0][KeyCodeToSlot(kB)].value,
@@ -300,7 +301,7 @@ TEST_P(KeyboardWriter, SnapshotPacksStringsAtEvenOffsetsIntoTheEditingRecords) {
   EXPECT_EQ(offsets[0], 0u);
   EXPECT_EQ(offsets[1], 8u);
   EXPECT_EQ(offsets[2], 20u);
-  const auto& blob = DeviceStringBlob();
+  const auto& blob = stores.DeviceStringBlob;
   ASSERT_EQ(blob.size(), editing.totalStringSize);
   EXPECT_EQ(blob[8], 'h');
   EXPECT_EQ(blob[20], 'z');
@@ -331,8 +332,8 @@ TEST_P(KeyboardWriter, RefusedMacroTransferStillSendsTheKeyMaps) {
 }
 
 TEST_P(KeyboardWriter, DisconnectedKeyboardGivesZero) {
-  device::DeviceConnected.store(0);
-  device::CommandDevice().Close();
+  link.DeviceConnected.store(0);
+  link.CommandDevice().Close();
   EXPECT_EQ(WriteKeysAndMacros(true), 0);
 }
 

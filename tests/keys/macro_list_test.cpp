@@ -22,7 +22,7 @@ MacroRecord Macro(std::u16string name, std::uint16_t id, std::size_t actions = 0
 class MacroList : public ::testing::Test {
  protected:
   MacroListModel Model() {
-    MacroListModel model(store_);
+    MacroListModel model(stores_, prompter_);
     model.SetWait([this](std::chrono::milliseconds ms) { waits_.push_back(ms); });
     return model;
   }
@@ -32,7 +32,9 @@ class MacroList : public ::testing::Test {
     return names;
   }
   testing::TestTexts texts_;
-  KeyMacroStore store_;
+  KeyStores stores_;
+  KeyMacroStore& store_ = stores_.EditingStore;
+  testing::FakePrompter prompter_;
   std::vector<std::chrono::milliseconds> waits_;
 };
 
@@ -78,11 +80,10 @@ TEST_F(MacroList, CounterRestartsWhenTheListIsEmpty) {
 TEST_F(MacroList, TheHundredFirstMacroIsRefused) {
   for (std::uint16_t id = 1; id <= 100; ++id) store_.macros.push_back(Macro(u"m" + std::u16string(id, u'x'), id));
   MacroListModel model = Model();
-  testing::FakePrompter prompter;
   EXPECT_EQ(model.Add(), MacroListModel::AddResult::TooMany);
   EXPECT_EQ(model.Macros().size(), 100u);
-  ASSERT_EQ(prompter.requests.size(), 1u);
-  EXPECT_EQ(prompter.requests[0].text, u"At most 100 macros");
+  ASSERT_EQ(prompter_.requests.size(), 1u);
+  EXPECT_EQ(prompter_.requests[0].text, u"At most 100 macros");
   EXPECT_FALSE(model.Changed());
 }
 
@@ -132,13 +133,14 @@ TEST_F(MacroList, DeletingAUsedMacroAsksAndReusedIdentifiersDoNotInheritKeys) {
   MacroListModel model = Model();
 
   {
-    testing::FakePrompter refuse(host::Answer::No);
+    prompter_.answer = host::Answer::No;
     model.Select(0);
     EXPECT_FALSE(model.Delete());
-    EXPECT_EQ(refuse.requests.size(), 1u);
+    EXPECT_EQ(prompter_.requests.size(), 1u);
     EXPECT_EQ(model.Macros().size(), 3u);
   }
-  testing::FakePrompter confirm(host::Answer::Yes);
+  prompter_.answer = host::Answer::Yes;
+  prompter_.requests.clear();
   EXPECT_TRUE(model.Delete());
   EXPECT_EQ(model.Selected(), 0);
   EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"Two", u"Four"}));
@@ -160,13 +162,12 @@ TEST_F(MacroList, DeletingAUsedMacroAsksAndReusedIdentifiersDoNotInheritKeys) {
   store_.block.tables[2][0x20] = {kMacro, 1, 1, 0, 0};
   model.Select(2);
   EXPECT_TRUE(model.Delete());
-  EXPECT_EQ(confirm.requests.size(), 2u);
+  EXPECT_EQ(prompter_.requests.size(), 2u);
 }
 
 TEST_F(MacroList, ApplyingAnEmptyListEmptiesTheStore) {
   store_.macros = {Macro(u"One", 1)};
   MacroListModel model = Model();
-  testing::FakePrompter confirm;
   model.Delete();
   model.Apply();
   EXPECT_EQ(store_.MacroCount(), 0);

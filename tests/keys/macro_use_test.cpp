@@ -22,9 +22,9 @@ MacroRecord Macro(std::uint16_t id, std::uint16_t isNew = 0) {
 
 class MacroInUse : public ::testing::Test {
  protected:
-  void SetUp() override { RewriteAllProfiles() = false; }
   testing::TestTexts texts_;
-  KeyMacroStore store_;
+  KeyStores stores_;
+  KeyMacroStore& store_ = stores_.EditingStore;
 };
 
 TEST_F(MacroInUse, FindsAUseInAnyRecordIncludingG1OfTheFirstBank) {
@@ -34,15 +34,15 @@ TEST_F(MacroInUse, FindsAUseInAnyRecordIncludingG1OfTheFirstBank) {
   for (const auto& [profile, record] : uses) {
     store_.block = KeyTableBlock{};
     store_.block.tables[profile][record] = {kMacro, 1, 7, 0, 0};
-    RewriteAllProfiles() = false;
+    stores_.RewriteAllProfiles = false;
     testing::FakePrompter prompter(host::Answer::No);
-    const MacroUse use = IsMacroInUse(store_, Macro(7));
+    const MacroUse use = IsMacroInUse(stores_, Macro(7), prompter);
     EXPECT_TRUE(use.inUse) << profile << "/" << record;
     EXPECT_FALSE(use.mayDelete);
     ASSERT_EQ(prompter.requests.size(), 1u);
     EXPECT_EQ(prompter.requests[0].text, u"Keys use this macro. Delete it?");
     EXPECT_EQ(prompter.requests[0].buttons, host::Buttons::YesNo);
-    EXPECT_TRUE(RewriteAllProfiles());
+    EXPECT_TRUE(stores_.RewriteAllProfiles);
   }
 }
 
@@ -51,12 +51,12 @@ TEST_F(MacroInUse, AnswersWithoutAskingWhenUnusedOrNew) {
   store_.block.tables[0][0x1F] = {2, 0, 8, 0, 0};  // value 8, but not a macro assignment
   testing::FakePrompter prompter(host::Answer::No);
   for (const MacroRecord& macro : {Macro(8), Macro(7, 1)}) {
-    const MacroUse use = IsMacroInUse(store_, macro);
+    const MacroUse use = IsMacroInUse(stores_, macro, prompter);
     EXPECT_FALSE(use.inUse);
     EXPECT_TRUE(use.mayDelete);
   }
   EXPECT_TRUE(prompter.requests.empty());
-  EXPECT_FALSE(RewriteAllProfiles());
+  EXPECT_FALSE(stores_.RewriteAllProfiles);
 }
 
 TEST_F(MacroInUse, YesLetsTheDeletionProceedAndTheLockIsFreeWhileAsking) {
@@ -71,7 +71,7 @@ TEST_F(MacroInUse, YesLetsTheDeletionProceedAndTheLockIsFreeWhileAsking) {
     });
     freeWhileAsking = other.get();
   };
-  const MacroUse use = IsMacroInUse(store_, Macro(3));
+  const MacroUse use = IsMacroInUse(stores_, Macro(3), prompter);
   EXPECT_TRUE(use.inUse);
   EXPECT_TRUE(use.mayDelete);
   EXPECT_TRUE(freeWhileAsking);
