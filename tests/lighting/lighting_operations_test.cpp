@@ -32,17 +32,14 @@ class LightingOperations : public device::testing::ConnectedKeyboard {
  protected:
   void SetUp() override {
     ConnectedKeyboard::SetUp();
-    ResetLightingGlobals();
     dir_ = fs::temp_directory_path() / ("keyloom-lops-" + std::to_string(std::random_device{}()));
     fs::create_directories(dir_);
-    SetLightingPaths({dir_ / "wskb.ini", (dir_ / "UserDengColor_").string(),
+    lighting.paths = LightingPaths({dir_ / "wskb.ini", (dir_ / "UserDengColor_").string(),
                       (fs::path(KEYLOOM_SOURCE_DIR) / "res" / "Skins" / "UserDengColor_").string()});
     ini::ClearCache();
-    SetLightingPanelObserver(&observer_);
+    lighting.panel = &observer_;
   }
   void TearDown() override {
-    SetLightingPanelObserver(nullptr);
-    ResetLightingGlobals();
     fs::remove_all(dir_);
     ConnectedKeyboard::TearDown();
   }
@@ -54,23 +51,24 @@ class LightingOperations : public device::testing::ConnectedKeyboard {
     o.effects = std::move(effects);
     model = std::make_unique<emulator::FirmwareModel>(o);
     keyboard = device::InProcessKeyboard::Create(*model);
-    device::SetHidBackend(keyboard);
-    ASSERT_TRUE(device::CommandDevice().Open("inproc:1", true, true, true, false));
-    device::SetModelSizes(0x0C45, 0x7672);
-    device::DeviceConnected.store(1);
+    link.UseBackend(keyboard);
+    ASSERT_TRUE(link.CommandDevice().Open("inproc:1", true, true, true, false));
+    link.SetModelSizes(0x0C45, 0x7672);
+    link.DeviceConnected.store(1);
   }
 
   fs::path dir_;
   RecordingObserver observer_;
+  LightingSession lighting;
 };
 
 TEST_F(LightingOperations, FieldWritesLandAtSlotTimes42PlusOffset) {
   const emulator::Memories before = Mem();
-  LightingSlot() = 2;
+  lighting.LightingSlot = 2;
   const std::uint64_t writes_before = keyboard->WriteCount();
-  WriteLightingField(field::kBrightness, {3});
+  WriteLightingField(link, lighting, field::kBrightness, {3});
   EXPECT_EQ(keyboard->WriteCount() - writes_before, 3u);  // 0x01, 0x06, 0x02
-  WriteLightingField(field::kMainColour, {0x11, 0x22, 0x33});
+  WriteLightingField(link, lighting, field::kMainColour, {0x11, 0x22, 0x33});
   const emulator::Memories after = Mem();
   EXPECT_EQ(after.lighting[2 * 42 + 1], 3);
   EXPECT_EQ(after.lighting[2 * 42 + 5], 0x11);
@@ -79,22 +77,22 @@ TEST_F(LightingOperations, FieldWritesLandAtSlotTimes42PlusOffset) {
 }
 
 TEST_F(LightingOperations, DefaultLightingWritesTheFirst35Bytes) {
-  LightingSlot() = 1;
-  WriteDefaultLighting();
+  lighting.LightingSlot = 1;
+  WriteDefaultLighting(link, lighting);
   const emulator::Memories m = Mem();
   const auto bytes = DefaultLightingBytes();
   for (int i = 0; i < 35; ++i) EXPECT_EQ(m.lighting[42 + i], bytes[i]) << i;
 }
 
 TEST_F(LightingOperations, KeyColoursGoToTheSlotAndAllChunksReachTheKeyboard) {
-  LightingSlot() = 1;
-  WriteKeyColour(64, MakeColour(1, 2, 3));
+  lighting.LightingSlot = 1;
+  WriteKeyColour(link, lighting, 64, MakeColour(1, 2, 3));
   EXPECT_EQ(Mem().keyColours[512 + 64 * 3 + 2], 3);
-  EXPECT_EQ(KeyColourAt(1, 64), MakeColour(1, 2, 3));
+  EXPECT_EQ(KeyColourAt(lighting.KeyColours, 1, 64), MakeColour(1, 2, 3));
 
-  for (int k = 0; k < 144; ++k) SetKeyColourAt(1, k, MakeColour(std::uint8_t(k), 9, 200));
+  for (int k = 0; k < 144; ++k) SetKeyColourAt(lighting.KeyColours, 1, k, MakeColour(std::uint8_t(k), 9, 200));
   const std::uint64_t writes_before = keyboard->WriteCount();
-  SendKeyColours();
+  SendKeyColours(link, lighting);
   // Begin, 8 chunks of 54 bytes (126 keys), end.
   EXPECT_EQ(keyboard->WriteCount() - writes_before, 10u);
   const emulator::Memories m = Mem();
@@ -109,23 +107,23 @@ TEST_F(LightingOperations, ReadDecodesTheEditedSlotAndClearsStaleEffects) {
   m.lighting[42 + 15] = 7;
   m.lighting[42 + 19] = 5;
   ASSERT_TRUE(model->Restore(m));
-  ConfigBlockCopy()[40] = 17;  // stale entry from an earlier keyboard
-  LightingSlot() = 1;
-  CurrentLighting().trigger_single = true;
+  lighting.ConfigBlockCopy[40] = 17;  // stale entry from an earlier keyboard
+  lighting.LightingSlot = 1;
+  lighting.CurrentLighting.trigger_single = true;
 
-  ASSERT_EQ(ReadLightingFromKeyboard(false), 1);
-  const auto list = EffectList();
+  ASSERT_EQ(ReadLightingFromKeyboard(link, lighting, false), 1);
+  const auto list = lighting.EffectList();
   ASSERT_EQ(list.size(), 3u);
   EXPECT_EQ(list[2].effect, 20);
-  EXPECT_EQ(CurrentLighting().effect, 9);
-  EXPECT_EQ(CurrentLighting().report_rate, 3);
-  EXPECT_TRUE(CurrentLighting().trigger_single);  // trigger byte 5 keeps it
-  EXPECT_EQ(LightingRecords()[1][0], 9);
+  EXPECT_EQ(lighting.CurrentLighting.effect, 9);
+  EXPECT_EQ(lighting.CurrentLighting.report_rate, 3);
+  EXPECT_TRUE(lighting.CurrentLighting.trigger_single);  // trigger byte 5 keeps it
+  EXPECT_EQ(lighting.LightingRecords[1][0], 9);
   EXPECT_TRUE(observer_.refills.empty());
 
   // With layouts and effect 20 supported: the selector is refilled and the
   // selected layout is loaded and sent.
-  ASSERT_EQ(ReadLightingFromKeyboard(true), 1);
+  ASSERT_EQ(ReadLightingFromKeyboard(link, lighting, true), 1);
   ASSERT_EQ(observer_.refills.size(), 1u);
   EXPECT_EQ(observer_.refills[0][3], u"0");  // no user file yet: default names
   EXPECT_EQ(observer_.marks, 106);
@@ -133,24 +131,24 @@ TEST_F(LightingOperations, ReadDecodesTheEditedSlotAndClearsStaleEffects) {
 }
 
 TEST_F(LightingOperations, AFailedConfigurationReadChangesNothing) {
-  LightingSlot() = 0;
-  CurrentLighting().effect = 42;
-  ConfigBlockCopy()[12] = 5;
+  lighting.LightingSlot = 0;
+  lighting.CurrentLighting.effect = 42;
+  lighting.ConfigBlockCopy[12] = 5;
   keyboard->Unplug();
-  EXPECT_EQ(ReadLightingFromKeyboard(true), -1);
-  EXPECT_EQ(CurrentLighting().effect, 42);
-  EXPECT_EQ(LightingRecords()[0][0], 0);
+  EXPECT_EQ(ReadLightingFromKeyboard(link, lighting, true), -1);
+  EXPECT_EQ(lighting.CurrentLighting.effect, 42);
+  EXPECT_EQ(lighting.LightingRecords[0][0], 0);
   EXPECT_TRUE(observer_.refills.empty());
 }
 
 TEST_F(LightingOperations, PanelFlagFollowsTheFileWithLayoutsAndOnlyOpensWithout) {
   std::ofstream(dir_ / "wskb.ini") << "[KEYCOLOR]\nDengCheck=0\n";
   ini::ClearCache();
-  CurrentLighting().panel_open = true;
-  ASSERT_EQ(ReadLightingFromKeyboard(false), 1);
-  EXPECT_TRUE(CurrentLighting().panel_open);
-  ASSERT_EQ(ReadLightingFromKeyboard(true), 1);
-  EXPECT_FALSE(CurrentLighting().panel_open);
+  lighting.CurrentLighting.panel_open = true;
+  ASSERT_EQ(ReadLightingFromKeyboard(link, lighting, false), 1);
+  EXPECT_TRUE(lighting.CurrentLighting.panel_open);
+  ASSERT_EQ(ReadLightingFromKeyboard(link, lighting, true), 1);
+  EXPECT_FALSE(lighting.CurrentLighting.panel_open);
 }
 
 TEST_F(LightingOperations, ResetCopiesTheTemplateForEverySlotAndLoadsItsLayout) {
@@ -158,23 +156,23 @@ TEST_F(LightingOperations, ResetCopiesTheTemplateForEverySlotAndLoadsItsLayout) 
   emulator::Memories m = Mem();
   m.config[10] = 2;
   ASSERT_TRUE(model->Restore(m));
-  CurrentLighting().panel_open = true;
-  ResetUserColourFiles();
+  lighting.CurrentLighting.panel_open = true;
+  ResetUserColourFiles(link, lighting);
   EXPECT_EQ(observer_.closes, 1);
   EXPECT_EQ(observer_.switches, 1);
-  EXPECT_EQ(LightingSlot(), 2);
+  EXPECT_EQ(lighting.LightingSlot, 2);
   ASSERT_EQ(observer_.refills.size(), 3u);
   EXPECT_EQ(observer_.refills[1][0], u"Rainbow");
-  for (int s = 0; s < 3; ++s) EXPECT_TRUE(fs::exists(UserColourFile(s))) << s;
+  for (int s = 0; s < 3; ++s) EXPECT_TRUE(fs::exists(UserColourFile(lighting.paths, s))) << s;
   // Layout 0 of the template is a rainbow: Esc (position 0) is red, not sent.
-  EXPECT_EQ(KeyColourAt(0, 0), MakeColour(255, 0, 0));
+  EXPECT_EQ(KeyColourAt(lighting.KeyColours, 0, 0), MakeColour(255, 0, 0));
 
   // A declined slot switch stops before any file is touched.
   fs::remove_all(dir_);
   fs::create_directories(dir_);
   observer_.switch_answer = 0;
-  ResetUserColourFiles();
-  EXPECT_FALSE(fs::exists(UserColourFile(0)));
+  ResetUserColourFiles(link, lighting);
+  EXPECT_FALSE(fs::exists(UserColourFile(lighting.paths, 0)));
 }
 
 }  // namespace

@@ -23,11 +23,8 @@ TEST(EffectList, EmptyPlacesAreSkippedAndIndicesFollowTheNonZeroBytes) {
   EXPECT_TRUE(SupportsCustomColours(c));
   EXPECT_FALSE(SupportsCustomColours(ConfigWithEffects({1, 2, 3})));
 
-  ResetLightingGlobals();
-  ConfigBlockCopy() = c;
-  EXPECT_EQ(EffectListIndexOf(3), 1);
-  EXPECT_EQ(EffectListIndexOf(2), -1);
-  ResetLightingGlobals();
+  EXPECT_EQ(EffectListIndexOf(c, 3), 1);
+  EXPECT_EQ(EffectListIndexOf(c, 2), -1);
 }
 
 TEST(EffectList, TheLastByteOfTheBlockCounts) {

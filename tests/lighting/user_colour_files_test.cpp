@@ -6,6 +6,7 @@
 #include <iterator>
 #include <random>
 
+#include "lighting/lighting_session.h"
 #include "platform/ini.h"
 
 namespace keyloom::lighting {
@@ -28,78 +29,79 @@ class UserColourFiles : public ::testing::Test {
   void SetUp() override {
     dir_ = fs::temp_directory_path() / ("keyloom-ucf-" + std::to_string(std::random_device{}()));
     fs::create_directories(dir_ / "Skins");
-    SetLightingPaths({dir_ / "wskb.ini", (dir_ / "UserDengColor_").string(),
+    lighting.paths = LightingPaths({dir_ / "wskb.ini", (dir_ / "UserDengColor_").string(),
                       (dir_ / "Skins" / "UserDengColor_").string()});
     ini::ClearCache();
-    CustomColours() = {};
+    lighting.CustomColours = {};
   }
   void TearDown() override { fs::remove_all(dir_); }
   fs::path dir_;
+  LightingSession lighting;
 };
 
 TEST_F(UserColourFiles, MissingFileOrSectionReadsAsTheDefaults) {
-  WriteAll(UserColourFile(1),
+  WriteAll(UserColourFile(lighting.paths, 1),
            "[MODENAME]\r\n0=Fire\r\n[PRESENTMODE]\r\nmode=4\r\n[Mode2]\r\ntool=1\r\n5=1,2,3,0\r\n");
   ini::ClearCache();
-  EXPECT_EQ(ReadLayoutName(1, 0), u"Fire");
-  EXPECT_EQ(ReadLayoutName(1, 3), u"0");
-  EXPECT_EQ(ReadSelectedLayout(1), 4);
-  EXPECT_EQ(ReadSelectedLayout(2), 0);  // no file at all
+  EXPECT_EQ(ReadLayoutName(lighting.paths, 1, 0), u"Fire");
+  EXPECT_EQ(ReadLayoutName(lighting.paths, 1, 3), u"0");
+  EXPECT_EQ(ReadSelectedLayout(lighting.paths, 1), 4);
+  EXPECT_EQ(ReadSelectedLayout(lighting.paths, 2), 0);  // no file at all
 
   // Layout 3 has no section: red keys following the base colour, tool 0, black colours.
-  CustomColours().tool = 1;
-  CustomColours().base_colour = 0x123456;
-  ReadLayoutTools(1, 3);
-  EXPECT_EQ(CustomColours().tool, 0);
-  EXPECT_EQ(CustomColours().base_colour, 0u);
-  EXPECT_EQ(CustomColours().painting_colour, 0u);
+  lighting.CustomColours.tool = 1;
+  lighting.CustomColours.base_colour = 0x123456;
+  ReadLayoutTools(lighting, 1, 3);
+  EXPECT_EQ(lighting.CustomColours.tool, 0);
+  EXPECT_EQ(lighting.CustomColours.base_colour, 0u);
+  EXPECT_EQ(lighting.CustomColours.painting_colour, 0u);
   for (int k : {0, 57, 110}) {
-    const LayoutKey key = ReadLayoutKey(1, 3, k);
+    const LayoutKey key = ReadLayoutKey(lighting.paths, 1, 3, k);
     EXPECT_EQ(key.colour, MakeColour(255, 0, 0));
     EXPECT_EQ(key.base_flag, 1);
   }
-  const LayoutKey set = ReadLayoutKey(1, 2, 5);
+  const LayoutKey set = ReadLayoutKey(lighting.paths, 1, 2, 5);
   EXPECT_EQ(set.colour, MakeColour(1, 2, 3));
   EXPECT_EQ(set.base_flag, 0);
 }
 
 TEST_F(UserColourFiles, WritesKeepEveryOtherSectionAndKey) {
-  WriteAll(UserColourFile(0), "; layouts\r\n[MODENAME]\r\n0=Ocean\r\n1=Fire\r\n[Mode0]\r\n7=9,9,9,0\r\n");
+  WriteAll(UserColourFile(lighting.paths, 0), "; layouts\r\n[MODENAME]\r\n0=Ocean\r\n1=Fire\r\n[Mode0]\r\n7=9,9,9,0\r\n");
   ini::ClearCache();
-  ASSERT_TRUE(WriteLayoutKey(0, 0, 8, MakeColour(10, 20, 30), 1));
-  CustomColours().tool = 1;
-  CustomColours().base_colour = MakeColour(1, 2, 3);
-  CustomColours().painting_colour = MakeColour(4, 5, 6);
-  ASSERT_TRUE(WriteLayoutTools(0, 0));
-  ASSERT_TRUE(WriteLayoutName(0, 1, u"Lava"));
-  ASSERT_TRUE(WriteSelectedLayout(0, 1));
+  ASSERT_TRUE(WriteLayoutKey(lighting.paths, 0, 0, 8, MakeColour(10, 20, 30), 1));
+  lighting.CustomColours.tool = 1;
+  lighting.CustomColours.base_colour = MakeColour(1, 2, 3);
+  lighting.CustomColours.painting_colour = MakeColour(4, 5, 6);
+  ASSERT_TRUE(WriteLayoutTools(lighting, 0, 0));
+  ASSERT_TRUE(WriteLayoutName(lighting.paths, 0, 1, u"Lava"));
+  ASSERT_TRUE(WriteSelectedLayout(lighting.paths, 0, 1));
 
-  EXPECT_EQ(ReadLayoutName(0, 0), u"Ocean");
-  EXPECT_EQ(ReadLayoutName(0, 1), u"Lava");
-  EXPECT_EQ(ReadSelectedLayout(0), 1);
-  EXPECT_EQ(ReadLayoutKey(0, 0, 7).colour, MakeColour(9, 9, 9));
-  EXPECT_EQ(ReadLayoutKey(0, 0, 8).colour, MakeColour(10, 20, 30));
-  CustomColours() = {};
-  ReadLayoutTools(0, 0);
-  EXPECT_EQ(CustomColours().tool, 1);
-  EXPECT_EQ(CustomColours().tool_copy, 1);
-  EXPECT_EQ(CustomColours().base_colour_copy, MakeColour(1, 2, 3));
-  EXPECT_EQ(CustomColours().painting_colour, MakeColour(4, 5, 6));
-  EXPECT_NE(ReadAll(UserColourFile(0)).find("; layouts"), std::string::npos);
+  EXPECT_EQ(ReadLayoutName(lighting.paths, 0, 0), u"Ocean");
+  EXPECT_EQ(ReadLayoutName(lighting.paths, 0, 1), u"Lava");
+  EXPECT_EQ(ReadSelectedLayout(lighting.paths, 0), 1);
+  EXPECT_EQ(ReadLayoutKey(lighting.paths, 0, 0, 7).colour, MakeColour(9, 9, 9));
+  EXPECT_EQ(ReadLayoutKey(lighting.paths, 0, 0, 8).colour, MakeColour(10, 20, 30));
+  lighting.CustomColours = {};
+  ReadLayoutTools(lighting, 0, 0);
+  EXPECT_EQ(lighting.CustomColours.tool, 1);
+  EXPECT_EQ(lighting.CustomColours.tool_copy, 1);
+  EXPECT_EQ(lighting.CustomColours.base_colour_copy, MakeColour(1, 2, 3));
+  EXPECT_EQ(lighting.CustomColours.painting_colour, MakeColour(4, 5, 6));
+  EXPECT_NE(ReadAll(UserColourFile(lighting.paths, 0)).find("; layouts"), std::string::npos);
 }
 
 TEST_F(UserColourFiles, TemplateCopyIsByteForByteAndAMissingTemplateKeepsTheUserFile) {
   std::string bytes = "\xFF\xFE";
   for (char c : std::string("[MODENAME]\r\n0=x\r\n")) bytes += std::string{c, '\0'};
   bytes += std::string("\x00\x01\xFE", 3);  // odd trailing bytes copy as they are
-  WriteAll(ColourTemplateFile(), bytes);
-  ASSERT_TRUE(CopyColourTemplate(2));
-  EXPECT_EQ(ReadAll(UserColourFile(2)), bytes);
+  WriteAll(ColourTemplateFile(lighting.paths), bytes);
+  ASSERT_TRUE(CopyColourTemplate(lighting.paths, 2));
+  EXPECT_EQ(ReadAll(UserColourFile(lighting.paths, 2)), bytes);
 
-  fs::remove(ColourTemplateFile());
-  WriteAll(UserColourFile(1), "[MODENAME]\r\n0=Mine\r\n");
-  EXPECT_FALSE(CopyColourTemplate(1));
-  EXPECT_EQ(ReadAll(UserColourFile(1)), "[MODENAME]\r\n0=Mine\r\n");
+  fs::remove(ColourTemplateFile(lighting.paths));
+  WriteAll(UserColourFile(lighting.paths, 1), "[MODENAME]\r\n0=Mine\r\n");
+  EXPECT_FALSE(CopyColourTemplate(lighting.paths, 1));
+  EXPECT_EQ(ReadAll(UserColourFile(lighting.paths, 1)), "[MODENAME]\r\n0=Mine\r\n");
 }
 
 TEST_F(UserColourFiles, PanelOpenFlagIsExactlyOne) {
@@ -108,16 +110,16 @@ TEST_F(UserColourFiles, PanelOpenFlagIsExactlyOne) {
   for (const Case& c : cases) {
     WriteAll(dir_ / "wskb.ini", std::string("[KEYCOLOR]\nDengCheck=") + c.value + "\n");
     ini::ClearCache();
-    EXPECT_EQ(ReadLightingPanelOpenFlag(), c.open) << c.value;
+    EXPECT_EQ(ReadLightingPanelOpenFlag(lighting.paths), c.open) << c.value;
   }
   fs::remove(dir_ / "wskb.ini");
   ini::ClearCache();
-  EXPECT_FALSE(ReadLightingPanelOpenFlag());
-  ASSERT_TRUE(SetLightingPanelOpen(true));
-  EXPECT_TRUE(ReadLightingPanelOpenFlag());
-  EXPECT_TRUE(CurrentLighting().panel_open);
-  ASSERT_TRUE(SetLightingPanelOpen(false));
-  EXPECT_FALSE(ReadLightingPanelOpenFlag());
+  EXPECT_FALSE(ReadLightingPanelOpenFlag(lighting.paths));
+  ASSERT_TRUE(SetLightingPanelOpen(lighting, true));
+  EXPECT_TRUE(ReadLightingPanelOpenFlag(lighting.paths));
+  EXPECT_TRUE(lighting.CurrentLighting.panel_open);
+  ASSERT_TRUE(SetLightingPanelOpen(lighting, false));
+  EXPECT_FALSE(ReadLightingPanelOpenFlag(lighting.paths));
 }
 
 TEST(ParseIntList, ReadsLikeTheFileFormats) {
@@ -140,14 +142,15 @@ TEST(ParseIntList, ReadsLikeTheFileFormats) {
 }
 
 TEST(KeyColourTable, PositionsAddressThreeBytesPerKeyPerSlot) {
-  KeyColours().fill(0);
-  SetKeyColourAt(2, 125, MakeColour(7, 8, 9));
-  EXPECT_EQ(KeyColours()[2 * 512 + 375], 7);
-  EXPECT_EQ(KeyColours()[2 * 512 + 377], 9);
-  EXPECT_EQ(KeyColourAt(2, 125), MakeColour(7, 8, 9));
-  SetKeyColourAt(3, 0, 1);    // out of range: ignored
-  SetKeyColourAt(0, 171, 1);  // would cross into the next slot: ignored
-  EXPECT_EQ(KeyColourAt(1, 0), 0u);
+  LightingSession lighting;
+  EXPECT_EQ(KeyColourAt(lighting.KeyColours, 2, 125), 0u) << "a new session's table is all zero";
+  SetKeyColourAt(lighting.KeyColours, 2, 125, MakeColour(7, 8, 9));
+  EXPECT_EQ(lighting.KeyColours[2 * 512 + 375], 7);
+  EXPECT_EQ(lighting.KeyColours[2 * 512 + 377], 9);
+  EXPECT_EQ(KeyColourAt(lighting.KeyColours, 2, 125), MakeColour(7, 8, 9));
+  SetKeyColourAt(lighting.KeyColours, 3, 0, 1);    // out of range: ignored
+  SetKeyColourAt(lighting.KeyColours, 0, 171, 1);  // would cross into the next slot: ignored
+  EXPECT_EQ(KeyColourAt(lighting.KeyColours, 1, 0), 0u);
 }
 
 }  // namespace
@@ -160,8 +163,8 @@ namespace {
 // and an entry for every key of the on-screen keyboard (105 keys and Fn).
 TEST(ShippedColourTemplate, HoldsTenCompleteLayouts) {
   const std::filesystem::path skins = std::filesystem::path(KEYLOOM_SOURCE_DIR) / "res" / "Skins";
-  SetLightingPaths({"", "", (skins / "UserDengColor_").string()});
-  const std::filesystem::path file = ColourTemplateFile();
+  const LightingPaths paths{"", "", (skins / "UserDengColor_").string()};
+  const std::filesystem::path file = ColourTemplateFile(paths);
   ASSERT_TRUE(std::filesystem::exists(file));
   ini::ClearCache();
   for (int n = 0; n < kLayoutCount; ++n) {
