@@ -1,9 +1,10 @@
 #pragma once
-// The profile tests' keyboard fixture: the in-process virtual keyboard, a
-// per-test data folder, and recording stand-ins for the windows, the main
-// window's messages, the tray and the message boxes.
+// The profile tests' keyboard fixture: a keyboard session on the in-process
+// virtual keyboard, a per-test data folder, and recording stand-ins for the
+// windows (the event sink, the state they set) and the message boxes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,12 +15,11 @@
 #include "device/device_monitors.h"
 #include "device/report_transaction.h"
 #include "keys/keyboard_writer.h"
-#include "platform/startup_flags.h"
 #include "profiles/active_slot.h"
 #include "profiles/connection_handler.h"
+#include "profiles/event_sink.h"
 #include "profiles/profile_file.h"
 #include "profiles/profile_menu.h"
-#include "profiles/profile_observer.h"
 #include "profiles/profile_test_support.h"
 
 namespace keyloom::profiles::testing {
@@ -65,108 +65,73 @@ class SlotByteBackend : public device::HidBackend {
   std::uint8_t slot_;
 };
 
-struct RecordingObserver : ProfileObserver {
+// What the windows hear, in order, as short lines ("connected 0c45:7672",
+// "disconnected", "close editors", "show"), and the data of the other
+// notifications.
+struct RecordingSink : EventSink {
+  std::vector<std::string> events;
   std::vector<int> panels;
-  std::vector<bool> unapplied;
-  std::vector<ProfileMenuModel> menus;
+  std::vector<int> slots;
   std::vector<int> rates;
-  std::vector<int> managerSlots;
-  int hides = 0;
-  int applies = 0;
-  bool compositeOpen = false;
-  bool managerOpen = false;
-  bool managerUnapplied = false;
-  bool mainUnapplied = false;
-  std::function<void()> onApply;
-  void RefreshKeyPanel(int table) override { panels.push_back(table); }
-  bool MainWindowHasUnappliedChanges() override { return mainUnapplied; }
-  void SetMainWindowUnappliedChanges(bool value) override {
-    mainUnapplied = value;
-    unapplied.push_back(value);
+  std::function<void(bool)> onConnectionChanged;
+  void ConnectionChanged(bool connected, std::uint16_t vendor, std::uint16_t product) override {
+    char model[16];
+    std::snprintf(model, sizeof model, "%04x:%04x", vendor, product);
+    events.push_back(connected ? "connected " + std::string(model) : "disconnected");
+    if (onConnectionChanged) onConnectionChanged(connected);
   }
-  void RunApply() override {
-    ++applies;
-    if (onApply) onApply();
-  }
-  void HideMainWindow() override { ++hides; }
-  void ShowProfileMenu(const ProfileMenuModel& menu) override { menus.push_back(menu); }
-  void ShowReportRate(int index) override { rates.push_back(index); }
-  bool CompositeDialogOpen() override { return compositeOpen; }
-  bool ProfileManagerOpen() override { return managerOpen; }
-  bool ProfileManagerHasUnappliedChanges() override { return managerUnapplied; }
-  void ProfileManagerSelectSlot(int slot) override {
-    managerSlots.push_back(slot);
-    managerUnapplied = false;
-  }
+  void KeyMapsChanged(int table) override { panels.push_back(table); }
+  void ActiveSlotChanged(int slot) override { slots.push_back(slot); }
+  void ReportRateChanged(int index) override { rates.push_back(index); }
+  void CloseEditors() override { events.push_back("close editors"); }
+  void ShowWindow() override { events.push_back("show"); }
 };
 
-struct Message {
-  bool sent;
-  std::uint32_t message, wparam;
-  bool operator==(const Message&) const = default;
-};
+// Holds the session, so that it exists before the keyboard fixture opens
+// the session's link.
+struct SessionHolder : SessionUnderTest {};
 
-struct RecordingWindow : host::MainWindow {
-  std::vector<Message> messages;
-  std::function<void(std::uint32_t)> onSend;
-  void PostMessage(std::uint32_t m, std::uint32_t w, std::int64_t) override { messages.push_back({false, m, w}); }
-  std::int64_t SendMessage(std::uint32_t m, std::uint32_t w, std::int64_t) override {
-    messages.push_back({true, m, w});
-    if (onSend) onSend(m);
-    return 0;
-  }
-  void SetTimer(unsigned, unsigned) override {}
-  void KillTimer(unsigned) override {}
-};
-
-class KeyboardProfiles : public device::testing::ConnectedKeyboard {
+class KeyboardProfiles : public SessionHolder, public device::testing::ConnectedKeyboard {
  public:
   using ConnectedKeyboard::Disconnect;
   using ConnectedKeyboard::model;
+  using SessionUnderTest::WriteKeysAndMacros;
 
  protected:
+  KeyboardProfiles() : ConnectedKeyboard(session.link) {}
+
   void SetUp() override {
     ConnectedKeyboard::SetUp();
     env_ = std::make_unique<testing::ProfileEnvironment>();
-    ForgetActiveSlot();
-    ResetConnectionHandler();
-    keys::WriteState().currentProfile.store(0);
-    keys::WriteState().macroCapacity.store(model->MacroCapacity());
-    device::SetDefaultKeyMap(device::BuiltInDefaultKeyMap());
-    SetProfileObserver(&observer);
-    host::SetMainWindow(&window);
-    device::SetTrayIconSetter([this](int kind, int id) { tray.push_back({kind, id}); });
-    platform::StartupShowHandled.store(0);
+    WriteState().macroCapacity.store(model->MacroCapacity());
+    session.SetSink(&sink);
+    session.windows.RunApply = [this] {
+      ++applies;
+      if (onApply) onApply();
+    };
   }
   void TearDown() override {
-    device::SetTrayIconSetter(nullptr);
-    host::SetMainWindow(nullptr);
-    SetProfileObserver(nullptr);
-    ForgetActiveSlot();
-    ResetConnectionHandler();
-    platform::StartupShowHandled.store(0);
-    device::SetDefaultKeyMap(device::BuiltInDefaultKeyMap());
-    keys::DeviceStore().Clear();
+    session.SetSink(nullptr);
     env_.reset();
     ConnectedKeyboard::TearDown();
   }
 
 public:
   void SetKeyboardSlot(std::uint8_t slot) {
-    device::CommandDevice().Close();
+    link.CommandDevice().Close();
     if (slot < 3) {
       ASSERT_TRUE(model->SwitchSlotOnKeyboard(slot));
-      device::SetHidBackend(keyboard);
+      link.UseBackend(keyboard);
     } else {
-      device::SetHidBackend(std::make_shared<SlotByteBackend>(keyboard, slot));
+      link.UseBackend(std::make_shared<SlotByteBackend>(keyboard, slot));
     }
-    ASSERT_TRUE(device::CommandDevice().Open("inproc:1", true, true, true, false));
+    ASSERT_TRUE(link.CommandDevice().Open("inproc:1", true, true, true, false));
   }
 
 protected:
   // Key maps in slots 0 and 2 and one macro, written by the keyboard writer.
   void PutAssignmentsOnKeyboard() {
-    keys::KeyMacroStore& store = keys::EditingStore();
+    keys::KeyMacroStore& store = EditingStore();
     store.Clear();
     store.block = EmptyProfileBlock(0);
     ASSERT_EQ(keys::StoreAssignment(store, 0, keys::KeyCodeToSlot(kA),
@@ -181,15 +146,14 @@ protected:
     keys::AppendMacroAction(macro, {30, kA, keys::kPress});
     keys::AppendMacroAction(macro, {0, kA, keys::kRelease});
     store.macros.push_back(macro);
-    ASSERT_EQ(keys::WriteKeysAndMacros(true), 1);
+    ASSERT_EQ(WriteKeysAndMacros(true), 1);
     store.Clear();
   }
 
   std::unique_ptr<testing::ProfileEnvironment> env_;
-  keys::testing::FakePrompter prompter{host::Answer::Ok};
-  RecordingObserver observer;
-  RecordingWindow window;
-  std::vector<std::pair<int, int>> tray;
+  RecordingSink sink;
+  int applies = 0;
+  std::function<void()> onApply;
 };
 
 }  // namespace keyloom::profiles::testing

@@ -2,6 +2,8 @@
 // connection handler, against the in-process virtual keyboard.
 #include <gtest/gtest.h>
 
+#include <future>
+#include <string>
 #include <thread>
 
 #include "device/device_fixture.h"
@@ -9,13 +11,11 @@
 #include "device/report_transaction.h"
 #include "keys/keyboard_writer.h"
 #include "keys/macro_image.h"
-#include "platform/startup_flags.h"
 #include "profiles/active_slot.h"
 #include "profiles/connection_handler.h"
 #include "profiles/data_folder.h"
 #include "profiles/keyboard_profile.h"
 #include "profiles/profile_file.h"
-#include "profiles/profile_observer.h"
 #include "profiles/profile_test_support.h"
 #include "keyboard_fixture.h"
 
@@ -23,7 +23,6 @@ namespace keyloom::profiles {
 namespace {
 
 using testing::KeyboardProfiles;
-using testing::Message;
 using testing::kA;
 using testing::kB;
 using testing::kZ;
@@ -41,11 +40,11 @@ TEST_F(KeyboardProfiles, ActiveSlotIsReadOnceAndKeptInStepWithTheWriter) {
   for (const Case& c : {Case{0, 0}, Case{2, 2}, Case{1, 1}, Case{3, -1}, Case{7, -1}, Case{255, -1}}) {
     SCOPED_TRACE(c.keyboardByte);
     ForgetActiveSlot();
-    keys::WriteState().currentProfile.store(0);
+    WriteState().currentProfile.store(0);
     SetKeyboardSlot(c.keyboardByte);
     EXPECT_EQ(GetActiveSlot(), c.expected);
     EXPECT_EQ(CachedActiveSlot(), c.expected);
-    EXPECT_EQ(keys::WriteState().currentProfile.load(), c.expected < 0 ? 0 : c.expected);
+    EXPECT_EQ(WriteState().currentProfile.load(), c.expected < 0 ? 0 : c.expected);
     EXPECT_EQ(PanelTable(), c.expected < 0 ? 0 : c.expected);
   }
   // Once known, the cache answers without asking the keyboard.
@@ -65,7 +64,7 @@ TEST_F(KeyboardProfiles, SelectingASlotOnTheKeyboard) {
   SelectSlotOnKeyboard(2);
   EXPECT_EQ(model->ActiveSlot(), 2);
   EXPECT_EQ(CachedActiveSlot(), 2);
-  EXPECT_EQ(keys::WriteState().currentProfile.load(), 2);
+  EXPECT_EQ(WriteState().currentProfile.load(), 2);
   const auto configBefore = model->Snapshot().config;
   for (int notASlot : {-1, 3, 200}) {
     SelectSlotOnKeyboard(notASlot);
@@ -85,9 +84,10 @@ TEST_F(KeyboardProfiles, SelectingASlotOnTheKeyboard) {
 TEST_F(KeyboardProfiles, ReloadBringsKeyMapsAndMacrosIntoTheEditingStore) {
   PutAssignmentsOnKeyboard();
   SetKeyboardSlot(2);
+  session.windows.MainWindowHasUnappliedChanges = true;
   ASSERT_EQ(ReloadFromKeyboard(), 1);
   EXPECT_TRUE(LastReloadReadKeyboard());
-  keys::KeyMacroStore& store = keys::EditingStore();
+  keys::KeyMacroStore& store = EditingStore();
   const keys::KeyAssignment a = store.block.tables[0][keys::KeyCodeToSlot(kA)];
   EXPECT_EQ(a.kind, static_cast<std::uint16_t>(KeyKind::SingleKey));
   EXPECT_EQ(a.value, kB);
@@ -103,8 +103,8 @@ TEST_F(KeyboardProfiles, ReloadBringsKeyMapsAndMacrosIntoTheEditingStore) {
   const std::vector<std::uint8_t> file = ReadBytes(WorkingProfilePath());
   EXPECT_EQ(file.size(), 0x8040u + 0x7F00u);
   EXPECT_EQ(ValidateProfileFile(WorkingProfilePath()), 1);
-  EXPECT_EQ(observer.panels, std::vector<int>{2});
-  EXPECT_EQ(observer.unapplied, std::vector<bool>{false});
+  EXPECT_EQ(sink.panels, std::vector<int>{2});
+  EXPECT_FALSE(session.windows.MainWindowHasUnappliedChanges.load());
   EXPECT_TRUE(fs::exists(env_->DataDir() / "UserDengColor_0.userd"));
   EXPECT_TRUE(fs::exists(env_->DataDir() / "UserDengColor_2.userd"));
 }
@@ -119,7 +119,7 @@ TEST_F(KeyboardProfiles, ReloadEmptiesTheStoreWhenTheKeyboardCannotBeRead) {
       {"slot number 3 reported", [](KeyboardProfiles& t) { t.SetKeyboardSlot(3); }},
       {"a key map read refused",
        [](KeyboardProfiles& t) {
-         ASSERT_EQ(GetActiveSlot(), 0);
+         ASSERT_EQ(t.GetActiveSlot(), 0);
          t.model->ArmFault(emulator::FaultKind::kRefuse, 1);
        }},
   };
@@ -127,7 +127,7 @@ TEST_F(KeyboardProfiles, ReloadEmptiesTheStoreWhenTheKeyboardCannotBeRead) {
     SCOPED_TRACE(c.name);
     Connect();
     ForgetActiveSlot();
-    keys::KeyMacroStore& store = keys::EditingStore();
+    keys::KeyMacroStore& store = EditingStore();
     store.block.tables[1][5].kind = 2;
     store.macros.resize(2);
     store.SetString(7, u"text");
@@ -135,7 +135,7 @@ TEST_F(KeyboardProfiles, ReloadEmptiesTheStoreWhenTheKeyboardCannotBeRead) {
     const std::vector<std::uint8_t> previous = {1, 2, 3};
     WriteBytes(WorkingProfilePath(), previous);
     c.arrange(*this);
-    observer.panels.clear();
+    sink.panels.clear();
     ASSERT_EQ(ReloadFromKeyboard(), 1);
     EXPECT_FALSE(LastReloadReadKeyboard());
     EXPECT_EQ(store.block.ToBytes(), EmptyProfileBlock(0).ToBytes());
@@ -143,7 +143,7 @@ TEST_F(KeyboardProfiles, ReloadEmptiesTheStoreWhenTheKeyboardCannotBeRead) {
     EXPECT_EQ(store.totalStringSize, 0u);
     EXPECT_EQ(store.strings[7].size, 0u);
     EXPECT_EQ(ReadBytes(WorkingProfilePath()), previous) << "a failed read keeps the old working file";
-    EXPECT_EQ(observer.panels, std::vector<int>{0});
+    EXPECT_EQ(sink.panels, std::vector<int>{0});
   }
 }
 
@@ -164,96 +164,175 @@ TEST_F(KeyboardProfiles, ReadProfileFromKeyboardKeepsOnlyWhatDecodes) {
   for (const keys::KeyAssignment& r : block.tables[3]) ASSERT_EQ(r, keys::KeyAssignment{});
 }
 
-// What the main window receives and the tray shows across a run of
-// connection reports, the first of which opens the window once.
+// What the windows hear across a run of connection reports, the first of
+// which brings the window up once; as the main window does, a connection
+// reloads the profile from the keyboard.
 TEST_F(KeyboardProfiles, ConnectionHandlerSequence) {
-  const std::uint32_t prof = host::Tag("PROF"), open = host::Tag("OPEN");
-  window.onSend = [](std::uint32_t m) {
-    if (m == kReloadProfileMessage) ReloadFromKeyboard();
+  sink.onConnectionChanged = [this](bool connected) {
+    if (connected) ReloadFromKeyboard();
   };
   PutAssignmentsOnKeyboard();
-  device::SetDefaultKeyMap(std::vector<std::uint8_t>(512, 0));
-  keys::WriteState().macroCapacity.store(0);
+  link.SetDefaultKeyMap(std::vector<std::uint8_t>(512, 0));
+  WriteState().macroCapacity.store(0);
   SetKeyboardSlot(2);
 
   struct Step {
     int state;
-    std::vector<Message> messages;
-    std::vector<std::pair<int, int>> tray;
+    std::vector<std::string> events;
   };
+  const std::string connected = "connected 0c45:7672";
   const std::vector<Step> steps = {
-      {0, {}, {}},  // the start state repeated
-      {1, {{true, kReloadProfileMessage, prof}, {false, kOpenMessage, open}}, {{0, 141}}},
-      {1, {}, {}},
-      {0, {{true, kCloseEditorsMessage, 0}}, {{0, 128}}},
-      {0, {}, {}},
-      {1, {{true, kReloadProfileMessage, prof}}, {{0, 141}}},  // no second 'OPEN'
+      {0, {}},  // the start state repeated
+      {1, {connected, "show"}},
+      {1, {}},
+      {0, {"close editors", "disconnected"}},
+      {0, {}},
+      {1, {connected}},  // no second show
   };
   for (std::size_t i = 0; i < steps.size(); ++i) {
     SCOPED_TRACE(i);
-    window.messages.clear();
-    tray.clear();
-    const int hides = observer.hides;
+    sink.events.clear();
     HandleConnectionChange(steps[i].state);
-    EXPECT_EQ(window.messages, steps[i].messages);
-    EXPECT_EQ(tray, steps[i].tray);
-    EXPECT_EQ(observer.hides - hides, steps[i].messages.size() == 1 && steps[i].state == 0 ? 1 : 0);
+    EXPECT_EQ(sink.events, steps[i].events);
     EXPECT_EQ(LastConnectionState(), steps[i].state);
     EXPECT_FALSE(ConnectionHandlerBusy());
-    if (steps[i].state == 1 && !steps[i].messages.empty()) {
-      EXPECT_EQ(device::DefaultKeyMap(), device::BuiltInDefaultKeyMap()) << "the keyboard's factory map";
-      EXPECT_EQ(keys::WriteState().macroCapacity.load(), model->MacroCapacity());
+    if (steps[i].state == 1 && !steps[i].events.empty()) {
+      EXPECT_EQ(link.DefaultKeyMap(), device::BuiltInDefaultKeyMap()) << "the keyboard's factory map";
+      EXPECT_EQ(WriteState().macroCapacity.load(), model->MacroCapacity());
       EXPECT_EQ(CachedActiveSlot(), 2);
-      EXPECT_EQ(keys::EditingStore().macros.size(), 1u) << "'PROF' reloaded the profile";
+      EXPECT_EQ(EditingStore().macros.size(), 1u) << "the connection reloaded the profile";
     }
-    if (steps[i].state == 0 && !steps[i].messages.empty()) EXPECT_EQ(CachedActiveSlot(), -1);
+    if (steps[i].state == 0 && !steps[i].events.empty()) EXPECT_EQ(CachedActiveSlot(), -1);
   }
-  EXPECT_EQ(platform::StartupShowHandled.load(), 1);
+  EXPECT_EQ(session.windows.StartupShowHandled.load(), 1);
   EXPECT_TRUE(prompter.requests.empty());
 }
 
 TEST_F(KeyboardProfiles, ConnectionHandlerFirstShowRuleAndFailedReads) {
-  // The start-up decision already taken: no 'OPEN'.
-  platform::StartupShowHandled.store(1);
+  // The start-up decision already taken: no show.
+  session.windows.StartupShowHandled.store(1);
   HandleConnectionChange(1);
-  EXPECT_EQ(window.messages, (std::vector<Message>{{true, kReloadProfileMessage, host::Tag("PROF")}}));
+  EXPECT_EQ(sink.events, std::vector<std::string>{"connected 0c45:7672"});
 
   // A refused default-map read keeps the old map and says so; the capacity
   // is still read.
   HandleConnectionChange(0);
-  platform::StartupShowHandled.store(0);
+  session.windows.StartupShowHandled.store(0);
   const std::vector<std::uint8_t> marker(512, 0x5A);
-  device::SetDefaultKeyMap(marker);
-  keys::WriteState().macroCapacity.store(0);
+  link.SetDefaultKeyMap(marker);
+  WriteState().macroCapacity.store(0);
   model->ArmFault(emulator::FaultKind::kRefuse, 1);
-  window.messages.clear();
+  sink.events.clear();
   HandleConnectionChange(1);
   ASSERT_EQ(prompter.requests.size(), 1u);
   EXPECT_EQ(prompter.requests[0].text, u"No default key map");
-  const device::KeyMap now = device::DefaultKeyMap();
+  const device::KeyMap now = link.DefaultKeyMap();
   EXPECT_TRUE(std::equal(now.begin(), now.end(), marker.begin()));
-  EXPECT_EQ(keys::WriteState().macroCapacity.load(), model->MacroCapacity());
-  EXPECT_EQ(window.messages.size(), 2u);
+  EXPECT_EQ(WriteState().macroCapacity.load(), model->MacroCapacity());
+  EXPECT_EQ(sink.events.size(), 2u);
 }
 
 TEST_F(KeyboardProfiles, ConnectionHandlerReadsTheWiderModelsWholeMap) {
   Connect(0x320F, 0x505B);
-  device::SetDefaultKeyMap(std::vector<std::uint8_t>(512, 0));
+  link.SetDefaultKeyMap(std::vector<std::uint8_t>(512, 0));
   HandleConnectionChange(1);
-  const device::KeyMap map = device::DefaultKeyMap();
+  const device::KeyMap map = link.DefaultKeyMap();
   const emulator::Memories m = model->Snapshot();
   EXPECT_TRUE(std::equal(map.begin(), map.end(), m.factoryMap.begin()));
+  EXPECT_EQ(sink.events.front(), "connected 320f:505b");
 }
 
 TEST_F(KeyboardProfiles, ConnectionHandlerRunsFromTheMonitorThread) {
-  InstallConnectionHandler();
+  const device::ConnectionReports reports = ConnectionReportsFor(session);
   std::atomic<bool> sawBusy{false};
-  window.onSend = [&](std::uint32_t) { sawBusy = ConnectionHandlerBusy(); };
-  std::thread monitor([] { HandleConnectionChange(1); });
+  sink.onConnectionChanged = [&](bool) { sawBusy = ConnectionHandlerBusy(); };
+  std::thread monitor([&] { reports.changed(1); });
   monitor.join();
   EXPECT_TRUE(sawBusy.load());
   EXPECT_FALSE(ConnectionHandlerBusy());
-  device::SetConnectionHandler(nullptr);
+  EXPECT_EQ(LastConnectionState(), 1);
+}
+
+// The connection monitor's first cycle takes the start-up decision when it
+// finds no keyboard, and a monitor started after the decision waits first.
+TEST_F(KeyboardProfiles, FirstCycleWithoutAKeyboardTakesTheStartUpDecision) {
+  struct Case {
+    int startHandled;
+    int firstCycle;
+    int handledAfter;
+  };
+  for (const Case& c : {Case{0, 0, 1}, Case{0, 1, 0}, Case{1, 0, 1}, Case{1, 1, 1}}) {
+    SCOPED_TRACE(::testing::PrintToString(std::vector<int>{c.startHandled, c.firstCycle}));
+    session.windows.StartupShowHandled.store(c.startHandled);
+    const device::ConnectionReports reports = ConnectionReportsFor(session);
+    EXPECT_EQ(reports.delayed_start, c.startHandled == 1);
+    reports.first_cycle_done(c.firstCycle);
+    EXPECT_EQ(session.windows.StartupShowHandled.load(), c.handledAfter);
+  }
+}
+
+// Every notification comes once the stores' locks are free again: a sink
+// that tries both store locks from another thread at each notification
+// finds them free, across the operations that notify.
+TEST_F(KeyboardProfiles, NoNotificationWhileAStoreLockIsHeld) {
+  struct LockCheckingSink : testing::RecordingSink {
+    keys::KeyStores* stores = nullptr;
+    std::vector<std::string> heldAt;
+    void Check(const std::string& what) {
+      auto free = [](std::recursive_mutex& m) {
+        return std::async(std::launch::async, [&m] {
+                 const bool got = m.try_lock();
+                 if (got) m.unlock();
+                 return got;
+               }).get();
+      };
+      if (!free(stores->EditingStore.Mutex()) || !free(stores->DeviceStore.Mutex())) heldAt.push_back(what);
+    }
+    void ConnectionChanged(bool c, std::uint16_t v, std::uint16_t p) override {
+      Check("connection");
+      testing::RecordingSink::ConnectionChanged(c, v, p);
+    }
+    void KeyMapsChanged(int t) override {
+      Check("key maps");
+      testing::RecordingSink::KeyMapsChanged(t);
+    }
+    void ActiveSlotChanged(int s) override {
+      Check("active slot");
+      testing::RecordingSink::ActiveSlotChanged(s);
+    }
+    void ReportRateChanged(int i) override {
+      Check("report rate");
+      testing::RecordingSink::ReportRateChanged(i);
+    }
+    void CloseEditors() override {
+      Check("close editors");
+      testing::RecordingSink::CloseEditors();
+    }
+    void ShowWindow() override {
+      Check("show");
+      testing::RecordingSink::ShowWindow();
+    }
+  } checking;
+  checking.stores = &session.stores;
+  session.SetSink(&checking);
+
+  PutAssignmentsOnKeyboard();
+  HandleConnectionChange(1);
+  ASSERT_EQ(ReloadFromKeyboard(), 1);
+  ASSERT_EQ(ExportProfile(env_->Base() / "b.kyl"), 1);
+  ASSERT_EQ(ImportProfile(env_->Base() / "b.kyl"), 1);
+  ApplyReportRate(2);
+  session.windows.MainWindowHasUnappliedChanges = true;
+  ASSERT_EQ(SwitchProfileSlot(1), 1);
+  ShowActiveTable(1);
+  HandleConnectionChange(0);
+  session.SetSink(&sink);
+
+  EXPECT_EQ(checking.events, (std::vector<std::string>{"connected 0c45:7672", "show", "close editors", "disconnected"}));
+  EXPECT_FALSE(checking.panels.empty());
+  EXPECT_FALSE(checking.slots.empty());
+  EXPECT_EQ(checking.rates, (std::vector<int>{0, 2}));
+  EXPECT_TRUE(checking.heldAt.empty()) << checking.heldAt.front();
 }
 
 }  // namespace

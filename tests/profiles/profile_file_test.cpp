@@ -25,11 +25,10 @@ constexpr std::uint16_t kLaunch = static_cast<std::uint16_t>(keys::KeyKind::Laun
 constexpr std::uint16_t kText = static_cast<std::uint16_t>(keys::KeyKind::TextBlock);
 constexpr std::uint16_t kSingle = static_cast<std::uint16_t>(keys::KeyKind::SingleKey);
 
-class ProfileFiles : public ::testing::Test {
+class ProfileFiles : public ::testing::Test, public testing::SessionUnderTest {
  protected:
   testing::ProfileEnvironment env;
-  keys::testing::FakePrompter prompter{host::Answer::Ok};
-  keys::KeyMacroStore& store = keys::EditingStore();
+  keys::KeyMacroStore& store = EditingStore();
 
   fs::path File(const std::string& name) { return env.Base() / name; }
 
@@ -196,7 +195,7 @@ TEST_F(ProfileFiles, ValidationOfFilesThatCannotBeRead) {
 
 TEST_F(ProfileFiles, ExportImportRoundTripKeepsBytesStoreAndReportRate) {
   FillStore();
-  lighting::CurrentLighting().report_rate = 2;
+  session.lighting.CurrentLighting.report_rate = 2;
   ASSERT_EQ(ExportProfileFile(true, File("a.kyl")), 1);
   const std::vector<std::uint8_t> first = ReadBytes(File("a.kyl"));
   const std::uint32_t pool = 2 * 16 + 2 * 13 + 2 * 6 + 2 * 2;  // the stale string still counts
@@ -212,9 +211,9 @@ TEST_F(ProfileFiles, ExportImportRoundTripKeepsBytesStoreAndReportRate) {
   auto strings = store.strings;
   const std::uint32_t total = store.totalStringSize;
   store.Clear();
-  lighting::CurrentLighting().report_rate = 0;
+  session.lighting.CurrentLighting.report_rate = 0;
   ASSERT_EQ(LoadProfileFile(File("a.kyl")), 1);
-  EXPECT_EQ(lighting::CurrentLighting().report_rate, 2);
+  EXPECT_EQ(session.lighting.CurrentLighting.report_rate, 2);
   EXPECT_EQ(store.macros, macros);
   EXPECT_EQ(store.block.tables, block.tables);
   EXPECT_EQ(store.block.headers, block.headers);
@@ -274,10 +273,10 @@ TEST_F(ProfileFiles, WorkingFileWithoutTrailerLeavesReportRate) {
   EnsureDataFolder();
   WriteBytes(WorkingProfilePath(), {});
   ASSERT_EQ(SaveWorkingProfile(true), 1);
-  lighting::CurrentLighting().report_rate = 3;
+  session.lighting.CurrentLighting.report_rate = 3;
   store.Clear();
   ASSERT_EQ(LoadProfileFile(WorkingProfilePath()), 1);
-  EXPECT_EQ(lighting::CurrentLighting().report_rate, 3);
+  EXPECT_EQ(session.lighting.CurrentLighting.report_rate, 3);
   EXPECT_EQ(store.MacroCount(), 1);
 }
 
@@ -415,7 +414,7 @@ TEST_F(ProfileFiles, FailedLoadLeavesTheStoreAsItWas) {
     SCOPED_TRACE(c.name);
     store.Clear();
     FillStore();
-    lighting::CurrentLighting().report_rate = 1;
+    session.lighting.CurrentLighting.report_rate = 1;
     const std::vector<std::uint8_t> before = BuildProfileImage(store, std::nullopt);
     std::vector<std::uint8_t> bytes = EmptyProfileBytes(4);
     PutU32(&bytes[bytes.size() - 4], 3);
@@ -423,7 +422,7 @@ TEST_F(ProfileFiles, FailedLoadLeavesTheStoreAsItWas) {
     WriteBytes(File("bad"), bytes);
     EXPECT_EQ(LoadProfileFile(File("bad")), 0);
     EXPECT_EQ(BuildProfileImage(store, std::nullopt), before);
-    EXPECT_EQ(lighting::CurrentLighting().report_rate, 1);
+    EXPECT_EQ(session.lighting.CurrentLighting.report_rate, 1);
   }
   const std::vector<std::uint8_t> before = BuildProfileImage(store, std::nullopt);
   EXPECT_EQ(LoadProfileFile(File("missing")), 0);
@@ -437,13 +436,13 @@ TEST_F(ProfileFiles, TrailerSetsTheReportRateFromItsLowHalf) {
   PutU32(&bytes[32832], 0x00070001);
   WriteBytes(File("t.kyl"), bytes);
   ASSERT_EQ(LoadProfileFile(File("t.kyl")), 1);
-  EXPECT_EQ(lighting::CurrentLighting().report_rate, 1);
+  EXPECT_EQ(session.lighting.CurrentLighting.report_rate, 1);
   // Fewer than four bytes after the content are no trailer.
   bytes.resize(32832 + 3);
-  lighting::CurrentLighting().report_rate = 2;
+  session.lighting.CurrentLighting.report_rate = 2;
   WriteBytes(File("t.kyl"), bytes);
   ASSERT_EQ(LoadProfileFile(File("t.kyl")), 1);
-  EXPECT_EQ(lighting::CurrentLighting().report_rate, 2);
+  EXPECT_EQ(session.lighting.CurrentLighting.report_rate, 2);
 }
 
 }  // namespace

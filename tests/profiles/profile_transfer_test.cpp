@@ -27,36 +27,37 @@ class ProfileTransfer : public KeyboardProfiles {
     KeyboardProfiles::SetUp();
     PutAssignmentsOnKeyboard();
     ASSERT_EQ(ReloadFromKeyboard(), 1);
-    lighting::LightingSlot() = 1;
+    session.lighting.LightingSlot = 1;
   }
   fs::path File(const char* name) { return env_->Base() / name; }
   std::uint8_t KeyboardReportRate(int slot) { return model->Snapshot().lighting[slot * 42 + 15]; }
 };
 
 TEST_F(ProfileTransfer, ExportThenImportRestoresStoreKeyboardAndReportRate) {
-  keys::KeyMacroStore& store = keys::EditingStore();
+  keys::KeyMacroStore& store = EditingStore();
   store.block.tables[1][0x10] = {kText, 0, 0, 0, 0};
   store.SetString(keys::StringSlotIndex(1, 0x10), u"typed text");
-  lighting::CurrentLighting().report_rate = 2;
+  session.lighting.CurrentLighting.report_rate = 2;
   ASSERT_EQ(ExportProfile(File("backup.kyl")), 1);
   const std::vector<std::uint8_t> exported = ReadBytes(File("backup.kyl"));
 
   // Change everything the backup holds.
   store.Clear();
   store.block = EmptyProfileBlock(0);
-  lighting::CurrentLighting().report_rate = 0;
-  ASSERT_EQ(keys::WriteKeysAndMacros(true), 1);
-  observer.unapplied.clear();
-  observer.mainUnapplied = true;
+  session.lighting.CurrentLighting.report_rate = 0;
+  ASSERT_EQ(WriteKeysAndMacros(true), 1);
+  session.windows.MainWindowHasUnappliedChanges = true;
+  sink.panels.clear();
 
   EXPECT_EQ(ImportProfile(File("backup.kyl")), 1);
   EXPECT_TRUE(prompter.requests.empty());
-  EXPECT_EQ(lighting::CurrentLighting().report_rate, 2);
-  EXPECT_EQ(observer.rates, std::vector<int>{2});
+  EXPECT_EQ(session.lighting.CurrentLighting.report_rate, 2);
+  EXPECT_EQ(sink.rates, std::vector<int>{2});
+  EXPECT_EQ(sink.panels, std::vector<int>{0}) << "the key panel shows the active slot's table";
   EXPECT_EQ(KeyboardReportRate(1), 2) << "written into the edited slot's lighting record";
   EXPECT_EQ(store.strings[keys::StringSlotIndex(1, 0x10)].text, u"typed text");
   EXPECT_EQ(store.macros.size(), 1u);
-  EXPECT_FALSE(observer.mainUnapplied);
+  EXPECT_FALSE(session.windows.MainWindowHasUnappliedChanges.load());
   // The working file is the backup without its trailer.
   const std::vector<std::uint8_t> working = ReadBytes(WorkingProfilePath());
   EXPECT_EQ(working, std::vector<std::uint8_t>(exported.begin(), exported.end() - 4));
@@ -65,18 +66,18 @@ TEST_F(ProfileTransfer, ExportThenImportRestoresStoreKeyboardAndReportRate) {
   EXPECT_EQ(store.block.tables[0][keys::KeyCodeToSlot(kA)].value, kB);
   EXPECT_EQ(store.macros.size(), 1u);
   // A second export of the restored store is the same file.
-  lighting::CurrentLighting().report_rate = 2;
+  session.lighting.CurrentLighting.report_rate = 2;
   ASSERT_EQ(ImportProfile(File("backup.kyl")), 1);
   ASSERT_EQ(ExportProfile(File("again.kyl")), 1);
   EXPECT_EQ(ReadBytes(File("again.kyl")), exported);
 }
 
 TEST_F(ProfileTransfer, ImportingTheWorkingFileKeepsTheReportRate) {
-  lighting::CurrentLighting().report_rate = 3;
+  session.lighting.CurrentLighting.report_rate = 3;
   const fs::path copy = File("working-copy");
   fs::copy_file(WorkingProfilePath(), copy);
   EXPECT_EQ(ImportProfile(copy), 1);
-  EXPECT_EQ(lighting::CurrentLighting().report_rate, 3);
+  EXPECT_EQ(session.lighting.CurrentLighting.report_rate, 3);
   EXPECT_EQ(KeyboardReportRate(1), 3) << "the setting is applied as its button does";
 }
 
@@ -109,11 +110,12 @@ TEST_F(ProfileTransfer, RefusedImportsChangeNothing) {
     SCOPED_TRACE(c.name);
     const fs::path path = File(c.name);
     c.make(path);
-    const std::vector<std::uint8_t> before = BuildProfileImage(keys::EditingStore(), std::nullopt);
+    const std::vector<std::uint8_t> before = BuildProfileImage(EditingStore(), std::nullopt);
     const std::vector<std::uint8_t> working = ReadBytes(WorkingProfilePath());
     const std::uint64_t reports = keyboard->WriteCount();
-    observer.mainUnapplied = true;
+    session.windows.MainWindowHasUnappliedChanges = true;
     keys::testing::FakePrompter answers(host::Answer::Ok);
+    const auto asking = Prompting(answers);
     EXPECT_EQ(ImportProfile(path), 0);
     ASSERT_EQ(answers.requests.size(), c.messages.size());
     for (std::size_t i = 0; i < c.messages.size(); ++i) {
@@ -123,10 +125,10 @@ TEST_F(ProfileTransfer, RefusedImportsChangeNothing) {
         EXPECT_EQ(answers.requests[i].text, c.messages[i]);
       }
     }
-    EXPECT_EQ(BuildProfileImage(keys::EditingStore(), std::nullopt), before);
+    EXPECT_EQ(BuildProfileImage(EditingStore(), std::nullopt), before);
     EXPECT_EQ(ReadBytes(WorkingProfilePath()), working);
     EXPECT_EQ(keyboard->WriteCount(), reports);
-    EXPECT_TRUE(observer.mainUnapplied);
+    EXPECT_TRUE(session.windows.MainWindowHasUnappliedChanges.load());
   }
 }
 
@@ -136,9 +138,11 @@ TEST_F(ProfileTransfer, ReportRateButtonIgnoresIndexesOutsideItsFour) {
     ApplyReportRate(index);
     EXPECT_EQ(keyboard->WriteCount(), reports) << index;
   }
+  EXPECT_TRUE(sink.rates.empty());
   ApplyReportRate(3);
+  EXPECT_EQ(sink.rates, std::vector<int>{3});
   EXPECT_EQ(KeyboardReportRate(1), 3);
-  EXPECT_EQ(lighting::CurrentLighting().report_rate, 3);
+  EXPECT_EQ(session.lighting.CurrentLighting.report_rate, 3);
 }
 
 }  // namespace

@@ -22,12 +22,11 @@ class SlotSwitch : public KeyboardProfiles {
     KeyboardProfiles::SetUp();
     PutAssignmentsOnKeyboard();
     ASSERT_EQ(ReloadFromKeyboard(), 1);  // the working file holds the keyboard's profile
-    observer.panels.clear();
-    observer.unapplied.clear();
+    sink.panels.clear();
   }
   // An edit of slot 0's table that has not been applied.
-  void Edit() { keys::EditingStore().block.tables[0][keys::KeyCodeToSlot(kA)].value = 0x2D; }
-  bool Edited() { return keys::EditingStore().block.tables[0][keys::KeyCodeToSlot(kA)].value == 0x2D; }
+  void Edit() { EditingStore().block.tables[0][keys::KeyCodeToSlot(kA)].value = 0x2D; }
+  bool Edited() { return EditingStore().block.tables[0][keys::KeyCodeToSlot(kA)].value == 0x2D; }
 };
 
 TEST_F(SlotSwitch, PromptsApplyAndDropDependOnPendingChanges) {
@@ -42,18 +41,18 @@ TEST_F(SlotSwitch, PromptsApplyAndDropDependOnPendingChanges) {
     std::vector<std::u16string> prompts;
     int applies;
     bool editKept;
-    std::vector<int> managerSlots;
+    bool managerUnappliedAfter;  // the manager's flag once the switch is done
   };
   const std::u16string ask = u"Apply changes first?", refuse = u"Close the key dialog first";
   const std::vector<Case> cases = {
-      {"no changes", 0, 1, false, false, false, false, host::Answer::Ok, 1, 1, {}, 0, true, {}},
-      {"slot 5 acts on slot 0", 2, 5, false, false, false, false, host::Answer::Ok, 1, 0, {}, 0, true, {}},
-      {"slot -1 leaves the keyboard", 2, -1, false, false, false, false, host::Answer::Ok, 1, 2, {}, 0, true, {}},
-      {"manager open", 0, 2, false, false, false, true, host::Answer::Ok, 1, 2, {}, 0, true, {2}},
-      {"composite dialog open", 0, 1, true, true, false, false, host::Answer::Yes, 0, 0, {refuse}, 0, true, {}},
-      {"main window changes, Yes applies", 0, 1, false, true, false, false, host::Answer::Yes, 1, 1, {ask}, 1, true, {}},
-      {"main window changes, No drops", 0, 1, false, true, false, false, host::Answer::No, 1, 1, {ask}, 0, false, {}},
-      {"manager changes, No drops", 0, 2, false, false, true, true, host::Answer::No, 1, 2, {ask}, 0, false, {}},
+      {"no changes", 0, 1, false, false, false, false, host::Answer::Ok, 1, 1, {}, 0, true, false},
+      {"slot 5 acts on slot 0", 2, 5, false, false, false, false, host::Answer::Ok, 1, 0, {}, 0, true, false},
+      {"slot -1 leaves the keyboard", 2, -1, false, false, false, false, host::Answer::Ok, 1, 2, {}, 0, true, false},
+      {"manager open", 0, 2, false, false, false, true, host::Answer::Ok, 1, 2, {}, 0, true, false},
+      {"composite dialog open", 0, 1, true, true, false, false, host::Answer::Yes, 0, 0, {refuse}, 0, true, false},
+      {"main window changes, Yes applies", 0, 1, false, true, false, false, host::Answer::Yes, 1, 1, {ask}, 1, true, false},
+      {"main window changes, No drops", 0, 1, false, true, false, false, host::Answer::No, 1, 1, {ask}, 0, false, false},
+      {"manager changes, No drops", 0, 2, false, false, true, true, host::Answer::No, 1, 2, {ask}, 0, false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -61,15 +60,15 @@ TEST_F(SlotSwitch, PromptsApplyAndDropDependOnPendingChanges) {
     ForgetActiveSlot();
     ASSERT_EQ(GetActiveSlot(), c.startSlot);
     Edit();
-    observer.compositeOpen = c.composite;
-    observer.mainUnapplied = c.mainUnapplied;
-    observer.managerUnapplied = c.managerUnapplied;
-    observer.managerOpen = c.managerOpen;
-    observer.applies = 0;
-    observer.managerSlots.clear();
-    observer.panels.clear();
-    observer.menus.clear();
+    session.windows.CompositeDialogOpen = c.composite;
+    session.windows.MainWindowHasUnappliedChanges = c.mainUnapplied;
+    session.windows.ProfileManagerHasUnappliedChanges = c.managerUnapplied;
+    session.windows.ProfileManagerOpen = c.managerOpen;
+    applies = 0;
+    sink.panels.clear();
+    sink.slots.clear();
     keys::testing::FakePrompter answers(c.answer);
+    const auto asking = Prompting(answers);
     EXPECT_EQ(SwitchProfileSlot(c.requested), c.result);
     EXPECT_EQ(model->ActiveSlot(), c.keyboardSlot);
     std::vector<std::u16string> prompts;
@@ -79,27 +78,28 @@ TEST_F(SlotSwitch, PromptsApplyAndDropDependOnPendingChanges) {
       EXPECT_EQ(answers.requests[0].buttons, host::Buttons::YesNo);
       EXPECT_EQ(answers.requests[0].default_button, host::Answer::No);
     }
-    EXPECT_EQ(observer.applies, c.applies);
+    EXPECT_EQ(applies, c.applies);
     EXPECT_EQ(Edited(), c.editKept);
-    EXPECT_EQ(observer.managerSlots, c.managerSlots);
+    EXPECT_EQ(session.windows.ProfileManagerHasUnappliedChanges.load(), c.managerUnappliedAfter);
     if (c.answer == host::Answer::No) {
-      EXPECT_FALSE(observer.mainUnapplied);
+      EXPECT_FALSE(session.windows.MainWindowHasUnappliedChanges.load());
     }
     if (c.result == 1) {
-      EXPECT_EQ(observer.panels, std::vector<int>{c.keyboardSlot});
-      ASSERT_EQ(observer.menus.size(), 1u);
-      EXPECT_EQ(observer.menus[0].checkedPosition, c.keyboardSlot + 2);
-      EXPECT_EQ(keys::WriteState().currentProfile.load(), c.keyboardSlot);
+      EXPECT_EQ(sink.panels, std::vector<int>{c.keyboardSlot});
+      EXPECT_EQ(sink.slots, std::vector<int>{c.keyboardSlot}) << "the menu and the manager's row";
+      EXPECT_EQ(CurrentProfileMenu().checkedPosition, c.keyboardSlot + 2);
+      EXPECT_EQ(WriteState().currentProfile.load(), c.keyboardSlot);
     } else {
-      EXPECT_TRUE(observer.panels.empty());
-      EXPECT_TRUE(observer.menus.empty());
+      EXPECT_TRUE(sink.panels.empty());
+      EXPECT_TRUE(sink.slots.empty());
     }
   }
 }
 
 TEST_F(SlotSwitch, SecondSwitchWhileThePromptIsOpenDoesNotAskAgain) {
-  observer.mainUnapplied = true;
+  session.windows.MainWindowHasUnappliedChanges = true;
   keys::testing::FakePrompter answers(host::Answer::No);
+  const auto asking = Prompting(answers);
   int nested = -1;
   answers.onAsk = [&] { nested = SwitchProfileSlot(2); };
   EXPECT_EQ(SwitchProfileSlot(1), 1);
@@ -116,10 +116,10 @@ TEST_F(SlotSwitch, ActiveTableComesFromMemoryAlone) {
   fs::remove(WorkingProfilePath());
   ShowActiveTable(2);
   EXPECT_EQ(keyboard->WriteCount(), reports);
-  EXPECT_EQ(observer.panels, std::vector<int>{2});
+  EXPECT_EQ(sink.panels, std::vector<int>{2});
   ForgetActiveSlot();
   ShowActiveTable(1);
-  EXPECT_EQ(observer.panels, (std::vector<int>{2, 0})) << "table 0 while the slot is unknown";
+  EXPECT_EQ(sink.panels, (std::vector<int>{2, 0})) << "table 0 while the slot is unknown";
 }
 
 TEST_F(SlotSwitch, MenuModelForKnownAndUnknownSlots) {
@@ -149,7 +149,7 @@ TEST_F(SlotSwitch, MenuModelForKnownAndUnknownSlots) {
   EXPECT_FALSE(menu.items[3].checked);
   EXPECT_EQ(menu.caption, u"Default");
   EXPECT_EQ(menu.tooltip, u"Profile: Default");
-  EXPECT_EQ(observer.menus.size(), 2u);
+  EXPECT_EQ(sink.slots, (std::vector<int>{1, -1}));
 }
 
 TEST(ProfileMenuCommands, CommandIdsMapToSlots) {
