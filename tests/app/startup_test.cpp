@@ -16,7 +16,6 @@
 #include "app/command_line.h"
 #include "app/settings_paths.h"
 #include "platform/registry.h"
-#include "platform/startup_flags.h"
 
 namespace keyloom::app {
 namespace {
@@ -100,12 +99,10 @@ class StartupTest : public ::testing::Test {
     resources_ = dir_ / "share";
     fs::create_directories(resources_);
     registry::SetStoreFile(dir_ / "config" / "registry.reg");
-    platform::StartupShowHandled = 0;
   }
   void TearDown() override {
     ReleaseInstanceLock();
     CloseAppRegistryKey();
-    platform::StartupShowHandled = 0;
     registry::SetStoreFile({});
     std::error_code ec;
     fs::remove_all(dir_, ec);
@@ -174,7 +171,6 @@ TEST_F(StartupTest, SwitchesAndInstanceRule) {
   PutCompanion();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    platform::StartupShowHandled = 0;
     opened_.clear();
     auto script = std::make_shared<ChannelScript>();
     script->other_running = c.other_running;
@@ -190,7 +186,7 @@ TEST_F(StartupTest, SwitchesAndInstanceRule) {
       EXPECT_EQ(result.exit_code, 0);
     }
     EXPECT_EQ(result.holds_lock, c.holds_lock);
-    EXPECT_EQ(platform::StartupShowHandled.load(), c.show_handled);
+    EXPECT_EQ(result.show_handled, c.show_handled);
     EXPECT_EQ(result.companion_started, c.companion);
     EXPECT_EQ(opened_.size(), c.companion ? 1u : 0u);
 
