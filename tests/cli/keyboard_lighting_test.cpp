@@ -12,6 +12,7 @@
 #include "device/hid_backend.h"
 #include "device/inprocess_backend.h"
 #include "emulator/firmware_model.h"
+#include "profiles/keyboard_session.h"
 
 namespace keyloom::cli {
 namespace {
@@ -19,14 +20,10 @@ namespace {
 class KeyboardLighting : public ::testing::Test {
  protected:
   void SetUp() override {
-    device::SetCommandPause([](std::uint32_t) {});
     keyboard_ = device::InProcessKeyboard::Create(model_);
-    device::SetHidBackend(keyboard_);
+    session_.link.UseBackend(keyboard_);
   }
-  void TearDown() override {
-    device::SetHidBackend(nullptr);
-    device::SetCommandPause(nullptr);
-  }
+  void TearDown() override { session_.link.UseBackend(nullptr); }
 
   // Effect, direction, colourful and main colour of `slot`'s record; the
   // keyboard's active slot.
@@ -47,6 +44,7 @@ class KeyboardLighting : public ::testing::Test {
   int Run(const std::vector<std::string>& args, std::string& out, std::string& err) {
     std::ostringstream o, e;
     CommandIo io{o, e};
+    io.session = &session_;
     io.wait_until = [](std::chrono::steady_clock::time_point) {};
     const int status = RunCli(args, io);
     out = o.str();
@@ -54,8 +52,10 @@ class KeyboardLighting : public ::testing::Test {
     return status;
   }
 
+  device::ScopedCommandPause no_pause_{[](std::uint32_t) {}};
   emulator::FirmwareModel model_;
   std::shared_ptr<device::InProcessKeyboard> keyboard_;
+  profiles::KeyboardSession session_;
 };
 
 TEST_F(KeyboardLighting, PreviewsTheActiveSlotsLighting) {
@@ -65,7 +65,7 @@ TEST_F(KeyboardLighting, PreviewsTheActiveSlotsLighting) {
   ASSERT_EQ(Run({"lighting", "preview", "--frames", "2", "--json"}, out, err), 0) << err;
   EXPECT_NE(out.find("\"1010\": \"c86432\""), std::string::npos) << out;
   EXPECT_NE(out.find("\"frame\": 2"), std::string::npos);
-  EXPECT_EQ(device::DeviceConnected.load(), 0);  // the session has ended
+  EXPECT_EQ(session_.link.DeviceConnected.load(), 0);  // the connection has ended
 
   // A second run connects again and sees a changed record.
   SetLighting(2, 2, 4, 0, 1, 0, 0, 0);
@@ -83,15 +83,15 @@ TEST_F(KeyboardLighting, NoKeyboardIsAFailureWithItsReason) {
 }
 
 TEST_F(KeyboardLighting, ReadsFailWithTheirResult) {
-  KeyboardSession session;
+  KeyboardConnection session(session_.link);
   std::string reason;
   ASSERT_TRUE(session.Connect(std::chrono::seconds(3), reason)) << reason;
   lighting::LightingState state;
   int slot = -1;
-  ASSERT_TRUE(ReadActiveSlotLighting(state, slot, reason)) << reason;
+  ASSERT_TRUE(ReadActiveSlotLighting(session_.link, state, slot, reason)) << reason;
   EXPECT_EQ(slot, model_.ActiveSlot());
   model_.ArmFault(emulator::FaultKind::kRefuse, 1);
-  EXPECT_FALSE(ReadActiveSlotLighting(state, slot, reason));
+  EXPECT_FALSE(ReadActiveSlotLighting(session_.link, state, slot, reason));
   EXPECT_NE(reason.find("configuration"), std::string::npos) << reason;
   session.Close();
 }

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "cli/command_table.h"
+#include "profiles/keyboard_session.h"
 #include "device/commands.h"
 #include "device/hid_backend.h"
 #include "device/inprocess_backend.h"
@@ -29,9 +30,8 @@ constexpr int kActive = 1;
 class LightingCommands : public ::testing::Test {
  protected:
   void SetUp() override {
-    device::SetCommandPause([](std::uint32_t) {});
     keyboard_ = device::InProcessKeyboard::Create(model_);
-    device::SetHidBackend(keyboard_);
+    session_.link.UseBackend(keyboard_);
     // Slot 1 active; its record: effect 3, brightness 4, speed 3, direction 0,
     // colourful, colour 102030, effect-17 colour 1, report rate 1, and a marker
     // in the bytes no command writes.
@@ -48,27 +48,25 @@ class LightingCommands : public ::testing::Test {
     before_ = model_.Snapshot().lighting;
     // The user colour files live in a folder of the test.
     if (dir_.empty()) {
-      lighting::ResetLightingGlobals();
       dir_ = std::filesystem::temp_directory_path() /
              ("keyloom-cli-lighting-" + std::to_string(std::random_device{}()));
       std::filesystem::create_directories(dir_);
-      lighting::SetLightingPaths(
-          {dir_ / "wskb.ini", (dir_ / "UserDengColor_").string(),
-           (std::filesystem::path(KEYLOOM_SOURCE_DIR) / "res" / "Skins" / "UserDengColor_").string()});
+      session_.lighting.paths = {
+          dir_ / "wskb.ini", (dir_ / "UserDengColor_").string(),
+          (std::filesystem::path(KEYLOOM_SOURCE_DIR) / "res" / "Skins" / "UserDengColor_").string()};
       ini::ClearCache();
     }
   }
   void TearDown() override {
-    lighting::SetLightingPaths({});
     ini::ClearCache();
     std::filesystem::remove_all(dir_);
-    device::SetHidBackend(nullptr);
-    device::SetCommandPause(nullptr);
+    session_.link.UseBackend(nullptr);
   }
 
   int Run(const std::vector<std::string>& args) {
     std::ostringstream o, e;
     CommandIo io{o, e};
+    io.session = &session_;
     io.wait_until = [](std::chrono::steady_clock::time_point) {};
     const int status = RunCli(args, io);
     out_ = o.str();
@@ -85,8 +83,10 @@ class LightingCommands : public ::testing::Test {
     return changed;
   }
 
+  device::ScopedCommandPause no_pause_{[](std::uint32_t) {}};
   emulator::FirmwareModel model_;
   std::shared_ptr<device::InProcessKeyboard> keyboard_;
+  profiles::KeyboardSession session_;
   std::vector<std::uint8_t> before_;
   std::string out_, err_;
   std::filesystem::path dir_;
@@ -236,28 +236,28 @@ TEST_F(LightingLayouts, SelectingSendsTheLayoutAndRenamingKeepsTheFile) {
   EXPECT_NE(out_.find("{\"slot\": 1, \"selected\": 0, \"layouts\": ["), std::string::npos) << out_;
 
   // Layout 2 paints key position 0; selecting it sends that colour.
-  ASSERT_TRUE(lighting::WriteLayoutKey(1, 2, 0, lighting::MakeColour(0x12, 0x34, 0x56), 0));
+  ASSERT_TRUE(lighting::WriteLayoutKey(session_.lighting.paths, 1, 2, 0, lighting::MakeColour(0x12, 0x34, 0x56), 0));
   ASSERT_EQ(Run({"lighting", "layout", "2", "--name", "Sun \"set\""}), 0) << err_;
   const std::vector<std::uint8_t> colours = model_.Snapshot().keyColours;
   ASSERT_GE(colours.size(), std::size_t(2 * 512));
   EXPECT_EQ(colours[512], 0x12);
   EXPECT_EQ(colours[513], 0x34);
   EXPECT_EQ(colours[514], 0x56);
-  EXPECT_EQ(lighting::ReadSelectedLayout(1), 2);
+  EXPECT_EQ(lighting::ReadSelectedLayout(session_.lighting.paths, 1), 2);
   EXPECT_NE(out_.find("* 2  Sun \"set\"\n"), std::string::npos) << out_;
   EXPECT_EQ(Changes(), (std::map<int, int>{}));  // the lighting record stays
 
   // Other slots' files are not touched; a bad layout number is bad usage.
   EXPECT_FALSE(std::filesystem::exists(dir_ / "UserDengColor_0.userd"));
   EXPECT_EQ(Run({"lighting", "layout", "10"}), 2);
-  EXPECT_EQ(lighting::ReadSelectedLayout(1), 2);
+  EXPECT_EQ(lighting::ReadSelectedLayout(session_.lighting.paths, 1), 2);
 
   // The default lighting starts the slot's layouts again from the template
   // and sends its selected layout.
   ASSERT_EQ(Run({"lighting", "default"}), 0) << err_;
-  EXPECT_EQ(lighting::ReadSelectedLayout(1), 0);
-  EXPECT_NE(lighting::ReadLayoutName(1, 2), u"Sun \"set\"");
-  const lighting::LayoutKey first = lighting::ReadLayoutKey(1, 0, 0);
+  EXPECT_EQ(lighting::ReadSelectedLayout(session_.lighting.paths, 1), 0);
+  EXPECT_NE(lighting::ReadLayoutName(session_.lighting.paths, 1, 2), u"Sun \"set\"");
+  const lighting::LayoutKey first = lighting::ReadLayoutKey(session_.lighting.paths, 1, 0, 0);
   const std::vector<std::uint8_t> sent = model_.Snapshot().keyColours;
   EXPECT_EQ(sent[512], lighting::Red(first.colour));
   EXPECT_EQ(sent[513], lighting::Green(first.colour));
@@ -299,7 +299,7 @@ TEST_F(LightingLayouts, KeyColoursGoToTheKeyboardAndTheSelectedLayout) {
                   lighting::Blue(c.colour));
     ASSERT_EQ(Run({"lighting", "key", c.key, hex}), 0) << err_;
     EXPECT_EQ(sent(c.position), c.colour);
-    const lighting::LayoutKey in_file = lighting::ReadLayoutKey(1, 4, c.position);
+    const lighting::LayoutKey in_file = lighting::ReadLayoutKey(session_.lighting.paths, 1, 4, c.position);
     EXPECT_EQ(in_file.colour, c.colour);
     EXPECT_EQ(in_file.base_flag, 0);
   }

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/command_table.h"
+#include "profiles/keyboard_session.h"
 
 namespace keyloom::cli {
 namespace {
@@ -73,11 +74,16 @@ TEST(TerminalPrompter, RunCliInstallsItForTheCommandOnly) {
   // --yes twice is fine, and it may stand after the command's words.
   std::ostringstream out2, err2;
   CommandIo io2{out2, err2};
+  profiles::KeyboardSession session;
+  io2.session = &session;
   EXPECT_EQ(RunCli({"help", "--yes", "--yes"}, io2), kExitSuccess) << err2.str();
-  // Once the command ended no prompter is left installed: questions take
-  // their default button again.
+  // Once the command ended the session's prompter is what it was: questions
+  // take their default button again, and the session is the caller's.
   host::MessageBoxRequest r = Question(Buttons::YesNo, Answer::No);
-  EXPECT_EQ(host::Ask(r), Answer::No);
+  EXPECT_EQ(session.Prompter().Ask(r), Answer::No);
+  EXPECT_EQ(io2.session, &session);
+  // A run without a session of its own leaves none behind.
+  EXPECT_EQ(io.session, nullptr);
 }
 
 }  // namespace
