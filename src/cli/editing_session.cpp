@@ -69,6 +69,8 @@ bool EditingSession::Open(std::string& reason) {
   // The unapplied flag matters to slot switching, which asks before
   // dropping edits, and its Yes runs Apply.
   session_.windows.RunApply = [this] { profiles::ApplyPendingEdits(session_); };
+  // Each run starts as the program does: no connection seen, slot unknown.
+  session_.profiles.LastConnectionState.store(0);
   profiles::ForgetActiveSlot(session_);
   const int reloads_before = sink_->reloads.load();
 

@@ -10,6 +10,7 @@
 
 #include "app/settings_paths.h"
 #include "cli/command_table.h"
+#include "profiles/keyboard_session.h"
 #include "device/commands.h"
 #include "device/hid_backend.h"
 #include "device/inprocess_backend.h"
@@ -66,9 +67,7 @@ class SpoilingBackend : public device::HidBackend {
 class EditingSessionFailures : public ::testing::Test {
  protected:
   void SetUp() override {
-    device::SetCommandPause([](std::uint32_t) {});
     backend_ = std::make_shared<SpoilingBackend>(device::InProcessKeyboard::Create(model_));
-    device::SetHidBackend(backend_);
     dir_ = std::filesystem::temp_directory_path() /
            ("keyloom-cli-session-" + std::to_string(std::random_device{}()));
     std::filesystem::create_directories(dir_);
@@ -77,20 +76,22 @@ class EditingSessionFailures : public ::testing::Test {
     i18n::SetLanguageFileDir(std::filesystem::path(KEYLOOM_SOURCE_DIR) / "res");
   }
   void TearDown() override {
-    device::SetHidBackend(nullptr);
-    device::SetCommandPause(nullptr);
     i18n::SetLanguageFileDir({});
     std::filesystem::remove_all(dir_);
   }
   int Run(const std::vector<std::string>& args) {
     std::ostringstream o, e;
     CommandIo io{o, e};
+    // One session per run, as each keyloomctl process has.
+    profiles::KeyboardSession session(backend_);
+    io.session = &session;
     const int status = RunCli(args, io);
     out_ = o.str();
     err_ = e.str();
     return status;
   }
 
+  device::ScopedCommandPause no_pause_{[](std::uint32_t) {}};
   emulator::FirmwareModel model_;
   std::shared_ptr<SpoilingBackend> backend_;
   std::filesystem::path dir_;

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/command_table.h"
+#include "profiles/keyboard_session.h"
 #include "device/commands.h"
 #include "device/hid_backend.h"
 #include "device/inprocess_backend.h"
@@ -15,17 +16,14 @@ namespace {
 class StatusCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    device::SetCommandPause([](std::uint32_t) {});
     keyboard_ = device::InProcessKeyboard::Create(model_);
-    device::SetHidBackend(keyboard_);
-  }
-  void TearDown() override {
-    device::SetHidBackend(nullptr);
-    device::SetCommandPause(nullptr);
   }
   int Run(const std::vector<std::string>& args) {
     std::ostringstream o, e;
     CommandIo io{o, e};
+    // One session per run, as each keyloomctl process has.
+    profiles::KeyboardSession session(keyboard_);
+    io.session = &session;
     const int status = RunCli(args, io);
     out_ = o.str();
     err_ = e.str();
@@ -37,6 +35,7 @@ class StatusCommandTest : public ::testing::Test {
     options.effects = {4, 0, 20, 7};  // an empty place between
     return options;
   }
+  device::ScopedCommandPause no_pause_{[](std::uint32_t) {}};
   emulator::FirmwareModel model_{Options()};
   std::shared_ptr<device::InProcessKeyboard> keyboard_;
   std::string out_, err_;
