@@ -19,27 +19,28 @@ using namespace keyloom;
 
 struct Connected {
   explicit Connected(std::chrono::microseconds latency) {
-    device::SetCommandPause([](std::uint32_t) {});
     keyboard = device::InProcessKeyboard::Create(model, latency);
-    device::SetHidBackend(keyboard);
-    device::CommandDevice().Open("inproc:1", true, true, true, false);
-    device::SetModelSizes(0x0C45, 0x7672);
-    device::DeviceConnected.store(1);
+    link.UseBackend(keyboard);
+    link.CommandDevice().Open("inproc:1", true, true, true, false);
+    link.SetModelSizes(0x0C45, 0x7672);
+    link.DeviceConnected.store(1);
   }
   ~Connected() {
-    device::DeviceConnected.store(0);
-    device::CommandDevice().Close();
-    device::SetHidBackend(nullptr);
+    link.DeviceConnected.store(0);
+    link.CommandDevice().Close();
+    link.UseBackend(nullptr);
   }
+  device::ScopedCommandPause no_pause{[](std::uint32_t) {}};
   emulator::FirmwareModel model;
   std::shared_ptr<device::InProcessKeyboard> keyboard;
+  device::DeviceLink link;
 };
 
 void BM_TransactionNoLatency(benchmark::State& state) {
   Connected c(std::chrono::microseconds(0));
   std::uint8_t config[device::kConfigBlockBytes];
   for (auto _ : state) {
-    if (device::ReadConfig(config) != device::kResultOk) state.SkipWithError("transaction failed");
+    if (device::ReadConfig(c.link, config) != device::kResultOk) state.SkipWithError("transaction failed");
     benchmark::DoNotOptimize(config);
   }
   state.SetItemsProcessed(state.iterations());
@@ -50,7 +51,7 @@ void BM_LayersAndMacroArea1msLatency(benchmark::State& state) {
   // Wake-ups as exact as the kernel allows, as the latency is slept.
   prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
   Connected c(std::chrono::milliseconds(1));
-  const std::uint32_t layer_bytes = device::DeviceTable.LayerBytes.load();
+  const std::uint32_t layer_bytes = c.link.DeviceTable.LayerBytes.load();
   std::vector<std::uint8_t> layer(layer_bytes, 0x02);
   std::vector<std::uint8_t> macro(4096, 0x55);
   const std::uint32_t chunks_per_layer = (layer_bytes + 55) / 56;
@@ -60,9 +61,9 @@ void BM_LayersAndMacroArea1msLatency(benchmark::State& state) {
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     for (int l = 0; l < 3; ++l) {
-      if (device::WriteKeyLayer(layer.data(), l) != device::kResultOk) state.SkipWithError("layer write failed");
+      if (device::WriteKeyLayer(c.link, layer.data(), l) != device::kResultOk) state.SkipWithError("layer write failed");
     }
-    if (device::WriteMacroArea(macro.data(), 4096) != device::kResultOk) state.SkipWithError("macro write failed");
+    if (device::WriteMacroArea(c.link, macro.data(), 4096) != device::kResultOk) state.SkipWithError("macro write failed");
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     total_ms += ms;
     state.SetIterationTime(ms / 1000.0);

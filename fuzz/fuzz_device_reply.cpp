@@ -63,29 +63,29 @@ class ReplyBackend : public HidBackend {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static ScopedCommandPause no_pause([](std::uint32_t) {});
+  static DeviceLink link(std::make_shared<ReplyBackend>());
   static const bool ready = [] {
-    SetHidBackend(std::make_shared<ReplyBackend>());
-    SetCommandPause([](std::uint32_t) {});
-    CommandDevice().Open("fuzz:1", true, true, true, false);
-    DeviceConnected.store(1);
+    link.CommandDevice().Open("fuzz:1", true, true, true, false);
+    link.DeviceConnected.store(1);
     return true;
   }();
   (void)ready;
   g_stream = {data, size, 0};
   // The model decides the layer sizes: odd first byte, the larger model.
   if (size > 0 && (data[0] & 1)) {
-    SetModelSizes(0x320F, 0x505B);
+    link.SetModelSizes(0x320F, 0x505B);
   } else {
-    SetModelSizes(0x0C45, 0x7672);
+    link.SetModelSizes(0x0C45, 0x7672);
   }
   std::vector<std::uint8_t> config(kConfigBlockBytes);
-  ReadConfig(config.data());
+  ReadConfig(link, config.data());
   std::vector<std::uint8_t> lighting(56);
-  ReadLightingArea(lighting.data(), 42, 84);
-  std::vector<std::uint8_t> layer(DeviceTable.LayerBytes.load());
-  ReadKeyLayer(layer.data(), 1);
-  ReadDefaultKeyMap(layer.data());
+  ReadLightingArea(link, lighting.data(), 42, 84);
+  std::vector<std::uint8_t> layer(link.DeviceTable.LayerBytes.load());
+  ReadKeyLayer(link, layer.data(), 1);
+  ReadDefaultKeyMap(link, layer.data());
   std::vector<std::uint8_t> macro(200);
-  ReadMacroArea(macro.data(), 200);
+  ReadMacroArea(link, macro.data(), 200);
   return 0;
 }
