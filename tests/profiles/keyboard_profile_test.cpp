@@ -335,5 +335,23 @@ TEST_F(KeyboardProfiles, NoNotificationWhileAStoreLockIsHeld) {
   EXPECT_TRUE(checking.heldAt.empty()) << checking.heldAt.front();
 }
 
+// A session nobody listens to and nobody answers: questions take their
+// default button, notifications go nowhere.
+TEST(KeyboardSessionWithoutWindows, PromptsAnswerTheirDefaultAndNotificationsAreDropped) {
+  KeyboardSession session;
+  host::MessageBoxRequest request;
+  request.buttons = host::Buttons::YesNo;
+  request.default_button = host::Answer::No;
+  EXPECT_EQ(session.Prompter().Ask(request), host::Answer::No);
+  request.default_button = host::Answer::Yes;
+  EXPECT_EQ(session.Prompter().Ask(request), host::Answer::Yes);
+  session.Sink().ShowWindow();  // nothing installed: no crash
+  keys::testing::FakePrompter answers(host::Answer::Cancel);
+  session.SetPrompter(&answers);
+  EXPECT_EQ(session.Prompter().Ask(request), host::Answer::Cancel);
+  session.SetPrompter(nullptr);
+  EXPECT_EQ(session.Prompter().Ask(request), host::Answer::Yes);
+}
+
 }  // namespace
 }  // namespace keyloom::profiles

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "qt_test_app.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QThread>
@@ -21,13 +23,7 @@
 namespace keyloom::app {
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_app_ui";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
+using testing::App;
 
 template <typename Pred>
 bool PumpUntil(Pred done, int timeout_ms = 5000) {
