@@ -3,6 +3,7 @@
 #include <atomic>
 #include <filesystem>
 #include <mutex>
+#include <vector>
 
 #include "app/settings_paths.h"
 #include "cli/progress_line.h"
@@ -69,6 +70,21 @@ CliObserver& TheObserver() {
 
 }  // namespace
 
+std::string PartsNotWritten(const keys::WriteOutcome& outcome) {
+  std::vector<std::string> parts;
+  if (outcome.begin != 1) parts.emplace_back("the start of the write");
+  if (outcome.macroArea != 1) parts.emplace_back("the macros");
+  for (std::size_t p = 0; p < outcome.keyMaps.size(); ++p) {
+    if (outcome.keyMapSent[p] && outcome.keyMaps[p] != 1)
+      parts.push_back("the key map of slot " + std::to_string(p));
+  }
+  if (outcome.end != 1) parts.emplace_back("the end of the write");
+  std::string text;
+  for (std::size_t i = 0; i < parts.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+  return text;
+}
+
 EditingSession::EditingSession(CommandIo& io) : io_(io) {}
 
 EditingSession::~EditingSession() {
@@ -131,6 +147,7 @@ bool EditingSession::OpenOrFail(int& status) {
 bool EditingSession::Apply(bool all_slots, int slot, std::string& reason) {
   int saved = 0;
   int written = 0;
+  keys::WriteOutcome outcome;
   {
     profiles::EditingLock lock;
     saved = profiles::SaveWorkingProfile(false);
@@ -139,7 +156,7 @@ bool EditingSession::Apply(bool all_slots, int slot, std::string& reason) {
     if (slot >= 0) state.currentProfile.store(slot);
     {
       ProgressLine progress(io_.err, io_.err_is_terminal, "Writing to the keyboard");
-      written = keys::WriteKeysAndMacros(all_slots);
+      written = keys::WriteKeysAndMacros(all_slots, &outcome);
     }
     state.currentProfile.store(current);
   }
@@ -147,11 +164,14 @@ bool EditingSession::Apply(bool all_slots, int slot, std::string& reason) {
     TheObserver().SetMainWindowUnappliedChanges(false);
     return true;
   }
+  if (written != 1) TheObserver().SetMainWindowUnappliedChanges(true);
   const std::uint32_t capacity = keys::WriteState().macroCapacity.load();
   const std::uint32_t needed = keys::MacroImageSizes(keys::EditingStore()).compact;
   if (written != 1 && needed > capacity)
     reason = "nothing was written: the macros need " + std::to_string(needed) + " bytes of the keyboard's " +
              std::to_string(capacity);
+  else if (written != 1 && outcome.sent)
+    reason = "the keyboard did not take " + PartsNotWritten(outcome);
   else if (written != 1)
     reason = "the keyboard did not take the keys and macros";
   else

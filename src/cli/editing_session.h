@@ -9,8 +9,13 @@
 
 #include "cli/command_table.h"
 #include "cli/keyboard_session.h"
+#include "keys/keyboard_writer.h"
 
 namespace keyloom::cli {
+
+// The parts of a write that did not reach the keyboard, for a message:
+// "the macros and the key map of slot 0"; empty when every part did.
+std::string PartsNotWritten(const keys::WriteOutcome& outcome);
 
 class EditingSession {
  public:
@@ -33,8 +38,9 @@ class EditingSession {
   // Saves the working profile and writes the macros and the key maps: of
   // all three slots, or of `slot` (0..2). The store-wide rewrite flag (set
   // when a used macro was deleted) also makes it write all three. False with
-  // the reason when either step failed; the write is tried even when the save
-  // failed, as the main window does.
+  // the reason when either step failed (naming the parts the keyboard did not
+  // take); the write is tried even when the save failed, as the main window
+  // does. A failed write leaves the changes unapplied.
   bool Apply(bool all_slots, int slot, std::string& reason);
 
  private:

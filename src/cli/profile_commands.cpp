@@ -138,13 +138,16 @@ int RunImport(const std::vector<std::string>& args, CommandIo& io) {
   EditingSession session(io);
   if (!OpenWithLighting(session, io, status)) return status;
   int written = 0;
+  keys::WriteOutcome outcome;
   {
     ProgressLine progress(io.err, io.err_is_terminal, "Writing to the keyboard");
-    if (profiles::ImportProfile(file, &written) != 1)
+    if (profiles::ImportProfile(file, &written, &outcome) != 1)
       return Failure(io, file.string() + " was not restored");
   }
   // The file is in the editing store and the working profile; the keyboard
   // is what matters to the user.
+  if (written != 1 && outcome.sent)
+    return Failure(io, "the keyboard did not take " + PartsNotWritten(outcome) + " from " + file.string());
   if (written != 1) return Failure(io, "the keyboard did not take the keys and macros of " + file.string());
   // The report rate in force: the file's, or the slot's own when the file
   // stores none.

@@ -68,7 +68,18 @@ bool SnapshotIntoDeviceStore(KeyMacroStore& editing, KeyMacroStore& device) {
   return true;
 }
 
-int WriteKeysAndMacros(bool allProfiles) {
+bool WriteOutcome::Complete() const {
+  if (!sent || begin != 1 || macroArea != 1 || end != 1) return false;
+  for (std::size_t p = 0; p < keyMaps.size(); ++p) {
+    if (keyMapSent[p] && keyMaps[p] != 1) return false;
+  }
+  return true;
+}
+
+int WriteKeysAndMacros(bool allProfiles, WriteOutcome* outcome) {
+  WriteOutcome local;
+  WriteOutcome& done = outcome ? *outcome : local;
+  done = WriteOutcome{};
   KeyMacroStore& editing = EditingStore();
   KeyMacroStore& device = DeviceStore();
   std::unique_lock editingLock(editing.Mutex());
@@ -107,12 +118,16 @@ int WriteKeysAndMacros(bool allProfiles) {
   }
   deviceLock.unlock();
 
-  device::BeginWrite();
-  device::WriteMacroArea(image.data(), static_cast<std::uint32_t>(image.size()));
-  int last = 0;
-  for (std::size_t i = 0; i < profiles.size(); ++i) last = device::WriteKeyLayer(maps[i].data(), profiles[i]);
-  device::EndWrite();
-  const int result = last == 1 ? 1 : 0;
+  done.sent = true;
+  done.begin = device::BeginWrite();
+  done.macroArea = device::WriteMacroArea(image.data(), static_cast<std::uint32_t>(image.size()));
+  for (std::size_t i = 0; i < profiles.size(); ++i) {
+    const auto p = static_cast<std::size_t>(profiles[i]);
+    done.keyMapSent[p] = true;
+    done.keyMaps[p] = device::WriteKeyLayer(maps[i].data(), profiles[i]);
+  }
+  done.end = device::EndWrite();
+  const int result = done.Complete() ? 1 : 0;
   if (!withNames) ShowTopmost("EXTRA_PROFILE_SPACE_TIGHT");
   RewriteAllProfiles().store(false);
   return result;

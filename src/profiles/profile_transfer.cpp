@@ -32,12 +32,13 @@ void ApplyReportRate(int index) {
   lighting::WriteLightingField(lighting::field::kReportRate, {static_cast<std::uint8_t>(index)});
 }
 
-int ImportProfile(const std::filesystem::path& path, int* keyboardResult) {
+int ImportProfile(const std::filesystem::path& path, int* keyboardResult, keys::WriteOutcome* outcome) {
   if (keyboardResult) *keyboardResult = 0;
   if (ValidateProfileFile(path) <= 0) {
     ShowImportFailed();
     return 0;
   }
+  int written = 0;
   {
     EditingLock lock;
     if (LoadProfileFile(path) != 1) {
@@ -46,11 +47,12 @@ int ImportProfile(const std::filesystem::path& path, int* keyboardResult) {
     }
     ApplyReportRate(lighting::CurrentLighting().report_rate);
     SaveWorkingProfile(false);
-    const int written = keys::WriteKeysAndMacros(true);
+    written = keys::WriteKeysAndMacros(true, outcome);
     if (keyboardResult) *keyboardResult = written;
     Observer().RefreshKeyPanel(PanelTable());
   }
-  Observer().SetMainWindowUnappliedChanges(false);
+  // What did not reach the keyboard stays to be applied.
+  Observer().SetMainWindowUnappliedChanges(written != 1);
   return 1;
 }
 
