@@ -47,8 +47,9 @@ void PrintCommandList(std::ostream& os, const std::string& prefix) {
      << "  --virtual-keyboard[=SOCKET]  talk to the virtual keyboard of keyloom-vkbd\n"
      << "                               (as KEYLOOM_HID=virtual[:SOCKET] does)\n"
      << "  --yes, --no                  answer every question with yes or no (without\n"
-     << "                               them a question is asked on the terminal, or\n"
-     << "                               takes its default answer when there is none)\n"
+     << "                               them a question is asked on the terminal, where\n"
+     << "                               no is the default, and answered no when there is\n"
+     << "                               no terminal)\n"
      << "\nRun '" << kProgram << " <command> --help' for a command's options.\n";
 }
 

@@ -19,6 +19,7 @@
 #include "lighting/lighting_state.h"
 #include "lighting/user_colour_files.h"
 #include "platform/text.h"
+#include "profiles/data_folder.h"
 
 namespace keyloom::cli {
 
@@ -285,14 +286,18 @@ int RunReportRate(const std::vector<std::string>& args, CommandIo& io) {
 
 // ---- lighting layout ----
 
-// The user colour files come from the settings paths unless already set.
+// The user colour files come from the settings paths unless already set;
+// the data folder is prepared as at the program's start (on a fresh machine
+// it is made and the colour files are seeded from the template).
 void EnsureLightingPaths() {
-  if (!lighting::GetLightingPaths().user_colour_prefix.empty()) return;
-  app::InitProgramPaths();
-  app::InitUserPaths();
-  const app::SettingsPaths& p = app::Paths();
-  lighting::SetLightingPaths(
-      {p.LightingIniPath, p.UserColorPrefix.string(), p.ColorTemplatePrefix.string()});
+  if (lighting::GetLightingPaths().user_colour_prefix.empty()) {
+    if (app::Paths().AppDir.empty()) app::InitProgramPaths();
+    if (app::Paths().UserDataDir.empty()) app::InitUserPaths();
+    const app::SettingsPaths& p = app::Paths();
+    lighting::SetLightingPaths(
+        {p.LightingIniPath, p.UserColorPrefix.string(), p.ColorTemplatePrefix.string()});
+  }
+  profiles::EnsureDataFolder();
 }
 
 constexpr std::size_t kLayoutNameLimit = 260;

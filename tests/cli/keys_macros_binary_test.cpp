@@ -242,13 +242,17 @@ TEST_F(KeysMacrosBinary, DeletingAMacroInUseAsksFirst) {
   EXPECT_EQ(area[4] | (area[5] << 8), 0) << "macro count in the keyboard's image";
 }
 
-TEST_F(KeysMacrosBinary, QuestionsWithoutATerminalTakeTheDefaultAndSaySo) {
+TEST_F(KeysMacrosBinary, QuestionsWithoutATerminalAreAnsweredNoAndSaySo) {
   Run({"macro", "add", "Used", "--actions", "H down 10, H up 0"});
   Run({"keys", "set", "Z", "macro:Used"});
-  // Standard input is a file here: nobody to ask.
-  const RunResult r = Run({"macro", "delete", "Used"}, 0, "n\n");
-  EXPECT_NE(r.err.find("the default: no terminal to ask"), std::string::npos) << r.err;
-  EXPECT_EQ(Press(kUsageZ), Tap(7, 0x1D));
+  const std::vector<Event> played = Press(kUsageZ);
+  ASSERT_FALSE(played.empty());
+  // Standard input is a file here, even one that says yes: nobody to ask, so
+  // the used macro stays although the dialog's default button is Yes.
+  const RunResult r = Run({"macro", "delete", "Used"}, 1, "y\n");
+  EXPECT_NE(r.err.find("no (no terminal to ask; answer with --yes to agree)"), std::string::npos) << r.err;
+  EXPECT_EQ(Json({"macro", "list"})["macros"].items.size(), 1u);
+  EXPECT_EQ(Press(kUsageZ), played);
 }
 
 TEST_F(KeysMacrosBinary, QuestionsOnATerminalAreAnsweredThere) {
@@ -256,9 +260,12 @@ TEST_F(KeysMacrosBinary, QuestionsOnATerminalAreAnsweredThere) {
   Run({"keys", "set", "Z", "macro:Used"});
   const RunResult kept = kb_.KeyloomctlOnTerminal({"macro", "delete", "Used"}, "x\nn\n");
   EXPECT_EQ(kept.status, 1) << kept.err;
-  // Asked again after an answer that is neither yes nor no; Yes is the default.
-  const std::string question = "Those keys will return to their factory function. [Y/n] ";
+  // Asked again after an answer that is neither yes nor no; No is the default.
+  const std::string question = "Those keys will return to their factory function. [y/N] ";
   EXPECT_NE(kept.err.find(question + "This macro"), std::string::npos) << kept.err;
+  EXPECT_EQ(Json({"macro", "list"})["macros"].items.size(), 1u);
+  // A bare Enter keeps the macro too.
+  EXPECT_EQ(kb_.KeyloomctlOnTerminal({"macro", "delete", "Used"}, "\n").status, 1);
   EXPECT_EQ(Json({"macro", "list"})["macros"].items.size(), 1u);
 
   const RunResult deleted = kb_.KeyloomctlOnTerminal({"macro", "delete", "Used"}, "yes\n");
