@@ -149,6 +149,8 @@ int RunCli(const std::vector<std::string>& all_args, CommandIo& io) {
     if (!group.empty()) {
       const std::size_t used = std::count(group.begin(), group.end(), ' ') + 1;
       const bool help = used < args.size() && IsHelp(args[used]);
+      if (used < args.size() && !help && args[used].rfind("-", 0) != 0)
+        io.err << kProgram << ": unknown command '" << group << " " << args[used] << "'\n\n";
       PrintCommandList(help ? io.out : io.err, group + " ");
       return help ? kExitSuccess : kExitUsage;
     }

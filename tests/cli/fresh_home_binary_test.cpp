@@ -68,5 +68,33 @@ TEST(FreshHomeBinary, EveryCommandWorksFromAnEmptyHome) {
   }
 }
 
+// How the virtual keyboard's socket is spelt, and what a wrong one says.
+TEST(FreshHomeBinary, TheSocketMayFollowTheOptionAndAMissingOneIsNamed) {
+  VkbdProcess kb;
+  ASSERT_TRUE(kb.Started()) << kb.Error();
+  const std::string socket = kb.Socket().string();
+  const std::string missing = (kb.Dir() / "no-such.sock").string();
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string err;  // part of standard error
+  };
+  const Case cases[] = {
+      {{"--virtual-keyboard", socket, "slot"}, 0, ""},
+      {{"slot", "--virtual-keyboard", socket}, 0, ""},
+      {{"--virtual-keyboard=" + missing, "slot"}, 1, "no virtual keyboard at " + missing + " (no such socket"},
+      {{"--virtual-keyboard", missing, "slot"}, 1, "no virtual keyboard at " + missing + " (no such socket"},
+  };
+  for (const Case& c : cases) {
+    // The fixture names its own socket first; a later option wins.
+    const RunResult r = kb.Keyloomctl(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args[1] << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    if (c.status == 0) {
+      EXPECT_NE(r.out.find("Active slot"), std::string::npos) << r.out;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace keyloom::cli

@@ -132,14 +132,24 @@ TEST_F(KeysMacrosBinary, SetWritesEveryPairInOneWriteOfTheActiveSlot) {
   // The listing describes each key as its button's prompt does.
   const JsonValue keys = Json({"keys"});
   EXPECT_EQ(keys["slot"].Int(), 0);
-  std::map<std::string, std::string> actions;
-  for (const JsonValue& k : keys["keys"].items) actions[k["key"].string] = k["action"].string;
+  std::map<std::string, std::string> actions, descriptions;
+  for (const JsonValue& k : keys["keys"].items) {
+    actions[k["key"].string] = k["action"].string;
+    descriptions[k["key"].string] = k["description"].string;
+  }
   EXPECT_EQ(actions["0x01E"], "key:0x030");
   EXPECT_EQ(actions["0x02C"], "disabled");
   EXPECT_EQ(actions["0x02D"], "media:" + std::to_string(volume_up));
   EXPECT_EQ(actions["0x02E"], "function:3");
   EXPECT_EQ(actions["0x010"], "stop-macro");
-  EXPECT_NE(Run({"keys"}).out.find("A → Key (B)"), std::string::npos);
+  // Every kind is named, the ones without a name of their own too.
+  EXPECT_EQ(descriptions["0x01E"], "A → Key (B)");
+  EXPECT_EQ(descriptions["0x02C"], "Z → Disabled");
+  EXPECT_EQ(descriptions["0x010"], "Q → Stop macro");
+  const std::string text = Run({"keys"}).out;
+  EXPECT_NE(text.find("A → Key (B)"), std::string::npos) << text;
+  EXPECT_NE(text.find("Z → Disabled\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Q → Stop macro\n"), std::string::npos) << text;
 }
 
 TEST_F(KeysMacrosBinary, SlotOptionEditsAndWritesThatSlotOnly) {
