@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <filesystem>
+#include <optional>
 #include <mutex>
 
 #include "device/commands.h"
 #include "device/device_monitors.h"
 #include "device/device_table.h"
 #include "device/hid_device.h"
+#include "emulator/socket_protocol.h"
+#include "cli/command_table.h"
 
 namespace keyloom::cli {
 
@@ -18,6 +22,42 @@ struct KeyboardSession::Report {
   bool listing_failed = false;
   bool hook_running = false;
 };
+
+namespace {
+
+std::optional<std::string>& VirtualSocket() {
+  static std::optional<std::string> socket;
+  return socket;
+}
+
+}  // namespace
+
+void SetVirtualKeyboardSocket(const std::string& socket) {
+  VirtualSocket() = socket.empty() ? emulator::DefaultSocketPath() : socket;
+}
+
+void JoinVirtualKeyboardSocket(std::vector<std::string>& args) {
+  static const std::string kOption = "--virtual-keyboard";
+  bool command_seen = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--") return;
+    if (args[i] != kOption) {
+      if (args[i].rfind("-", 0) != 0) command_seen = true;
+      continue;
+    }
+    if (i + 1 >= args.size()) return;
+    const std::string& next = args[i + 1];
+    std::error_code ec;
+    const bool socket = std::filesystem::is_socket(next, ec);
+    const bool command_word = std::any_of(Commands().begin(), Commands().end(), [&](const Command& c) {
+      return c.name == next || c.name.rfind(next + " ", 0) == 0;
+    });
+    if (socket || (!command_seen && !next.empty() && next[0] != '-' && !command_word)) {
+      args[i] = kOption + "=" + next;
+      args.erase(args.begin() + std::ptrdiff_t(i) + 1);
+    }
+  }
+}
 
 KeyboardSession::~KeyboardSession() { Close(); }
 
@@ -61,7 +101,10 @@ bool KeyboardSession::Connect(std::chrono::milliseconds timeout, std::string& re
   // A hook that has started (reading the keyboard) is waited for to its end.
   report->changed.wait(lock, [&] { return !report->hook_running; });
   if (report->connected == 1) return true;
-  if (report->connected == 0)
+  std::error_code ec;
+  if (report->connected == 0 && VirtualSocket() && !std::filesystem::exists(*VirtualSocket(), ec))
+    reason = "no virtual keyboard at " + *VirtualSocket() + " (no such socket; is keyloom-vkbd serve running?)";
+  else if (report->connected == 0)
     reason = "no keyboard is connected";
   else if (report->listing_failed)
     reason = "the HID devices could not be listed";

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "lighting/lighting_state.h"
 
@@ -39,6 +40,16 @@ class KeyboardSession {
   std::thread monitor_;
   std::shared_ptr<Report> report_;
 };
+
+// The virtual keyboard's socket when the run talks to one (empty: the
+// server's default), so that a failed connection names the path it tried.
+void SetVirtualKeyboardSocket(const std::string& socket);
+
+// "--virtual-keyboard SOCKET" (arguments without the program name) becomes
+// "--virtual-keyboard=SOCKET" when SOCKET is a socket on disk, or when the
+// option stands before the command and SOCKET is neither an option nor the
+// first word of a command.
+void JoinVirtualKeyboardSocket(std::vector<std::string>& args);
 
 // Reads the configuration block, the keyboard's active slot from it, and
 // that slot's lighting record. False with the reason on a failed read or a

@@ -53,6 +53,11 @@ std::vector<KeyLine> KeyLines(int table) {
     }
     line.action = ActionWord(store, record);
     line.description = text::ToUtf8(prompt.text);
+    // The button's prompt names no action for these kinds; say what they do.
+    if (record.kind == std::uint32_t(keys::KeyKind::Disabled))
+      line.description += "Disabled";
+    else if (record.kind == std::uint32_t(keys::KeyKind::StopMacro))
+      line.description += "Stop macro";
     line.assigned = prompt.assigned;
     lines.push_back(std::move(line));
   }

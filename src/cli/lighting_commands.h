@@ -3,6 +3,7 @@
 // lighting record of the keyboard's active slot, read and written field by
 // field as the lighting panel does.
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/command_table.h"
@@ -16,6 +17,8 @@ bool ReadActiveLighting(std::string& reason);
 
 // The localised name of an effect, or "effect N" when the language has none.
 std::string EffectName(int effect);
+// The effect of `effects` whose name is `name`, ignoring case; -1 for none.
+int EffectNamed(std::string_view name, const std::vector<int>& effects);
 
 // The current lighting of the edited slot, as text lines or as one JSON object.
 std::string LightingText();
@@ -24,6 +27,9 @@ std::string LightingJson();
 // Supported effects of the configuration block copy: text lines / JSON array.
 std::string EffectsText();
 std::string EffectsJson();
+
+// Sets the lighting files' paths and prepares the data folder as at start.
+void PrepareLightingFiles();
 
 std::vector<Command> LightingCommands();
 

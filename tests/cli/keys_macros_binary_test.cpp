@@ -134,14 +134,24 @@ TEST_F(KeysMacrosBinary, SetWritesEveryPairInOneWriteOfTheActiveSlot) {
   // The listing describes each key as its button's prompt does.
   const JsonValue keys = Json({"keys"});
   EXPECT_EQ(keys["slot"].Int(), 0);
-  std::map<std::string, std::string> actions;
-  for (const JsonValue& k : keys["keys"].items) actions[k["key"].string] = k["action"].string;
+  std::map<std::string, std::string> actions, descriptions;
+  for (const JsonValue& k : keys["keys"].items) {
+    actions[k["key"].string] = k["action"].string;
+    descriptions[k["key"].string] = k["description"].string;
+  }
   EXPECT_EQ(actions["0x01E"], "key:0x030");
   EXPECT_EQ(actions["0x02C"], "disabled");
   EXPECT_EQ(actions["0x02D"], "media:" + std::to_string(volume_up));
   EXPECT_EQ(actions["0x02E"], "function:3");
   EXPECT_EQ(actions["0x010"], "stop-macro");
-  EXPECT_NE(Run({"keys"}).out.find("A → Key (B)"), std::string::npos);
+  // Every kind is named, the ones without a name of their own too.
+  EXPECT_EQ(descriptions["0x01E"], "A → Key (B)");
+  EXPECT_EQ(descriptions["0x02C"], "Z → Disabled");
+  EXPECT_EQ(descriptions["0x010"], "Q → Stop macro");
+  const std::string text = Run({"keys"}).out;
+  EXPECT_NE(text.find("A → Key (B)"), std::string::npos) << text;
+  EXPECT_NE(text.find("Z → Disabled\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Q → Stop macro\n"), std::string::npos) << text;
 }
 
 TEST_F(KeysMacrosBinary, SlotOptionEditsAndWritesThatSlotOnly) {
@@ -327,13 +337,17 @@ TEST_F(KeysMacrosBinary, DeletingAMacroInUseAsksFirst) {
   EXPECT_EQ(area[4] | (area[5] << 8), 0) << "macro count in the keyboard's image";
 }
 
-TEST_F(KeysMacrosBinary, QuestionsWithoutATerminalTakeTheDefaultAndSaySo) {
+TEST_F(KeysMacrosBinary, QuestionsWithoutATerminalAreAnsweredNoAndSaySo) {
   Run({"macro", "add", "Used", "--actions", "H down 10, H up 0"});
   Run({"keys", "set", "Z", "macro:Used"});
-  // Standard input is a file here: nobody to ask.
-  const RunResult r = Run({"macro", "delete", "Used"}, 0, "n\n");
-  EXPECT_NE(r.err.find("the default: no terminal to ask"), std::string::npos) << r.err;
-  EXPECT_EQ(Press(kUsageZ), Tap(7, 0x1D));
+  const std::vector<Event> played = Press(kUsageZ);
+  ASSERT_FALSE(played.empty());
+  // Standard input is a file here, even one that says yes: nobody to ask, so
+  // the used macro stays although the dialog's default button is Yes.
+  const RunResult r = Run({"macro", "delete", "Used"}, 1, "y\n");
+  EXPECT_NE(r.err.find("no (no terminal to ask; answer with --yes to agree)"), std::string::npos) << r.err;
+  EXPECT_EQ(Json({"macro", "list"})["macros"].items.size(), 1u);
+  EXPECT_EQ(Press(kUsageZ), played);
 }
 
 TEST_F(KeysMacrosBinary, QuestionsOnATerminalAreAnsweredThere) {
@@ -341,9 +355,12 @@ TEST_F(KeysMacrosBinary, QuestionsOnATerminalAreAnsweredThere) {
   Run({"keys", "set", "Z", "macro:Used"});
   const RunResult kept = kb_.KeyloomctlOnTerminal({"macro", "delete", "Used"}, "x\nn\n");
   EXPECT_EQ(kept.status, 1) << kept.err;
-  // Asked again after an answer that is neither yes nor no; Yes is the default.
-  const std::string question = "Those keys will return to their factory function. [Y/n] ";
+  // Asked again after an answer that is neither yes nor no; No is the default.
+  const std::string question = "Those keys will return to their factory function. [y/N] ";
   EXPECT_NE(kept.err.find(question + "This macro"), std::string::npos) << kept.err;
+  EXPECT_EQ(Json({"macro", "list"})["macros"].items.size(), 1u);
+  // A bare Enter keeps the macro too.
+  EXPECT_EQ(kb_.KeyloomctlOnTerminal({"macro", "delete", "Used"}, "\n").status, 1);
   EXPECT_EQ(Json({"macro", "list"})["macros"].items.size(), 1u);
 
   const RunResult deleted = kb_.KeyloomctlOnTerminal({"macro", "delete", "Used"}, "yes\n");
