@@ -64,7 +64,9 @@ int Serve(const std::vector<std::string>& args) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (IsHelp(a)) return Help();
-    if (i + 1 >= args.size()) return Usage(a.rfind("--", 0) == 0 ? a + " needs a value" : "unknown argument '" + a + "'");
+    if (i + 1 >= args.size()) {
+      return Usage(a.rfind("--", 0) == 0 ? a + " needs a value" : "unknown argument '" + a + "'");
+    }
     const std::string& v = args[++i];
     std::uint32_t n = 0;
     if (a == "--socket") {

@@ -180,7 +180,8 @@ bool ReadProfileFile(const std::filesystem::path& path, LoadedProfile& out) try 
   if (fileSize + kTrailerBytes < wanted) return false;
   const std::uint64_t total = std::min(wanted, fileSize);
   bytes.resize(static_cast<std::size_t>(total));
-  const long long got = file.Read(bytes.data() + kProfileHeaderBytes, static_cast<std::size_t>(total - kProfileHeaderBytes));
+  const long long got =
+      file.Read(bytes.data() + kProfileHeaderBytes, static_cast<std::size_t>(total - kProfileHeaderBytes));
   if (got < 0) return false;
   bytes.resize(kProfileHeaderBytes + static_cast<std::size_t>(got));
   return ParseProfileImage(bytes, out);
