@@ -7,8 +7,7 @@
 // 65536) | 3 command | 4 payload length (0..56) | 5..6 address LE | 7 zero |
 // 8..63 payload.  Reply: 0 report id 0x04 | 1..2 checksum LE of bytes 3..63 |
 // 3 command, 4 length, 5..6 address, each echoed from the request | 7 status
-// (0x00 done; 0xFF, 0xFE refusals) | 8..63 returned data, zero past the
-// request's length (all zero in a refusal).
+// (0xFF, 0xFE refusals; any other value success) | 8..63 returned data.
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -20,9 +19,6 @@ inline constexpr std::size_t kPayloadBytes = 56;
 inline constexpr std::size_t kPayloadOffset = 8;
 inline constexpr std::size_t kStatusOffset = 7;
 inline constexpr std::uint8_t kCommandReportId = 0x04;
-inline constexpr std::uint8_t kStatusDone = 0x00;
-inline constexpr std::uint8_t kStatusRefusedFF = 0xFF;
-inline constexpr std::uint8_t kStatusRefusedFE = 0xFE;
 
 // Results of every command operation; callers test for kResultOk.
 inline constexpr int kResultOk = 1;
@@ -44,9 +40,8 @@ void StoreChecksum(std::uint8_t* report);
 
 // Whether `reply` (`reply_length` bytes received) is the keyboard's answer
 // to `request` (64 bytes): a whole report with the report id, a matching
-// checksum, the request's command, length and address echoed, a known status
-// and no data past the length asked for. Anything else (noise, a late answer
-// to another request) is no answer and never data.
+// checksum and the request's command, length and address echoed. Anything
+// else (noise, a late answer to another request) is no answer and never data.
 bool ReplyAnswersRequest(const std::uint8_t* request, const std::uint8_t* reply, std::size_t reply_length);
 
 // Held across each write to the command device and the read of its answer.
