@@ -51,7 +51,7 @@ bool WriteFrame(const std::vector<std::pair<int, std::vector<std::uint8_t>>>& ru
   const int end = lighting::EndLightingWrite();
   if (result == 1) result = end;
   if (result != 1) {
-    reason = "the keyboard did not take the lighting: " + KeyboardResultText(result);
+    reason = "the keyboard did not take the lighting write: " + KeyboardResultText(result);
     return false;
   }
   return true;

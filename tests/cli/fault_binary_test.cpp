@@ -113,6 +113,8 @@ TEST_F(FaultBinary, FailuresExitOneWithOneLineInWordsAndWriteNothing) {
       {"macro", "add", "New", "--actions", "A down 50, A up 0"},
       {"profile", "import", file},
       {"profile", "read", read_into},
+      {"slot", "1"},
+      {"status"},
   };
   for (const auto& fault : faults) {
     for (const auto& command : commands) {
