@@ -3,12 +3,15 @@
 #include <atomic>
 #include <filesystem>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "app/settings_paths.h"
 #include "cli/progress_line.h"
 #include "keys/keyboard_writer.h"
 #include "keys/macro_lookups.h"
+#include "keys/text_source.h"
+#include "platform/text.h"
 #include "platform/host.h"
 #include "profiles/active_slot.h"
 #include "profiles/connection_handler.h"
@@ -58,6 +61,42 @@ class CliObserver : public profiles::ProfileObserver {
   std::atomic<bool> unapplied{false};
 };
 
+// Keeps the message boxes that only tell (an OK button) while the keyboard
+// is read at connection, so that a failure is reported once; questions go on
+// to the prompter installed before.
+class HeldMessages : public host::Prompter {
+ public:
+  HeldMessages() : previous_(host::InstalledPrompter()) { host::SetPrompter(this); }
+  ~HeldMessages() override { host::SetPrompter(previous_); }
+  HeldMessages(const HeldMessages&) = delete;
+  HeldMessages& operator=(const HeldMessages&) = delete;
+
+  host::Answer Ask(const host::MessageBoxRequest& request) override {
+    if (request.buttons == host::Buttons::Ok) {
+      std::lock_guard lock(mutex_);
+      held_.push_back(request);
+      return host::Answer::Ok;
+    }
+    return previous_ ? previous_->Ask(request) : request.default_button;
+  }
+  // The held texts, taken out.
+  std::vector<host::MessageBoxRequest> Take() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(held_, {});
+  }
+  // Shows the held messages after all.
+  void Release() {
+    for (const host::MessageBoxRequest& r : Take()) {
+      if (previous_) previous_->Ask(r);
+    }
+  }
+
+ private:
+  host::Prompter* previous_;
+  std::mutex mutex_;
+  std::vector<host::MessageBoxRequest> held_;
+};
+
 CliMainWindow& Window() {
   static CliMainWindow window;
   return window;
@@ -83,6 +122,27 @@ std::string PartsNotWritten(const keys::WriteOutcome& outcome) {
   for (std::size_t i = 0; i < parts.size(); ++i)
     text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
   return text;
+}
+
+bool ConnectAndReadKeyboard(KeyboardSession& keyboard, std::string& reason) {
+  HeldMessages held;
+  if (!keyboard.Connect(kConnectTimeout, reason, &profiles::HandleConnectionChange)) return false;
+  const profiles::KeyboardDefaultsRead read = profiles::LastKeyboardDefaultsRead();
+  if (read.keyMap != 1) {
+    const std::vector<host::MessageBoxRequest> messages = held.Take();
+    const std::u16string text =
+        messages.empty() ? keys::LookUpText("MAIN_DEFAULT_MATRIX_PROMPT") : messages.front().text;
+    reason = text::ToUtf8(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
+    return false;
+  }
+  if (read.config != 1) {
+    held.Release();
+    reason = "could not read the keyboard's configuration: " + KeyboardResultText(read.config);
+    return false;
+  }
+  held.Release();
+  return true;
 }
 
 EditingSession::EditingSession(CommandIo& io) : io_(io) {}
@@ -111,14 +171,18 @@ bool EditingSession::Open(std::string& reason) {
   // Each run starts as the program does: no connection seen, slot unknown.
   profiles::ResetConnectionHandler();
   profiles::ForgetActiveSlot();
-  const int reloads_before = Window().reloads.load();
 
-  bool connected = false;
-  {
-    ProgressLine progress(io_.err, io_.err_is_terminal, "Reading the keyboard");
-    connected = keyboard_.Connect(kConnectTimeout, reason, &profiles::HandleConnectionChange);
+  ProgressLine progress(io_.err, io_.err_is_terminal, "Reading the keyboard");
+  if (!ReadKeyboard(reason)) {
+    progress.Fail();
+    return false;
   }
-  if (!connected) return false;
+  return true;
+}
+
+bool EditingSession::ReadKeyboard(std::string& reason) {
+  const int reloads_before = Window().reloads.load();
+  if (!ConnectAndReadKeyboard(keyboard_, reason)) return false;
   if (Window().reloads.load() == reloads_before) {
     reason = "the keyboard's keys and macros were not reloaded";
     return false;
@@ -157,6 +221,7 @@ bool EditingSession::Apply(bool all_slots, int slot, std::string& reason) {
     {
       ProgressLine progress(io_.err, io_.err_is_terminal, "Writing to the keyboard");
       written = keys::WriteKeysAndMacros(all_slots, &outcome);
+      if (written != 1) progress.Fail();
     }
     state.currentProfile.store(current);
   }

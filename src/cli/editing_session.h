@@ -17,6 +17,14 @@ namespace keyloom::cli {
 // "the macros and the key map of slot 0"; empty when every part did.
 std::string PartsNotWritten(const keys::WriteOutcome& outcome);
 
+// Connects `keyboard` with the profiles' connection handler, which reads the
+// keyboard's factory key map and configuration and reloads the keys and
+// macros. False with the one reason to report when no keyboard answers or
+// either read failed: a keyboard whose factory key map was not read must not
+// be written to, and its failure is told in the handler's own message
+// ("MAIN_DEFAULT_MATRIX_PROMPT"), which is then not shown a second time.
+bool ConnectAndReadKeyboard(KeyboardSession& keyboard, std::string& reason);
+
 class EditingSession {
  public:
   explicit EditingSession(CommandIo& io);
@@ -44,6 +52,9 @@ class EditingSession {
   bool Apply(bool all_slots, int slot, std::string& reason);
 
  private:
+  // Connects and checks what the connection handler's reload read.
+  bool ReadKeyboard(std::string& reason);
+
   CommandIo& io_;
   KeyboardSession keyboard_;
   int active_slot_ = -1;

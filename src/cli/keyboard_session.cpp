@@ -127,11 +127,31 @@ void KeyboardSession::Close() {
   }
 }
 
+std::string KeyboardResultText(int result) {
+  switch (result) {
+    case device::kResultOk:
+      return "the keyboard took it";
+    case device::kResultNotSent:
+      return device::DeviceConnected.load() == 0 ? "the keyboard is not connected" : "the keyboard did not answer";
+    case device::kResultWriteFailed:
+      return "the request could not be sent to the keyboard";
+    case device::kResultBadReply:
+      return "the keyboard's answers did not match the requests";
+    case device::kResultRefusedFF:
+    case device::kResultRefusedFE:
+      return "the keyboard refused it";
+    case device::kResultBadLayer:
+      return "there is no such key layer";
+    default:
+      return "the keyboard did not take it";
+  }
+}
+
 bool ReadActiveSlotRecord(lighting::ConfigBlock& config, lighting::LightingRecord& record, int& slot,
                           std::string& reason) {
   int result = device::ReadConfig(config.data());
   if (result != 1) {
-    reason = "could not read the keyboard's configuration (result " + std::to_string(result) + ")";
+    reason = "could not read the keyboard's configuration: " + KeyboardResultText(result);
     return false;
   }
   slot = config[lighting::kActiveSlotOffset];
@@ -145,7 +165,7 @@ bool ReadActiveSlotRecord(lighting::ConfigBlock& config, lighting::LightingRecor
   result = device::ReadLightingArea(reply, 56, std::uint32_t(slot * lighting::kRecordBytes));
   device::EndWrite();
   if (result != 1) {
-    reason = "could not read the keyboard's lighting (result " + std::to_string(result) + ")";
+    reason = "could not read the keyboard's lighting: " + KeyboardResultText(result);
     return false;
   }
   std::copy_n(reply, record.size(), record.begin());

@@ -51,6 +51,11 @@ void SetVirtualKeyboardSocket(const std::string& socket);
 // first word of a command.
 void JoinVirtualKeyboardSocket(std::vector<std::string>& args);
 
+// What a keyboard command's result (other than 1) means, in words: "the
+// keyboard is not connected", "the keyboard did not answer", "the keyboard
+// refused it", ...
+std::string KeyboardResultText(int result);
+
 // Reads the configuration block, the keyboard's active slot from it, and
 // that slot's lighting record. False with the reason on a failed read or a
 // slot number that is no slot.

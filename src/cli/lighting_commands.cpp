@@ -52,7 +52,7 @@ bool WriteFrame(const std::vector<std::pair<int, std::vector<std::uint8_t>>>& ru
   const int end = lighting::EndLightingWrite();
   if (result == 1) result = end;
   if (result != 1) {
-    reason = "the keyboard did not take the lighting write (result " + std::to_string(result) + ")";
+    reason = "the keyboard did not take the lighting write: " + KeyboardResultText(result);
     return false;
   }
   return true;
@@ -442,7 +442,7 @@ int RunKey(const std::vector<std::string>& args, CommandIo& io) {
   const int end = lighting::EndLightingWrite();
   if (result == 1) result = end;
   if (result != 1)
-    return Failure(io, "the keyboard did not take the key colour (result " + std::to_string(result) + ")");
+    return Failure(io, "the keyboard did not take the key colour: " + KeyboardResultText(result));
   lighting::SetKeyColourAt(slot, position, colour);
   // The key is painted with its own colour: it no longer follows the base colour.
   const int layout = lighting::ReadSelectedLayout(slot);

@@ -249,12 +249,13 @@ int RunRead(const std::vector<std::string>& args, CommandIo& io) {
   profiles::ForgetActiveSlot();
   KeyboardSession session;
   std::string reason;
-  if (!session.Connect(kConnectTimeout, reason, &profiles::HandleConnectionChange)) return Failure(io, reason);
+  if (!ConnectAndReadKeyboard(session, reason)) return Failure(io, reason);
   if (profiles::GetActiveSlot() < 0) return Failure(io, "could not read the keyboard's active slot");
   int result = 0;
   {
     ProgressLine progress(io.err, io.err_is_terminal, "Reading the keyboard");
     result = profiles::ReadProfileFromKeyboard(file);
+    if (result != 1) progress.Fail();
   }
   if (result != 1) return Failure(io, "could not read the keyboard's key maps and macros into " + file.string());
   profiles::LoadedProfile loaded;

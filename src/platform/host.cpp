@@ -10,6 +10,7 @@ std::atomic<Tray*> g_tray{nullptr};
 }  // namespace
 
 void SetPrompter(Prompter* prompter) { g_prompter.store(prompter); }
+Prompter* InstalledPrompter() { return g_prompter.load(); }
 void SetMainWindow(MainWindow* window) { g_window.store(window); }
 void SetTray(Tray* tray) { g_tray.store(tray); }
 

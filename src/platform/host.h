@@ -51,6 +51,8 @@ class Tray {
 void SetPrompter(Prompter* prompter);
 void SetMainWindow(MainWindow* window);
 void SetTray(Tray* tray);
+// The prompter installed now (null when none is).
+Prompter* InstalledPrompter();
 
 // Calls through the installed objects.
 Answer Ask(const MessageBoxRequest& request);

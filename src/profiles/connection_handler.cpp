@@ -23,10 +23,14 @@ constexpr std::uint32_t kMacroCapacityUnit = 128;
 std::atomic<bool> g_busy{false};
 std::atomic<int> g_last{0};
 std::mutex g_running;  // one handler run at a time
+std::atomic<int> g_keyMapRead{0};
+std::atomic<int> g_configRead{0};
 
 void ReadKeyboardDefaults() {
   std::array<std::uint8_t, device::kDefaultKeyMapBytes> map{};
-  if (device::ReadDefaultKeyMap(map.data()) == 1) {
+  const int keyMap = device::ReadDefaultKeyMap(map.data());
+  g_keyMapRead.store(keyMap);
+  if (keyMap == 1) {
     device::SetDefaultKeyMap(map);
   } else {
     host::MessageBoxRequest request;
@@ -35,7 +39,9 @@ void ReadKeyboardDefaults() {
     host::Ask(request);
   }
   std::array<std::uint8_t, device::kConfigBlockBytes> config{};
-  if (device::ReadConfig(config.data()) == 1) {
+  const int read = device::ReadConfig(config.data());
+  g_configRead.store(read);
+  if (read == 1) {
     keys::WriteState().macroCapacity.store(std::uint32_t{config[kMacroCapacityByte]} * kMacroCapacityUnit);
   }
 }
@@ -71,8 +77,12 @@ bool ConnectionHandlerBusy() { return g_busy.load(); }
 
 int LastConnectionState() { return g_last.load(); }
 
+KeyboardDefaultsRead LastKeyboardDefaultsRead() { return {g_keyMapRead.load(), g_configRead.load()}; }
+
 void ResetConnectionHandler() {
   std::lock_guard running(g_running);
+  g_keyMapRead.store(0);
+  g_configRead.store(0);
   g_last.store(0);
   g_busy.store(false);
 }

@@ -33,4 +33,14 @@ int LastConnectionState();
 // Back to the start-of-process state (tests, a new keyloomctl session).
 void ResetConnectionHandler();
 
+// The command results (1 success) of the last connection's reads: the
+// keyboard's factory key map and its configuration block. Both 0 until a
+// connection was handled. A failed key map read leaves DefaultKeyMap as it
+// was; a failed configuration read leaves the macro capacity as it was.
+struct KeyboardDefaultsRead {
+  int keyMap = 0;
+  int config = 0;
+};
+KeyboardDefaultsRead LastKeyboardDefaultsRead();
+
 }  // namespace keyloom::profiles
