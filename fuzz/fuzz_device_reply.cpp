@@ -1,7 +1,9 @@
 // The command set on arbitrary replies: the fuzz input is the stream of
 // answers the keyboard gives (64 bytes each; a short last piece is a short
 // report), read back by every reading command into buffers of exactly their
-// documented sizes.
+// documented sizes. With bit 1 of the first byte set, each whole reply is
+// framed as the answer to the request just written (report id, echoed
+// command, length and address, checksum), so the data paths are reached.
 #include <cstddef>
 #include <cstdint>
 #include <algorithm>
@@ -12,6 +14,7 @@
 #include "device/commands.h"
 #include "device/device_table.h"
 #include "device/hid_backend.h"
+#include "device/report_transaction.h"
 #include "emulator/descriptors.h"
 
 using namespace keyloom::device;
@@ -22,6 +25,8 @@ struct Stream {
   const std::uint8_t* data = nullptr;
   std::size_t size = 0;
   std::size_t at = 0;
+  bool frame = false;
+  std::uint8_t request[64] = {};
 };
 Stream g_stream;
 
@@ -38,11 +43,17 @@ class ReplyChannel : public HidChannel {
     const std::size_t n = std::min<std::size_t>({std::size_t{64}, length, g_stream.size - g_stream.at});
     std::memcpy(buffer, g_stream.data + g_stream.at, n);
     g_stream.at += n;
+    if (g_stream.frame && n == 64) {
+      buffer[0] = 0x04;
+      std::memcpy(buffer + 3, g_stream.request + 3, 4);
+      StoreChecksum(buffer);
+    }
     transferred = n;
     return IoResult::Ok;
   }
-  IoResult Write(const std::uint8_t*, std::size_t length, std::size_t& transferred, SteadyTime,
+  IoResult Write(const std::uint8_t* request, std::size_t length, std::size_t& transferred, SteadyTime,
                  AbortEvent&) override {
+    std::memcpy(g_stream.request, request, std::min<std::size_t>(length, 64));
     transferred = length;
     return IoResult::Ok;
   }
@@ -71,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return true;
   }();
   (void)ready;
-  g_stream = {data, size, 0};
+  g_stream = {data, size, 0, size > 0 && (data[0] & 2) != 0, {}};
   // The model decides the layer sizes: odd first byte, the larger model.
   if (size > 0 && (data[0] & 1)) {
     link.SetModelSizes(0x320F, 0x505B);

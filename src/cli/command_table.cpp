@@ -49,8 +49,9 @@ void PrintCommandList(std::ostream& os, const std::string& prefix) {
      << "  --virtual-keyboard[=SOCKET]  talk to the virtual keyboard of keyloom-vkbd\n"
      << "                               (as KEYLOOM_HID=virtual[:SOCKET] does)\n"
      << "  --yes, --no                  answer every question with yes or no (without\n"
-     << "                               them a question is asked on the terminal, or\n"
-     << "                               takes its default answer when there is none)\n"
+     << "                               them a question is asked on the terminal, where\n"
+     << "                               no is the default, and answered no when there is\n"
+     << "                               no terminal)\n"
      << "\nRun '" << kProgram << " <command> --help' for a command's options.\n";
 }
 
@@ -166,6 +167,8 @@ int RunCli(const std::vector<std::string>& all_args, CommandIo& io) {
     if (!group.empty()) {
       const std::size_t used = std::count(group.begin(), group.end(), ' ') + 1;
       const bool help = used < args.size() && IsHelp(args[used]);
+      if (used < args.size() && !help && args[used].rfind("-", 0) != 0)
+        io.err << kProgram << ": unknown command '" << group << " " << args[used] << "'\n\n";
       PrintCommandList(help ? io.out : io.err, group + " ");
       return help ? kExitSuccess : kExitUsage;
     }

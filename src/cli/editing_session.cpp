@@ -3,11 +3,16 @@
 #include <atomic>
 #include <filesystem>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "app/settings_paths.h"
 #include "cli/progress_line.h"
 #include "keys/keyboard_writer.h"
 #include "keys/macro_lookups.h"
+#include "keys/text_source.h"
+#include "platform/host.h"
+#include "platform/text.h"
 #include "profiles/active_slot.h"
 #include "profiles/connection_handler.h"
 #include "profiles/data_folder.h"
@@ -22,7 +27,85 @@ namespace {
 
 constexpr auto kConnectTimeout = std::chrono::seconds(3);
 
+// Keeps the message boxes that only tell (an OK button) while the keyboard
+// is read at connection, so that a failure is reported once; questions go on
+// to the session's prompter installed before.
+class HeldMessages : public host::Prompter {
+ public:
+  explicit HeldMessages(profiles::KeyboardSession& session)
+      : session_(session), previous_(session.InstalledPrompter()) {
+    session_.SetPrompter(this);
+  }
+  ~HeldMessages() override { session_.SetPrompter(previous_); }
+  HeldMessages(const HeldMessages&) = delete;
+  HeldMessages& operator=(const HeldMessages&) = delete;
+
+  host::Answer Ask(const host::MessageBoxRequest& request) override {
+    if (request.buttons == host::Buttons::Ok) {
+      std::lock_guard lock(mutex_);
+      held_.push_back(request);
+      return host::Answer::Ok;
+    }
+    return previous_ ? previous_->Ask(request) : request.default_button;
+  }
+  // The held texts, taken out.
+  std::vector<host::MessageBoxRequest> Take() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(held_, {});
+  }
+  // Shows the held messages after all.
+  void Release() {
+    for (const host::MessageBoxRequest& r : Take()) {
+      if (previous_) previous_->Ask(r);
+    }
+  }
+
+ private:
+  profiles::KeyboardSession& session_;
+  host::Prompter* previous_;
+  std::mutex mutex_;
+  std::vector<host::MessageBoxRequest> held_;
+};
+
 }  // namespace
+
+std::string PartsNotWritten(const keys::WriteOutcome& outcome) {
+  std::vector<std::string> parts;
+  if (outcome.begin != 1) parts.emplace_back("the start of the write");
+  if (outcome.macroArea != 1) parts.emplace_back("the macros");
+  for (std::size_t p = 0; p < outcome.keyMaps.size(); ++p) {
+    if (outcome.keyMapSent[p] && outcome.keyMaps[p] != 1)
+      parts.push_back("the key map of slot " + std::to_string(p));
+  }
+  if (outcome.end != 1) parts.emplace_back("the end of the write");
+  std::string text;
+  for (std::size_t i = 0; i < parts.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+  return text;
+}
+
+bool ConnectAndReadKeyboard(profiles::KeyboardSession& session, KeyboardConnection& keyboard, std::string& reason) {
+  HeldMessages held(session);
+  if (!keyboard.Connect(kConnectTimeout, reason,
+                        [&session](int state) { profiles::HandleConnectionChange(session, state); }))
+    return false;
+  const profiles::KeyboardDefaultsRead read = profiles::LastKeyboardDefaultsRead(session);
+  if (read.keyMap != 1) {
+    const std::vector<host::MessageBoxRequest> messages = held.Take();
+    const std::u16string text =
+        messages.empty() ? keys::LookUpText("MAIN_DEFAULT_MATRIX_PROMPT") : messages.front().text;
+    reason = text::ToUtf8(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
+    return false;
+  }
+  if (read.config != 1) {
+    held.Release();
+    reason = "could not read the keyboard's configuration: " + KeyboardResultText(session.link, read.config);
+    return false;
+  }
+  held.Release();
+  return true;
+}
 
 // What a keyloomctl run does with what the core tells it: as the main
 // window does, each connection reloads the keys and macros from the
@@ -72,15 +155,18 @@ bool EditingSession::Open(std::string& reason) {
   // Each run starts as the program does: no connection seen, slot unknown.
   session_.profiles.LastConnectionState.store(0);
   profiles::ForgetActiveSlot(session_);
-  const int reloads_before = sink_->reloads.load();
 
-  bool connected = false;
-  {
-    ProgressLine progress(io_.err, io_.err_is_terminal, "Reading the keyboard");
-    connected = keyboard_.Connect(kConnectTimeout, reason,
-                                  [this](int state) { profiles::HandleConnectionChange(session_, state); });
+  ProgressLine progress(io_.err, io_.err_is_terminal, "Reading the keyboard");
+  if (!ReadKeyboard(reason)) {
+    progress.Fail();
+    return false;
   }
-  if (!connected) return false;
+  return true;
+}
+
+bool EditingSession::ReadKeyboard(std::string& reason) {
+  const int reloads_before = sink_->reloads.load();
+  if (!ConnectAndReadKeyboard(session_, keyboard_, reason)) return false;
   if (sink_->reloads.load() == reloads_before) {
     reason = "the keyboard's keys and macros were not reloaded";
     return false;
@@ -109,6 +195,7 @@ bool EditingSession::OpenOrFail(int& status) {
 bool EditingSession::Apply(bool all_slots, int slot, std::string& reason) {
   int saved = 0;
   int written = 0;
+  keys::WriteOutcome outcome;
   {
     profiles::EditingLock lock(session_);
     saved = profiles::SaveWorkingProfile(session_, false);
@@ -117,7 +204,8 @@ bool EditingSession::Apply(bool all_slots, int slot, std::string& reason) {
     if (slot >= 0) state.currentProfile.store(slot);
     {
       ProgressLine progress(io_.err, io_.err_is_terminal, "Writing to the keyboard");
-      written = keys::WriteKeysAndMacros(session_.link, session_.stores, session_.Prompter(), all_slots);
+      written = keys::WriteKeysAndMacros(session_.link, session_.stores, session_.Prompter(), all_slots, &outcome);
+      if (written != 1) progress.Fail();
     }
     state.currentProfile.store(current);
   }
@@ -125,11 +213,14 @@ bool EditingSession::Apply(bool all_slots, int slot, std::string& reason) {
     session_.windows.MainWindowHasUnappliedChanges.store(false);
     return true;
   }
+  if (written != 1) session_.windows.MainWindowHasUnappliedChanges.store(true);
   const std::uint32_t capacity = session_.stores.WriteState.macroCapacity.load();
   const std::uint32_t needed = keys::MacroImageSizes(session_.stores.EditingStore).compact;
   if (written != 1 && needed > capacity)
     reason = "nothing was written: the macros need " + std::to_string(needed) + " bytes of the keyboard's " +
              std::to_string(capacity);
+  else if (written != 1 && outcome.sent)
+    reason = "the keyboard did not take " + PartsNotWritten(outcome);
   else if (written != 1)
     reason = "the keyboard did not take the keys and macros";
   else

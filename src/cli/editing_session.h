@@ -10,9 +10,22 @@
 
 #include "cli/command_table.h"
 #include "cli/keyboard_session.h"
+#include "keys/keyboard_writer.h"
 #include "profiles/keyboard_session.h"
 
 namespace keyloom::cli {
+
+// The parts of a write that did not reach the keyboard, for a message:
+// "the macros and the key map of slot 0"; empty when every part did.
+std::string PartsNotWritten(const keys::WriteOutcome& outcome);
+
+// Connects `keyboard` with the profiles' connection handler for `session`, which reads the
+// keyboard's factory key map and configuration and reloads the keys and
+// macros. False with the one reason to report when no keyboard answers or
+// either read failed: a keyboard whose factory key map was not read must not
+// be written to, and its failure is told in the handler's own message
+// ("MAIN_DEFAULT_MATRIX_PROMPT"), which is then not shown a second time.
+bool ConnectAndReadKeyboard(profiles::KeyboardSession& session, KeyboardConnection& keyboard, std::string& reason);
 
 class EditingSession {
  public:
@@ -37,12 +50,15 @@ class EditingSession {
   // Saves the working profile and writes the macros and the key maps: of
   // all three slots, or of `slot` (0..2). The store-wide rewrite flag (set
   // when a used macro was deleted) also makes it write all three. False with
-  // the reason when either step failed; the write is tried even when the save
-  // failed, as the main window does.
+  // the reason when either step failed (naming the parts the keyboard did not
+  // take); the write is tried even when the save failed, as the main window
+  // does. A failed write leaves the changes unapplied.
   bool Apply(bool all_slots, int slot, std::string& reason);
 
  private:
   class Sink;
+  // Connects and checks what the connection handler's reload read.
+  bool ReadKeyboard(std::string& reason);
 
   CommandIo& io_;
   profiles::KeyboardSession& session_;

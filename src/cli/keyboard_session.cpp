@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <filesystem>
+#include <optional>
 #include <mutex>
 
 #include "device/commands.h"
 #include "device/device_monitors.h"
 #include "device/device_table.h"
 #include "device/hid_device.h"
+#include "emulator/socket_protocol.h"
+#include "cli/command_table.h"
 
 namespace keyloom::cli {
 
@@ -18,6 +22,42 @@ struct KeyboardConnection::Report {
   bool listing_failed = false;
   bool hook_running = false;
 };
+
+namespace {
+
+std::optional<std::string>& VirtualSocket() {
+  static std::optional<std::string> socket;
+  return socket;
+}
+
+}  // namespace
+
+void SetVirtualKeyboardSocket(const std::string& socket) {
+  VirtualSocket() = socket.empty() ? emulator::DefaultSocketPath() : socket;
+}
+
+void JoinVirtualKeyboardSocket(std::vector<std::string>& args) {
+  static const std::string kOption = "--virtual-keyboard";
+  bool command_seen = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--") return;
+    if (args[i] != kOption) {
+      if (args[i].rfind("-", 0) != 0) command_seen = true;
+      continue;
+    }
+    if (i + 1 >= args.size()) return;
+    const std::string& next = args[i + 1];
+    std::error_code ec;
+    const bool socket = std::filesystem::is_socket(next, ec);
+    const bool command_word = std::any_of(Commands().begin(), Commands().end(), [&](const Command& c) {
+      return c.name == next || c.name.rfind(next + " ", 0) == 0;
+    });
+    if (socket || (!command_seen && !next.empty() && next[0] != '-' && !command_word)) {
+      args[i] = kOption + "=" + next;
+      args.erase(args.begin() + std::ptrdiff_t(i) + 1);
+    }
+  }
+}
 
 KeyboardConnection::~KeyboardConnection() { Close(); }
 
@@ -62,7 +102,10 @@ bool KeyboardConnection::Connect(std::chrono::milliseconds timeout, std::string&
   // A hook that has started (reading the keyboard) is waited for to its end.
   report->changed.wait(lock, [&] { return !report->hook_running; });
   if (report->connected == 1) return true;
-  if (report->connected == 0)
+  std::error_code ec;
+  if (report->connected == 0 && VirtualSocket() && !std::filesystem::exists(*VirtualSocket(), ec))
+    reason = "no virtual keyboard at " + *VirtualSocket() + " (no such socket; is keyloom-vkbd serve running?)";
+  else if (report->connected == 0)
     reason = "no keyboard is connected";
   else if (report->listing_failed)
     reason = "the HID devices could not be listed";
@@ -84,11 +127,31 @@ void KeyboardConnection::Close() {
   }
 }
 
+std::string KeyboardResultText(const device::DeviceLink& link, int result) {
+  switch (result) {
+    case device::kResultOk:
+      return "the keyboard took it";
+    case device::kResultNotSent:
+      return link.DeviceConnected.load() == 0 ? "the keyboard is not connected" : "the keyboard did not answer";
+    case device::kResultWriteFailed:
+      return "the request could not be sent to the keyboard";
+    case device::kResultBadReply:
+      return "the keyboard's answers did not match the requests";
+    case device::kResultRefusedFF:
+    case device::kResultRefusedFE:
+      return "the keyboard refused it";
+    case device::kResultBadLayer:
+      return "there is no such key layer";
+    default:
+      return "the keyboard did not take it";
+  }
+}
+
 bool ReadActiveSlotRecord(device::DeviceLink& link, lighting::ConfigBlock& config, lighting::LightingRecord& record,
                           int& slot, std::string& reason) {
   int result = device::ReadConfig(link, config.data());
   if (result != 1) {
-    reason = "could not read the keyboard's configuration (result " + std::to_string(result) + ")";
+    reason = "could not read the keyboard's configuration: " + KeyboardResultText(link, result);
     return false;
   }
   slot = config[lighting::kActiveSlotOffset];
@@ -102,7 +165,7 @@ bool ReadActiveSlotRecord(device::DeviceLink& link, lighting::ConfigBlock& confi
   result = device::ReadLightingArea(link, reply, 56, std::uint32_t(slot * lighting::kRecordBytes));
   device::EndWrite(link);
   if (result != 1) {
-    reason = "could not read the keyboard's lighting (result " + std::to_string(result) + ")";
+    reason = "could not read the keyboard's lighting: " + KeyboardResultText(link, result);
     return false;
   }
   std::copy_n(reply, record.size(), record.begin());

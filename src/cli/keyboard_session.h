@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "device/device_table.h"
 #include "lighting/lighting_state.h"
@@ -41,6 +42,21 @@ class KeyboardConnection {
   std::thread monitor_;
   std::shared_ptr<Report> report_;
 };
+
+// The virtual keyboard's socket when the run talks to one (empty: the
+// server's default), so that a failed connection names the path it tried.
+void SetVirtualKeyboardSocket(const std::string& socket);
+
+// "--virtual-keyboard SOCKET" (arguments without the program name) becomes
+// "--virtual-keyboard=SOCKET" when SOCKET is a socket on disk, or when the
+// option stands before the command and SOCKET is neither an option nor the
+// first word of a command.
+void JoinVirtualKeyboardSocket(std::vector<std::string>& args);
+
+// What a keyboard command's result (other than 1) means, in words: "the
+// keyboard is not connected", "the keyboard did not answer", "the keyboard
+// refused it", ...
+std::string KeyboardResultText(const device::DeviceLink& link, int result);
 
 // Reads the configuration block, the keyboard's active slot from it, and
 // that slot's lighting record. False with the reason on a failed read or a

@@ -52,6 +52,11 @@ std::vector<KeyLine> KeyLines(keys::KeyMacroStore& store, int table) {
     }
     line.action = ActionWord(store, record);
     line.description = text::ToUtf8(prompt.text);
+    // The button's prompt names no action for these kinds; say what they do.
+    if (record.kind == std::uint32_t(keys::KeyKind::Disabled))
+      line.description += "Disabled";
+    else if (record.kind == std::uint32_t(keys::KeyKind::StopMacro))
+      line.description += "Stop macro";
     line.assigned = prompt.assigned;
     lines.push_back(std::move(line));
   }
@@ -177,14 +182,20 @@ int RunSet(const std::vector<std::string>& args, CommandIo& io) {
     changed.push_back(index);
   }
   if (!session.Apply(false, table, reason)) return Failure(io, reason);
-  for (const auto& pair : pairs) {
-    const KeyTarget& target = pair.first;
-    if (!KeyboardHasKey(session.Keyboard().link, target.code))
-      io.err << "keyloomctl: the keyboard has no key " << (target.g_number ? "G" + std::to_string(target.g_number) : KeyWord(target.code))
-             << ": the assignment is not sent and will not be read back\n";
+  // What was asked of keys the keyboard lacks stays in the profile, but the
+  // keyboard never does it: the run did not do all it was asked.
+  std::vector<std::string> missing;
+  for (const auto& [target, action] : pairs) {
+    if (action.kind == keys::KeyKind::Default || KeyboardHasKey(session.Keyboard().link, target.code)) continue;
+    const std::string word = KeyWord(target.code);
+    if (std::find(missing.begin(), missing.end(), word) == missing.end()) missing.push_back(word);
   }
   PrintKeys(io, table, options.Has("--json"), false, &changed);
-  return kExitSuccess;
+  if (missing.empty()) return kExitSuccess;
+  std::string list;
+  for (std::size_t i = 0; i < missing.size(); ++i)
+    list += (i == 0 ? "" : i + 1 == missing.size() ? " and " : ", ") + missing[i];
+  return Failure(io, "the keyboard has no key " + list + ": kept in the profile, not sent to the keyboard");
 }
 
 // ---- keys reset ----

@@ -20,6 +20,7 @@
 #include "lighting/user_colour_files.h"
 #include "profiles/keyboard_session.h"
 #include "platform/text.h"
+#include "profiles/data_folder.h"
 
 namespace keyloom::cli {
 
@@ -52,7 +53,7 @@ bool WriteFrame(profiles::KeyboardSession& keyboard, const std::vector<std::pair
   const int end = lighting::EndLightingWrite(keyboard.link);
   if (result == 1) result = end;
   if (result != 1) {
-    reason = "the keyboard did not take the lighting write (result " + std::to_string(result) + ")";
+    reason = "the keyboard did not take the lighting write: " + KeyboardResultText(keyboard.link, result);
     return false;
   }
   return true;
@@ -162,11 +163,11 @@ bool ResolveEffect(profiles::KeyboardSession& keyboard, const std::string& value
     reason = "the keyboard does not support effect " + value;
     return false;
   }
-  for (const lighting::EffectEntry& e : list) {
-    if (EffectName(e.effect) == value) {
-      effect = e.effect;
-      return true;
-    }
+  std::vector<int> effects;
+  for (const lighting::EffectEntry& e : list) effects.push_back(e.effect);
+  if (const int named = EffectNamed(value, effects); named >= 0) {
+    effect = named;
+    return true;
   }
   reason = "the keyboard has no effect named '" + value + "'";
   return false;
@@ -289,13 +290,17 @@ int RunReportRate(const std::vector<std::string>& args, CommandIo& io) {
 
 // ---- lighting layout ----
 
-// The user colour files come from the settings paths unless already set.
+// The user colour files come from the settings paths unless already set;
+// the data folder is prepared as at the program's start (on a fresh machine
+// it is made and the colour files are seeded from the template).
 void EnsureLightingPaths(profiles::KeyboardSession& keyboard) {
-  if (!keyboard.lighting.paths.user_colour_prefix.empty()) return;
-  app::InitProgramPaths();
-  app::InitUserPaths();
-  const app::SettingsPaths& p = app::Paths();
-  keyboard.lighting.paths = {p.LightingIniPath, p.UserColorPrefix.string(), p.ColorTemplatePrefix.string()};
+  if (keyboard.lighting.paths.user_colour_prefix.empty()) {
+    if (app::Paths().AppDir.empty()) app::InitProgramPaths();
+    if (app::Paths().UserDataDir.empty()) app::InitUserPaths();
+    const app::SettingsPaths& p = app::Paths();
+    keyboard.lighting.paths = {p.LightingIniPath, p.UserColorPrefix.string(), p.ColorTemplatePrefix.string()};
+  }
+  profiles::EnsureDataFolder();
 }
 
 constexpr std::size_t kLayoutNameLimit = 260;
@@ -314,6 +319,7 @@ int RunLayout(const std::vector<std::string>& args, CommandIo& io) {
   std::optional<std::u16string> name;
   for (const auto& [option, value] : options.ordered) name = text::FromUtf8(value);
   if (name && name->size() > kLayoutNameLimit) return UsageError(io, kName, "the name is longer than 260 characters");
+  if (name && name->empty()) return UsageError(io, kName, "the name must not be empty");
 
   profiles::KeyboardSession& keyboard = Session(io);
   EnsureLightingPaths(keyboard);
@@ -442,7 +448,7 @@ int RunKey(const std::vector<std::string>& args, CommandIo& io) {
   const int end = lighting::EndLightingWrite(keyboard.link);
   if (result == 1) result = end;
   if (result != 1)
-    return Failure(io, "the keyboard did not take the key colour (result " + std::to_string(result) + ")");
+    return Failure(io, "the keyboard did not take the key colour: " + KeyboardResultText(keyboard.link, result));
   lighting::SetKeyColourAt(keyboard.lighting.KeyColours, slot, position, colour);
   // The key is painted with its own colour: it no longer follows the base colour.
   const int layout = lighting::ReadSelectedLayout(keyboard.lighting.paths, slot);
@@ -458,6 +464,8 @@ int RunKey(const std::vector<std::string>& args, CommandIo& io) {
 }
 
 }  // namespace
+
+void PrepareLightingFiles(profiles::KeyboardSession& keyboard) { EnsureLightingPaths(keyboard); }
 
 bool ReadActiveLighting(profiles::KeyboardSession& keyboard, std::string& reason) {
   lighting::ConfigBlock config{};
@@ -477,19 +485,33 @@ std::string EffectName(int effect) {
   return name.empty() || name == "#Error" ? "effect " + std::to_string(effect) : name;
 }
 
+int EffectNamed(std::string_view name, const std::vector<int>& effects) {
+  for (const int effect : effects)
+    if (text::EqualsIgnoreCase(text::FromUtf8(EffectName(effect)), text::FromUtf8(name))) return effect;
+  return -1;
+}
+
 std::string LightingText(profiles::KeyboardSession& keyboard) {
   const lighting::LightingState& s = keyboard.lighting.CurrentLighting;
   std::string t;
-  t += "Slot:            " + std::to_string(keyboard.lighting.LightingSlot) + "\n";
-  t += "Effect:          " + std::to_string(s.effect) + " (" + EffectName(s.effect) + ")\n";
-  t += "Brightness:      " + std::to_string(s.brightness) + "\n";
-  t += "Speed:           " + std::to_string(s.speed) + "\n";
-  t += "Direction:       " + std::to_string(s.direction) + "\n";
-  t += "Colour:          " + Hex(s.main_colour) + "\n";
-  t += std::string("Colourful:       ") + (s.colourful ? "on" : "off") + "\n";
   const int e17 = s.effect17_colour >= 0 && s.effect17_colour <= 3 ? s.effect17_colour : 0;
-  t += std::string("Effect-17 colour: ") + kEffect17Colours[e17] + "\n";
-  t += "Report rate:     " + std::to_string(s.report_rate) + "\n";
+  // One column for every value, after the longest label.
+  const std::pair<const char*, std::string> rows[] = {
+      {"Slot:", std::to_string(keyboard.lighting.LightingSlot)},
+      {"Effect:", std::to_string(s.effect) + " (" + EffectName(s.effect) + ")"},
+      {"Brightness:", std::to_string(s.brightness)},
+      {"Speed:", std::to_string(s.speed)},
+      {"Direction:", std::to_string(s.direction)},
+      {"Colour:", Hex(s.main_colour)},
+      {"Colourful:", s.colourful ? "on" : "off"},
+      {"Effect-17 colour:", kEffect17Colours[e17]},
+      {"Report rate:", std::to_string(s.report_rate)},
+  };
+  constexpr std::size_t kValueColumn = 18;
+  for (const auto& [label, value] : rows) {
+    const std::size_t width = std::char_traits<char>::length(label);
+    t += label + std::string(width < kValueColumn ? kValueColumn - width : 1, ' ') + value + "\n";
+  }
   return t;
 }
 
@@ -506,8 +528,10 @@ std::string LightingJson(profiles::KeyboardSession& keyboard) {
 
 std::string EffectsText(profiles::KeyboardSession& keyboard) {
   std::string t;
-  for (const lighting::EffectEntry& e : keyboard.lighting.EffectList())
-    t += "  " + std::to_string(e.effect) + "  " + EffectName(e.effect) + "\n";
+  for (const lighting::EffectEntry& e : keyboard.lighting.EffectList()) {
+    const std::string number = std::to_string(e.effect);
+    t += std::string(number.size() < 4 ? 4 - number.size() : 1, ' ') + number + "  " + EffectName(e.effect) + "\n";
+  }
   return t;
 }
 
@@ -582,7 +606,11 @@ std::vector<Command> LightingCommands() {
     c.summary = "Show or set the report rate of the keyboard's active slot";
     c.usage = "keyloomctl report-rate [0-3] [--json]";
     c.help =
-        "Without a value shows the report-rate index; with one writes it.\n"
+        "Without a value shows the report-rate index; with one writes it. The index\n"
+        "chooses one of the keyboard's four USB report rates, as the four report-rate\n"
+        "buttons of the main window do from left to right: 0 is the first button (the\n"
+        "default, also after 'lighting default'), 3 the last. The keyboard keeps the\n"
+        "index per slot.\n"
         "\nOptions:\n"
         "  --json   {\"slot\": n, \"report_rate\": n}\n";
     c.run = RunReportRate;

@@ -139,9 +139,13 @@ int RunList(const std::vector<std::string>& args, CommandIo& io) {
   auto lock = store.Lock();
   const keys::MacroImageSize size = keys::MacroImageSizes(store);
   const std::uint32_t capacity = session.Keyboard().stores.WriteState.macroCapacity.load();
+  // What the keyboard's macro area holds of them, as status reports it: the
+  // image with names when it fits, else without; nothing without macros.
+  const std::uint32_t used =
+      store.macros.empty() ? 0 : size.full <= capacity ? size.full : size.compact;
   if (options.Has("--json")) {
-    io.out << "{\"capacity\": " << capacity << ", \"size\": " << size.full << ", \"compact_size\": " << size.compact
-           << ", \"macros\": [";
+    io.out << "{\"capacity\": " << capacity << ", \"used\": " << used << ", \"size\": " << size.full
+           << ", \"compact_size\": " << size.compact << ", \"macros\": [";
     for (std::size_t i = 0; i < store.macros.size(); ++i) {
       const keys::MacroRecord& m = store.macros[i];
       io.out << (i ? ", " : "") << "{\"position\": " << i << ", \"id\": " << m.id
@@ -151,8 +155,9 @@ int RunList(const std::vector<std::string>& args, CommandIo& io) {
     io.out << "]}\n";
     return kExitSuccess;
   }
-  io.out << store.macros.size() << " macros, " << size.full << " of " << capacity
-         << " bytes of macro memory (" << size.compact << " without names)\n";
+  io.out << store.macros.size() << " macros, " << used << " of " << capacity << " bytes of macro memory used";
+  if (!store.macros.empty()) io.out << " (" << size.full << " with names, " << size.compact << " without)";
+  io.out << "\n";
   if (!store.macros.empty()) io.out << "  id  cycles  actions  name\n";
   for (const keys::MacroRecord& m : store.macros) {
     char line[48];

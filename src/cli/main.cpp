@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/command_table.h"
+#include "cli/keyboard_session.h"
 #include "device/backend_choice.h"
 
 namespace {
@@ -26,8 +27,15 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
 
   // --virtual-keyboard[=SOCKET] or KEYLOOM_HID choose the keyboard.
-  std::vector<std::string> args = keyloom::device::InstallBackendFromCommandLine(argc, argv);
+  std::vector<std::string> args(argv, argv + argc);
   if (!args.empty()) args.erase(args.begin());
+  keyloom::cli::JoinVirtualKeyboardSocket(args);
+  args.insert(args.begin(), argc > 0 ? argv[0] : "keyloomctl");
+  keyloom::device::BackendChoice choice = keyloom::device::ChoiceFromEnvironment();
+  keyloom::device::TakeVirtualKeyboardOption(args, choice);
+  keyloom::device::SetHidBackend(keyloom::device::MakeBackend(choice));
+  if (choice.virtual_keyboard) keyloom::cli::SetVirtualKeyboardSocket(choice.socket);
+  args.erase(args.begin());
   keyloom::cli::CommandIo io{std::cout, std::cerr};
   io.stop = &g_stop;
   io.out_is_terminal = isatty(STDOUT_FILENO) != 0;

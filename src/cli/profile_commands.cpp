@@ -50,8 +50,22 @@ struct ProfileSummary {
   int macros = 0;
   std::uint32_t textBytes = 0;
   std::optional<std::uint32_t> reportRate;
+  // A rate a file stores outside 0..3, which a restore does not apply.
+  bool rateOutOfRange = false;
+  // For a restore: the file stores no rate, or one out of range, and the
+  // keyboard keeps this one.
+  std::optional<std::uint32_t> keptRate;
   int assigned[profiles::kProfileSlotCount] = {};
 };
+
+constexpr std::uint32_t kHighestReportRate = 3;
+
+// The rate a file's trailer stores (its low 16 bits), if any.
+void TakeStoredRate(ProfileSummary& s, const std::optional<std::uint32_t>& trailer) {
+  if (!trailer) return;
+  s.reportRate = *trailer & 0xFFFF;
+  s.rateOutOfRange = *s.reportRate > kHighestReportRate;
+}
 
 ProfileSummary Summarise(const keys::KeyTableBlock& block, std::size_t macros, std::uint32_t textBytes) {
   ProfileSummary s;
@@ -69,16 +83,22 @@ void PrintSummary(std::ostream& out, const ProfileSummary& s) {
       << ", slot 2: " << s.assigned[2] << "\n"
       << "Report rate:     ";
   if (s.reportRate)
-    out << *s.reportRate << "\n";
+    out << *s.reportRate;
   else
-    out << "not stored\n";
+    out << "not stored";
+  if (s.rateOutOfRange) out << " (out of range 0..3, not applied)";
+  if (s.keptRate) out << "; the keyboard keeps " << *s.keptRate;
+  out << "\n";
 }
 
 std::string SummaryJson(const fs::path& file, const ProfileSummary& s, bool valid) {
   return "{\"file\": " + JsonString(file.string()) + ", \"macros\": " + std::to_string(s.macros) +
          ", \"text_bytes\": " + std::to_string(s.textBytes) + ", \"assigned\": [" + std::to_string(s.assigned[0]) +
          ", " + std::to_string(s.assigned[1]) + ", " + std::to_string(s.assigned[2]) +
-         "], \"report_rate\": " + (s.reportRate ? std::to_string(*s.reportRate) : "null") + (valid ? ", \"valid\": true}" : "}");
+         "], \"report_rate\": " + (s.reportRate ? std::to_string(*s.reportRate) : "null") +
+         (s.reportRate ? std::string(", \"report_rate_in_range\": ") + (s.rateOutOfRange ? "false" : "true") : "") +
+         (s.keptRate ? ", \"report_rate_kept\": " + std::to_string(*s.keptRate) : "") +
+         (valid ? ", \"valid\": true}" : "}");
 }
 
 // What a command did: the headline and the summary, or one JSON object
@@ -127,6 +147,45 @@ int RunExport(const std::vector<std::string>& args, CommandIo& io) {
                 "Saved the keys of slots 0, 1 and 2, the macros and the report rate to " + file.string());
 }
 
+// The checks of profile validate: false with the reason a file cannot be
+// restored; otherwise `loaded` holds it.
+bool CheckProfileFile(host::Prompter& prompter, const fs::path& file, profiles::LoadedProfile& loaded,
+                      std::string& reason) {
+  std::error_code ec;
+  if (!fs::exists(file, ec)) {
+    reason = file.string() + " does not exist";
+    return false;
+  }
+  // The check shows its own message for a badly formed header.
+  const int result = profiles::ValidateProfileFile(file, prompter);
+  if (result == -2) {
+    reason = "cannot open " + file.string();
+    return false;
+  }
+  if (result != 1) {
+    const std::uintmax_t size = fs::file_size(file, ec);
+    if (!ec && size < profiles::kProfileBlockBytes)
+      reason = file.string() + " is too short for a profile (" + std::to_string(size) + " bytes)";
+    else
+      reason = file.string() + " is not a valid profile file";
+    return false;
+  }
+  // The header is right; the rest must load too.
+  if (!profiles::ReadProfileFile(file, loaded)) {
+    reason = file.string() + " could not be read whole";
+    return false;
+  }
+  return true;
+}
+
+// A file that cannot be restored: the reason, also as JSON when asked.
+int InvalidFile(CommandIo& io, bool json, const fs::path& file, const std::string& reason) {
+  if (json)
+    io.out << "{\"file\": " << JsonString(file.string()) << ", \"valid\": false, \"reason\": " << JsonString(reason)
+           << "}\n";
+  return Failure(io, reason);
+}
+
 int RunImport(const std::vector<std::string>& args, CommandIo& io) {
   constexpr std::string_view kName = "profile import";
   fs::path file;
@@ -134,22 +193,33 @@ int RunImport(const std::vector<std::string>& args, CommandIo& io) {
   int status = kExitSuccess;
   if (!ParseFileArgument(kName, args, io, file, json, status)) return status;
   std::error_code ec;
-  if (!fs::is_regular_file(file, ec)) return Failure(io, file.string() + " is not a file");
+  if (!fs::is_regular_file(file, ec)) return InvalidFile(io, json, file, file.string() + " is not a file");
+  profiles::LoadedProfile checked;
+  std::string reason;
+  if (!CheckProfileFile(Session(io).Prompter(), file, checked, reason)) return InvalidFile(io, json, file, reason);
   EditingSession session(io);
   if (!OpenWithLighting(session, io, status)) return status;
+  // Loading the file sets the rate it stores, in range or not; the keyboard
+  // only takes one in range.
+  const int rate_before = session.Keyboard().lighting.CurrentLighting.report_rate;
   int written = 0;
+  keys::WriteOutcome outcome;
   {
     ProgressLine progress(io.err, io.err_is_terminal, "Writing to the keyboard");
-    if (profiles::ImportProfile(session.Keyboard(), file, &written) != 1)
+    if (profiles::ImportProfile(session.Keyboard(), file, &written, &outcome) != 1)
       return Failure(io, file.string() + " was not restored");
   }
   // The file is in the editing store and the working profile; the keyboard
   // is what matters to the user.
+  if (written != 1 && outcome.sent)
+    return Failure(io, "the keyboard did not take " + PartsNotWritten(outcome) + " from " + file.string());
   if (written != 1) return Failure(io, "the keyboard did not take the keys and macros of " + file.string());
-  // The report rate in force: the file's, or the slot's own when the file
-  // stores none.
+  // The rate the file stores; when it stores none or one out of range, the
+  // keyboard keeps its own.
   ProfileSummary summary = EditingStoreSummary(session.Keyboard());
-  summary.reportRate = static_cast<std::uint32_t>(session.Keyboard().lighting.CurrentLighting.report_rate);
+  TakeStoredRate(summary, checked.trailer);
+  if (!summary.reportRate || summary.rateOutOfRange)
+    summary.keptRate = static_cast<std::uint32_t>(rate_before);
   return Report(io, json, file, summary,
                 "Restored " + file.string() + " to the keyboard (all three slots and the macros).");
 }
@@ -160,29 +230,11 @@ int RunValidate(const std::vector<std::string>& args, CommandIo& io) {
   bool json = false;
   int status = kExitSuccess;
   if (!ParseFileArgument(kName, args, io, file, json, status)) return status;
-  auto invalid = [&](const std::string& reason) {
-    if (json)
-      io.out << "{\"file\": " << JsonString(file.string()) << ", \"valid\": false, \"reason\": "
-             << JsonString(reason) << "}\n";
-    return Failure(io, reason);
-  };
-  std::error_code ec;
-  if (!fs::exists(file, ec)) return invalid(file.string() + " does not exist");
-  // The check shows its own message for a badly formed header.
-  const int result = profiles::ValidateProfileFile(file, Session(io).Prompter());
-  if (result == -2) return invalid("cannot open " + file.string());
-  if (result != 1) {
-    const std::uintmax_t size = fs::file_size(file, ec);
-    if (!ec && size < profiles::kProfileBlockBytes)
-      return invalid(file.string() + " is too short for a profile (" + std::to_string(size) + " bytes)");
-    return invalid(file.string() + " is not a valid profile file");
-  }
-  // The header is right; the rest must load too.
   profiles::LoadedProfile loaded;
-  if (!profiles::ReadProfileFile(file, loaded))
-    return invalid(file.string() + " could not be read whole");
+  std::string reason;
+  if (!CheckProfileFile(Session(io).Prompter(), file, loaded, reason)) return InvalidFile(io, json, file, reason);
   ProfileSummary summary = Summarise(loaded.block, loaded.macros.size(), loaded.totalStringSize);
-  if (loaded.trailer) summary.reportRate = *loaded.trailer & 0xFFFF;
+  TakeStoredRate(summary, loaded.trailer);
   return Report(io, json, file, summary, file.string() + " is a valid profile.", true);
 }
 
@@ -198,14 +250,13 @@ int RunRead(const std::vector<std::string>& args, CommandIo& io) {
   profiles::ForgetActiveSlot(keyboard);
   KeyboardConnection connection(keyboard.link);
   std::string reason;
-  if (!connection.Connect(kConnectTimeout, reason,
-                          [&keyboard](int state) { profiles::HandleConnectionChange(keyboard, state); }))
-    return Failure(io, reason);
+  if (!ConnectAndReadKeyboard(keyboard, connection, reason)) return Failure(io, reason);
   if (profiles::GetActiveSlot(keyboard) < 0) return Failure(io, "could not read the keyboard's active slot");
   int result = 0;
   {
     ProgressLine progress(io.err, io.err_is_terminal, "Reading the keyboard");
     result = profiles::ReadProfileFromKeyboard(keyboard, file);
+    if (result != 1) progress.Fail();
   }
   if (result != 1) return Failure(io, "could not read the keyboard's key maps and macros into " + file.string());
   profiles::LoadedProfile loaded;

@@ -72,6 +72,14 @@ void ProgressLine::Pause() {
 
 void ProgressLine::Resume() { paused_ = false; }
 
+void ProgressLine::Fail() {
+  {
+    std::lock_guard lock(mutex_);
+    failed_ = true;
+  }
+  Finish();
+}
+
 void ProgressLine::Finish() {
   {
     std::lock_guard lock(mutex_);
@@ -85,7 +93,7 @@ void ProgressLine::Finish() {
   if (terminal_) {
     ClearLocked();
     SetActiveLineLocked(nullptr);
-  } else {
+  } else if (!failed_) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     char buf[32];

@@ -36,6 +36,9 @@ class ProgressLine : public PausableLine {
 
   // Ends the line (the destructor does it too); idempotent.
   void Finish();
+  // Ends the line without the summary: a transfer that failed is told by
+  // the command's one failure line alone.
+  void Fail();
 
   void Pause() override;
   void Resume() override;
@@ -57,6 +60,7 @@ class ProgressLine : public PausableLine {
   std::condition_variable wake_;
   bool finished_ = false;
   bool shown_ = false;        // the half second has passed
+  bool failed_ = false;
   std::thread thread_;
 
   // Guarded by TerminalOutputLock().

@@ -24,7 +24,8 @@ std::string Model(device::DeviceLink& link) {
 }
 
 // Bytes of macro memory in use: the length the macro area's header gives,
-// 0 when the area holds no macros. False when the area cannot be read.
+// 0 when the area holds no macros (a header alone holds none, as macro list
+// counts it). False when the area cannot be read.
 bool MacroMemoryUsed(device::DeviceLink& link, std::uint32_t& used, std::uint32_t& macros) {
   std::uint8_t head[keys::kMacroImageHeaderBytes] = {};
   if (device::ReadMacroArea(link, head, sizeof head) != 1) return false;
@@ -33,6 +34,7 @@ bool MacroMemoryUsed(device::DeviceLink& link, std::uint32_t& used, std::uint32_
   if (keys::GetU16(head) == keys::kMacroImageMagic) {
     used = keys::GetU16(head + 2);
     macros = keys::GetU16(head + 4);
+    if (macros == 0) used = 0;
   }
   return true;
 }

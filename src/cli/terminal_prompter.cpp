@@ -51,8 +51,10 @@ Answer TerminalPrompter::Ask(const host::MessageBoxRequest& request) {
     err_.flush();
     return Answer::Ok;
   }
+  // Nothing is done on a question without a yes: --no, no one to ask, an
+  // empty line and the end of input all answer no, whatever the dialog's
+  // default button would be.
   const Choice choice = ChoiceOf(request.buttons);
-  const bool default_is_yes = request.default_button == choice.yes;
   if (answers_ != PromptAnswers::FromTerminal) {
     const bool yes = answers_ == PromptAnswers::Yes;
     err_ << text << " " << (yes ? choice.yes_word : choice.no_word) << " ("
@@ -61,22 +63,20 @@ Answer TerminalPrompter::Ask(const host::MessageBoxRequest& request) {
     return yes ? choice.yes : choice.no;
   }
   if (!in_ || !in_is_terminal_) {
-    err_ << text << " " << (default_is_yes ? choice.yes_word : choice.no_word)
-         << " (the default: no terminal to ask; answer with --yes or --no)\n";
+    err_ << text << " " << choice.no_word << " (no terminal to ask; answer with --yes to agree)\n";
     err_.flush();
-    return request.default_button == choice.yes ? choice.yes : choice.no;
+    return choice.no;
   }
-  const std::string hint = std::string(" [") + (default_is_yes ? "Y/n" : "y/N") + "] ";
   for (;;) {
-    err_ << text << hint;
+    err_ << text << " [y/N] ";
     err_.flush();
     std::string line;
     if (!std::getline(*in_, line)) {
       err_ << "\n";
-      return default_is_yes ? choice.yes : choice.no;
+      return choice.no;
     }
     const std::string word = Lower(Trim(line));
-    if (word.empty()) return default_is_yes ? choice.yes : choice.no;
+    if (word.empty()) return choice.no;
     if (word == "y" || word == "yes" || word == choice.yes_word) return choice.yes;
     if (word == "n" || word == "no" || word == choice.no_word) return choice.no;
   }

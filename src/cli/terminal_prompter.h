@@ -1,8 +1,9 @@
 #pragma once
 // The message boxes of the core, on the terminal: the (localised) text goes
 // to standard error, and a question is answered with y or n from standard
-// input. --yes or --no answers every question of a run; without either and
-// with no terminal to ask, the question takes its default button and says so.
+// input. --yes or --no answers every question of a run. Without either, a
+// question is answered no unless a person at the terminal types yes: with no
+// terminal, an empty line or the end of input the answer is no.
 #include <istream>
 #include <ostream>
 

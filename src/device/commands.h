@@ -1,8 +1,11 @@
 #pragma once
 // The keyboard's command set. Every operation fills in one request (or one
-// per 56-byte chunk), runs SendReport and checks the answer's status byte.
-// Each runs on the link's command device. Results: 1 success; 0 not connected or no answer; -1 write failed; -102 /
-// -103 refused (status 0xFF / 0xFE), nothing copied out; -201 bad layer.
+// per 56-byte chunk), runs SendReport (which takes only a reply that answers
+// the request) and checks the answer's status byte. Each runs on the link's
+// command device. Results: 1 success; 0 not connected or no answer; -1 write
+// failed; -2 the replies did not answer the request; -102 / -103 refused
+// (status 0xFF / 0xFE); -201 bad layer. Data is copied out only from replies
+// that answered with success.
 #include <cstddef>
 #include <cstdint>
 

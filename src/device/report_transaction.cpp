@@ -55,6 +55,18 @@ void StoreChecksum(std::uint8_t* report) {
 
 std::uint64_t AnsweredReportCount() { return g_answered.load(std::memory_order_relaxed); }
 
+bool ReplyAnswersRequest(const std::uint8_t* request, const std::uint8_t* reply, std::size_t reply_length) {
+  if (reply_length < kReportBytes) return false;
+  if (reply[0] != kCommandReportId) return false;
+  const std::uint16_t checksum = static_cast<std::uint16_t>(reply[1] | (reply[2] << 8));
+  if (checksum != RequestChecksum(reply)) return false;
+  // Command, length and address come back as they were sent.
+  for (std::size_t i = 3; i < kStatusOffset; ++i) {
+    if (reply[i] != request[i]) return false;
+  }
+  return true;
+}
+
 std::uint32_t OwedReplies(DeviceLink& link) {
   std::lock_guard lock(link.transactions.lock);
   return link.transactions.owed;
@@ -70,6 +82,7 @@ int SendReport(DeviceLink& link, const std::uint8_t* request, std::size_t reques
 
   HidDevice& device = link.CommandDevice();
   TransactionState& owed = link.transactions;
+  bool unanswered = false;  // a reply came that did not answer the request
   for (int attempt = 0;;) {
     // The write and the read of its answer form one transaction.
     std::lock_guard lock(owed.lock);
@@ -79,11 +92,15 @@ int SendReport(DeviceLink& link, const std::uint8_t* request, std::size_t reques
     std::size_t got = 0;
     if (device.Read(reply, reply_length, &got, kReadTimeoutMs)) {
       --owed.owed;
-      g_answered.fetch_add(1, std::memory_order_relaxed);
-      if (transferred) *transferred = got;
-      return kResultOk;
+      if (ReplyAnswersRequest(report.data(), reply, got)) {
+        g_answered.fetch_add(1, std::memory_order_relaxed);
+        if (transferred) *transferred = got;
+        return kResultOk;
+      }
+      std::memset(reply, 0, reply_length);
+      unanswered = true;
     }
-    if (++attempt > kAttempts - 1) return kResultNotSent;
+    if (++attempt > kAttempts - 1) return unanswered ? kResultBadReply : kResultNotSent;
   }
 }
 

@@ -5,8 +5,9 @@
 //
 // Request: 0 report id 0x04 | 1..2 checksum LE (sum of bytes 3..63 modulo
 // 65536) | 3 command | 4 payload length (0..56) | 5..6 address LE | 7 zero |
-// 8..63 payload.  Reply: 0..6 not examined | 7 status (0xFF, 0xFE refusals) |
-// 8..63 returned data.
+// 8..63 payload.  Reply: 0 report id 0x04 | 1..2 checksum LE of bytes 3..63 |
+// 3 command, 4 length, 5..6 address, each echoed from the request | 7 status
+// (0xFF, 0xFE refusals; any other value success) | 8..63 returned data.
 #include <cstddef>
 #include <cstdint>
 
@@ -24,6 +25,7 @@ inline constexpr std::uint8_t kCommandReportId = 0x04;
 inline constexpr int kResultOk = 1;
 inline constexpr int kResultNotSent = 0;        // not connected, or no answer after four attempts
 inline constexpr int kResultWriteFailed = -1;
+inline constexpr int kResultBadReply = -2;      // four attempts, and what came back did not answer the request
 inline constexpr int kResultRefusedFF = -102;   // status 0xFF
 inline constexpr int kResultRefusedFE = -103;   // status 0xFE
 inline constexpr int kResultBadLayer = -201;    // layer 3 or more; nothing sent
@@ -37,10 +39,19 @@ std::uint16_t RequestChecksum(const std::uint8_t* report);
 // Stores the checksum in bytes 1 and 2.
 void StoreChecksum(std::uint8_t* report);
 
+// Whether `reply` (`reply_length` bytes received) is the keyboard's answer
+// to `request` (64 bytes): a whole report with the report id, a matching
+// checksum and the request's command, length and address echoed. Anything
+// else (noise, a late answer to another request) is no answer and never data.
+bool ReplyAnswersRequest(const std::uint8_t* request, const std::uint8_t* reply, std::size_t reply_length);
+
 // Sends one request (cut to, or zero-filled up to, 64 bytes) on the link's
 // command device, under its transaction lock, and reads its answer into `reply` (`reply_length` bytes).
 // 1 answered; 0 not connected or no answer after four attempts; -1 the write
-// failed. `transferred` (may be null) gets the answer's byte count.
+// failed; -2 four attempts and at least one reply came back that did not
+// answer the request (see ReplyAnswersRequest). A reply that does not answer
+// counts as a lost one: the request is written again, and the buffer is
+// zeroed. `transferred` (may be null) gets the answer's byte count.
 //
 // Answers that come after their read gave up are counted as owed: the next
 // transaction first collects them (waiting at most one read time-out) and

@@ -6,14 +6,14 @@
 namespace keyloom::emulator {
 namespace {
 
+// Refused by the keyboard as it is (unplugged, or a model without that key).
 CtlResult Fail(const std::string& message) { return {1, message + "\n"}; }
 
-CtlResult Usage() {
-  return Fail(
-      "usage: ctl unplug | plug | status | event USAGE | slot N | reset |\n"
-      "       press (--pos D[@T] | --key CODE[@T])... [--hold MS] [--json] | dump [--json] |\n"
-      "       fault drop-replies N | delay-replies MS N | refuse N | garbage N | disconnect-after N | clear");
-}
+// Wrong on any keyboard: an unknown command, a missing or badly formed
+// argument, a number out of its fixed range.
+CtlResult Misuse(const std::string& message) { return {2, message + "\n"}; }
+
+CtlResult Usage() { return Misuse("usage: " + CtlUsage()); }
 
 // "D" or "D@T".
 bool ParseStroke(const std::string& text, std::uint32_t& value, std::uint32_t& at) {
@@ -34,10 +34,10 @@ CtlResult Press(FirmwareModel& kb, const std::vector<std::string>& args) {
     if (a == "--json") {
       json = true;
     } else if (a == "--hold" && i + 1 < args.size()) {
-      if (!ParseNumber(args[++i], 600000, hold)) return Fail("bad --hold value");
+      if (!ParseNumber(args[++i], 600000, hold)) return Misuse("bad --hold value");
     } else if ((a == "--pos" || a == "--key") && i + 1 < args.size()) {
       std::uint32_t value = 0, at = 0;
-      if (!ParseStroke(args[++i], value, at)) return Fail("bad " + a + " value '" + args[i] + "'");
+      if (!ParseStroke(args[++i], value, at)) return Misuse("bad " + a + " value '" + args[i] + "'");
       if (a == "--pos") {
         if (value >= model.keyCount) {
           return Fail("key position " + std::to_string(value) + " out of range (0.." +
@@ -67,7 +67,7 @@ CtlResult Fault(FirmwareModel& kb, CtlHost& host, const std::vector<std::string>
   }
   std::uint32_t n = 0, ms = 0;
   if (args.size() == 3) {
-    if (!ParseNumber(args[2], 1000000, n)) return Fail("bad count '" + args[2] + "'");
+    if (!ParseNumber(args[2], 1000000, n)) return Misuse("bad count '" + args[2] + "'");
     if (args[1] == "drop-replies") kb.ArmFault(FaultKind::kDropReplies, n);
     else if (args[1] == "refuse") kb.ArmFault(FaultKind::kRefuse, n);
     else if (args[1] == "garbage") kb.ArmFault(FaultKind::kGarbage, n);
@@ -77,7 +77,7 @@ CtlResult Fault(FirmwareModel& kb, CtlHost& host, const std::vector<std::string>
     return {0, "fault " + args[1] + " " + std::to_string(n) + "\n"};
   }
   if (args.size() == 4 && args[1] == "delay-replies") {
-    if (!ParseNumber(args[2], 600000, ms) || !ParseNumber(args[3], 1000000, n)) return Fail("bad number");
+    if (!ParseNumber(args[2], 600000, ms) || !ParseNumber(args[3], 1000000, n)) return Misuse("bad number");
     kb.ArmFault(FaultKind::kDelayReplies, n, ms);
     return {0, "fault delay-replies " + std::to_string(ms) + " ms " + std::to_string(n) + "\n"};
   }
@@ -85,6 +85,14 @@ CtlResult Fault(FirmwareModel& kb, CtlHost& host, const std::vector<std::string>
 }
 
 }  // namespace
+
+std::string CtlUsage() {
+  return "keyloom-vkbd ctl [--socket PATH] COMMAND...\n"
+         "ctl commands: unplug | plug | status | event USAGE | slot N | reset |\n"
+         "              press (--pos D[@T] | --key CODE[@T])... [--hold MS] [--json] | dump [--json] |\n"
+         "              fault drop-replies N | delay-replies MS N | refuse N | garbage N |\n"
+         "                    disconnect-after N | clear";
+}
 
 bool ParseNumber(const std::string& text, std::uint32_t max, std::uint32_t& value) {
   std::string digits = text;
@@ -125,14 +133,14 @@ CtlResult RunCtlCommand(FirmwareModel& kb, CtlHost& host, const std::vector<std:
   }
   if (cmd == "event" && args.size() == 2) {
     std::uint32_t usage = 0;
-    if (!ParseNumber(args[1], 0xFFFF, usage)) return Fail("bad usage '" + args[1] + "'");
+    if (!ParseNumber(args[1], 0xFFFF, usage)) return Misuse("bad usage '" + args[1] + "'");
     if (!kb.Plugged()) return Fail("the keyboard is unplugged");
     kb.RaiseEvent(static_cast<std::uint16_t>(usage));
     return {0, "event sent\n"};
   }
   if (cmd == "slot" && args.size() == 2) {
     std::uint32_t slot = 0;
-    if (!ParseNumber(args[1], 2, slot)) return Fail("slot must be 0, 1 or 2");
+    if (!ParseNumber(args[1], 2, slot)) return Misuse("slot must be 0, 1 or 2");
     kb.SwitchSlotOnKeyboard(static_cast<int>(slot));
     return {0, "active slot " + std::to_string(slot) + "\n"};
   }

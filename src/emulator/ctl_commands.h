@@ -26,9 +26,12 @@ class CtlHost {
 };
 
 struct CtlResult {
-  int status = 0;     // 0 success, 1 usage or refused
+  int status = 0;     // 0 success, 1 refused, 2 bad usage
   std::string text;   // output, or the error message
 };
+
+// "keyloom-vkbd ctl ..." and the list of commands, without a final newline.
+std::string CtlUsage();
 
 CtlResult RunCtlCommand(FirmwareModel& keyboard, CtlHost& host, const std::vector<std::string>& args);
 

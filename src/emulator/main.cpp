@@ -22,17 +22,27 @@ void OnSignal(int) {
   if (g_server) g_server->Stop();
 }
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: keyloom-vkbd serve [--socket PATH] [--model 0c45:7672|320f:505b] [--capacity BYTES]\n"
-               "                          [--effects N,N,...] [--state FILE] [--latency-ms N] [--trace FILE]\n"
-               "       keyloom-vkbd ctl [--socket PATH] COMMAND...\n"
-               "ctl commands: unplug | plug | status | event USAGE | slot N | reset |\n"
-               "              press (--pos D[@T] | --key CODE[@T])... [--hold MS] [--json] | dump [--json] |\n"
-               "              fault drop-replies N | delay-replies MS N | refuse N | garbage N |\n"
-               "                    disconnect-after N | clear\n");
+std::string UsageText() {
+  return "usage: keyloom-vkbd serve [--socket PATH] [--model 0c45:7672|320f:505b] [--capacity BYTES]\n"
+         "                          [--effects N,N,...] [--state FILE] [--latency-ms N] [--trace FILE]\n"
+         "       " +
+         CtlUsage() + "\n";
+}
+
+// Asked for: the usage on stdout, success.
+int Help() {
+  std::fputs(UsageText().c_str(), stdout);
+  return 0;
+}
+
+// Bad usage: what was wrong (when known) and the usage on stderr, status 2.
+int Usage(const std::string& problem = {}) {
+  if (!problem.empty()) std::fprintf(stderr, "keyloom-vkbd: %s\n", problem.c_str());
+  std::fputs(UsageText().c_str(), stderr);
   return 2;
 }
+
+bool IsHelp(const std::string& word) { return word == "--help" || word == "-h"; }
 
 bool ParseEffects(const std::string& text, std::vector<std::uint8_t>& effects) {
   effects.clear();
@@ -53,7 +63,10 @@ int Serve(const std::vector<std::string>& args) {
   ServerOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (i + 1 >= args.size()) return Usage();
+    if (IsHelp(a)) return Help();
+    if (i + 1 >= args.size()) {
+      return Usage(a.rfind("--", 0) == 0 ? a + " needs a value" : "unknown argument '" + a + "'");
+    }
     const std::string& v = args[++i];
     std::uint32_t n = 0;
     if (a == "--socket") {
@@ -90,7 +103,7 @@ int Serve(const std::vector<std::string>& args) {
     } else if (a == "--trace") {
       options.tracePath = v;
     } else {
-      return Usage();
+      return Usage("unknown option '" + a + "'");
     }
   }
   VkbdServer server(options);
@@ -114,14 +127,19 @@ int Serve(const std::vector<std::string>& args) {
 }
 
 int Ctl(const std::vector<std::string>& args) {
+  // Help is answered here, without a keyboard to ask.
+  for (const std::string& a : args) {
+    if (IsHelp(a)) return Help();
+  }
   std::string path = DefaultSocketPath();
   std::size_t i = 0;
-  if (args.size() >= 2 && args[0] == "--socket") {
+  if (!args.empty() && args[0] == "--socket") {
+    if (args.size() < 2) return Usage("--socket needs a value");
     path = args[1];
     i = 2;
   }
   std::vector<std::string> command(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
-  if (command.empty()) return Usage();
+  if (command.empty()) return Usage("ctl needs a command");
   VkbdClient client;
   if (!client.Connect(path)) {
     std::fprintf(stderr, "keyloom-vkbd: no virtual keyboard serves %s\n", path.c_str());
@@ -133,8 +151,14 @@ int Ctl(const std::vector<std::string>& args) {
     std::fprintf(stderr, "keyloom-vkbd: no answer from %s\n", path.c_str());
     return 1;
   }
-  std::fwrite(text.data(), 1, text.size(), status == 0 ? stdout : stderr);
-  return status == 0 ? 0 : 1;
+  if (status == 0) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+  }
+  // Errors carry the program's name; the usage text names it already.
+  if (text.rfind("usage: ", 0) != 0) std::fputs("keyloom-vkbd: ", stderr);
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  return status == 2 ? 2 : 1;
 }
 
 }  // namespace
@@ -144,7 +168,8 @@ int main(int argc, char** argv) {
   if (args.empty()) return Usage();
   const std::string verb = args[0];
   args.erase(args.begin());
+  if (IsHelp(verb) || verb == "help") return Help();
   if (verb == "serve") return Serve(args);
   if (verb == "ctl") return Ctl(args);
-  return Usage();
+  return Usage("unknown command '" + verb + "'");
 }

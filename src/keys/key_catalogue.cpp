@@ -10,6 +10,8 @@ namespace keyloom::keys {
 namespace {
 
 constexpr std::uint16_t kSpecial = kListSpecial;
+constexpr std::uint16_t kUsageBackslash = 0x31;
+constexpr std::uint16_t kUsageNonUsHash = 0x32;
 
 struct KeyRow {
   std::uint8_t slot;
@@ -65,7 +67,7 @@ constexpr KeyRow kKeyRows[] = {
     {0x28, 0xDE, 0xDE, 47, 0x34, "IDS_KEYBOARD_QUOT"},  // 028 '
     {0x29, 0xC0, 0xC0, 48, 0x35, "IDS_KEYBOARD_AID1"},  // 029 Grave accent
     {0x2A, 0xA0, 0xA0, 99, 0xE1, "IDS_KEYBOARD_LSHIFT"},  // 02A Shift
-    {0x2B, 0xDC, 0xDC, 45, 0x32, "IDS_KEYBOARD_AV"},  // 02B backslash
+    {0x2B, 0xDC, 0xDC, 45, 0x31, "IDS_KEYBOARD_AV"},  // 02B backslash
     {0x2C, 0x5A, 0x5A, 25, 0x1D, "IDS_KEYBOARD_Z"},  // 02C Z
     {0x2D, 0x58, 0x58, 23, 0x1B, "IDS_KEYBOARD_X"},  // 02D X
     {0x2E, 0x43, 0x43, 2, 0x06, "IDS_KEYBOARD_C"},  // 02E C
@@ -480,7 +482,9 @@ Usage KeyCodeToUsage(KeyCode code) {
 KeyCode UsageToKeyCode(std::uint16_t page, std::uint16_t usage) {
   std::uint16_t v = 0;
   if (page == kPageKeyboard) {
-    v = usage;
+    // The keyboard's backslash key sends 0x31; 0x32 (the key beside Enter on
+    // other layouts) is the code earlier key maps and macros carried for it.
+    v = usage == kUsageNonUsHash ? kUsageBackslash : usage;
   } else if (page == kPageGenericDesktop) {
     v = (usage >= 0x81 && usage <= 0x83) ? usage : 0;
   } else if (page == kPageConsumer && usage != 0) {

@@ -82,6 +82,7 @@ struct Usage {
 // their device codes 0xC0..0xD5 as usage); (0, 0) for keys without a code.
 Usage KeyCodeToUsage(KeyCode code);
 // The first slot whose device code matches the usage's device code; 0 if none.
+// Page 7 usage 0x32 stands for backslash as 0x31 does.
 KeyCode UsageToKeyCode(std::uint16_t page, std::uint16_t usage);
 
 // Consumer usage table: entry i stands for device code 0xC0 + i.

@@ -56,7 +56,19 @@ bool SnapshotIntoDeviceStore(KeyMacroStore& editing, KeyMacroStore& device, std:
   return true;
 }
 
-int WriteKeysAndMacros(device::DeviceLink& link, KeyStores& stores, host::Prompter& prompter, bool allProfiles) {
+bool WriteOutcome::Complete() const {
+  if (!sent || begin != 1 || macroArea != 1 || end != 1) return false;
+  for (std::size_t p = 0; p < keyMaps.size(); ++p) {
+    if (keyMapSent[p] && keyMaps[p] != 1) return false;
+  }
+  return true;
+}
+
+int WriteKeysAndMacros(device::DeviceLink& link, KeyStores& stores, host::Prompter& prompter, bool allProfiles,
+                       WriteOutcome* outcome) {
+  WriteOutcome local;
+  WriteOutcome& done = outcome ? *outcome : local;
+  done = WriteOutcome{};
   KeyMacroStore& editing = stores.EditingStore;
   KeyMacroStore& device = stores.DeviceStore;
   KeyboardWriteState& WriteState = stores.WriteState;
@@ -96,12 +108,16 @@ int WriteKeysAndMacros(device::DeviceLink& link, KeyStores& stores, host::Prompt
   }
   deviceLock.unlock();
 
-  device::BeginWrite(link);
-  device::WriteMacroArea(link, image.data(), static_cast<std::uint32_t>(image.size()));
-  int last = 0;
-  for (std::size_t i = 0; i < profiles.size(); ++i) last = device::WriteKeyLayer(link, maps[i].data(), profiles[i]);
-  device::EndWrite(link);
-  const int result = last == 1 ? 1 : 0;
+  done.sent = true;
+  done.begin = device::BeginWrite(link);
+  done.macroArea = device::WriteMacroArea(link, image.data(), static_cast<std::uint32_t>(image.size()));
+  for (std::size_t i = 0; i < profiles.size(); ++i) {
+    const auto p = static_cast<std::size_t>(profiles[i]);
+    done.keyMapSent[p] = true;
+    done.keyMaps[p] = device::WriteKeyLayer(link, maps[i].data(), profiles[i]);
+  }
+  done.end = device::EndWrite(link);
+  const int result = done.Complete() ? 1 : 0;
   if (!withNames) ShowTopmost(prompter, "EXTRA_PROFILE_SPACE_TIGHT");
   stores.RewriteAllProfiles.store(false);
   return result;

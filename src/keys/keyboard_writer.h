@@ -3,6 +3,7 @@
 // snapshot into the device store, the macro image (with names when they fit,
 // else compact), one key map per selected profile, between the begin and end
 // configuration commands.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <vector>
@@ -20,11 +21,27 @@ namespace keyloom::keys {
 // be allocated.
 bool SnapshotIntoDeviceStore(KeyMacroStore& editing, KeyMacroStore& device, std::vector<std::uint8_t>& blob);
 
+// What one write did, step by step: each step's command result (1 success,
+// 0 or a negative device code on failure). A step that was not sent keeps 0
+// with its `sent` flag clear.
+struct WriteOutcome {
+  bool sent = false;  // false: refused before anything was sent
+  int begin = 0;
+  int macroArea = 0;
+  std::array<bool, 3> keyMapSent{};  // per profile: selected and sent
+  std::array<int, 3> keyMaps{};
+  int end = 0;
+  // Every step of the sequence reached the keyboard.
+  bool Complete() const;
+};
+
 // Snapshot, build and send on `link`. All three profiles when allProfiles or
-// the store-wide rewrite flag is set, else the current one. Returns 1 when
-// the last key map write succeeded, 0 otherwise (also when nothing was
-// sent). Macros too long for the keyboard, or stored without their names,
+// the store-wide rewrite flag is set, else the current one. Every step is
+// sent even after one failed. Returns 1 when every step succeeded, 0
+// otherwise (also when nothing was sent); `outcome`, when given, says which
+// did not. Macros too long for the keyboard, or stored without their names,
 // are said through `prompter`.
-int WriteKeysAndMacros(device::DeviceLink& link, KeyStores& stores, host::Prompter& prompter, bool allProfiles);
+int WriteKeysAndMacros(device::DeviceLink& link, KeyStores& stores, host::Prompter& prompter, bool allProfiles,
+                       WriteOutcome* outcome = nullptr);
 
 }  // namespace keyloom::keys

@@ -27,6 +27,12 @@ void Put(std::uint8_t* out, std::uint8_t t, std::uint8_t s, std::uint8_t a) {
 
 }  // namespace
 
+bool AreTwinPositions(std::span<const std::uint8_t> factoryMap) {
+  if (factoryMap.size() < kTripleBytes * (kSharedTargetPosition + 1)) return false;
+  const std::uint8_t* source = factoryMap.data() + kTripleBytes * kSharedSourcePosition;
+  return std::equal(source, source + kTripleBytes, factoryMap.data() + kTripleBytes * kSharedTargetPosition);
+}
+
 KeyCode TripleToKeyCode(std::uint8_t type, std::uint8_t sub, std::uint8_t arg) {
   switch (type) {
     case kTypeModifierOrKey:
@@ -102,7 +108,7 @@ std::vector<std::uint8_t> BuildKeyMap(const AssignmentTable& table, std::span<co
     const std::uint8_t factory[kTripleBytes] = {triple[0], triple[1], triple[2]};
     AssignmentTriple(table[slot], factory, macroPosition, triple);
   }
-  if (layerBytes >= kTripleBytes * (kSharedTargetPosition + 1)) {
+  if (layerBytes >= kTripleBytes * (kSharedTargetPosition + 1) && AreTwinPositions(factoryMap)) {
     std::memcpy(map.data() + kTripleBytes * kSharedTargetPosition, map.data() + kTripleBytes * kSharedSourcePosition,
                 kTripleBytes);
   }

@@ -12,9 +12,12 @@
 namespace keyloom::keys {
 
 inline constexpr std::size_t kTripleBytes = 3;
-// Positions that always send the same action: the second takes the first's.
+// Two positions that may be one key's twins: where the keyboard's factory map
+// gives them the same triple, the second always sends the first's action.
+// Elsewhere each carries its own key's assignment.
 inline constexpr std::uint32_t kSharedSourcePosition = 99;
 inline constexpr std::uint32_t kSharedTargetPosition = 106;
+bool AreTwinPositions(std::span<const std::uint8_t> factoryMap);
 
 // The key a factory triple stands for; 0 when the position has no editable key.
 KeyCode TripleToKeyCode(std::uint8_t type, std::uint8_t sub, std::uint8_t arg);
@@ -29,7 +32,8 @@ void AssignmentTriple(const KeyAssignment& record, const std::uint8_t* factory,
 
 // One profile's key map of `layerBytes` bytes: the factory map, with every
 // position below `keyCount` that has an editable key replaced by its
-// assignment's triple, and position 106 carrying position 99's triple.
+// assignment's triple, and position 106 carrying position 99's triple where
+// the factory map makes them twins.
 std::vector<std::uint8_t> BuildKeyMap(const AssignmentTable& table, std::span<const std::uint8_t> factoryMap,
                                       std::uint32_t layerBytes, std::uint32_t keyCount,
                                       const MacroPositionOfId& macroPosition);

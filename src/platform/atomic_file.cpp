@@ -54,33 +54,73 @@ mode_t CurrentUmask() {
 
 }  // namespace
 
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& file, std::size_t max_bytes) {
-  Fd f(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (f.fd < 0) return std::nullopt;
+RegularFile::RegularFile(const std::filesystem::path& file) {
+  // Non-blocking, so that opening a FIFO does not wait for a writer.
+  Fd f(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (f.fd < 0) return;
   struct stat st {};
-  if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  if (static_cast<unsigned long long>(st.st_size) > max_bytes) return std::nullopt;
+  if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return;
+  const int flags = ::fcntl(f.fd, F_GETFL);
+  if (flags < 0 || ::fcntl(f.fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return;
+  size_ = static_cast<unsigned long long>(st.st_size);
+  fd_ = f.fd;
+  f.fd = -1;
+}
+
+RegularFile::~RegularFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+RegularFile::RegularFile(RegularFile&& other) noexcept : fd_(other.fd_), size_(other.size_) { other.fd_ = -1; }
+
+RegularFile& RegularFile::operator=(RegularFile&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    size_ = other.size_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+long long RegularFile::Read(void* data, std::size_t size) {
+  if (fd_ < 0) return -1;
+  auto* p = static_cast<char*>(data);
+  std::size_t got = 0;
+  while (got < size) {
+    const ssize_t n = ::read(fd_, p + got, size - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return static_cast<long long>(got);
+}
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& file, std::size_t max_bytes) {
+  RegularFile f(file);
+  if (!f.IsOpen() || f.Size() > max_bytes) return std::nullopt;
   std::string out;
-  out.resize(static_cast<std::size_t>(st.st_size));
+  out.resize(static_cast<std::size_t>(f.Size()));
   std::size_t got = 0;
   for (;;) {
     if (got == out.size()) {
-      // The file may have grown since fstat; read on in steps, still bounded.
+      // The file may have grown since it was opened; read on in steps,
+      // still bounded.
       if (out.size() >= max_bytes) {
         char probe;
-        const ssize_t n = ::read(f.fd, &probe, 1);
+        const long long n = f.Read(&probe, 1);
         if (n == 0) break;
         return std::nullopt;
       }
       out.resize(std::min(max_bytes, out.size() + 4096));
     }
-    const ssize_t n = ::read(f.fd, out.data() + got, out.size() - got);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return std::nullopt;
-    }
-    if (n == 0) break;
+    const long long n = f.Read(out.data() + got, out.size() - got);
+    if (n < 0) return std::nullopt;
     got += static_cast<std::size_t>(n);
+    if (got < out.size()) break;  // the file ended
   }
   out.resize(got);
   return out;

@@ -11,8 +11,33 @@
 
 namespace keyloom::platform {
 
-// The whole file, or empty when it cannot be read or is larger than
-// max_bytes.
+// A regular file open for reading. Anything else (a FIFO, a device, a
+// folder) is refused without blocking: the file is opened non-blocking and
+// checked on the opened descriptor, so it cannot be swapped in between.
+class RegularFile {
+ public:
+  RegularFile() = default;
+  explicit RegularFile(const std::filesystem::path& file);
+  ~RegularFile();
+  RegularFile(RegularFile&& other) noexcept;
+  RegularFile& operator=(RegularFile&& other) noexcept;
+  RegularFile(const RegularFile&) = delete;
+  RegularFile& operator=(const RegularFile&) = delete;
+
+  bool IsOpen() const { return fd_ >= 0; }
+  // The size when it was opened.
+  unsigned long long Size() const { return size_; }
+  // Reads until `size` bytes are in `data` or the file ends; the bytes read,
+  // or -1 on a read error.
+  long long Read(void* data, std::size_t size);
+
+ private:
+  int fd_ = -1;
+  unsigned long long size_ = 0;
+};
+
+// The whole file, or empty when it cannot be read, is no regular file or is
+// larger than max_bytes.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& file,
                                          std::size_t max_bytes = 64u << 20);
 

@@ -94,11 +94,13 @@ std::size_t GetString(const std::filesystem::path& file, std::u16string_view sec
                       std::size_t capacity) {
   out.clear();
   if (capacity == 0) return 0;
-  std::u16string_view value = def;
   const auto doc = Load(file);
   const std::u16string* found = doc ? doc->Find(section, key) : nullptr;
-  if (found) value = *found;
-  value = UpToNul(value);
+  std::u16string_view value = UpToNul(found ? std::u16string_view(*found) : def);
+  if (!found) {
+    // A default's trailing blanks do not come back.
+    while (!value.empty() && (value.back() == u' ' || value.back() == u'\t')) value.remove_suffix(1);
+  }
   out.assign(value.substr(0, capacity - 1));
   return out.size();
 }

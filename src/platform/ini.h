@@ -1,11 +1,20 @@
 #pragma once
 // Private-profile INI files: the semantics of the Windows functions that the
 // utility's files were written for. Sections and keys are found ignoring
-// case, the first of duplicated sections or keys wins, spaces around keys and
-// values are trimmed, matching quotes around a value are stripped, lines
-// starting with ';' are comments. Files may be UTF-16LE with BOM, UTF-8 (with
-// or without BOM) or ASCII. Parsed files are cached per path and re-read when
-// their size or modification time changes. Safe to call from any thread.
+// case and the blanks around the names asked for, the first of duplicated
+// sections or keys wins, blanks around keys and values are trimmed, matching
+// quotes around a value are stripped, lines starting with ';' are comments.
+// A section's name ends at the first ']' of its header line, or without one
+// at the end of the line; "[]" is the section with the empty name. A
+// default's trailing blanks are removed. Files may be UTF-16LE with BOM,
+// UTF-8 (with or without BOM) or ASCII. Parsed files are cached per path and
+// re-read when their size or modification time changes. Safe to call from
+// any thread.
+//
+// Writing rewrites the file with every line ended by CR LF and no blank line
+// before a new section, as the Windows functions do. Where they differ: a
+// value with blanks at either end (or in matching quotes) is written in
+// quotes, so that it reads back whole rather than trimmed.
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -17,7 +26,8 @@ namespace keyloom::ini {
 
 // Reads `key` of `section` into `out`: at most capacity - 1 code units come
 // back (capacity 0 gives nothing). A missing file, section or key gives
-// `def` (also cut to capacity - 1). Returns the number of code units in `out`.
+// `def` without its trailing blanks (also cut to capacity - 1). Returns the
+// number of code units in `out`.
 std::size_t GetString(const std::filesystem::path& file, std::u16string_view section,
                       std::u16string_view key, std::u16string_view def,
                       std::u16string& out, std::size_t capacity);
@@ -37,8 +47,9 @@ std::vector<std::u16string> KeyNames(const std::filesystem::path& file, std::u16
 // Section names of a file, in file order (first occurrence of each).
 std::vector<std::u16string> SectionNames(const std::filesystem::path& file);
 
-// Writes `key` = `value` in `section`. Keeps every other line, comment and
-// the file's encoding; creates a missing file (UTF-16LE with BOM) or section.
+// Writes `key` = `value` in `section`. Keeps the text of every other line,
+// comment and the file's encoding; creates a missing file (UTF-16LE with
+// BOM) or section (at the end of the file).
 // The file is replaced atomically (temporary file in the same folder, then
 // rename). Returns true on success.
 bool WriteString(const std::filesystem::path& file, std::u16string_view section,

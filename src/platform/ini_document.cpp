@@ -89,7 +89,12 @@ std::string Document::Encode(std::u16string_view s) const {
   return out;
 }
 
-std::string_view Document::Eol() const { return eol_; }
+std::string Document::Eol() const { return Encode(u"\r\n"); }
+
+void Document::AppendLine(std::string& out, std::size_t li) const {
+  out.append(bytes_, lines_[li].begin, lines_[li].end - lines_[li].begin);
+  out += Eol();
+}
 
 void Document::Index() {
   const std::size_t n = bytes_.size();
@@ -110,7 +115,6 @@ void Document::Index() {
     if (c == u'\n' || c == u'\r') {
       std::size_t next = i + step;
       if (c == u'\r' && next < n && unit_at(next) == u'\n') next += step;
-      if (eol_.empty()) eol_ = bytes_.substr(i, next - i);
       lines_.push_back({start, i, next});
       start = i = next;
     } else {
@@ -118,7 +122,6 @@ void Document::Index() {
     }
   }
   if (start < n) lines_.push_back({start, n, n});
-  if (eol_.empty()) eol_ = Encode(u"\r\n");
 
   Section* current = nullptr;
   for (std::size_t li = 0; li < lines_.size(); ++li) {
@@ -128,11 +131,13 @@ void Document::Index() {
     const std::u16string_view line = Trim(UpToNul(decoded));
     if (line.empty() || line.front() == u';') continue;
     if (line.front() == u'[') {
-      const auto close = line.rfind(u']');
-      if (close == std::u16string_view::npos) continue;  // not a header, not a key
+      // The name ends at the first ']'; without one it runs to the end of
+      // the line.
+      std::u16string_view name = line.substr(1);
+      name = name.substr(0, name.find(u']'));
       if (current) current->end_line = li;
       Section s;
-      s.name = std::u16string(Trim(line.substr(1, close - 1)));
+      s.name = std::u16string(Trim(name));
       s.header_line = li;
       s.last_key_line = li;
       s.end_line = lines_.size();
@@ -155,14 +160,14 @@ void Document::Index() {
 }
 
 const Document::Section* Document::FindSection(std::u16string_view name) const {
-  const auto it = section_index_.find(text::ToUpperAscii(UpToNul(name)));
+  const auto it = section_index_.find(text::ToUpperAscii(Trim(UpToNul(name))));
   return it == section_index_.end() ? nullptr : &sections_[it->second];
 }
 
 const std::u16string* Document::Find(std::u16string_view section, std::u16string_view key) const {
   const Section* s = FindSection(section);
   if (!s) return nullptr;
-  const auto it = s->keys.find(text::ToUpperAscii(UpToNul(key)));
+  const auto it = s->keys.find(text::ToUpperAscii(Trim(UpToNul(key))));
   return it == s->keys.end() ? nullptr : &s->entries[it->second].value;
 }
 
@@ -191,9 +196,10 @@ std::optional<std::string> Document::WithValue(std::u16string_view section_in,
   const std::u16string_view section = Trim(UpToNul(section_in));
   const std::u16string_view key = Trim(UpToNul(key_in));
   const std::u16string_view value = UpToNul(value_in);
-  if (section.empty() || key.empty() || HasLineBreak(section) || HasLineBreak(key) ||
-      HasLineBreak(value) || key.find(u'=') != std::u16string_view::npos || key.front() == u'[' ||
-      key.front() == u';')
+  // A ']' would end the section's name early when the file is read.
+  if (key.empty() || HasLineBreak(section) || section.find(u']') != std::u16string_view::npos ||
+      HasLineBreak(key) || HasLineBreak(value) || key.find(u'=') != std::u16string_view::npos ||
+      key.front() == u'[' || key.front() == u';')
     return std::nullopt;
 
   // A value that reading would change (outer spaces trimmed, outer quotes
@@ -203,38 +209,35 @@ std::optional<std::string> Document::WithValue(std::u16string_view section_in,
     written = u"\"" + written + u"\"";
 
   const Section* s = FindSection(section);
-  std::string out;
-  out.reserve(bytes_.size() + 64 + written.size() * 2);
+  const std::string line = Encode(std::u16string(key) + u"=" + written);
+  std::string out(bytes_, 0, body_);
+  out.reserve(bytes_.size() + 2 * lines_.size() + 64 + line.size());
+  // Every line of the new file ends with CR LF.
   if (s) {
     const auto it = s->keys.find(text::ToUpperAscii(key));
-    if (it != s->keys.end()) {
-      // Replace the line of the first copy of the key, keeping its spelling.
-      const Entry& e = s->entries[it->second];
-      const Line& l = lines_[e.line];
-      out.append(bytes_, 0, l.begin);
-      out += Encode(e.key + u"=" + written);
-      out.append(bytes_, l.end, std::string::npos);
-      return out;
+    // Replace the line of the first copy of the key, keeping its spelling;
+    // a new key goes after the section's last key (or its header).
+    const bool replace = it != s->keys.end();
+    const std::size_t at = replace ? s->entries[it->second].line : s->last_key_line;
+    for (std::size_t li = 0; li < lines_.size(); ++li) {
+      if (li == at && replace) {
+        out += Encode(s->entries[it->second].key + u"=" + written);
+        out += Eol();
+        continue;
+      }
+      AppendLine(out, li);
+      if (li == at) {
+        out += line;
+        out += Eol();
+      }
     }
-    // A new key goes after the section's last key (or its header).
-    const Line& l = lines_[s->last_key_line];
-    out.append(bytes_, 0, l.next);
-    if (l.next == l.end) out += Eol();  // the file ended without a line break
-    out += Encode(std::u16string(key) + u"=" + written);
-    out += Eol();
-    out.append(bytes_, l.next, std::string::npos);
     return out;
   }
-  // A new section goes at the end, after a blank line.
-  out = bytes_;
-  if (!lines_.empty()) {
-    const Line& last = lines_.back();
-    if (last.next == last.end) out += Eol();
-    if (!Trim(Decode(last.begin, last.end)).empty()) out += Eol();
-  }
+  // A new section goes at the end.
+  for (std::size_t li = 0; li < lines_.size(); ++li) AppendLine(out, li);
   out += Encode(u"[" + std::u16string(section) + u"]");
   out += Eol();
-  out += Encode(std::u16string(key) + u"=" + written);
+  out += line;
   out += Eol();
   return out;
 }
@@ -260,7 +263,7 @@ std::optional<std::string> Document::Without(std::u16string_view section,
   if (!any) return std::nullopt;
   std::string out(bytes_, 0, body_);
   for (std::size_t li = 0; li < lines_.size(); ++li) {
-    if (!drop[li]) out.append(bytes_, lines_[li].begin, lines_[li].next - lines_[li].begin);
+    if (!drop[li]) AppendLine(out, li);
   }
   return out;
 }

@@ -1,9 +1,10 @@
 #pragma once
 // One INI file in memory: its bytes, their encoding, its lines and an index
 // of sections and keys. Parsing accepts any bytes. Edits produce the new
-// file bytes: the changed line is encoded in the file's own encoding and
-// every other byte of the file is copied as it was. ini.cpp adds files,
-// caching and atomic replacement on top.
+// file bytes in the file's own encoding: the text of every other line is
+// copied as it was, and every line ends with CR LF (the last one too), as
+// the Windows functions write them. ini.cpp adds files, caching and atomic
+// replacement on top.
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -28,16 +29,21 @@ class Document {
   // The bytes it was parsed from (a UTF-16 file's odd last byte dropped).
   const std::string& bytes() const { return bytes_; }
 
-  // The value of `key` in `section` (first of duplicates, ignoring case),
-  // trimmed and with matching quotes stripped; nullptr when missing. A NUL
-  // ends a line of the file and a name asked for, as in a C string.
+  // The value of `key` in `section` (first of duplicates, ignoring case,
+  // blanks around both names ignored), trimmed and with matching quotes
+  // stripped; nullptr when missing. A NUL ends a line of the file and a name
+  // asked for, as in a C string.
   const std::u16string* Find(std::u16string_view section, std::u16string_view key) const;
   std::vector<std::u16string> KeyNames(std::u16string_view section) const;
   std::vector<std::u16string> SectionNames() const;
 
-  // The file's bytes after setting key = value. Empty when the names or the
-  // value cannot be written without changing the file's structure (a line
-  // break anywhere, an empty or '='-holding key, an empty section name).
+  // The file's bytes after setting key = value. A new section goes at the
+  // end of the file, a new key after its section's last key. A value with
+  // outer blanks or matching outer quotes is written in quotes, so that it
+  // reads back whole. Empty when the names or the value cannot be written
+  // without changing the file's structure (a line break anywhere, an empty
+  // or '='-holding key, a ']' in the section name). An empty section name
+  // is written as "[]".
   std::optional<std::string> WithValue(std::u16string_view section, std::u16string_view key,
                                        std::u16string_view value) const;
   // The file's bytes without the key (every copy of it in the first section
@@ -69,7 +75,8 @@ class Document {
   const Section* FindSection(std::u16string_view name) const;
   std::string Encode(std::u16string_view text) const;
   std::u16string Decode(std::size_t begin, std::size_t end) const;
-  std::string_view Eol() const;
+  std::string Eol() const;  // CR LF in the file's encoding
+  void AppendLine(std::string& out, std::size_t line) const;  // its text and CR LF
 
   Encoding encoding_ = Encoding::Utf8;
   std::string bytes_;
@@ -77,7 +84,6 @@ class Document {
   std::vector<Line> lines_;
   std::vector<Section> sections_;
   std::unordered_map<std::u16string, std::size_t> section_index_;  // upper-case name -> first
-  std::string eol_;  // the file's first line break, in its encoding
 };
 
 }  // namespace keyloom::ini

@@ -19,7 +19,9 @@ constexpr std::uint32_t kMacroCapacityUnit = 128;
 
 void ReadKeyboardDefaults(KeyboardSession& session) {
   std::array<std::uint8_t, device::kDefaultKeyMapBytes> map{};
-  if (device::ReadDefaultKeyMap(session.link, map.data()) == 1) {
+  const int keyMap = device::ReadDefaultKeyMap(session.link, map.data());
+  session.profiles.KeyMapRead.store(keyMap);
+  if (keyMap == 1) {
     session.link.SetDefaultKeyMap(map);
   } else {
     host::MessageBoxRequest request;
@@ -28,7 +30,9 @@ void ReadKeyboardDefaults(KeyboardSession& session) {
     session.Prompter().Ask(request);
   }
   std::array<std::uint8_t, device::kConfigBlockBytes> config{};
-  if (device::ReadConfig(session.link, config.data()) == 1) {
+  const int read = device::ReadConfig(session.link, config.data());
+  session.profiles.ConfigRead.store(read);
+  if (read == 1) {
     session.stores.WriteState.macroCapacity.store(std::uint32_t{config[kMacroCapacityByte]} * kMacroCapacityUnit);
   }
 }
@@ -71,6 +75,10 @@ device::ConnectionReports ConnectionReportsFor(KeyboardSession& session) {
   };
   reports.delayed_start = session.windows.StartupShowHandled.load() != 0;
   return reports;
+}
+
+KeyboardDefaultsRead LastKeyboardDefaultsRead(const KeyboardSession& session) {
+  return {session.profiles.KeyMapRead.load(), session.profiles.ConfigRead.load()};
 }
 
 device::KeyboardEventHandler KeyboardEventsFor(KeyboardSession& session) {

@@ -35,4 +35,14 @@ bool ConnectionHandlerBusy(const KeyboardSession& session);
 // The last state the handler acted on (0 at start).
 int LastConnectionState(const KeyboardSession& session);
 
+// The command results (1 success) of the last connection's reads: the
+// keyboard's factory key map and its configuration block. Both 0 until a
+// connection was handled. A failed key map read leaves DefaultKeyMap as it
+// was; a failed configuration read leaves the macro capacity as it was.
+struct KeyboardDefaultsRead {
+  int keyMap = 0;
+  int config = 0;
+};
+KeyboardDefaultsRead LastKeyboardDefaultsRead(const KeyboardSession& session);
+
 }  // namespace keyloom::profiles

@@ -29,6 +29,10 @@ struct ProfileState {
   std::mutex connection_running;
   std::atomic<int> LastConnectionState{0};
   std::atomic<bool> ConnectionHandlerBusy{false};
+  // The command results (1 success) of the last connection's reads of the
+  // factory key map and the configuration block; 0 until one was handled.
+  std::atomic<int> KeyMapRead{0};
+  std::atomic<int> ConfigRead{0};
   // Whether the last reload filled the editing store from the keyboard.
   std::atomic<bool> LastReloadReadKeyboard{false};
   // The menu the last rebuild made.
@@ -77,6 +81,8 @@ class KeyboardSession {
     EventSink* sink = sink_.load();
     return sink ? *sink : no_sink_;
   }
+  // The prompter set, or null when none is.
+  host::Prompter* InstalledPrompter() const { return prompter_.load(); }
   host::Prompter& Prompter() {
     host::Prompter* prompter = prompter_.load();
     return prompter ? *prompter : default_answers_;

@@ -1,7 +1,6 @@
 #include "profiles/profile_file.h"
 
 #include <algorithm>
-#include <fstream>
 #include <new>
 #include <string_view>
 #include <system_error>
@@ -24,6 +23,7 @@ using keys::PutU16;
 using keys::PutU32;
 
 constexpr std::uint64_t kFourGiB = std::uint64_t{1} << 32;
+static_assert(kMaxProfileReadBytes == 137'501'764);
 constexpr std::uint64_t kSharedStringBudget = std::uint64_t{4} << 20;
 
 // The vendor and product pairs the key table header names.
@@ -36,37 +36,26 @@ void ShowFormatError(const std::filesystem::path& path, host::Prompter& prompter
   prompter.Ask(request);
 }
 
-// The strings of a pool: for every 2-byte unit, where the next terminating
-// zero is, found in one pass so that many records pointing into one long
-// string do not scan it again each.
-class PoolStrings {
- public:
-  explicit PoolStrings(std::span<const std::uint8_t> pool) : pool_(pool), end_(pool.size() / 2) {
-    terminator_.resize(end_);
-    std::size_t next = end_;  // none
-    for (std::size_t u = end_; u-- > 0;) {
-      if (GetU16(pool.data() + 2 * u) == 0) next = u;
-      terminator_[u] = static_cast<std::uint32_t>(next);
-    }
+// The string at byte `offset` (even) of a pool: its length in units, or
+// nullopt when the offset lies outside the pool or no terminating zero
+// follows within kMaxProfileStringUnits units. The scan is bounded, so that
+// records pointing into one long run of text cost little each.
+std::optional<std::size_t> PoolStringLength(std::span<const std::uint8_t> pool, std::uint32_t offset) {
+  const std::size_t units = pool.size() / 2;
+  const std::size_t first = offset / 2;
+  if (first >= units) return std::nullopt;
+  const std::size_t last = std::min(units, first + kMaxProfileStringUnits + 1);
+  for (std::size_t u = first; u < last; ++u) {
+    if (GetU16(pool.data() + 2 * u) == 0) return u - first;
   }
-  // Units of the string at byte `offset` (even), or nullopt when the offset
-  // lies outside the pool or no terminator follows inside it.
-  std::optional<std::size_t> Length(std::uint32_t offset) const {
-    const std::size_t unit = offset / 2;
-    if (unit >= end_ || terminator_[unit] == end_) return std::nullopt;
-    return terminator_[unit] - unit;
-  }
-  std::u16string Text(std::uint32_t offset, std::size_t length) const {
-    std::u16string text(length, u'\0');
-    for (std::size_t c = 0; c < length; ++c) text[c] = static_cast<char16_t>(GetU16(pool_.data() + offset + 2 * c));
-    return text;
-  }
+  return std::nullopt;
+}
 
- private:
-  std::span<const std::uint8_t> pool_;
-  std::size_t end_;
-  std::vector<std::uint32_t> terminator_;
-};
+std::u16string PoolString(std::span<const std::uint8_t> pool, std::uint32_t offset, std::size_t length) {
+  std::u16string text(length, u'\0');
+  for (std::size_t c = 0; c < length; ++c) text[c] = static_cast<char16_t>(GetU16(pool.data() + offset + 2 * c));
+  return text;
+}
 
 }  // namespace
 
@@ -104,7 +93,7 @@ HeaderVerdict CheckProfileHeader(std::span<const std::uint8_t> h, std::uint64_t 
                      GetU16(p + header::kHeaderSize) == kProfileHeaderBytes &&
                      GetU16(p + header::kVersionMajor) == 3 && GetU16(p + header::kVersionMinor) == 1 &&
                      content >= kProfileBlockBytes && GetU16(p + header::kKeyRecords) == kProfileKeyRecords &&
-                     macros <= kMaxProfileMacros && p[header::kFlag] <= 1 &&
+                     macros <= kMaxProfileMacros && pool <= kMaxProfilePoolBytes && p[header::kFlag] <= 1 &&
                      content == ProfileContentSize(macros, pool) &&
                      p[header::kChecksum] == ProfileHeaderChecksum(h.first(kProfileHeaderBytes)) &&
                      fileSize >= content;
@@ -113,17 +102,12 @@ HeaderVerdict CheckProfileHeader(std::span<const std::uint8_t> h, std::uint64_t 
 
 int ValidateProfileFile(const std::filesystem::path& path, host::Prompter& prompter) {
   std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
-  if (!std::filesystem::exists(status)) return 0;
-  std::ifstream in(path, std::ios::binary);
-  if (!in || std::filesystem::is_directory(status)) return -2;
-  const std::uint64_t size = std::filesystem::file_size(path, ec);
-  if (ec) return -2;
+  if (!std::filesystem::exists(std::filesystem::status(path, ec))) return 0;
+  platform::RegularFile file(path);
+  if (!file.IsOpen()) return -2;
+  const std::uint64_t size = file.Size();
   std::array<std::uint8_t, kProfileHeaderBytes> h{};
-  if (size >= kProfileHeaderBytes) {
-    in.read(reinterpret_cast<char*>(h.data()), h.size());
-    if (in.gcount() != static_cast<std::streamsize>(h.size())) return 0;
-  }
+  if (size >= kProfileHeaderBytes && file.Read(h.data(), h.size()) != static_cast<long long>(h.size())) return 0;
   switch (CheckProfileHeader(h, size)) {
     case HeaderVerdict::kValid:
       return 1;
@@ -140,7 +124,7 @@ bool ParseProfileImage(std::span<const std::uint8_t> bytes, LoadedProfile& out) 
   if (bytes.size() < kProfileBlockBytes) return false;
   const std::uint16_t macroCount = GetU16(bytes.data() + header::kMacroCount);
   const std::uint32_t poolSize = GetU32(bytes.data() + header::kPoolSize);
-  if (macroCount > kMaxProfileMacros) return false;
+  if (macroCount > kMaxProfileMacros || poolSize > kMaxProfilePoolBytes) return false;
   const std::uint64_t content = ProfileContentSize(macroCount, poolSize);
   if (bytes.size() < content) return false;
 
@@ -160,18 +144,17 @@ bool ParseProfileImage(std::span<const std::uint8_t> bytes, LoadedProfile& out) 
   // size (or a few MiB for a small pool), so a small file cannot claim
   // thousands of copies of one long string.
   const std::uint64_t budget = std::max<std::uint64_t>(poolSize, kSharedStringBudget);
-  const PoolStrings strings(pool);
   for (int i = 0; i < keys::kStringSlotCount; ++i) {
     const keys::KeyAssignment& record = out.block.tables[i / keys::kRecordsPerTable][i % keys::kRecordsPerTable];
     if (!keys::KindKeepsString(record.kind)) continue;
     const std::uint32_t offset = record.value & ~std::uint32_t{1};
-    const auto length = strings.Length(offset);
+    const auto length = PoolStringLength(pool, offset);
     if (!length) continue;
     const std::uint64_t size = (*length + 1) * 2;
     if (out.totalStringSize + size > budget) continue;
     keys::StringSlot& slot = out.strings[i];
     slot.size = static_cast<std::uint32_t>(size);
-    slot.text = strings.Text(offset, *length);
+    slot.text = PoolString(pool, offset, *length);
     out.totalStringSize += slot.size;
   }
   out.trailer.reset();
@@ -180,26 +163,25 @@ bool ParseProfileImage(std::span<const std::uint8_t> bytes, LoadedProfile& out) 
 }
 
 bool ReadProfileFile(const std::filesystem::path& path, LoadedProfile& out) try {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  const std::uint64_t fileSize = std::filesystem::file_size(path, ec);
-  if (ec || fileSize < kProfileBlockBytes) return false;
+  platform::RegularFile file(path);
+  if (!file.IsOpen()) return false;
+  const std::uint64_t fileSize = file.Size();
+  if (fileSize < kProfileBlockBytes) return false;
   // Read the header first, then only what it announces plus a trailer,
-  // never more than the file holds.
+  // never more than the file holds or a profile can hold.
   std::vector<std::uint8_t> bytes(kProfileHeaderBytes);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!in) return false;
+  if (file.Read(bytes.data(), bytes.size()) != static_cast<long long>(bytes.size())) return false;
   const std::uint16_t macroCount = GetU16(bytes.data() + header::kMacroCount);
-  if (macroCount > kMaxProfileMacros) return false;
-  const std::uint64_t wanted = ProfileContentSize(macroCount, GetU32(bytes.data() + header::kPoolSize)) + kTrailerBytes;
+  const std::uint32_t poolSize = GetU32(bytes.data() + header::kPoolSize);
+  if (macroCount > kMaxProfileMacros || poolSize > kMaxProfilePoolBytes) return false;
+  const std::uint64_t wanted = ProfileContentSize(macroCount, poolSize) + kTrailerBytes;
   if (fileSize + kTrailerBytes < wanted) return false;
   const std::uint64_t total = std::min(wanted, fileSize);
   bytes.resize(static_cast<std::size_t>(total));
-  in.read(reinterpret_cast<char*>(bytes.data() + kProfileHeaderBytes),
-          static_cast<std::streamsize>(total - kProfileHeaderBytes));
-  bytes.resize(kProfileHeaderBytes + static_cast<std::size_t>(in.gcount()));
+  const long long got =
+      file.Read(bytes.data() + kProfileHeaderBytes, static_cast<std::size_t>(total - kProfileHeaderBytes));
+  if (got < 0) return false;
+  bytes.resize(kProfileHeaderBytes + static_cast<std::size_t>(got));
   return ParseProfileImage(bytes, out);
 } catch (const std::bad_alloc&) {
   return false;

@@ -39,6 +39,19 @@ inline constexpr std::uint16_t kKeyTableMagic = 0x544C;  // "LT" in the file
 inline constexpr std::size_t kKeyTableHeaderOffset = 32;
 inline constexpr std::uint16_t kMaxProfileMacros = 100;
 inline constexpr std::size_t kTrailerBytes = 4;
+// The longest program path or text block a record carries, in UTF-16 units
+// without the terminating zero: the longest path the platform's wide file
+// functions take, and what a standard edit field holds.
+inline constexpr std::size_t kMaxProfileStringUnits = 32767;
+// A pool holds at most one string of that length for each of the 2048 key
+// records (128 MiB); a header that claims more is badly formed.
+inline constexpr std::uint64_t kMaxProfilePoolBytes =
+    std::uint64_t{keys::kStringSlotCount} * (kMaxProfileStringUnits + 1) * 2;
+// The largest file whose content and trailer are read: the block, 100 macro
+// records, the largest pool and the trailer (137,501,764 bytes). Bytes after
+// the trailer are never read.
+inline constexpr std::uint64_t kMaxProfileReadBytes =
+    ProfileContentSize(kMaxProfileMacros, static_cast<std::uint32_t>(kMaxProfilePoolBytes)) + kTrailerBytes;
 inline constexpr std::uint8_t kProfileFlag = 0;
 
 // Fills bytes 32..63: the key table header with the supported vendor and
@@ -52,7 +65,8 @@ keys::KeyTableBlock EmptyProfileBlock(std::uint8_t flag);
 enum class HeaderVerdict {
   kValid,
   kTooShortOrLarge,  // below one block, or 4 GiB and more: refused without a message
-  kBadFormat,        // a field is wrong, or the file is shorter than its content
+  kBadFormat,        // a field is wrong, the pool is larger than kMaxProfilePoolBytes,
+                     // or the file is shorter than its content
 };
 // `header` holds the file's first bytes (at least 32 of them for a verdict
 // other than kTooShortOrLarge).
@@ -60,8 +74,9 @@ HeaderVerdict CheckProfileHeader(std::span<const std::uint8_t> header, std::uint
 
 // Checks a file before it is imported: 1 valid; 0 missing, too short or too
 // large (no message) or badly formed (`prompter` shows
-// "PROFILE_FORMAT_ERROR" with the path); -2 when it cannot be opened. Only
-// the header is read.
+// "PROFILE_FORMAT_ERROR" with the path); -2 when it cannot be opened or is
+// no regular file (a FIFO is refused without waiting for a writer). Only the
+// header is read.
 int ValidateProfileFile(const std::filesystem::path& path, host::Prompter& prompter);
 
 // A profile read from bytes, ready to become a store's contents.
@@ -73,17 +88,19 @@ struct LoadedProfile {
   std::optional<std::uint32_t> trailer;  // when four bytes follow the content
 };
 // Reads a profile image. False when the bytes are shorter than the content
-// their header announces or the macro count is above 100. A text-carrying
-// record whose pool offset lies outside the pool, or whose string has no
-// terminating zero inside it, gets no string; so does a record whose copy
-// would take the loaded strings past the pool size (4 MiB for a smaller
-// pool), which only records sharing one string can do. Never reads outside
-// `bytes`.
+// their header announces, the macro count is above 100 or the pool larger
+// than kMaxProfilePoolBytes. A text-carrying record whose pool offset lies
+// outside the pool, or whose string has no terminating zero inside it
+// within kMaxProfileStringUnits units, gets no string; so does a record
+// whose copy would take the loaded strings past the pool size (4 MiB for a
+// smaller pool), which only records sharing one string can do. Never reads
+// outside `bytes`.
 bool ParseProfileImage(std::span<const std::uint8_t> bytes, LoadedProfile& out);
 
 // Reads a profile file: its header first, then only the content it
-// announces and a trailer. False when the file cannot be read or parsed, or
-// memory runs out.
+// announces and a trailer. False when the file is no regular file, cannot
+// be read or parsed, announces more than a profile holds, or memory runs
+// out.
 bool ReadProfileFile(const std::filesystem::path& path, LoadedProfile& out);
 // Replaces the store's block, macros and strings with the file's (under the
 // store's lock). A file that cannot be read or parsed leaves the store as it

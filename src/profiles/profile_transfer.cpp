@@ -37,7 +37,8 @@ void ApplyReportRate(KeyboardSession& session, int index) {
   if (SetReportRate(session, index)) session.Sink().ReportRateChanged(index);
 }
 
-int ImportProfile(KeyboardSession& session, const std::filesystem::path& path, int* keyboardResult) {
+int ImportProfile(KeyboardSession& session, const std::filesystem::path& path, int* keyboardResult,
+                  keys::WriteOutcome* outcome) {
   if (keyboardResult) *keyboardResult = 0;
   if (ValidateProfileFile(path, session.Prompter()) <= 0) {
     ShowImportFailed(session.Prompter());
@@ -46,6 +47,7 @@ int ImportProfile(KeyboardSession& session, const std::filesystem::path& path, i
   int rate = 0;
   bool rateSet = false;
   int table = 0;
+  int written = 0;
   {
     EditingLock lock(session);
     if (LoadProfileFile(session, path) != 1) {
@@ -55,11 +57,12 @@ int ImportProfile(KeyboardSession& session, const std::filesystem::path& path, i
     rate = session.lighting.CurrentLighting.report_rate;
     rateSet = SetReportRate(session, rate);
     SaveWorkingProfile(session, false);
-    const int written = keys::WriteKeysAndMacros(session.link, session.stores, session.Prompter(), true);
+    written = keys::WriteKeysAndMacros(session.link, session.stores, session.Prompter(), true, outcome);
     if (keyboardResult) *keyboardResult = written;
     table = PanelTable(session);
   }
-  session.windows.MainWindowHasUnappliedChanges.store(false);
+  // What did not reach the keyboard stays to be applied.
+  session.windows.MainWindowHasUnappliedChanges.store(written != 1);
   if (rateSet) session.Sink().ReportRateChanged(rate);
   session.Sink().KeyMapsChanged(table);
   return 1;

@@ -3,6 +3,7 @@
 // file chosen by the caller (the GUI's file dialogs, keyloomctl's argument).
 #include <filesystem>
 
+#include "keys/keyboard_writer.h"
 #include "profiles/keyboard_session.h"
 
 namespace keyloom::profiles {
@@ -16,11 +17,13 @@ inline constexpr char16_t kProfileFilter[] = u"(*.kyl)|*.kyl|(*.*)|*.*||";
 // message and nothing changes); under the lock it is loaded, the report-rate
 // setting is applied as its button does, the working profile saved, all
 // slots and the macros written to the keyboard; then the main window's
-// unapplied-changes flag is cleared and, the lock released, the windows hear
-// ReportRateChanged and KeyMapsChanged. 1 when the file
-// was restored, 0 when it was refused. `keyboardResult`, when given, gets the
-// keyboard writer's result (0 also when the file was refused).
-int ImportProfile(KeyboardSession& session, const std::filesystem::path& path, int* keyboardResult = nullptr);
+// unapplied-changes flag is cleared, or set when the keyboard did not take
+// all of it, and, the lock released, the windows hear ReportRateChanged and
+// KeyMapsChanged. 1 when the file was restored, 0 when it was refused.
+// `keyboardResult`, when given, gets the keyboard writer's result (0 also
+// when the file was refused), and `outcome` its steps.
+int ImportProfile(KeyboardSession& session, const std::filesystem::path& path, int* keyboardResult = nullptr,
+                  keys::WriteOutcome* outcome = nullptr);
 
 // Writes the editing store and the report-rate setting to `path` under the
 // lock; 1 or 0, no message either way.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -132,14 +134,24 @@ TEST_F(KeysMacrosBinary, SetWritesEveryPairInOneWriteOfTheActiveSlot) {
   // The listing describes each key as its button's prompt does.
   const JsonValue keys = Json({"keys"});
   EXPECT_EQ(keys["slot"].Int(), 0);
-  std::map<std::string, std::string> actions;
-  for (const JsonValue& k : keys["keys"].items) actions[k["key"].string] = k["action"].string;
+  std::map<std::string, std::string> actions, descriptions;
+  for (const JsonValue& k : keys["keys"].items) {
+    actions[k["key"].string] = k["action"].string;
+    descriptions[k["key"].string] = k["description"].string;
+  }
   EXPECT_EQ(actions["0x01E"], "key:0x030");
   EXPECT_EQ(actions["0x02C"], "disabled");
   EXPECT_EQ(actions["0x02D"], "media:" + std::to_string(volume_up));
   EXPECT_EQ(actions["0x02E"], "function:3");
   EXPECT_EQ(actions["0x010"], "stop-macro");
-  EXPECT_NE(Run({"keys"}).out.find("A → Key (B)"), std::string::npos);
+  // Every kind is named, the ones without a name of their own too.
+  EXPECT_EQ(descriptions["0x01E"], "A → Key (B)");
+  EXPECT_EQ(descriptions["0x02C"], "Z → Disabled");
+  EXPECT_EQ(descriptions["0x010"], "Q → Stop macro");
+  const std::string text = Run({"keys"}).out;
+  EXPECT_NE(text.find("A → Key (B)"), std::string::npos) << text;
+  EXPECT_NE(text.find("Z → Disabled\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Q → Stop macro\n"), std::string::npos) << text;
 }
 
 TEST_F(KeysMacrosBinary, SlotOptionEditsAndWritesThatSlotOnly) {
@@ -193,9 +205,17 @@ TEST_F(KeysMacrosBinary, MacroAddedAndAssignedPlaysItsActions) {
 }
 
 TEST_F(KeysMacrosBinary, KeysTheKeyboardLacksAreKeptAndSaidSo) {
-  // The virtual keyboard's factory map has no G keys.
-  const RunResult r = Run({"keys", "set", "G1", "key:B", "A", "key:C"});
-  EXPECT_EQ(r.err, "keyloomctl: the keyboard has no key G1: the assignment is not sent and will not be read back\n");
+  // The virtual keyboard's factory map has no G keys: the run did not do all
+  // it was asked, though what could be placed was.
+  const RunResult r = Run({"keys", "set", "G1", "key:B", "A", "key:C"}, 1);
+  EXPECT_EQ(r.err, "keyloomctl: the keyboard has no key G1: kept in the profile, not sent to the keyboard\n");
+  EXPECT_EQ(Press(kUsageA), Tap(7, 0x06));
+  const RunResult several = Run({"keys", "set", "G2", "disabled", "G3", "function:1", "G1", "default", "Q", "key:C"}, 1);
+  EXPECT_EQ(several.err,
+            "keyloomctl: the keyboard has no key G2 and G3: kept in the profile, not sent to the keyboard\n");
+  EXPECT_EQ(Press(kUsageQ), Tap(7, 0x06));
+  // Returning such a key to its default asks nothing of the keyboard.
+  EXPECT_EQ(Run({"keys", "set", "G2", "default"}).err, "");
   const JsonValue keys = Json({"keys", "--all"});
   std::map<std::string, std::string> actions;
   for (const JsonValue& k : keys["keys"].items) actions[k["key"].string] = k["action"].string;
@@ -203,6 +223,81 @@ TEST_F(KeysMacrosBinary, KeysTheKeyboardLacksAreKeptAndSaidSo) {
   // Reading the keyboard back cannot know it: G1 is what the keyboard holds.
   EXPECT_EQ(actions["G1"], "default");
   EXPECT_EQ(actions.size(), 114u) << "nine G keys and the 105 keys of the on-screen keyboard";
+}
+
+TEST_F(KeysMacrosBinary, BracketAndQuoteAreKeysOfTheirOwn) {
+  constexpr const char* kUsageBracket = "0x30";
+  constexpr const char* kUsageQuote = "0x34";
+  // Any write leaves ] typing ].
+  Run({"keys", "set", "A", "key:B"});
+  EXPECT_EQ(Press(kUsageBracket), Tap(7, 0x30));
+  EXPECT_EQ(Json({"keys"})["keys"].items.size(), 1u) << "only A is assigned";
+  // ] and ' are assigned one apart from the other.
+  Run({"keys", "set", "]", "key:A", "'", "key:Z"});
+  EXPECT_EQ(Press(kUsageBracket), Tap(7, 0x04));
+  EXPECT_EQ(Press(kUsageQuote), Tap(7, 0x1D));
+  Run({"keys", "set", "]", "key:'"});
+  EXPECT_EQ(Press(kUsageBracket), Tap(7, 0x34));
+  // Reset gives both their own keys back.
+  Run({"keys", "reset"});
+  EXPECT_EQ(Press(kUsageBracket), Tap(7, 0x30));
+  EXPECT_EQ(Press(kUsageQuote), Tap(7, 0x34));
+  EXPECT_EQ(Json({"keys"})["keys"].items.size(), 0u);
+}
+
+TEST_F(KeysMacrosBinary, BackslashIsRemappedAndSentLikeTheKeyboardsOwn) {
+  constexpr const char* kUsageBackslash = "0x31";
+  const RunResult r = Run({"keys", "set", "\\", "key:Z", "A", "key:\\"});
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(Press(kUsageBackslash), Tap(7, 0x1D));
+  EXPECT_EQ(Press(kUsageA), Tap(7, 0x31));
+  const JsonValue keys = Json({"keys"});
+  std::map<std::string, std::string> actions;
+  for (const JsonValue& k : keys["keys"].items) actions[k["key"].string] = k["action"].string;
+  EXPECT_EQ(actions, (std::map<std::string, std::string>{{"0x01E", "key:0x02B"}, {"0x02B", "key:0x02C"}}));
+}
+
+TEST_F(KeysMacrosBinary, AWriteCutShortExitsOneNamingWhatTheKeyboardDidNotTake) {
+  const std::filesystem::path backup = kb_.DataFolder() / "cut.kyl";
+  Run({"keys", "set", "A", "function:3"});
+  Run({"profile", "export", backup.string()});
+  const int stride = kb_.Dump()["layers"][std::size_t(0)].string.size() / 2;
+  const std::string taken = "keyloomctl: the keyboard did not take ";
+  struct Case {
+    std::vector<std::string> args;
+    int command;  // the request the keyboard goes away at
+    int slot;     // of a key map write
+    std::string err;
+  } const cases[] = {
+      {{"macro", "add", "New", "--actions", "H down 10, H up 0"}, 0x0A, 0,
+       taken + "the macros, the key map of slot 0 and the end of the write\n"},
+      {{"keys", "set", "A", "key:B"}, 0x02, 0, taken + "the end of the write\n"},
+      {{"apply", "--all"}, 0x08, 1, taken + "the key map of slot 1, the key map of slot 2 and the end of the write\n"},
+      {{"profile", "import", backup.string()}, 0x08, 0,
+       taken + "the key map of slot 0, the key map of slot 1, the key map of slot 2 and the end of the write from " +
+           backup.string() + "\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Joined(c.args));
+    // Where the request falls in a whole run, from a run on a fresh keyboard.
+    ASSERT_EQ(kb_.Ctl({"reset"}).status, 0);
+    std::size_t start = kb_.Trace().size();
+    Run(c.args);
+    const std::vector<TracedReport> writes = Writes(kb_.Trace(), start);
+    std::size_t at = 0;
+    while (at < writes.size() && !(writes[at].command == c.command && writes[at].address == c.slot * stride)) ++at;
+    ASSERT_LT(at, writes.size());
+
+    ASSERT_EQ(kb_.Ctl({"reset"}).status, 0);
+    const JsonValue before = kb_.Dump();
+    ASSERT_EQ(kb_.Ctl({"fault", "disconnect-after", std::to_string(at)}).status, 0);
+    const RunResult r = Run(c.args, 1);
+    EXPECT_EQ(r.err, c.err);
+    ASSERT_EQ(kb_.Ctl({"plug"}).status, 0);
+    if (c.command == 0x0A) {
+      EXPECT_EQ(kb_.Dump()["macro_area"].string, before["macro_area"].string) << "the keyboard has no macro New";
+    }
+  }
 }
 
 TEST_F(KeysMacrosBinary, ResetReturnsTheSlotsKeysToTheirDefaults) {
@@ -242,13 +337,17 @@ TEST_F(KeysMacrosBinary, DeletingAMacroInUseAsksFirst) {
   EXPECT_EQ(area[4] | (area[5] << 8), 0) << "macro count in the keyboard's image";
 }
 
-TEST_F(KeysMacrosBinary, QuestionsWithoutATerminalTakeTheDefaultAndSaySo) {
+TEST_F(KeysMacrosBinary, QuestionsWithoutATerminalAreAnsweredNoAndSaySo) {
   Run({"macro", "add", "Used", "--actions", "H down 10, H up 0"});
   Run({"keys", "set", "Z", "macro:Used"});
-  // Standard input is a file here: nobody to ask.
-  const RunResult r = Run({"macro", "delete", "Used"}, 0, "n\n");
-  EXPECT_NE(r.err.find("the default: no terminal to ask"), std::string::npos) << r.err;
-  EXPECT_EQ(Press(kUsageZ), Tap(7, 0x1D));
+  const std::vector<Event> played = Press(kUsageZ);
+  ASSERT_FALSE(played.empty());
+  // Standard input is a file here, even one that says yes: nobody to ask, so
+  // the used macro stays although the dialog's default button is Yes.
+  const RunResult r = Run({"macro", "delete", "Used"}, 1, "y\n");
+  EXPECT_NE(r.err.find("no (no terminal to ask; answer with --yes to agree)"), std::string::npos) << r.err;
+  EXPECT_EQ(Json({"macro", "list"})["macros"].items.size(), 1u);
+  EXPECT_EQ(Press(kUsageZ), played);
 }
 
 TEST_F(KeysMacrosBinary, QuestionsOnATerminalAreAnsweredThere) {
@@ -256,9 +355,12 @@ TEST_F(KeysMacrosBinary, QuestionsOnATerminalAreAnsweredThere) {
   Run({"keys", "set", "Z", "macro:Used"});
   const RunResult kept = kb_.KeyloomctlOnTerminal({"macro", "delete", "Used"}, "x\nn\n");
   EXPECT_EQ(kept.status, 1) << kept.err;
-  // Asked again after an answer that is neither yes nor no; Yes is the default.
-  const std::string question = "Those keys will return to their factory function. [Y/n] ";
+  // Asked again after an answer that is neither yes nor no; No is the default.
+  const std::string question = "Those keys will return to their factory function. [y/N] ";
   EXPECT_NE(kept.err.find(question + "This macro"), std::string::npos) << kept.err;
+  EXPECT_EQ(Json({"macro", "list"})["macros"].items.size(), 1u);
+  // A bare Enter keeps the macro too.
+  EXPECT_EQ(kb_.KeyloomctlOnTerminal({"macro", "delete", "Used"}, "\n").status, 1);
   EXPECT_EQ(Json({"macro", "list"})["macros"].items.size(), 1u);
 
   const RunResult deleted = kb_.KeyloomctlOnTerminal({"macro", "delete", "Used"}, "yes\n");
@@ -339,7 +441,9 @@ TEST_F(KeysMacrosBinary, KeysThatCouldNotBeReadAreNeverWrittenBack) {
   ASSERT_EQ(kb_.Ctl({"fault", "refuse", std::to_string(refused)}).status, 0);
   start = kb_.Trace().size();
   const RunResult r = Run({"keys", "set", "A", "key:B"}, 1);
-  EXPECT_NE(r.err.find("keyloomctl: could not read the keyboard's"), std::string::npos) << r.err;
+  // The first read refused is the keyboard's factory key map; the failure
+  // is told in the handler's own message.
+  EXPECT_NE(r.err.find("keyloomctl: Could not read the keyboard's factory key layout"), std::string::npos) << r.err;
   for (const TracedReport& w : Writes(kb_.Trace(), start)) EXPECT_NE(w.command, 0x01) << "a write was begun";
   const JsonValue after = kb_.Dump();
   EXPECT_EQ(after["macro_area"].string, before["macro_area"].string);

@@ -3,6 +3,8 @@
 // record change.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include <sstream>
 
 #include "cli/command_table.h"
+#include "cli/lighting_commands.h"
 #include "profiles/keyboard_session.h"
 #include "device/commands.h"
 #include "device/hid_backend.h"
@@ -158,6 +161,29 @@ TEST_F(LightingCommands, ShowsWhatTheKeyboardHolds) {
 
   ASSERT_EQ(Run({"report-rate", "--json"}), 0) << err_;
   EXPECT_EQ(out_, "{\"slot\": 1, \"report_rate\": 1}\n");
+
+  // The text puts every value in one column.
+  ASSERT_EQ(Run({"lighting", "show"}), 0) << err_;
+  std::istringstream lines(out_);
+  int count = 0;
+  for (std::string line; std::getline(lines, line); ++count) {
+    const std::size_t colon = line.find(':');
+    ASSERT_NE(colon, std::string::npos) << line;
+    EXPECT_EQ(line.find_first_not_of(' ', colon + 1), 18u) << line;
+  }
+  EXPECT_EQ(count, 9);
+}
+
+TEST_F(LightingCommands, EffectNamesIgnoreCase) {
+  // The keyboard's effect 3 and effect 4 by their names in another case.
+  const std::string three = EffectName(3), four = EffectName(4);
+  std::string upper = three, lower = four;
+  for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+  ASSERT_EQ(Run({"lighting", "set", "--effect", lower}), 0) << err_;
+  EXPECT_EQ(Changes(), InActive({{0, 4}}));
+  ASSERT_EQ(Run({"lighting", "set", "--effect", upper}), 0) << err_;
+  EXPECT_EQ(Changes().count(kActive * kRecord), 0u) << "back to effect 3";
 }
 
 TEST_F(LightingCommands, BadUsageChangesNothing) {
@@ -178,6 +204,8 @@ TEST_F(LightingCommands, BadUsageChangesNothing) {
       {"report-rate", "4"},
       {"report-rate", "1", "2"},
       {"report-rate", "x"},
+      {"lighting", "layout", "--name", ""},
+      {"lighting", "layout", "1", "--name="},
   };
   for (const auto& args : cases) {
     SCOPED_TRACE(args.back());

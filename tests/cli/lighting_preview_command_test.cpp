@@ -4,10 +4,20 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
 #include <cstdio>
 #include <map>
 #include <regex>
 #include <sstream>
+
+#include <unistd.h>
+
+#include "cli/lighting_commands.h"
+#include "lighting/preview_tables.h"
+#include "lighting/user_colour_files.h"
+#include "profiles/keyboard_session.h"
 
 namespace keyloom::cli {
 namespace {
@@ -17,10 +27,13 @@ struct CliRun {
   std::string out, err;
 };
 
-CliRun RunArgs(std::vector<std::string> args, const std::atomic<bool>* stop = nullptr) {
+CliRun RunArgs(std::vector<std::string> args, const std::atomic<bool>* stop = nullptr, bool terminal = false,
+               profiles::KeyboardSession* session = nullptr) {
   std::ostringstream out, err;
   CommandIo io{out, err};
+  io.session = session;
   io.stop = stop;
+  io.out_is_terminal = terminal;
   io.wait_until = [](std::chrono::steady_clock::time_point) {};
   CliRun r;
   r.status = RunCli(args, io);
@@ -74,7 +87,11 @@ TEST(LightingPreviewJson, SingleColourAndPartialOptionsUseTheDefaults) {
   CliRun r = RunArgs({"lighting", "preview", "--effect=6", "--colourful=off", "--colour", "C86432", "--frames", "1", "--json"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(KeysOf(r.out).at(1010), "\"c86432\"");
-  // Only a colour given: effect 1 colourful (the default record's values).
+  // Only a colour given: effect 1 in that colour, as lighting set makes it
+  // (colourful off); colourful on would show the wheel's colours.
+  r = RunArgs({"lighting", "preview", "--effect", "6", "--colour", "C86432", "--frames", "1", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(KeysOf(r.out).at(1010), "\"c86432\"");
   r = RunArgs({"lighting", "preview", "--colour", "000000", "--frames", "1", "--json"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(KeysOf(r.out).at(1010), "null");
@@ -89,7 +106,8 @@ TEST(LightingPreviewCommand, BadUsageExitsWithTwo) {
       {"--effect", "x"},     {"--effect", "256"},   {"--effect", "-1"},    {"--direction", "1"},
       {"--colourful", "yes"}, {"--colour", "12345"}, {"--colour", "12345g"}, {"--colour", "0x1234"},
       {"--frames", "0"},     {"--frames", "9999999999"}, {"--frames"},     {"--bogus"},
-      {"--json=1"},          {"extra"},
+      {"--json=1"},          {"extra"},             {"--effect", "no such effect"},
+      {"--effect17-colour", "pink"}, {"--layout", "10"},
   };
   for (const auto& extra : cases) {
     std::vector<std::string> args = {"lighting", "preview"};
@@ -121,7 +139,7 @@ TEST(LightingPreviewCommand, StopsWhenAskedBeforeTheNextFrame) {
 }
 
 TEST(LightingPreviewCommand, DrawsTheRowsInTrueColour) {
-  const CliRun r = RunArgs({"lighting", "preview", "--effect", "4", "--direction", "0", "--frames", "2"});
+  const CliRun r = RunArgs({"lighting", "preview", "--effect", "4", "--direction", "0", "--frames", "2"}, nullptr, true);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("\x1b[48;2;255;38;0m"), std::string::npos);  // frame 1
   EXPECT_NE(r.out.find("\x1b[48;2;255;26;0m"), std::string::npos);  // frame 2
@@ -129,6 +147,73 @@ TEST(LightingPreviewCommand, DrawsTheRowsInTrueColour) {
   EXPECT_NE(r.out.find("\x1b[" + std::to_string(kPreviewTerminalLines) + "A"), std::string::npos);
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2 * kPreviewTerminalLines);
   EXPECT_NE(r.out.find("\x1b[?25h"), std::string::npos);  // the cursor comes back
+}
+
+TEST(LightingPreviewCommand, WithoutATerminalOrWithNoColorNoEscapes) {
+  struct Case {
+    const char* what;
+    bool terminal;
+    const char* no_color;
+  } const cases[] = {{"a pipe", false, nullptr}, {"NO_COLOR on a terminal", true, "1"}};
+  for (const Case& c : cases) {
+    if (c.no_color) setenv("NO_COLOR", c.no_color, 1);
+    const CliRun r = RunArgs({"lighting", "preview", "--effect", "6", "--colourful", "off", "--colour", "ff0000",
+                              "--frames", "2"},
+                             nullptr, c.terminal);
+    unsetenv("NO_COLOR");
+    ASSERT_EQ(r.status, 0) << c.what << r.err;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << c.what;
+    // Two frames, one after the other; red keys show R.
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2 * kPreviewTerminalLines) << c.what;
+    EXPECT_NE(r.out.find("RR"), std::string::npos) << c.what << r.out;
+  }
+}
+
+TEST(LightingPreviewJson, SteadyEffectsShowTheirColours) {
+  // Effect 17 lights every key in its colour; the name works in any case.
+  struct Case {
+    std::vector<std::string> args;
+    const char* colour;
+  } const cases[] = {
+      {{"--effect", "17"}, "\"ff0000\""},
+      {{"--effect", "17", "--effect17-colour", "green"}, "\"00ff00\""},
+      {{"--effect", "17", "--effect17-colour", "blue"}, "\"0000ff\""},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"lighting", "preview", "--frames", "1", "--json"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CliRun r = RunArgs(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto keys = KeysOf(r.out);
+    ASSERT_FALSE(keys.empty());
+    for (const auto& [id, value] : keys) EXPECT_EQ(value, c.colour) << id;
+  }
+  // Effect names of lighting set are accepted too, in any case.
+  std::string name = EffectName(4);
+  for (char& ch : name) ch = char(std::toupper(static_cast<unsigned char>(ch)));
+  EXPECT_EQ(RunArgs({"lighting", "preview", "--effect", name, "--frames", "1", "--json"}).out,
+            RunArgs({"lighting", "preview", "--effect", "4", "--frames", "1", "--json"}).out);
+}
+
+TEST(LightingPreviewJson, EffectTwentyShowsTheLayoutsKeyColours) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("keyloom-preview-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  profiles::KeyboardSession session;
+  lighting::LightingPaths& paths = session.lighting.paths;
+  paths = {dir / "wskb.ini", (dir / "UserDengColor_").string(), std::string(KEYLOOM_BUILD_DIR) + "/Skins/UserDengColor_"};
+  const int id = 1010;
+  const int position = lighting::preview::KeyPosition(id);
+  ASSERT_GE(position, 0);
+  ASSERT_TRUE(lighting::CopyColourTemplate(paths, 0));
+  ASSERT_TRUE(lighting::WriteLayoutKey(paths, 0, 3, position, lighting::MakeColour(0x12, 0x34, 0x56), 0));
+  const CliRun r = RunArgs({"lighting", "preview", "--effect", "20", "--layout", "3", "--frames", "1", "--json"},
+                           nullptr, false, &session);
+  std::filesystem::remove_all(dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto keys = KeysOf(r.out);
+  EXPECT_EQ(keys.at(id), "\"123456\"");
+  EXPECT_EQ(std::count_if(keys.begin(), keys.end(), [](const auto& k) { return k.second == "null"; }), 0);
 }
 
 TEST(CommandDispatcher, HelpUnknownCommandsAndGroups) {
@@ -148,6 +233,8 @@ TEST(CommandDispatcher, HelpUnknownCommandsAndGroups) {
       {{"lighting", "preview", "--effect", "4", "-h"}, 0, true, "Usage: keyloomctl lighting preview"},
       {{"frobnicate"}, 2, false, "unknown command 'frobnicate'"},
       {{"lighting", "frobnicate"}, 2, false, "lighting preview"},
+      {{"lighting", "frobnicate"}, 2, false, "unknown command 'lighting frobnicate'"},
+      {{"report-rate", "--help"}, 0, true, "four USB report rates"},
   };
   for (const Case& c : cases) {
     const CliRun r = RunArgs(c.args);

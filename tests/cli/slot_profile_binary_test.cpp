@@ -139,10 +139,40 @@ TEST_F(SlotProfileBinary, ExportThenImportRestoresKeysMacrosAndReportRate) {
   EXPECT_EQ(FileBytes(kb_.DataFolder() / "$Profile0").size(), kBlockBytes + kMacroBytes)
       << "the working profile is saved without the trailer";
 
-  // Importing the working profile (no trailer) keeps the report rate.
+  // Importing the working profile (no trailer) keeps the report rate, and
+  // says so rather than showing the kept rate as restored.
   Run({"report-rate", "1"});
-  Run({"profile", "import", (kb_.DataFolder() / "$Profile0").string()});
+  const RunResult working = Run({"profile", "import", (kb_.DataFolder() / "$Profile0").string()});
+  EXPECT_NE(working.out.find("Report rate:     not stored; the keyboard keeps 1\n"), std::string::npos) << working.out;
   EXPECT_EQ(ReportRateOfSlot(0), 1);
+}
+
+TEST_F(SlotProfileBinary, AStoredReportRateOutOfRangeIsNotApplied) {
+  const fs::path file = File("rate.kyl");
+  Run({"profile", "export", file.string()});
+  std::vector<std::uint8_t> bytes = FileBytes(file);
+  ASSERT_GE(bytes.size(), 4u);
+  const std::uint32_t stored = 36446;
+  for (int i = 0; i < 4; ++i) bytes[bytes.size() - 4 + std::size_t(i)] = std::uint8_t(stored >> (8 * i));
+  WriteBytes(file, bytes);
+
+  const RunResult checked = Run({"profile", "validate", file.string()});
+  EXPECT_NE(checked.out.find("Report rate:     36446 (out of range 0..3, not applied)\n"), std::string::npos)
+      << checked.out;
+  const JsonValue valid = Json({"profile", "validate", file.string()});
+  EXPECT_EQ(valid["report_rate"].Int(), 36446);
+  ASSERT_TRUE(valid.Has("report_rate_in_range"));
+  EXPECT_FALSE(valid["report_rate_in_range"].boolean);
+
+  Run({"report-rate", "2"});
+  const RunResult imported = Run({"profile", "import", file.string()});
+  EXPECT_NE(imported.out.find("36446 (out of range 0..3, not applied); the keyboard keeps 2\n"), std::string::npos)
+      << imported.out;
+  EXPECT_EQ(ReportRateOfSlot(0), 2);
+  const JsonValue json = Json({"profile", "import", file.string()});
+  ASSERT_TRUE(json.Has("report_rate_in_range"));
+  EXPECT_FALSE(json["report_rate_in_range"].boolean);
+  EXPECT_EQ(json["report_rate_kept"].Int(), 2);
 }
 
 TEST_F(SlotProfileBinary, BadFilesAreRefusedAndChangeNothing) {
@@ -183,8 +213,13 @@ TEST_F(SlotProfileBinary, BadFilesAreRefusedAndChangeNothing) {
     WriteBytes(file, spoilt);
     const RunResult checked = Run({"profile", "validate", file.string()}, 1);
     EXPECT_EQ(checked.err.find(format_error) != std::string::npos, c.message) << checked.err;
+    // Import refuses it for the reason validate gives, in JSON too.
+    const std::string reason = checked.err.substr(checked.err.rfind("keyloomctl: "));
     const RunResult imported = Run({"profile", "import", file.string()}, 1);
-    EXPECT_NE(imported.err.find("The profile could not be imported."), std::string::npos) << imported.err;
+    EXPECT_NE(imported.err.find(reason), std::string::npos) << imported.err << "\nwanted: " << reason;
+    const JsonValue json = Json({"profile", "import", file.string()}, 1);
+    EXPECT_FALSE(json["valid"].boolean);
+    EXPECT_EQ("keyloomctl: " + json["reason"].string + "\n", reason);
   }
   EXPECT_EQ(kb_.Ctl({"dump", "--json"}).out, before) << "a refused import writes nothing";
 

@@ -76,6 +76,8 @@ TEST_F(StatusCommandTest, MacroMemoryUseComesFromTheAreaHeader) {
       {"empty area", {}, "\"macro_bytes_used\": 0, \"macros\": 0,"},
       {"two macros in 300 bytes", {0xAA, 0x55, 0x2C, 0x01, 0x02, 0x00}, "\"macro_bytes_used\": 300, \"macros\": 2,"},
       {"no magic", {0x55, 0xAA, 0x2C, 0x01, 0x02, 0x00}, "\"macro_bytes_used\": 0, \"macros\": 0,"},
+      // After a write without macros: a header alone, as macro list counts it.
+      {"a header alone", {0xAA, 0x55, 0x10, 0x00, 0x00, 0x00}, "\"macro_bytes_used\": 0, \"macros\": 0,"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

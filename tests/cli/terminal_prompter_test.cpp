@@ -39,16 +39,22 @@ TEST(TerminalPrompter, AnswersByModeInputAndDefault) {
       {"--no on ok/cancel", PromptAnswers::No, false, "", Buttons::OkCancel, Answer::Ok, Answer::Cancel, "cancel (--no)"},
       {"typed y", PromptAnswers::FromTerminal, true, "y\n", Buttons::YesNo, Answer::No, Answer::Yes, "[y/N] "},
       {"typed YES", PromptAnswers::FromTerminal, true, " YES \n", Buttons::YesNo, Answer::No, Answer::Yes, "[y/N] "},
-      {"typed n", PromptAnswers::FromTerminal, true, "n\n", Buttons::YesNo, Answer::Yes, Answer::No, "[Y/n] "},
-      {"empty line", PromptAnswers::FromTerminal, true, "\n", Buttons::YesNo, Answer::Yes, Answer::Yes, "[Y/n] "},
-      {"asked again", PromptAnswers::FromTerminal, true, "maybe\nn\n", Buttons::YesNo, Answer::Yes, Answer::No,
-       "Delete it anyway? [Y/n] Delete it anyway? [Y/n] "},
+      {"typed n", PromptAnswers::FromTerminal, true, "n\n", Buttons::YesNo, Answer::Yes, Answer::No, "[y/N] "},
+      // No is the default on the terminal even where the dialog's default is Yes.
+      {"empty line", PromptAnswers::FromTerminal, true, "\n", Buttons::YesNo, Answer::Yes, Answer::No, "[y/N] "},
+      {"asked again", PromptAnswers::FromTerminal, true, "maybe\ny\n", Buttons::YesNo, Answer::Yes, Answer::Yes,
+       "Delete it anyway? [y/N] Delete it anyway? [y/N] "},
+      {"end of input, default yes", PromptAnswers::FromTerminal, true, "", Buttons::YesNo, Answer::Yes, Answer::No,
+       "[y/N] \n"},
       {"end of input", PromptAnswers::FromTerminal, true, "", Buttons::YesNo, Answer::No, Answer::No, "[y/N] \n"},
       {"ok on ok/cancel", PromptAnswers::FromTerminal, true, "ok\n", Buttons::OkCancel, Answer::Cancel, Answer::Ok, "[y/N]"},
-      {"no terminal", PromptAnswers::FromTerminal, false, "n\n", Buttons::YesNo, Answer::Yes, Answer::Yes,
-       "Delete it anyway? yes (the default: no terminal to ask; answer with --yes or --no)\n"},
+      // Unattended, a question is answered no whatever its default.
+      {"no terminal", PromptAnswers::FromTerminal, false, "y\n", Buttons::YesNo, Answer::Yes, Answer::No,
+       "Delete it anyway? no (no terminal to ask; answer with --yes to agree)\n"},
       {"no terminal, default no", PromptAnswers::FromTerminal, false, "y\n", Buttons::YesNo, Answer::No, Answer::No,
-       "no (the default"},
+       "no (no terminal"},
+      {"no terminal, ok/cancel", PromptAnswers::FromTerminal, false, "", Buttons::OkCancel, Answer::Ok,
+       Answer::Cancel, "cancel (no terminal"},
       {"message", PromptAnswers::No, true, "", Buttons::Ok, Answer::Ok, Answer::Ok, "Delete it anyway?\n"},
   };
   for (const Case& c : cases) {
@@ -63,7 +69,7 @@ TEST(TerminalPrompter, AnswersByModeInputAndDefault) {
 TEST(TerminalPrompter, NoInputStreamTakesTheDefault) {
   std::ostringstream err;
   TerminalPrompter prompter(err, nullptr, true, PromptAnswers::FromTerminal);
-  EXPECT_EQ(prompter.Ask(Question(Buttons::YesNo, Answer::No)), Answer::No);
+  EXPECT_EQ(prompter.Ask(Question(Buttons::YesNo, Answer::Yes)), Answer::No);
 }
 
 TEST(TerminalPrompter, RunCliInstallsItForTheCommandOnly) {

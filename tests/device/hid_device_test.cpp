@@ -18,7 +18,9 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-// A command interface that answers every write with the next scripted reply.
+// A command interface that answers every write with the next scripted reply,
+// framed as the answer to that write (report id, the request's command,
+// length and address, checksum).
 class ScriptedChannel : public HidChannel {
  public:
   explicit ScriptedChannel(std::deque<Bytes>* replies) : replies_(replies) {}
@@ -36,11 +38,17 @@ class ScriptedChannel : public HidChannel {
     transferred = std::min(length, r.size());
     return IoResult::Ok;
   }
-  IoResult Write(const std::uint8_t*, std::size_t length, std::size_t& transferred, SteadyTime,
+  IoResult Write(const std::uint8_t* request, std::size_t length, std::size_t& transferred, SteadyTime,
                  AbortEvent&) override {
     if (replies_->empty()) return IoResult::Failed;
-    pending_.push_back(replies_->front());
+    Bytes reply = replies_->front();
     replies_->pop_front();
+    if (reply.size() == kReportBytes && length >= kReportBytes) {
+      reply[0] = kCommandReportId;
+      std::copy(request + 3, request + 7, reply.begin() + 3);
+      StoreChecksum(reply.data());
+    }
+    pending_.push_back(std::move(reply));
     transferred = length;
     return IoResult::Ok;
   }

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -31,40 +32,51 @@ class FakeHost : public CtlHost {
   FirmwareModel& kb_;
 };
 
+// Status 2 for a command line that is wrong on any keyboard, 1 for one this
+// keyboard cannot carry out.
 TEST(CtlCommands, BadArgumentsAreRefusedWithoutEffect) {
-  const std::vector<std::vector<std::string>> cases = {
-      {},
-      {"nonsense"},
-      {"slot", "3"},
-      {"slot", "-1"},
-      {"slot"},
-      {"event", "0x10000"},
-      {"event", "zz"},
-      {"press"},
-      {"press", "--pos", "126"},
-      {"press", "--pos"},
-      {"press", "--pos", "1@x"},
-      {"press", "--key", "0x87"},  // only the other model has it
-      {"press", "--pos", "19", "--hold", "abc"},
-      {"dump", "--xml"},
-      {"fault", "refuse"},
-      {"fault", "refuse", "many"},
-      {"fault", "explode", "1"},
-      {"fault", "delay-replies", "5"},
-      {"unplug", "now"},
+  struct Case {
+    std::vector<std::string> args;
+    int status;
   };
-  for (const auto& args : cases) {
+  const std::vector<Case> cases = {
+      {{}, 2},
+      {{"nonsense"}, 2},
+      {{"slot", "3"}, 2},
+      {{"slot", "-1"}, 2},
+      {{"slot"}, 2},
+      {{"event", "0x10000"}, 2},
+      {{"event", "zz"}, 2},
+      {{"press"}, 2},
+      {{"press", "--pos", "126"}, 1},
+      {{"press", "--pos"}, 2},
+      {{"press", "--pos", "1@x"}, 2},
+      {{"press", "--key", "0x87"}, 1},  // only the other model has it
+      {{"press", "--pos", "19", "--hold", "abc"}, 2},
+      {{"dump", "--xml"}, 2},
+      {{"fault", "refuse"}, 2},
+      {{"fault", "refuse", "many"}, 2},
+      {{"fault", "explode", "1"}, 2},
+      {{"fault", "delay-replies", "5"}, 2},
+      {{"fault", "delay-replies", "5", "x"}, 2},
+      {{"unplug", "now"}, 2},
+  };
+  for (const auto& c : cases) {
     FirmwareModel kb;
     FakeHost host(kb);
     const auto before = kb.Snapshot();
-    const auto r = RunCtlCommand(kb, host, args);
+    const auto r = RunCtlCommand(kb, host, c.args);
     std::string joined;
-    for (const auto& a : args) joined += a + " ";
-    EXPECT_EQ(r.status, 1) << joined;
+    for (const auto& a : c.args) joined += a + " ";
+    EXPECT_EQ(r.status, c.status) << joined;
     EXPECT_FALSE(r.text.empty()) << joined;
     EXPECT_EQ(kb.Snapshot(), before) << joined;
     EXPECT_TRUE(kb.Plugged()) << joined;
   }
+  FirmwareModel kb;
+  FakeHost host(kb);
+  kb.SetPlugged(false);
+  EXPECT_EQ(RunCtlCommand(kb, host, {"event", "0x0401"}).status, 1) << "unplugged";
 }
 
 TEST(CtlCommands, PressByPositionAndByFactoryCode) {
@@ -187,12 +199,75 @@ TEST(VkbdProgram, ServesAndAnswersCtl) {
             "{\"t\": 0, \"page\": 12, \"usage\": 182, \"down\": true}\n"
             "{\"t\": 10, \"page\": 12, \"usage\": 182, \"down\": false}\n");
   auto [rc3, bad] = run("slot 7");
-  EXPECT_EQ(rc3, 1);
+  EXPECT_EQ(rc3, 2);
+  EXPECT_EQ(bad, "keyloom-vkbd: slot must be 0, 1 or 2\n");
+  auto [rc4, unknown] = run("nonsense");
+  EXPECT_EQ(rc4, 2);
+  EXPECT_EQ(unknown.rfind("usage: keyloom-vkbd ctl", 0), 0u) << unknown;
+  auto [rc5, refused] = run("press --key 0x87");
+  EXPECT_EQ(rc5, 1);
+  EXPECT_EQ(refused, "keyloom-vkbd: no key of the factory map has code 0x87\n");
   ::kill(pid, SIGTERM);
   int status = 0;
   ::waitpid(pid, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_FALSE(std::filesystem::exists(sock)) << "the socket file is removed on exit";
+  std::filesystem::remove_all(dir);
+}
+
+// Help and usage errors need no keyboard: nothing serves the socket here.
+TEST(VkbdProgram, HelpAndUsageErrorsWithoutAKeyboard) {
+  const std::string exe = std::string(KEYLOOM_BUILD_DIR) + "/keyloom-vkbd";
+  if (!std::filesystem::exists(exe)) GTEST_SKIP() << "keyloom-vkbd not built";
+  char tmpl[] = "/tmp/vkbdhelpXXXXXX";
+  const std::string dir = ::mkdtemp(tmpl);
+  const std::string sock = dir + "/none.sock";
+  auto slurp = [](const std::string& file) {
+    std::string text;
+    if (FILE* f = std::fopen(file.c_str(), "r")) {
+      char buf[4096];
+      size_t n;
+      while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+      std::fclose(f);
+    }
+    return text;
+  };
+  struct Case {
+    std::string args;
+    int status;
+    std::string out;  // how stdout starts; empty: stdout is empty
+    std::string err;  // how stderr starts; empty: stderr is empty
+  };
+  const std::string usage = "usage: keyloom-vkbd serve";
+  const std::vector<Case> cases = {
+      {"--help", 0, usage, ""},
+      {"-h", 0, usage, ""},
+      {"serve --help", 0, usage, ""},
+      {"serve --socket " + sock + " --help", 0, usage, ""},
+      {"ctl --help", 0, usage, ""},
+      {"ctl --socket " + sock + " --help", 0, usage, ""},
+      {"ctl --socket " + sock + " press --pos 19 --help", 0, usage, ""},
+      {"", 2, "", usage},
+      {"bogus", 2, "", "keyloom-vkbd: unknown command 'bogus'\n" + usage},
+      {"serve --bogus 1", 2, "", "keyloom-vkbd: unknown option '--bogus'\n" + usage},
+      {"serve --socket", 2, "", "keyloom-vkbd: --socket needs a value\n" + usage},
+      {"serve --model 1:2", 2, "", "keyloom-vkbd: unknown model '1:2'"},
+      {"ctl --socket", 2, "", "keyloom-vkbd: --socket needs a value\n" + usage},
+      {"ctl --socket " + sock, 2, "", "keyloom-vkbd: ctl needs a command\n" + usage},
+      {"ctl --socket " + sock + " status", 1, "", "keyloom-vkbd: no virtual keyboard serves " + sock},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const std::string out = dir + "/out", err = dir + "/err";
+    const int rc = std::system((exe + " " + c.args + " >" + out + " 2>" + err).c_str());
+    ASSERT_TRUE(WIFEXITED(rc));
+    EXPECT_EQ(WEXITSTATUS(rc), c.status);
+    const std::string o = slurp(out), e = slurp(err);
+    // Empty expected text: nothing at all; otherwise how the output starts.
+    EXPECT_EQ(c.out.empty() ? o : o.substr(0, c.out.size()), c.out) << o;
+    EXPECT_EQ(c.err.empty() ? e : e.substr(0, c.err.size()), c.err) << e;
+  }
+  EXPECT_FALSE(std::filesystem::exists(sock)) << "help serves nothing";
   std::filesystem::remove_all(dir);
 }
 

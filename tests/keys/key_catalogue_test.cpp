@@ -130,6 +130,7 @@ TEST(KeyUsages, KeyCodeToUsage) {
       {0x054, {0, 0}},     // Sys Req has no device code
       {0x170, {0, 0}},     // Copy neither
       {0x01E, {7, 0x04}},  // A
+      {0x02B, {7, 0x31}},  // backslash, as the keyboard's own key sends it
       {0x036, {7, 0xE5}},  // Right Shift
       {0x136, {7, 0xE5}},
       {0x000, {0, 0}},
@@ -151,6 +152,8 @@ TEST(KeyUsages, UsageToKeyCodeTakesTheFirstMatchingSlot) {
       {7, 0xE5, 0x036},    // the lower Right Shift slot
       {7, 0x00, 0},
       {7, 0x04, 0x01E},
+      {7, 0x31, 0x02B},    // backslash
+      {7, 0x32, 0x02B},    // and the code earlier key maps and macros gave it
       {7, 0xC0, 0x130},    // device code of V+
       {7, 0x148, 0},       // beyond a byte
       {1, 0x81, 0x15E},

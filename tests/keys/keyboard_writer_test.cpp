@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "cli/vkbd_process.h"
+#include "device/commands.h"
 #include "device/device_fixture.h"
+#include "device/request_hook.h"
 #include "device/virtual_backend.h"
 #include "emulator/key_playback.h"
 #include "emulator/memory_dump.h"
@@ -55,14 +57,17 @@ class KeyboardWriter : public ::testing::TestWithParam<Link> {
     if (GetParam() == Link::kInProcess) {
       model = std::make_unique<emulator::FirmwareModel>(device::testing::ModelOptions(0x0C45, 0x7672));
       inprocess = device::InProcessKeyboard::Create(*model);
-      link.UseBackend(inprocess);
-      ASSERT_TRUE(link.CommandDevice().Open("inproc:1", true, true, true, false));
+      hooked = std::make_shared<device::testing::RequestHookBackend>(inprocess);
+      link.UseBackend(hooked);
+      ASSERT_TRUE(link.CommandDevice().Open(LinkPath(), true, true, true, false));
       capacity = model->MacroCapacity();
     } else {
       served = std::make_unique<cli::testing::VkbdProcess>(std::vector<std::string>{"--latency-ms", "0"});
       ASSERT_TRUE(served->Started()) << served->Error();
-      link.UseBackend(device::MakeVirtualBackend(served->Socket().string()));
-      ASSERT_TRUE(link.CommandDevice().Open("vkbd:1", true, true, true, false));
+      hooked = std::make_shared<device::testing::RequestHookBackend>(
+          device::MakeVirtualBackend(served->Socket().string()));
+      link.UseBackend(hooked);
+      ASSERT_TRUE(link.CommandDevice().Open(LinkPath(), true, true, true, false));
       capacity = static_cast<std::uint32_t>(served->Dump()["capacity"].Int());
       ASSERT_GT(capacity, 0u);
     }
@@ -78,16 +83,55 @@ class KeyboardWriter : public ::testing::TestWithParam<Link> {
     link.DeviceConnected.store(0);
     link.CommandDevice().Close();
     link.UseBackend(nullptr);
+    hooked.reset();
     inprocess.reset();
     model.reset();
     served.reset();
   }
 
-  int WriteKeysAndMacros(bool allProfiles) { return keys::WriteKeysAndMacros(link, stores, prompter, allProfiles); }
+  int WriteKeysAndMacros(bool allProfiles, WriteOutcome* outcome = nullptr) {
+    return keys::WriteKeysAndMacros(link, stores, prompter, allProfiles, outcome);
+  }
   KeyMacroStore& EditingStore() { return stores.EditingStore; }
   KeyMacroStore& DeviceStore() { return stores.DeviceStore; }
   KeyboardWriteState& WriteState() { return stores.WriteState; }
   std::atomic<bool>& RewriteAllProfiles() { return stores.RewriteAllProfiles; }
+
+  std::string LinkPath() const { return GetParam() == Link::kInProcess ? "inproc:1" : "vkbd:1"; }
+
+  // How the keyboard fails one request.
+  enum class Fault { kRefuse, kUnplug };
+  // Arms the fault just before the first request of a command (of a key
+  // map write: the first chunk of `layer`'s map) reaches the keyboard.
+  void FailAt(std::uint8_t command, int layer, Fault fault) {
+    const std::uint32_t address = command == device::kCmdWriteKeyLayer
+                                      ? static_cast<std::uint32_t>(layer) * link.DeviceTable.LayerStride.load()
+                                      : 0;
+    auto armed = std::make_shared<bool>(false);
+    hooked->SetHook([this, command, address, fault, armed](const std::uint8_t* r, std::size_t length) {
+      if (*armed || length < 7 || r[3] != command || static_cast<std::uint32_t>(r[5] | r[6] << 8) != address) return;
+      *armed = true;
+      if (fault == Fault::kRefuse && model) model->ArmFault(emulator::FaultKind::kRefuse, 1);
+      if (fault == Fault::kRefuse && served) EXPECT_EQ(served->Ctl({"fault", "refuse", "1"}).status, 0);
+      if (fault == Fault::kUnplug && model) inprocess->Unplug();
+      if (fault == Fault::kUnplug && served) EXPECT_EQ(served->Ctl({"fault", "disconnect-after", "0"}).status, 0);
+    });
+  }
+  // Back to a plugged keyboard with its factory memories, no fault armed.
+  void FreshKeyboard() {
+    hooked->SetHook(nullptr);
+    link.CommandDevice().Close();
+    if (model) {
+      inprocess->Plug();
+      model->ClearFaults();
+      model->FactoryReset();
+    } else {
+      ASSERT_EQ(served->Ctl({"plug"}).status, 0);
+      ASSERT_EQ(served->Ctl({"fault", "clear"}).status, 0);
+      ASSERT_EQ(served->Ctl({"reset"}).status, 0);
+    }
+    ASSERT_TRUE(link.CommandDevice().Open(LinkPath(), true, true, true, false));
+  }
 
   void Assign(int profile, KeyCode key, KeyKind kind, std::uint32_t value, std::uint8_t cycles = 1) {
     const int record = KeyCodeToSlot(key);
@@ -140,6 +184,7 @@ class KeyboardWriter : public ::testing::TestWithParam<Link> {
   KeyStores stores;
   std::unique_ptr<emulator::FirmwareModel> model;
   std::shared_ptr<device::InProcessKeyboard> inprocess;
+  std::shared_ptr<device::testing::RequestHookBackend> hooked;
   std::unique_ptr<cli::testing::VkbdProcess> served;
   std::uint32_t capacity = 0;
 };
@@ -251,8 +296,11 @@ TEST_P(KeyboardWriter, CapacityDecidesBetweenNamesCompactAndRefusal) {
   EXPECT_EQ(macros[1].name, NewMacroName(2));
   EXPECT_EQ(macros[0].actions.size(), 2000u);
 
+  // Without the second macro the names fit the keyboard's memory.
   prompter.requests.clear();
-  WriteState().macroCapacity.store(sizes.full);
+  EditingStore().macros.pop_back();
+  ASSERT_LE(MacroImageSizes(EditingStore().macros).full, capacity);
+  WriteState().macroCapacity.store(capacity);
   EXPECT_EQ(WriteKeysAndMacros(false), 1);
   EXPECT_TRUE(prompter.requests.empty());
 }
@@ -321,14 +369,97 @@ TEST_P(KeyboardWriter, SnapshotPacksStringsAtEvenOffsetsIntoTheEditingRecords) {
   EXPECT_EQ(h[31], sum);
 }
 
-TEST_P(KeyboardWriter, RefusedMacroTransferStillSendsTheKeyMaps) {
+TEST_P(KeyboardWriter, RefusedMacroTransferFailsTheWriteAndStillSendsTheKeyMaps) {
   // Believe in more macro memory than the keyboard has: its macro writes past
   // the end are refused, and the key maps still go.
   WriteState().macroCapacity.store(4 * capacity);
   AddMacro(u"big", 1, 1, std::vector<MacroAction>(capacity / 4, {10, kA, kPress}));
   Assign(0, kA, KeyKind::Function, 4);
-  EXPECT_EQ(WriteKeysAndMacros(false), 1);
+  WriteOutcome outcome;
+  EXPECT_EQ(WriteKeysAndMacros(false, &outcome), 0);
+  EXPECT_NE(outcome.macroArea, 1);
+  EXPECT_EQ(outcome.keyMaps[0], 1);
+  EXPECT_EQ(outcome.end, 1);
   EXPECT_EQ(ReadLayer(0)[3 * PositionOf(kA) + 2], 4);
+}
+
+// The steps of a write that did not reach the keyboard, in sending order.
+std::string FailedSteps(const WriteOutcome& o) {
+  std::string out;
+  auto add = [&out](bool failed, const std::string& name) {
+    if (failed) out += (out.empty() ? "" : " ") + name;
+  };
+  add(o.begin != 1, "begin");
+  add(o.macroArea != 1, "macros");
+  for (int p = 0; p < 3; ++p) add(o.keyMapSent[p] && o.keyMaps[p] != 1, "slot" + std::to_string(p));
+  add(o.end != 1, "end");
+  return out;
+}
+
+TEST_P(KeyboardWriter, AWriteSucceedsOnlyWhenEveryStepReachedTheKeyboard) {
+  AddMacro(u"New", 1, 1, {{10, kB, kPress}, {10, kB, kRelease}});
+  for (int p = 0; p < 3; ++p) Assign(p, kA, KeyKind::Function, static_cast<std::uint32_t>(p + 1));
+  const int a = PositionOf(kA);
+  const auto factory = link.DefaultKeyMap();
+  constexpr std::uint8_t kBegin = device::kCmdBeginWrite, kEnd = device::kCmdEndWrite,
+                         kMacros = device::kCmdWriteMacroArea, kLayer = device::kCmdWriteKeyLayer;
+  struct Case {
+    const char* name;
+    std::uint8_t command;
+    int layer;
+    Fault fault;
+    std::string failed;  // FailedSteps
+  } const cases[] = {
+      {"begin refused", kBegin, 0, Fault::kRefuse, "begin"},
+      {"macro area refused", kMacros, 0, Fault::kRefuse, "macros"},
+      {"slot 0 refused", kLayer, 0, Fault::kRefuse, "slot0"},
+      {"slot 1 refused", kLayer, 1, Fault::kRefuse, "slot1"},
+      {"slot 2 refused", kLayer, 2, Fault::kRefuse, "slot2"},
+      {"end refused", kEnd, 0, Fault::kRefuse, "end"},
+      {"unplugged at the macro area", kMacros, 0, Fault::kUnplug, "macros slot0 slot1 slot2 end"},
+      {"unplugged at slot 1", kLayer, 1, Fault::kUnplug, "slot1 slot2 end"},
+      {"unplugged at the end", kEnd, 0, Fault::kUnplug, "end"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FreshKeyboard();
+    prompter.requests.clear();
+    FailAt(c.command, c.layer, c.fault);
+    WriteOutcome outcome;
+    EXPECT_EQ(WriteKeysAndMacros(true, &outcome), 0);
+    EXPECT_TRUE(outcome.sent);
+    EXPECT_FALSE(outcome.Complete());
+    EXPECT_EQ(FailedSteps(outcome), c.failed);
+
+    // What the keyboard holds: every step but the failed ones took effect.
+    hooked->SetHook(nullptr);
+    if (c.fault == Fault::kUnplug) {
+      if (model) inprocess->Plug();
+      else ASSERT_EQ(served->Ctl({"plug"}).status, 0);
+      link.CommandDevice().Close();
+      ASSERT_TRUE(link.CommandDevice().Open(LinkPath(), true, true, true, false));
+    }
+    for (int p = 0; p < 3; ++p) {
+      const auto layer = ReadLayer(p);
+      const bool failed = c.failed.find("slot" + std::to_string(p)) != std::string::npos;
+      const std::vector<std::uint8_t> expected =
+          failed ? std::vector<std::uint8_t>(factory.begin() + 3 * a, factory.begin() + 3 * a + 3)
+                 : std::vector<std::uint8_t>{5, 5, static_cast<std::uint8_t>(p + 1)};
+      EXPECT_EQ(std::vector<std::uint8_t>(layer.begin() + 3 * a, layer.begin() + 3 * a + 3), expected) << p;
+    }
+    std::vector<std::uint8_t> area(capacity);
+    ASSERT_EQ(device::ReadMacroArea(link, area.data(), capacity), 1);
+    std::vector<MacroRecord> macros;
+    const bool decoded = DecodeMacroImage(area, macros);
+    EXPECT_EQ(decoded && macros.size() == 1 && macros[0].name == u"New",
+              c.failed.find("macros") == std::string::npos);
+  }
+  // With nothing failing, the same write succeeds.
+  FreshKeyboard();
+  WriteOutcome outcome;
+  EXPECT_EQ(WriteKeysAndMacros(true, &outcome), 1);
+  EXPECT_TRUE(outcome.Complete());
+  EXPECT_EQ(FailedSteps(outcome), "");
 }
 
 TEST_P(KeyboardWriter, DisconnectedKeyboardGivesZero) {

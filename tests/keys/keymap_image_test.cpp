@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <map>
 #include <vector>
 
 #include "device/device_table.h"
+#include "emulator/factory_memory.h"
 #include "keys/key_catalogue.h"
 
 namespace keyloom::keys {
@@ -91,21 +94,101 @@ TEST(BuildKeyMap, EachAssignmentKindSendsItsTriple) {
   }
 }
 
-TEST(BuildKeyMap, UnassignedTableGivesTheFactoryMapAndSharedPositionFollows) {
+TEST(BuildKeyMap, UnassignedTableGivesTheFactoryMap) {
   AssignmentTable table{};
   const auto map = BuildKeyMap(table, Factory(), kLayerBytes, kKeyCount, MacroPositions);
-  std::vector<std::uint8_t> expected(Factory().begin(), Factory().begin() + kLayerBytes);
-  std::copy_n(expected.begin() + 3 * 99, 3, expected.begin() + 3 * 106);
-  EXPECT_EQ(map, expected);
+  EXPECT_EQ(map, std::vector<std::uint8_t>(Factory().begin(), Factory().begin() + kLayerBytes));
+}
 
-  // Whatever the key at 99 is set to, 106 sends the same.
-  const Triple f99 = {Factory()[297], Factory()[298], Factory()[299]};
-  const KeyCode at99 = TripleToKeyCode(f99[0], f99[1], f99[2]);
-  ASSERT_NE(at99, 0);
-  table[KeyCodeToSlot(at99)] = {static_cast<std::uint16_t>(KeyKind::Function), 0, 9};
-  const auto changed = BuildKeyMap(table, Factory(), kLayerBytes, kKeyCount, MacroPositions);
-  EXPECT_EQ(At(changed, 99), (Triple{5, 5, 9}));
-  EXPECT_EQ(At(changed, 106), (Triple{5, 5, 9}));
+TEST(BuildKeyMap, Position106FollowsPosition99OnlyWhereTheFactoryMapMakesThemTwins) {
+  constexpr Triple kQuote = {2, 2, 0x34}, kBracket = {2, 2, 0x30}, kFirmware = {5, 0, 0};
+  const KeyCode quote = TripleToKeyCode(2, 2, 0x34), bracket = TripleToKeyCode(2, 2, 0x30);
+  ASSERT_NE(quote, 0);
+  ASSERT_NE(bracket, 0);
+  auto factoryWith = [](Triple at99, Triple at106) {
+    std::vector<std::uint8_t> f(Factory().begin(), Factory().end());
+    std::copy(at99.begin(), at99.end(), f.begin() + 3 * 99);
+    std::copy(at106.begin(), at106.end(), f.begin() + 3 * 106);
+    return f;
+  };
+  const Triple fn9 = {5, 5, 9}, fn4 = {5, 5, 4};
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> factory;
+    std::vector<std::pair<KeyCode, std::uint32_t>> functions;  // key, function number
+    Triple at99, at106;
+    int readBack;  // assignments the map gives back
+  } const cases[] = {
+      // The keyboard's own map: ' at 99, ] at 106, each its own key.
+      {"factory map, nothing assigned", factoryWith(kQuote, kBracket), {}, kQuote, kBracket, 0},
+      {"factory map, ' assigned", factoryWith(kQuote, kBracket), {{quote, 9}}, fn9, kBracket, 1},
+      {"factory map, ] assigned", factoryWith(kQuote, kBracket), {{bracket, 4}}, kQuote, fn4, 1},
+      {"factory map, both assigned", factoryWith(kQuote, kBracket), {{quote, 9}, {bracket, 4}}, fn9, fn4, 2},
+      // Twins: one key at both positions sends the same action from both.
+      {"twins, nothing assigned", factoryWith(kQuote, kQuote), {}, kQuote, kQuote, 0},
+      {"twins, assigned", factoryWith(kQuote, kQuote), {{quote, 9}}, fn9, fn9, 1},
+      // ' is nowhere on this map: its assignment has no place.
+      {"twin firmware positions", factoryWith(kFirmware, kFirmware), {{quote, 9}}, kFirmware, kFirmware, 0},
+  };
+  for (const Case& c : cases) {
+    AssignmentTable table{};
+    for (const auto& [key, function] : c.functions)
+      table[KeyCodeToSlot(key)] = {static_cast<std::uint16_t>(KeyKind::Function), 0, function};
+    const auto map = BuildKeyMap(table, c.factory, kLayerBytes, kKeyCount, MacroPositions);
+    EXPECT_EQ(At(map, 99), c.at99) << c.name;
+    EXPECT_EQ(At(map, 106), c.at106) << c.name;
+    // Read back, the map gives the same assignments and nothing more.
+    AssignmentTable decoded{};
+    DecodeKeyMap(map, c.factory, kKeyCount, decoded);
+    int assigned = 0;
+    for (const KeyAssignment& record : decoded) assigned += record.kind != 0;
+    EXPECT_EQ(assigned, c.readBack) << c.name;
+  }
+}
+
+// Every key of the catalogue against the factory map of both models: each
+// position that holds a key leads back to a catalogue key, a key assigned to
+// another sends what the key itself sends, and the on-screen keyboard's keys
+// are all there but for the ones each model lacks.
+TEST(FactoryMaps, EveryCatalogueKeyFindsItsPositionInBothModels) {
+  // Keys of the on-screen keyboard that no position of the map holds.
+  const std::vector<KeyCode> lackedByBoth = {0x037, 0x04E, 0x051, 0x04D, 0x049, 0x11C, 0x15C};
+  struct Case {
+    std::uint16_t vendor, product;
+    std::vector<KeyCode> lacked;  // beyond lackedByBoth
+    std::vector<KeyCode> extra;   // keys present that the on-screen keyboard does not show
+  } const cases[] = {
+      {0x0C45, 0x7672, {0x056}, {0x110, 0x122}},
+      {0x320F, 0x505B, {}, {0x110, 0x122, 0x073}},
+  };
+  for (const Case& c : cases) {
+    const emulator::ModelInfo* model = emulator::FindModel(c.vendor, c.product);
+    ASSERT_NE(model, nullptr);
+    const std::vector<std::uint8_t> factory = emulator::FactoryKeyMap(*model);
+    std::map<KeyCode, int> positionOf;
+    for (std::uint32_t d = 0; d < model->keyCount; ++d) {
+      const std::uint8_t* t = factory.data() + 3 * d;
+      const bool holdsKey = (t[0] == 2 && t[2] != 0) || (t[0] == 3 && (t[1] | t[2]) != 0);
+      const KeyCode code = TripleToKeyCode(t[0], t[1], t[2]);
+      EXPECT_EQ(code != 0, holdsKey) << std::hex << c.product << " position " << std::dec << d;
+      if (code == 0) continue;
+      positionOf.emplace(code, static_cast<int>(d));
+      if (t[0] != 2) continue;
+      Triple sent{};
+      AssignmentTriple({static_cast<std::uint16_t>(KeyKind::SingleKey), 0, code}, t, MacroPositions, sent.data());
+      EXPECT_EQ(sent, (Triple{t[0], t[1], t[2]})) << std::hex << c.product << " key " << code;
+    }
+    for (std::uint16_t slot = 0; slot < kSlotCount; ++slot) {
+      const KeyCode code = SlotToKeyCode(slot);
+      if (KeyInfoOfSlot(slot).nameKey.empty() && KeyInfoOfSlot(slot).deviceCode == 0) continue;
+      const bool panel = PanelIndexOfKeyCode(code) >= 0;
+      const auto listed = [code](const std::vector<KeyCode>& keys) {
+        return std::find(keys.begin(), keys.end(), code) != keys.end();
+      };
+      const bool expected = (panel && !listed(lackedByBoth) && !listed(c.lacked)) || listed(c.extra);
+      EXPECT_EQ(positionOf.count(code) == 1, expected) << std::hex << c.product << " key " << code;
+    }
+  }
 }
 
 TEST(BuildKeyMap, LargerModelKeepsFactoryBytesBeyondTheKeys) {

@@ -81,8 +81,12 @@ const std::u16string kLookupFile =
     u"\u952E=\u503C\r\n"
     u"[ Other ]\n"                          // LF only, spaces inside the brackets
     u"Key=other\r"                          // a lone CR ends a line too
-    u"[Broken\r\n"                          // no ']': not a header
-    u"AfterBroken=still Other\r\n"
+    u"[Unclosed \t\r\n"                     // no ']': the name runs to the end of the line
+    u"AfterUnclosed=in Unclosed\r\n"
+    u"[First]Second]\r\n"                   // the name ends at the first ']'
+    u"Cut=in First\r\n"
+    u"[]\r\n"                                 // the empty name
+    u"Nameless=in []\r\n"
     u"[TEXT]\r\n"
     u"Plain=from the duplicate section\r\n"
     u"Late=only in the duplicate section\r\n"
@@ -93,6 +97,7 @@ struct LookupCase {
   const char16_t* section;
   const char16_t* key;
   const char16_t* expected;  // nullptr: missing, the default comes back
+  const char16_t* def = u"#Error";
 };
 
 TEST(IniRead, LookupRulesInEveryEncoding) {
@@ -118,8 +123,16 @@ TEST(IniRead, LookupRulesInEveryEncoding) {
       {u"Text", u"Orphan", nullptr},
       {u"", u"Orphan", nullptr},
       {u"Other", u"Key", u"other"},
-      {u"Other", u"AfterBroken", u"still Other"},
-      {u"Broken", u"AfterBroken", nullptr},
+      {u"  Other\t", u" Key ", u"other"},
+      {u"Other", u"AfterUnclosed", nullptr},
+      {u"Unclosed", u"AfterUnclosed", u"in Unclosed"},
+      {u"First", u"Cut", u"in First"},
+      {u"First]Second", u"Cut", nullptr},
+      {u"", u"Nameless", u"in []"},
+      {u"  ", u"Nameless", u"in []"},
+      {u"Missing", u"Plain", u"kept  inner", u"kept  inner \t "},
+      {u"Missing", u"Plain", u"", u"   "},
+      {u"Missing", u"Plain", u"  lead", u"  lead"},
       {u"Last", u"NoBreakAtEnd", u"end"},
       {u"Missing", u"Plain", nullptr},
   };
@@ -130,13 +143,15 @@ TEST(IniRead, LookupRulesInEveryEncoding) {
     ClearCache();
     for (const auto& c : cases) {
       std::u16string out;
-      const std::size_t n = GetString(file, c.section, c.key, u"#Error", out, 260);
-      const std::u16string expected = c.expected ? c.expected : u"#Error";
+      const std::size_t n = GetString(file, c.section, c.key, c.def, out, 260);
+      const std::u16string expected = c.expected ? c.expected : c.def;
       EXPECT_EQ(out, expected) << Name(e) << " [" << text::ToUtf8(c.section) << "] "
                                << text::ToUtf8(c.key);
       EXPECT_EQ(n, expected.size());
     }
-    EXPECT_EQ(SectionNames(file), (std::vector<std::u16string>{u"Text", u"Other", u"Last"})) << Name(e);
+    EXPECT_EQ(SectionNames(file),
+              (std::vector<std::u16string>{u"Text", u"Other", u"Unclosed", u"First", u"", u"Last"}))
+        << Name(e);
     EXPECT_EQ(KeyNames(file, u"TEXT"),
               (std::vector<std::u16string>{u"Plain", u"Spaced", u"Tabbed", u"Quoted", u"Single",
                                            u"Unmatched", u"Mixed", u"Empty", u"EmptyQuotes", u"Dup",
@@ -208,7 +223,8 @@ TEST(IniRead, HostileBytesAreSafe) {
   EXPECT_EQ(GetString(file, u"S", u"A", u"d"), u"d");
   EXPECT_EQ(GetString(file, u"S", std::u16string(u"A\0B", 3), u"d"), u"d");
   EXPECT_EQ(GetString(file, u"S", u"C"), u"2");
-  EXPECT_EQ(GetString(file, u"S", u"D"), u"3");  // "[T" is no header
+  EXPECT_EQ(GetString(file, u"S", u"D", u"d"), u"d");  // "[T" is a header
+  EXPECT_EQ(GetString(file, u"T", u"D"), u"3");
   // A huge line.
   WriteBytes(file, "[S]\nK=" + std::string(1 << 20, 'x') + "\nL=after\n");
   EXPECT_EQ(GetString(file, u"S", u"K").size(), 259u);
@@ -221,7 +237,8 @@ TEST(IniRead, HostileBytesAreSafe) {
 }
 
 // Each case edits a file and must produce exactly the expected text in the
-// file's own encoding: every other line, comment and line break kept.
+// file's own encoding: the text of every other line and comment kept, every
+// line ended by CR LF.
 struct WriteCase {
   const char* name;
   std::u16string before;
@@ -239,16 +256,25 @@ TEST(IniWrite, EditsKeepEveryOtherLineAndTheEncoding) {
        u"; colours\r\n[Main]\r\nA=9\r\n; note\r\nB=2\r\n\r\n[Other]\r\nC=3\r\n"},
       {"new key after the section's last key", base, u"Main", u"New", u"x",
        u"; colours\r\n[Main]\r\nA = 1 ; not a comment\r\n; note\r\nB=2\r\nNew=x\r\n\r\n[Other]\r\nC=3\r\n"},
-      {"new section at the end", base, u"Third", u"K", u"\u952E",
-       base + u"\r\n[Third]\r\nK=\u952E\r\n"},
+      {"new section at the end, no blank line before it", base, u"Third", u"K", u"\u952E",
+       base + u"[Third]\r\nK=\u952E\r\n"},
+      {"blanks around the section argument", base, u"  Other\t", u" C ", u"4",
+       u"; colours\r\n[Main]\r\nA = 1 ; not a comment\r\n; note\r\nB=2\r\n\r\n[Other]\r\nC=4\r\n"},
+      {"empty section name", u"[S]\r\nK=1\r\n", u"", u"K", u"v", u"[S]\r\nK=1\r\n[]\r\nK=v\r\n"},
+      {"key into the empty-named section", u"[]\r\nK=1\r\n[S]\r\n", u"", u"L", u"2",
+       u"[]\r\nK=1\r\nL=2\r\n[S]\r\n"},
       {"key into an empty section", u"[E]\r\n[F]\r\nX=1\r\n", u"E", u"K", u"v",
        u"[E]\r\nK=v\r\n[F]\r\nX=1\r\n"},
       {"only the first duplicate changes", u"[S]\r\nK=1\r\nk=2\r\n[S]\r\nK=3\r\n", u"S", u"K", u"0",
        u"[S]\r\nK=0\r\nk=2\r\n[S]\r\nK=3\r\n"},
-      {"LF file stays LF", u"[S]\nK=1\n", u"S", u"L", u"2", u"[S]\nK=1\nL=2\n"},
+      {"LF and lone CR lines end with CR LF", u"[S]\nK=1\r; c\n\n[T]\nM=3", u"S", u"L", u"2",
+       u"[S]\r\nK=1\r\nL=2\r\n; c\r\n\r\n[T]\r\nM=3\r\n"},
       {"no line break at the end", u"[S]\r\nK=1", u"S", u"L", u"2", u"[S]\r\nK=1\r\nL=2\r\n"},
+      {"replace in a last line without break", u"[S]\r\nK=1", u"S", u"K", u"2", u"[S]\r\nK=2\r\n"},
+      {"new key elsewhere, last line without break", u"[S]\r\n[T]\r\nK=1", u"S", u"L", u"2",
+       u"[S]\r\nL=2\r\n[T]\r\nK=1\r\n"},
       {"new section after a last line without break", u"[S]\r\nK=1", u"T", u"L", u"2",
-       u"[S]\r\nK=1\r\n\r\n[T]\r\nL=2\r\n"},
+       u"[S]\r\nK=1\r\n[T]\r\nL=2\r\n"},
       {"empty file", u"", u"S", u"K", u"v", u"[S]\r\nK=v\r\n"},
       {"outer spaces are quoted to survive", u"[S]\r\n", u"S", u"K", u" v ", u"[S]\r\nK=\" v \"\r\n"},
       {"outer quotes are quoted to survive", u"[S]\r\n", u"S", u"K", u"'q'", u"[S]\r\nK=\"'q'\"\r\n"},
@@ -258,6 +284,7 @@ TEST(IniWrite, EditsKeepEveryOtherLineAndTheEncoding) {
       {"delete section with its comments", u"[S]\r\nK=1\r\n; c\r\n[T]\r\nL=2\r\n[s]\r\nM=3\r\n",
        u"S", u"", nullptr, u"[T]\r\nL=2\r\n"},
       {"delete missing key leaves the file", base, u"Main", u"Zzz", nullptr, base},
+      {"delete from a file without a final break", u"[S]\nK=1\nL=2", u"S", u"K", nullptr, u"[S]\r\nL=2\r\n"},
   };
   TempDir dir;
   for (Enc e : kEncodings) {
@@ -313,7 +340,7 @@ TEST(IniWrite, RefusesWhatWouldChangeTheFileStructure) {
     const char16_t* value;
   } cases[] = {
       {u"S", u"K", u"1\r\n[Injected]\r\nX=1"}, {u"S", u"K", u"a\nb"},  {u"S", u"K=J", u"1"},
-      {u"S", u"", u"1"},                       {u"S", u"  ", u"1"},    {u"", u"K", u"1"},
+      {u"S", u"", u"1"},                       {u"S", u"  ", u"1"},    {u"S]T", u"K", u"1"},
       {u"S]\r\n[T", u"K", u"1"},               {u"S", u"[K]", u"1"},   {u"S", u";K", u"1"},
   };
   for (const auto& c : cases) {

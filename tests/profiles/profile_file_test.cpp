@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
 
 #include "keys/byte_order.h"
 #include "platform/text.h"
@@ -122,9 +127,21 @@ TEST_F(ProfileFiles, ValidationOfMalformedFiles) {
     std::function<void(std::vector<std::uint8_t>&)> change;
     int result;
     bool message;
+    std::uint64_t sparseSize = 0;  // when set, the file is extended to this size with a hole
   };
+  // A header announcing `pool` pool bytes and no macros.
+  auto pool = [](std::uint32_t bytes) {
+    return [bytes](std::vector<std::uint8_t>& b) {
+      PutU32(&b[16], bytes);
+      PutU32(&b[8], static_cast<std::uint32_t>(0x8040 + std::uint64_t{bytes}));
+    };
+  };
+  const std::uint32_t largest = static_cast<std::uint32_t>(kMaxProfilePoolBytes);
   const std::vector<Case> cases = {
       {"valid", [](auto&) {}, 1, false},
+      {"the largest pool a profile holds", pool(largest), 1, false, 0x8040 + std::uint64_t{largest}},
+      {"one byte more pool than a profile holds", pool(largest + 1), 0, true, 0x8040 + std::uint64_t{largest} + 1},
+      {"a 1 GiB pool", pool(1u << 30), 0, true, 0x8040 + (std::uint64_t{1} << 30)},
       {"flag byte 1", [](auto& b) { b[30] = 1; }, 1, false},
       {"extra bytes after the content", [](auto& b) { b.resize(b.size() + 77, 0xAB); }, 1, false},
       {"record contents are not checked", [](auto& b) { b[64] = 0xFF; b[200] = 0x55; }, 1, false},
@@ -177,8 +194,15 @@ TEST_F(ProfileFiles, ValidationOfMalformedFiles) {
     if (bytes.size() >= 32 && std::string(c.name) != "wrong checksum") Reseal(bytes);
     const fs::path path = File("case.kyl");
     WriteBytes(path, bytes);
+    if (c.sparseSize) fs::resize_file(path, c.sparseSize);
     prompter.requests.clear();
     EXPECT_EQ(ValidateProfileFile(path), c.result);
+    // What the check refuses for its pool, the loader refuses too, without
+    // reading it.
+    if (c.sparseSize) {
+      LoadedProfile loaded;
+      EXPECT_EQ(ReadProfileFile(path, loaded), c.result == 1);
+    }
     ASSERT_EQ(prompter.requests.size(), c.message ? 1u : 0u);
     if (c.message) {
       EXPECT_EQ(prompter.requests[0].text, u"Not a profile: " + text::FromUtf8(path.string()));
@@ -191,6 +215,75 @@ TEST_F(ProfileFiles, ValidationOfFilesThatCannotBeRead) {
   fs::create_directory(File("folder.kyl"));
   EXPECT_EQ(ValidateProfileFile(File("folder.kyl")), -2);
   EXPECT_TRUE(prompter.requests.empty());
+}
+
+// A FIFO with no writer is refused at once by the check and by the loader,
+// rather than waiting for a writer.
+TEST_F(ProfileFiles, FifoIsRefusedWithoutWaiting) {
+  const fs::path fifo = File("pipe.kyl");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  auto settle = [&](auto work) {
+    auto done = std::async(std::launch::async, work);
+    if (done.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+      // Unblock the reader so that the test ends, then fail.
+      const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) ::close(fd);
+      ADD_FAILURE() << "blocked on the FIFO";
+    }
+    return done.get();
+  };
+  EXPECT_EQ(settle([&] { return ValidateProfileFile(fifo); }), -2);
+  EXPECT_EQ(settle([&] { return LoadProfileFile(fifo); }), 0);
+  EXPECT_EQ(settle([&] {
+              LoadedProfile loaded;
+              return ReadProfileFile(fifo, loaded);
+            }),
+            false);
+  EXPECT_TRUE(prompter.requests.empty());
+}
+
+// A string is at most kMaxProfileStringUnits units long; a record whose
+// string runs longer gets none, the others keep theirs.
+TEST_F(ProfileFiles, StringsUpToTheLongestAProfileHolds) {
+  const std::size_t longest = kMaxProfileStringUnits;
+  std::vector<std::uint8_t> poolBytes;
+  auto add = [&](std::size_t units) {
+    const auto at = static_cast<std::uint32_t>(poolBytes.size());
+    for (std::size_t u = 0; u < units; ++u) {
+      poolBytes.push_back('a' + u % 26);
+      poolBytes.push_back(0);
+    }
+    poolBytes.push_back(0);
+    poolBytes.push_back(0);
+    return at;
+  };
+  const std::uint32_t atLongest = add(longest);
+  const std::uint32_t atTooLong = add(longest + 1);
+  std::vector<std::uint8_t> bytes = EmptyProfileBytes();
+  auto record = [&](int index, std::uint32_t offset) {
+    std::uint8_t* r = bytes.data() + 64 + index * 16;
+    PutU16(r, kText);
+    PutU32(r + 4, offset);
+  };
+  record(0, atLongest);
+  record(1, atTooLong);
+  record(2, atTooLong + 2);  // the same run of text, one unit shorter: fits
+  const auto poolSize = static_cast<std::uint32_t>(poolBytes.size());
+  PutU32(&bytes[16], poolSize);
+  PutU32(&bytes[8], 0x8040 + poolSize);
+  Reseal(bytes);
+  bytes.insert(bytes.end(), poolBytes.begin(), poolBytes.end());
+  WriteBytes(File("long.kyl"), bytes);
+  ASSERT_EQ(ValidateProfileFile(File("long.kyl")), 1);
+  LoadedProfile loaded;
+  ASSERT_TRUE(ReadProfileFile(File("long.kyl"), loaded));
+  EXPECT_EQ(loaded.strings[0].text.size(), longest);
+  EXPECT_EQ(loaded.strings[0].size, (longest + 1) * 2);
+  EXPECT_TRUE(loaded.strings[1].text.empty());
+  EXPECT_EQ(loaded.strings[1].size, 0u);
+  EXPECT_EQ(loaded.strings[2].text.size(), longest);
+  EXPECT_EQ(loaded.strings[2].text.front(), u'b');
+  EXPECT_EQ(loaded.totalStringSize, 2 * (longest + 1) * 2);
 }
 
 TEST_F(ProfileFiles, ExportImportRoundTripKeepsBytesStoreAndReportRate) {
@@ -377,10 +470,10 @@ TEST_F(ProfileFiles, SharedStringsAreCopiedWithinABudget) {
     int records;
     int expectedCopies;
   };
-  // A string of 1 Mi units (just over 2 MiB) shared by 2048 records: the
-  // 4 MiB budget holds one copy.
+  // The longest string a record can carry (64 KiB with its zero) shared by
+  // 2048 records: the 4 MiB budget holds 64 copies.
   for (const Case& c : {Case{"short string shared by every record", 3, 2048, 2048},
-                        Case{"long string shared by every record", 1u << 20, 2048, 1}}) {
+                        Case{"long string shared by every record", kMaxProfileStringUnits, 2048, 64}}) {
     SCOPED_TRACE(c.name);
     keys::KeyTableBlock block = EmptyProfileBlock(0);
     for (int i = 0; i < c.records; ++i) block.tables[i / 512][i % 512] = {kText, 0, 0, 0, 0};

@@ -109,8 +109,9 @@ class SessionUnderTest {
   int ReadProfileFromKeyboard(const std::filesystem::path& path) {
     return profiles::ReadProfileFromKeyboard(session, path);
   }
-  int ImportProfile(const std::filesystem::path& path, int* keyboardResult = nullptr) {
-    return profiles::ImportProfile(session, path, keyboardResult);
+  int ImportProfile(const std::filesystem::path& path, int* keyboardResult = nullptr,
+                    keys::WriteOutcome* outcome = nullptr) {
+    return profiles::ImportProfile(session, path, keyboardResult, outcome);
   }
   int ExportProfile(const std::filesystem::path& path) { return profiles::ExportProfile(session, path); }
   void ApplyReportRate(int index) { profiles::ApplyReportRate(session, index); }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "device/commands.h"
+#include "device/request_hook.h"
 #include "keyboard_fixture.h"
 #include "keys/keymap_image.h"
 #include "profiles/data_folder.h"
@@ -79,6 +81,36 @@ TEST_F(ProfileTransfer, ImportingTheWorkingFileKeepsTheReportRate) {
   EXPECT_EQ(ImportProfile(copy), 1);
   EXPECT_EQ(session.lighting.CurrentLighting.report_rate, 3);
   EXPECT_EQ(KeyboardReportRate(1), 3) << "the setting is applied as its button does";
+}
+
+TEST_F(ProfileTransfer, AnImportTheKeyboardDidNotTakeStaysToBeApplied) {
+  ASSERT_EQ(ExportProfile(File("backup.kyl")), 1);
+  // The keyboard refuses the first chunk of slot 0's key map.
+  link.CommandDevice().Close();
+  auto hooked = std::make_shared<device::testing::RequestHookBackend>(keyboard);
+  link.UseBackend(hooked);
+  ASSERT_TRUE(link.CommandDevice().Open("inproc:1", true, true, true, false));
+  bool armed = false;
+  hooked->SetHook([&](const std::uint8_t* r, std::size_t) {
+    if (armed || r[3] != device::kCmdWriteKeyLayer || (r[5] | r[6]) != 0) return;
+    armed = true;
+    model->ArmFault(emulator::FaultKind::kRefuse, 1);
+  });
+  session.windows.MainWindowHasUnappliedChanges.store(false);
+  int written = -1;
+  keys::WriteOutcome outcome;
+  EXPECT_EQ(ImportProfile(File("backup.kyl"), &written, &outcome), 1) << "the file itself was restored";
+  EXPECT_EQ(written, 0);
+  EXPECT_NE(outcome.keyMaps[0], 1);
+  EXPECT_EQ(outcome.keyMaps[1], 1);
+  EXPECT_EQ(outcome.keyMaps[2], 1);
+  EXPECT_TRUE(session.windows.MainWindowHasUnappliedChanges.load()) << "Apply stays enabled to send it again";
+
+  hooked->SetHook(nullptr);
+  EXPECT_EQ(ImportProfile(File("backup.kyl"), &written, &outcome), 1);
+  EXPECT_EQ(written, 1);
+  EXPECT_TRUE(outcome.Complete());
+  EXPECT_FALSE(session.windows.MainWindowHasUnappliedChanges.load());
 }
 
 TEST_F(ProfileTransfer, RefusedImportsChangeNothing) {
