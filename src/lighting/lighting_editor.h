@@ -54,6 +54,7 @@ struct PanelVisibility {
   bool reactive_colour = false;
   bool effect17_colours = false;
   bool custom_layouts = false;
+  bool operator==(const PanelVisibility&) const = default;
 };
 PanelVisibility VisibleControls(int effect, bool panel_open);
 
