@@ -15,6 +15,8 @@
 #include "app/settings_paths.h"
 #include "i18n/texts.h"
 #include "keys/key_catalogue.h"
+#include "lighting/key_colour_editor.h"
+#include "lighting/lighting_editor.h"
 #include "lighting/lighting_operations.h"
 #include "lighting/lighting_state.h"
 #include "lighting/user_colour_files.h"
@@ -27,33 +29,29 @@ namespace keyloom::cli {
 namespace {
 
 using lighting::Colour;
-namespace field = lighting::field;
 
 constexpr auto kConnectTimeout = std::chrono::seconds(3);
 
-const char* const kEffect17Colours[] = {"red", "yellow", "green", "blue"};
+using lighting::kEffect17ColourNames;
 
-// Effects whose selection also writes the colourful byte.
-bool WritesColourfulWithEffect(int e) {
-  return e == 1 || e == 2 || e == 3 || e == 5 || e == 7 || e == 8 || e == 9 || e == 13 ||
-         e == 14 || e == 15;
+// False with the reason when the keyboard did not take a lighting change.
+bool Taken(const lighting::LightingChange& change, const device::DeviceLink& link, std::string& reason) {
+  if (change.Ok()) return true;
+  reason = "the keyboard did not take the lighting write: " + KeyboardResultText(link, change.result);
+  return false;
 }
-// Effects the program knows (the others store their number and write nothing).
-bool KnownEffect(int e) { return (e >= 1 && e <= 18) || e == 20; }
 
-// One framed write of the edited slot's record: begin, each run, end. False
-// when any step fails.
-bool WriteFrame(profiles::KeyboardSession& keyboard, const std::vector<std::pair<int, std::vector<std::uint8_t>>>& runs,
-                std::string& reason) {
-  int result = lighting::BeginLightingWrite(keyboard.link);
-  for (const auto& [offset, bytes] : runs) {
-    if (result != 1) break;
-    result = lighting::WriteLightingBytes(keyboard.link, keyboard.lighting, offset, bytes.data(), int(bytes.size()));
+// False with the reason when a key colour change did not reach the
+// keyboard or the slot's user colour file.
+bool Taken(const lighting::KeyColourChange& change, const profiles::KeyboardSession& keyboard, std::string& reason,
+           std::string_view what) {
+  using Outcome = lighting::KeyColourChange::Outcome;
+  if (change.outcome == Outcome::kKeyboardFailed) {
+    reason = "the keyboard did not take the " + std::string(what) + ": " + KeyboardResultText(keyboard.link, change.result);
+    return false;
   }
-  const int end = lighting::EndLightingWrite(keyboard.link);
-  if (result == 1) result = end;
-  if (result != 1) {
-    reason = "the keyboard did not take the lighting write: " + KeyboardResultText(keyboard.link, result);
+  if (change.outcome == Outcome::kFileFailed) {
+    reason = "could not write " + lighting::UserColourFile(keyboard.lighting.paths, keyboard.lighting.LightingSlot).string();
     return false;
   }
   return true;
@@ -136,12 +134,12 @@ bool ParseSetRequest(const ParsedOptions& options, SetRequest& request, std::str
       }
       request.colourful = value == "on";
     } else {  // --effect17-colour
-      const auto it = std::find(std::begin(kEffect17Colours), std::end(kEffect17Colours), value);
-      if (it == std::end(kEffect17Colours)) {
+      const auto it = std::find(kEffect17ColourNames.begin(), kEffect17ColourNames.end(), value);
+      if (it == kEffect17ColourNames.end()) {
         reason = "--effect17-colour takes red, yellow, green or blue, not '" + value + "'";
         return false;
       }
-      request.effect17_colour = int(it - std::begin(kEffect17Colours));
+      request.effect17_colour = int(it - kEffect17ColourNames.begin());
     }
   }
   if (request.Empty()) {
@@ -189,56 +187,23 @@ int RunSet(const std::vector<std::string>& args, CommandIo& io) {
   KeyboardConnection session(keyboard.link);
   int status = kExitSuccess;
   if (!Open(session, keyboard, io, status)) return status;
-  lighting::LightingState& state = keyboard.lighting.CurrentLighting;
+  lighting::LightingEditor editor(keyboard.link, keyboard.lighting);
 
   if (request.effect) {
     std::string value;
     for (const auto& [name, v] : options.ordered)
       if (name == "--effect") value = v;
     int e = 0;
-    if (!ResolveEffect(keyboard, value, e, reason)) return Failure(io, reason);
-    // A known effect writes its number (and the colourful byte for the
-    // effects with a colour group); another number is only kept.
-    if (KnownEffect(e)) {
-      std::vector<std::pair<int, std::vector<std::uint8_t>>> runs{{field::kEffect, {std::uint8_t(e)}}};
-      if (WritesColourfulWithEffect(e))
-        runs.push_back({field::kColourful, {std::uint8_t(state.colourful ? 1 : 0)}});
-      if (!WriteFrame(keyboard, runs, reason)) return Failure(io, reason);
-    }
-    state.effect = e;
-  }
-  auto single = [&](int offset, int value) {
-    return WriteFrame(keyboard, {{offset, {std::uint8_t(value)}}}, reason);
-  };
-  if (request.brightness && *request.brightness != state.brightness) {
-    if (!single(field::kBrightness, *request.brightness)) return Failure(io, reason);
-    state.brightness = *request.brightness;
-  }
-  if (request.speed && *request.speed != state.speed) {
-    if (!single(field::kSpeed, *request.speed)) return Failure(io, reason);
-    state.speed = *request.speed;
-  }
-  if (request.direction) {
-    if (!single(field::kDirection, *request.direction)) return Failure(io, reason);
-    state.direction = *request.direction;
-  }
-  if (request.colour) {
-    const Colour c = *request.colour;
-    if (!WriteFrame(keyboard, {{field::kColourful, {0}},
-                     {field::kMainColour, {lighting::Red(c), lighting::Green(c), lighting::Blue(c)}}},
-                    reason))
+    if (!ResolveEffect(keyboard, value, e, reason) || !Taken(editor.SelectEffect(e), keyboard.link, reason))
       return Failure(io, reason);
-    state.colourful = false;
-    state.main_colour = state.colour_button1 = state.colour_button2 = c;
   }
-  if (request.colourful) {
-    if (!single(field::kColourful, *request.colourful ? 1 : 0)) return Failure(io, reason);
-    state.colourful = *request.colourful;
-  }
-  if (request.effect17_colour) {
-    if (!single(field::kEffect17Colour, *request.effect17_colour)) return Failure(io, reason);
-    state.effect17_colour = *request.effect17_colour;
-  }
+  if ((request.brightness && !Taken(editor.SetBrightness(*request.brightness), keyboard.link, reason)) ||
+      (request.speed && !Taken(editor.SetSpeed(*request.speed), keyboard.link, reason)) ||
+      (request.direction && !Taken(editor.SetDirection(*request.direction), keyboard.link, reason)) ||
+      (request.colour && !Taken(editor.ChooseColour(*request.colour), keyboard.link, reason)) ||
+      (request.colourful && !Taken(editor.SetColourful(*request.colourful), keyboard.link, reason)) ||
+      (request.effect17_colour && !Taken(editor.SetEffect17Colour(*request.effect17_colour), keyboard.link, reason)))
+    return Failure(io, reason);
   io.out << (options.Has("--json") ? LightingJson(keyboard) : LightingText(keyboard));
   return kExitSuccess;
 }
@@ -276,11 +241,9 @@ int RunReportRate(const std::vector<std::string>& args, CommandIo& io) {
   KeyboardConnection session(keyboard.link);
   int status = kExitSuccess;
   if (!Open(session, keyboard, io, status)) return status;
-  lighting::LightingState& state = keyboard.lighting.CurrentLighting;
-  if (rate >= 0) {
-    if (!WriteFrame(keyboard, {{field::kReportRate, {std::uint8_t(rate)}}}, reason)) return Failure(io, reason);
-    state.report_rate = rate;
-  }
+  const lighting::LightingState& state = keyboard.lighting.CurrentLighting;
+  if (rate >= 0 && !Taken(lighting::LightingEditor(keyboard.link, keyboard.lighting).SetReportRate(rate), keyboard.link, reason))
+    return Failure(io, reason);
   if (options.Has("--json"))
     io.out << "{\"slot\": " << keyboard.lighting.LightingSlot << ", \"report_rate\": " << state.report_rate << "}\n";
   else
@@ -303,8 +266,6 @@ void EnsureLightingPaths(profiles::KeyboardSession& keyboard) {
   profiles::EnsureDataFolder();
 }
 
-constexpr std::size_t kLayoutNameLimit = 260;
-
 int RunLayout(const std::vector<std::string>& args, CommandIo& io) {
   constexpr std::string_view kName = "lighting layout";
   ParsedOptions options;
@@ -318,7 +279,7 @@ int RunLayout(const std::vector<std::string>& args, CommandIo& io) {
     return UsageError(io, kName, "the layout is 0..9, not '" + options.positional[0] + "'");
   std::optional<std::u16string> name;
   for (const auto& [option, value] : options.ordered) name = text::FromUtf8(value);
-  if (name && name->size() > kLayoutNameLimit) return UsageError(io, kName, "the name is longer than 260 characters");
+  if (name && name->size() > lighting::kLayoutNameLimit) return UsageError(io, kName, "the name is longer than 260 characters");
   if (name && name->empty()) return UsageError(io, kName, "the name must not be empty");
 
   profiles::KeyboardSession& keyboard = Session(io);
@@ -329,27 +290,24 @@ int RunLayout(const std::vector<std::string>& args, CommandIo& io) {
   if (!lighting::SupportsCustomColours(keyboard.lighting.ConfigBlockCopy))
     return Failure(io, "the keyboard has no custom colour layouts (effect 20)");
   const int slot = keyboard.lighting.LightingSlot;
-  if (!std::filesystem::exists(lighting::UserColourFile(keyboard.lighting.paths, slot)) && !lighting::CopyColourTemplate(keyboard.lighting.paths, slot))
+  lighting::KeyColourEditor editor(keyboard.link, keyboard.lighting);
+  if (!editor.PrepareColourFile())
     return Failure(io, "could not create the colour file " + lighting::UserColourFile(keyboard.lighting.paths, slot).string());
 
-  if (chosen >= 0) {
-    if (!lighting::WriteSelectedLayout(keyboard.lighting.paths, slot, chosen))
-      return Failure(io, "could not write " + lighting::UserColourFile(keyboard.lighting.paths, slot).string());
-    // The layout's colours go to the keyboard as a whole.
-    lighting::LoadLayout(keyboard.link, keyboard.lighting, true);
-  }
-  const int selected = lighting::ReadSelectedLayout(keyboard.lighting.paths, slot);
-  if (name && !lighting::WriteLayoutName(keyboard.lighting.paths, slot, selected, *name))
+  if (chosen >= 0 && !Taken(editor.SelectLayout(chosen), keyboard, reason, "layout's key colours"))
+    return Failure(io, reason);
+  const int selected = editor.SelectedLayout();
+  if (name && !editor.RenameLayout(*name))
     return Failure(io, "could not write " + lighting::UserColourFile(keyboard.lighting.paths, slot).string());
 
   if (options.Has("--json")) {
     io.out << "{\"slot\": " << slot << ", \"selected\": " << selected << ", \"layouts\": [";
     for (int n = 0; n < lighting::kLayoutCount; ++n)
-      io.out << (n ? ", " : "") << JsonString(text::ToUtf8(lighting::ReadLayoutName(keyboard.lighting.paths, slot, n)));
+      io.out << (n ? ", " : "") << JsonString(text::ToUtf8(editor.LayoutName(n)));
     io.out << "]}\n";
   } else {
     for (int n = 0; n < lighting::kLayoutCount; ++n)
-      io.out << (n == selected ? "* " : "  ") << n << "  " << text::ToUtf8(lighting::ReadLayoutName(keyboard.lighting.paths, slot, n)) << "\n";
+      io.out << (n == selected ? "* " : "  ") << n << "  " << text::ToUtf8(editor.LayoutName(n)) << "\n";
   }
   return kExitSuccess;
 }
@@ -371,17 +329,14 @@ int RunDefault(const std::vector<std::string>& args, CommandIo& io) {
   // its selected layout goes to the keyboard.
   if (lighting::SupportsCustomColours(keyboard.lighting.ConfigBlockCopy)) {
     EnsureLightingPaths(keyboard);
-    if (!lighting::CopyColourTemplate(keyboard.lighting.paths, keyboard.lighting.LightingSlot))
+    const lighting::KeyColourChange reset = lighting::KeyColourEditor(keyboard.link, keyboard.lighting).ResetLayouts();
+    if (reset.outcome == lighting::KeyColourChange::Outcome::kFileFailed)
       return Failure(io, "could not copy the colour layout template to " +
                              lighting::UserColourFile(keyboard.lighting.paths, keyboard.lighting.LightingSlot).string());
-    lighting::LoadLayout(keyboard.link, keyboard.lighting, true);
+    if (!Taken(reset, keyboard, reason, "layout's key colours")) return Failure(io, reason);
   }
-  const auto bytes = lighting::DefaultLightingBytes();
-  if (!WriteFrame(keyboard, {{0, std::vector<std::uint8_t>(bytes.begin(), bytes.end())}}, reason))
+  if (!Taken(lighting::LightingEditor(keyboard.link, keyboard.lighting).WriteDefault(), keyboard.link, reason))
     return Failure(io, reason);
-  lighting::LightingRecord record{};
-  std::copy(bytes.begin(), bytes.end(), record.begin());
-  lighting::DecodeLightingRecord(record, keyboard.lighting.CurrentLighting);
   io.out << (options.Has("--json") ? LightingJson(keyboard) : LightingText(keyboard));
   return kExitSuccess;
 }
@@ -439,21 +394,13 @@ int RunKey(const std::vector<std::string>& args, CommandIo& io) {
   if (keyboard.lighting.CurrentLighting.effect != 20)
     return Failure(io, "slot " + std::to_string(slot) +
                            " does not show custom colours; select them with 'lighting set --effect 20'");
-  if (!std::filesystem::exists(lighting::UserColourFile(keyboard.lighting.paths, slot)) && !lighting::CopyColourTemplate(keyboard.lighting.paths, slot))
+  lighting::KeyColourEditor editor(keyboard.link, keyboard.lighting);
+  if (!editor.PrepareColourFile())
     return Failure(io, "could not create the colour file " + lighting::UserColourFile(keyboard.lighting.paths, slot).string());
 
-  const std::uint8_t rgb[3] = {lighting::Red(colour), lighting::Green(colour), lighting::Blue(colour)};
-  int result = lighting::BeginLightingWrite(keyboard.link);
-  if (result == 1) result = device::WriteKeyColours(keyboard.link, rgb, 3, std::uint32_t(position), slot);
-  const int end = lighting::EndLightingWrite(keyboard.link);
-  if (result == 1) result = end;
-  if (result != 1)
-    return Failure(io, "the keyboard did not take the key colour: " + KeyboardResultText(keyboard.link, result));
-  lighting::SetKeyColourAt(keyboard.lighting.KeyColours, slot, position, colour);
   // The key is painted with its own colour: it no longer follows the base colour.
-  const int layout = lighting::ReadSelectedLayout(keyboard.lighting.paths, slot);
-  if (!lighting::WriteLayoutKey(keyboard.lighting.paths, slot, layout, position, colour, 0))
-    return Failure(io, "could not write " + lighting::UserColourFile(keyboard.lighting.paths, slot).string());
+  if (!Taken(editor.SetKeyColour(position, colour), keyboard, reason, "key colour")) return Failure(io, reason);
+  const int layout = editor.SelectedLayout();
   if (options.Has("--json"))
     io.out << "{\"slot\": " << slot << ", \"layout\": " << layout << ", \"position\": " << position
            << ", \"colour\": \"" << Hex(colour) << "\"}\n";
@@ -494,7 +441,7 @@ int EffectNamed(std::string_view name, const std::vector<int>& effects) {
 std::string LightingText(profiles::KeyboardSession& keyboard) {
   const lighting::LightingState& s = keyboard.lighting.CurrentLighting;
   std::string t;
-  const int e17 = s.effect17_colour >= 0 && s.effect17_colour <= 3 ? s.effect17_colour : 0;
+  const int e17 = lighting::ShownEffect17Colour(s.effect17_colour);
   // One column for every value, after the longest label.
   const std::pair<const char*, std::string> rows[] = {
       {"Slot:", std::to_string(keyboard.lighting.LightingSlot)},
@@ -504,7 +451,7 @@ std::string LightingText(profiles::KeyboardSession& keyboard) {
       {"Direction:", std::to_string(s.direction)},
       {"Colour:", Hex(s.main_colour)},
       {"Colourful:", s.colourful ? "on" : "off"},
-      {"Effect-17 colour:", kEffect17Colours[e17]},
+      {"Effect-17 colour:", kEffect17ColourNames[std::size_t(e17)]},
       {"Report rate:", std::to_string(s.report_rate)},
   };
   constexpr std::size_t kValueColumn = 18;
@@ -517,13 +464,13 @@ std::string LightingText(profiles::KeyboardSession& keyboard) {
 
 std::string LightingJson(profiles::KeyboardSession& keyboard) {
   const lighting::LightingState& s = keyboard.lighting.CurrentLighting;
-  const int e17 = s.effect17_colour >= 0 && s.effect17_colour <= 3 ? s.effect17_colour : 0;
+  const std::string e17(kEffect17ColourNames[std::size_t(lighting::ShownEffect17Colour(s.effect17_colour))]);
   return "{\"slot\": " + std::to_string(keyboard.lighting.LightingSlot) +
          ", \"effect\": " + std::to_string(s.effect) + ", \"effect_name\": " + JsonString(EffectName(s.effect)) +
          ", \"brightness\": " + std::to_string(s.brightness) + ", \"speed\": " + std::to_string(s.speed) +
          ", \"direction\": " + std::to_string(s.direction) + ", \"colour\": \"" + Hex(s.main_colour) +
          "\", \"colourful\": " + (s.colourful ? "true" : "false") + ", \"effect17_colour\": \"" +
-         kEffect17Colours[e17] + "\", \"report_rate\": " + std::to_string(s.report_rate) + "}\n";
+         e17 + "\", \"report_rate\": " + std::to_string(s.report_rate) + "}\n";
 }
 
 std::string EffectsText(profiles::KeyboardSession& keyboard) {

@@ -60,11 +60,10 @@ bool ParseOne(std::string_view item, keys::MacroAction& action, std::string& rea
       reason = "'" + original + "' is not KEY down|up [PAUSE]";
       return false;
     }
-    if (value < 0 || value > kMaxTypedPauseMs) {
+    if (!keys::KeepTypedPause(value, pause)) {
       reason = "the pause in '" + original + "' is not 0.." + std::to_string(kMaxTypedPauseMs) + " ms";
       return false;
     }
-    pause = std::uint32_t(value) / 10 * 10;
     word = TakeLastWord(rest);
     if (!IsState(word, state)) {
       reason = "'" + original + "' is not KEY down|up [PAUSE]";

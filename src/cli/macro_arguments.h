@@ -10,11 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "keys/macro_editor.h"
 #include "keys/macro_record.h"
 
 namespace keyloom::cli {
 
-inline constexpr std::uint32_t kMaxTypedPauseMs = 40000;
+inline constexpr std::uint32_t kMaxTypedPauseMs = keys::kMaxTypedPauseMs;
 
 bool ParseMacroActions(std::string_view text, std::vector<keys::MacroAction>& actions, std::string& reason);
 

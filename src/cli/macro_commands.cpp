@@ -11,6 +11,7 @@
 #include "keys/key_catalogue.h"
 #include "keys/key_macro_store.h"
 #include "keys/keyboard_writer.h"
+#include "keys/macro_editor.h"
 #include "keys/macro_list.h"
 #include "keys/macro_lookups.h"
 #include "platform/text.h"
@@ -82,29 +83,35 @@ bool SelectByName(keys::MacroListModel& model, const std::string& name, CommandI
   return true;
 }
 
-// The macro list keeps a typed name only when no other entry begins with it
-// (ignoring case), as the key-setting dialog's list does; otherwise it gives
-// the macro a numbered name. A name that was not kept is refused here.
-bool NameKept(const keys::MacroListModel& model, const std::u16string& wanted, int position, CommandIo& io,
-              int& status) {
-  const keys::MacroRecord& m = model.Macros()[std::size_t(position)];
-  if (m.name == wanted) return true;
-  std::string taken;
-  for (std::size_t i = 0; i < model.Macros().size(); ++i) {
-    const std::u16string& other = model.Macros()[i].name;
-    if (int(i) != position && other.size() >= wanted.size() &&
-        text::EqualsIgnoreCase(std::u16string_view(other).substr(0, wanted.size()), wanted))
-      taken = text::ToUtf8(other);
+// False after the failure when the editor refused the edit.
+bool Edited(const keys::MacroEdit& edit, std::u16string_view wanted, const std::string& name, CommandIo& io,
+            int& status) {
+  using Outcome = keys::MacroEdit::Outcome;
+  switch (edit.outcome) {
+    case Outcome::kDone:
+      return true;
+    case Outcome::kTooMany:
+      status = Failure(io, "there are " + std::to_string(keys::kMaxMacros) + " macros already");
+      return false;
+    case Outcome::kNameTaken:
+      status = Failure(io, "the name '" + text::ToUtf8(wanted) + "' cannot be used: macro '" +
+                               text::ToUtf8(edit.taken_by) + "' begins with it");
+      return false;
+    case Outcome::kNotConfirmed:
+      status = Failure(io, "kept macro '" + name + "': the deletion was not confirmed");
+      return false;
+    case Outcome::kBadName:
+    case Outcome::kNoSuchMacro:
+      break;
   }
-  status = Failure(io, "the name '" + text::ToUtf8(wanted) + "' cannot be used: macro '" + taken +
-                           "' begins with it");
+  status = Failure(io, "could not change macro '" + name + "'");
   return false;
 }
 
-// Applies the model's list to the editing store and writes it: the macros
+// Applies the editor's list to the editing store and writes it: the macros
 // and the active slot's key map (all three when a used macro was deleted).
-bool ApplyList(keys::MacroListModel& model, EditingSession& session, CommandIo& io, int& status) {
-  model.Apply();
+bool ApplyList(keys::MacroEditor& editor, EditingSession& session, CommandIo& io, int& status) {
+  editor.Apply();
   std::string reason;
   if (!session.Apply(false, -1, reason)) {
     status = Failure(io, reason);
@@ -114,12 +121,12 @@ bool ApplyList(keys::MacroListModel& model, EditingSession& session, CommandIo& 
 }
 
 bool CheckName(std::string_view command, const std::string& name, CommandIo& io, int& status) {
-  const std::u16string wide = text::FromUtf8(name);
-  if (wide.empty()) {
+  const keys::MacroNameCheck check = keys::CheckMacroName(text::FromUtf8(name));
+  if (check == keys::MacroNameCheck::kEmpty) {
     status = UsageError(io, command, "a macro needs a name");
     return false;
   }
-  if (wide.size() > keys::kMaxMacroNameLength) {
+  if (check == keys::MacroNameCheck::kTooLong) {
     status = UsageError(io, command,
                         "a macro name has at most " + std::to_string(keys::kMaxMacroNameLength) + " characters");
     return false;
@@ -204,17 +211,11 @@ int RunAdd(const std::vector<std::string>& args, CommandIo& io) {
 
   EditingSession session(io);
   if (!session.OpenOrFail(status)) return status;
-  keys::MacroListModel model(session.Keyboard().stores, session.Keyboard().Prompter());
-  if (model.Add() == keys::MacroListModel::AddResult::TooMany)
-    return Failure(io, "there are " + std::to_string(keys::kMaxMacros) + " macros already");
+  keys::MacroEditor editor(session.Keyboard().stores, session.Keyboard().Prompter());
   const std::u16string wanted = text::FromUtf8(name);
-  model.Rename(wanted);
-  const int position = model.Selected();
-  if (!NameKept(model, wanted, position, io, status)) return status;
-  keys::MacroRecord& macro = *model.SelectedMacro();
-  macro.cycles = std::uint8_t(cycles);
-  for (const keys::MacroAction& a : actions) keys::AppendMacroAction(macro, a);
-  if (!ApplyList(model, session, io, status)) return status;
+  const keys::MacroEdit edit = editor.Add(wanted, cycles, actions);
+  if (!Edited(edit, wanted, name, io, status) || !ApplyList(editor, session, io, status)) return status;
+  const int position = edit.position;
   auto lock = session.Keyboard().stores.EditingStore.Lock();
   PrintMacro(io, session.Keyboard().stores.EditingStore.macros[std::size_t(position)], position, options.Has("--json"));
   return kExitSuccess;
@@ -228,12 +229,13 @@ int RunDelete(const std::vector<std::string>& args, CommandIo& io) {
   if (!Parse("macro delete", args, 1, {}, io, options, status)) return status;
   EditingSession session(io);
   if (!session.OpenOrFail(status)) return status;
-  keys::MacroListModel model(session.Keyboard().stores, session.Keyboard().Prompter());
-  if (!SelectByName(model, options.positional[0], io, status)) return status;
-  const std::string name = text::ToUtf8(model.SelectedMacro()->name);
+  keys::MacroEditor editor(session.Keyboard().stores, session.Keyboard().Prompter());
+  if (!SelectByName(editor.List(), options.positional[0], io, status)) return status;
+  const std::string name = text::ToUtf8(editor.List().SelectedMacro()->name);
   // A macro that keys play asks first; its keys return to their default.
-  if (!model.Delete()) return Failure(io, "kept macro '" + name + "': the deletion was not confirmed");
-  if (!ApplyList(model, session, io, status)) return status;
+  if (!Edited(editor.Delete(editor.List().Selected()), {}, name, io, status) ||
+      !ApplyList(editor, session, io, status))
+    return status;
   if (options.Has("--json"))
     io.out << "{\"deleted\": " << JsonString(name) << "}\n";
   else
@@ -251,13 +253,13 @@ int RunRename(const std::vector<std::string>& args, CommandIo& io) {
   if (!CheckName(kName, options.positional[1], io, status)) return status;
   EditingSession session(io);
   if (!session.OpenOrFail(status)) return status;
-  keys::MacroListModel model(session.Keyboard().stores, session.Keyboard().Prompter());
-  if (!SelectByName(model, options.positional[0], io, status)) return status;
-  const int position = model.Selected();
+  keys::MacroEditor editor(session.Keyboard().stores, session.Keyboard().Prompter());
+  if (!SelectByName(editor.List(), options.positional[0], io, status)) return status;
+  const int position = editor.List().Selected();
   const std::u16string wanted = text::FromUtf8(options.positional[1]);
-  model.Rename(wanted);
-  if (!NameKept(model, wanted, position, io, status)) return status;
-  if (!ApplyList(model, session, io, status)) return status;
+  if (!Edited(editor.Rename(position, wanted), wanted, options.positional[0], io, status) ||
+      !ApplyList(editor, session, io, status))
+    return status;
   auto lock = session.Keyboard().stores.EditingStore.Lock();
   PrintMacro(io, session.Keyboard().stores.EditingStore.macros[std::size_t(position)], position, options.Has("--json"));
   return kExitSuccess;

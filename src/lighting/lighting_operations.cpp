@@ -44,6 +44,12 @@ void FollowActiveSlot(LightingSession& lighting) {
   if (active < kSlotCount) lighting.LightingSlot = active;
 }
 
+// Sends the end of a framed write; the first failure wins.
+int Ended(device::DeviceLink& link, int result) {
+  const int end = device::EndWrite(link);
+  return result == 1 ? end : result;
+}
+
 }  // namespace
 
 int BeginLightingWrite(device::DeviceLink& link) { return device::BeginWrite(link); }
@@ -55,38 +61,42 @@ int WriteLightingBytes(device::DeviceLink& link, const LightingSession& lighting
                                    std::uint32_t(lighting.LightingSlot * kRecordBytes + offset));
 }
 
-void WriteLightingField(device::DeviceLink& link, const LightingSession& lighting, int offset,
-                        std::initializer_list<std::uint8_t> bytes) {
-  BeginLightingWrite(link);
-  WriteLightingBytes(link, lighting, offset, bytes.begin(), int(bytes.size()));
-  EndLightingWrite(link);
+int WriteLightingField(device::DeviceLink& link, const LightingSession& lighting, int offset,
+                       std::initializer_list<std::uint8_t> bytes) {
+  int result = BeginLightingWrite(link);
+  if (result == 1) result = WriteLightingBytes(link, lighting, offset, bytes.begin(), int(bytes.size()));
+  return Ended(link, result);
 }
 
-void WriteKeyColour(device::DeviceLink& link, LightingSession& lighting, int position, Colour colour) {
+int WriteKeyColour(device::DeviceLink& link, LightingSession& lighting, int position, Colour colour) {
   const std::uint8_t rgb[3] = {Red(colour), Green(colour), Blue(colour)};
-  BeginLightingWrite(link);
-  device::WriteKeyColours(link, rgb, 3, std::uint32_t(position), lighting.LightingSlot);
-  EndLightingWrite(link);
+  int result = BeginLightingWrite(link);
+  if (result == 1) result = device::WriteKeyColours(link, rgb, 3, std::uint32_t(position), lighting.LightingSlot);
+  result = Ended(link, result);
   SetKeyColourAt(lighting.KeyColours, lighting.LightingSlot, position, colour);
+  return result;
 }
 
-void SendKeyColours(device::DeviceLink& link, const LightingSession& lighting) {
+int SendKeyColours(device::DeviceLink& link, const LightingSession& lighting) {
   const int slot = lighting.LightingSlot;
   const int chunks = int(link.DeviceTable.KeyCount.load()) / 18;
-  BeginLightingWrite(link);
+  int result = BeginLightingWrite(link);
+  // Every chunk is sent even after a refused one; the first failure is the result.
   for (int c = 0; c <= chunks; ++c) {
     const std::size_t at = std::size_t(slot) * kKeyColourSlotBytes + std::size_t(c) * kColourChunkBytes;
     // WriteKeyColours addresses by key position: 18 keys per chunk.
-    device::WriteKeyColours(link, lighting.KeyColours.data() + at, kColourChunkBytes, std::uint32_t(c * 18), slot);
+    const int chunk =
+        device::WriteKeyColours(link, lighting.KeyColours.data() + at, kColourChunkBytes, std::uint32_t(c * 18), slot);
+    if (result == 1) result = chunk;
   }
-  EndLightingWrite(link);
+  return Ended(link, result);
 }
 
-void WriteDefaultLighting(device::DeviceLink& link, const LightingSession& lighting) {
+int WriteDefaultLighting(device::DeviceLink& link, const LightingSession& lighting) {
   const auto bytes = DefaultLightingBytes();
-  BeginLightingWrite(link);
-  WriteLightingBytes(link, lighting, 0, bytes.data(), int(bytes.size()));
-  EndLightingWrite(link);
+  int result = BeginLightingWrite(link);
+  if (result == 1) result = WriteLightingBytes(link, lighting, 0, bytes.data(), int(bytes.size()));
+  return Ended(link, result);
 }
 
 int ReadLightingFromKeyboard(device::DeviceLink& link, LightingSession& lighting, bool with_layouts) {

@@ -1,0 +1,148 @@
+#include "lighting/key_colour_editor.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "device/commands.h"
+#include "keys/key_catalogue.h"
+#include "lighting/lighting_operations.h"
+
+namespace keyloom::lighting {
+
+namespace {
+
+constexpr int kCustomColourEffect = 20;
+
+using Outcome = KeyColourChange::Outcome;
+
+KeyColourChange Sent(int result) {
+  return result == 1 ? KeyColourChange{} : KeyColourChange{Outcome::kKeyboardFailed, result};
+}
+
+// A position a click can paint: a key of the on-screen keyboard or Fn.
+bool PaintablePosition(int position) {
+  if (position == kFnKeyPosition) return true;
+  const auto keys = keys::PanelOrderKeys();
+  return std::any_of(keys.begin(), keys.end(), [&](const keys::PanelOrderKey& k) { return k.colourPosition == position; });
+}
+
+}  // namespace
+
+std::vector<int> ColouredKeyPositions() {
+  std::vector<int> positions;
+  for (const keys::PanelOrderKey& k : keys::PanelOrderKeys()) positions.push_back(k.colourPosition);
+  positions.push_back(kFnKeyPosition);
+  positions.push_back(kMacroKeyPosition);
+  return positions;
+}
+
+bool KeyColourEditor::FollowsBaseColour(int slot, int position) const {
+  if (slot < 0 || slot >= kSlotCount || position < 0 || position >= kPositions) return false;
+  return marks_[std::size_t(position)][std::size_t(slot)];
+}
+
+void KeyColourEditor::SetMark(int slot, int position, bool follows) {
+  if (slot < 0 || slot >= kSlotCount || position < 0 || position >= kPositions) return;
+  marks_[std::size_t(position)][std::size_t(slot)] = follows;
+  if (lighting_.panel) lighting_.panel->SetBaseColourMark(slot, position, follows ? 1 : 0);
+}
+
+bool KeyColourEditor::PrepareColourFile() {
+  const int slot = Slot();
+  return std::filesystem::exists(UserColourFile(lighting_.paths, slot)) || CopyColourTemplate(lighting_.paths, slot);
+}
+
+int KeyColourEditor::SelectedLayout() const { return ReadSelectedLayout(lighting_.paths, Slot()); }
+
+std::u16string KeyColourEditor::LayoutName(int n) const { return ReadLayoutName(lighting_.paths, Slot(), n); }
+
+KeyColourChange KeyColourEditor::LoadSelectedLayout(bool send) {
+  LoadLayout(link_, lighting_, false);
+  const int slot = Slot();
+  const int layout = lighting_.CustomColours.selected_layout;
+  for (int position : ColouredKeyPositions())
+    SetMark(slot, position, ReadLayoutKey(lighting_.paths, slot, layout, position).base_flag != 0);
+  return send ? Sent(SendKeyColours(link_, lighting_)) : KeyColourChange{};
+}
+
+KeyColourChange KeyColourEditor::SelectLayout(int n) {
+  if (n < 0 || n >= kLayoutCount) return {Outcome::kIgnored, 1};
+  if (!WriteSelectedLayout(lighting_.paths, Slot(), n)) return {Outcome::kFileFailed, 1};
+  return LoadSelectedLayout(true);
+}
+
+bool KeyColourEditor::RenameLayout(std::u16string_view name) {
+  return WriteLayoutName(lighting_.paths, Slot(), SelectedLayout(), name.substr(0, kLayoutNameLimit));
+}
+
+KeyColourChange KeyColourEditor::WriteKey(int position, Colour colour, bool follows) {
+  const int slot = Slot();
+  const std::uint8_t rgb[3] = {Red(colour), Green(colour), Blue(colour)};
+  int result = BeginLightingWrite(link_);
+  if (result == 1) result = device::WriteKeyColours(link_, rgb, 3, std::uint32_t(position), slot);
+  const int end = EndLightingWrite(link_);
+  if (result == 1) result = end;
+  if (result != 1) return {Outcome::kKeyboardFailed, result};
+  SetKeyColourAt(lighting_.KeyColours, slot, position, colour);
+  SetMark(slot, position, follows);
+  if (!WriteLayoutKey(lighting_.paths, slot, SelectedLayout(), position, colour, follows ? 1 : 0))
+    return {Outcome::kFileFailed, 1};
+  return {};
+}
+
+KeyColourChange KeyColourEditor::PaintKey(int position) {
+  if (lighting_.CurrentLighting.effect != kCustomColourEffect || !PaintablePosition(position))
+    return {Outcome::kIgnored, 1};
+  const CustomColourState& c = lighting_.CustomColours;
+  if (c.tool == 0) return WriteKey(position, c.painting_colour, false);
+  if (c.tool == 1) return WriteKey(position, c.base_colour, true);
+  return {Outcome::kIgnored, 1};
+}
+
+KeyColourChange KeyColourEditor::SetKeyColour(int position, Colour colour) {
+  if (lighting_.CurrentLighting.effect != kCustomColourEffect || !PaintablePosition(position))
+    return {Outcome::kIgnored, 1};
+  return WriteKey(position, colour, false);
+}
+
+KeyColourChange KeyColourEditor::ChooseBaseColour(Colour colour) {
+  CustomColourState& c = lighting_.CustomColours;
+  if (colour == c.base_colour) return {Outcome::kUnchanged, 1};
+  c.base_colour = colour;
+  const int slot = Slot();
+  const int layout = SelectedLayout();
+  bool saved = WriteLayoutTools(lighting_, slot, layout);
+  for (int position : ColouredKeyPositions()) {
+    if (!FollowsBaseColour(slot, position)) continue;
+    SetKeyColourAt(lighting_.KeyColours, slot, position, colour);
+    saved = WriteLayoutKey(lighting_.paths, slot, layout, position, colour, 1) && saved;
+  }
+  const KeyColourChange sent = Sent(SendKeyColours(link_, lighting_));
+  if (sent.outcome == Outcome::kDone && !saved) return {Outcome::kFileFailed, 1};
+  return sent;
+}
+
+bool KeyColourEditor::ChoosePaintingColour(Colour colour) {
+  lighting_.CustomColours.painting_colour = colour;
+  return WriteLayoutTools(lighting_, Slot(), SelectedLayout());
+}
+
+bool KeyColourEditor::ChooseTool(int tool) {
+  if (tool != 0 && tool != 1) return false;
+  lighting_.CustomColours.tool = lighting_.CustomColours.tool_copy = tool;
+  return WriteLayoutTools(lighting_, Slot(), SelectedLayout());
+}
+
+void KeyColourEditor::UpdateBaseMarks() {
+  const Colour base = lighting_.CustomColours.base_colour_copy;
+  for (int slot = 0; slot < kSlotCount; ++slot)
+    for (int position : ColouredKeyPositions())
+      SetMark(slot, position, KeyColourAt(lighting_.KeyColours, slot, position) == base);
+}
+
+KeyColourChange KeyColourEditor::ResetLayouts() {
+  if (!CopyColourTemplate(lighting_.paths, Slot())) return {Outcome::kFileFailed, 1};
+  return LoadSelectedLayout(true);
+}
+
+}  // namespace keyloom::lighting
