@@ -1,6 +1,7 @@
 #include "i18n/texts.h"
 
 #include <mutex>
+#include <utility>
 #include <optional>
 
 #include "platform/ini.h"
@@ -103,6 +104,13 @@ void SetLanguageFileDir(const std::filesystem::path& dir) {
   std::lock_guard lock(g_dir_mutex);
   g_language_dir = dir;
 }
+
+ScopedLanguageFileDir::ScopedLanguageFileDir(const std::filesystem::path& dir) {
+  std::lock_guard lock(g_dir_mutex);
+  previous_ = std::exchange(g_language_dir, dir);
+}
+
+ScopedLanguageFileDir::~ScopedLanguageFileDir() { SetLanguageFileDir(previous_); }
 
 std::u16string Text(std::string_view key, int language_index) {
   return Lookup(u"TEXT", key, language_index);

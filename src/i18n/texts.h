@@ -39,6 +39,19 @@ std::filesystem::path LanguageFilePath(int language_index);
 // resource folder.
 void SetLanguageFileDir(const std::filesystem::path& dir);
 
+// Points the language files at `dir` for the lifetime of the object, then
+// restores the folder in use before.
+class ScopedLanguageFileDir {
+ public:
+  explicit ScopedLanguageFileDir(const std::filesystem::path& dir);
+  ~ScopedLanguageFileDir();
+  ScopedLanguageFileDir(const ScopedLanguageFileDir&) = delete;
+  ScopedLanguageFileDir& operator=(const ScopedLanguageFileDir&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+};
+
 // A missing file, section or key gives u"#Error"; at most 259 code units.
 std::u16string Text(std::string_view key, int language_index);
 std::u16string LightText(std::string_view key, int language_index);

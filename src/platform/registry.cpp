@@ -368,6 +368,22 @@ std::filesystem::path StoreFile() {
   return StoreFileLocked();
 }
 
+ScopedStoreFile::ScopedStoreFile(const std::filesystem::path& file) {
+  std::lock_guard lock(g_mutex);
+  previous_ = g_file;
+  previous_set_ = g_file_set;
+  g_file = file;
+  g_file_set = true;
+  g_cache = Cache{};
+}
+
+ScopedStoreFile::~ScopedStoreFile() {
+  std::lock_guard lock(g_mutex);
+  g_file = previous_;
+  g_file_set = previous_set_;
+  g_cache = Cache{};
+}
+
 std::optional<Key> Key::Open(std::u16string_view path_in) {
   const std::u16string path = NormalisePath(path_in);
   if (path.empty()) return std::nullopt;

@@ -27,6 +27,20 @@ enum class ValueType { Missing, Dword, String };
 void SetStoreFile(const std::filesystem::path& file);
 std::filesystem::path StoreFile();
 
+// Points the store at `file` for the lifetime of the object, then restores
+// the file (or the default) in use before.
+class ScopedStoreFile {
+ public:
+  explicit ScopedStoreFile(const std::filesystem::path& file);
+  ~ScopedStoreFile();
+  ScopedStoreFile(const ScopedStoreFile&) = delete;
+  ScopedStoreFile& operator=(const ScopedStoreFile&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+  bool previous_set_ = false;
+};
+
 // A key under HKEY_CURRENT_USER. Open fails when the key does not exist
 // (and the store file is readable); Create makes it. Failing I/O makes
 // both fail.

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -187,6 +188,13 @@ void SetRecorder(Recorder recorder) {
   std::lock_guard lock(g_mutex);
   g_recorder = std::move(recorder);
 }
+
+ScopedRecorder::ScopedRecorder(Recorder recorder) {
+  std::lock_guard lock(g_mutex);
+  previous_ = std::exchange(g_recorder, std::move(recorder));
+}
+
+ScopedRecorder::~ScopedRecorder() { SetRecorder(std::move(previous_)); }
 
 bool Open(const OpenRequest& request) {
   Recorder recorder;

@@ -32,6 +32,19 @@ bool Open(const OpenRequest& request);
 using Recorder = std::function<bool(const OpenRequest&)>;
 void SetRecorder(Recorder recorder);
 
+// Installs a recorder for the lifetime of the object, then restores the one
+// installed before.
+class ScopedRecorder {
+ public:
+  explicit ScopedRecorder(Recorder recorder);
+  ~ScopedRecorder();
+  ScopedRecorder(const ScopedRecorder&) = delete;
+  ScopedRecorder& operator=(const ScopedRecorder&) = delete;
+
+ private:
+  Recorder previous_;
+};
+
 // The desktop's on-screen keyboard: the first of onboard, florence,
 // matchbox-keyboard, kvkbd, squeekboard, wvkbd-mobintl, xvkbd found on PATH,
 // started through Open. False when none is installed.

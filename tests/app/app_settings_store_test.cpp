@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <cstdlib>
 #include <string>
 
@@ -18,15 +20,15 @@ class AppSettingsStoreTest : public ::testing::Test {
     std::string pattern = (fs::temp_directory_path() / "keyloom-settings-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
-    registry::SetStoreFile(dir_ / "registry.reg");
+    store_.emplace(dir_ / "registry.reg");
     SetSettingsKeyName(kSettingsKeyName);
   }
   void TearDown() override {
-    registry::SetStoreFile({});
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
   fs::path dir_;
+  std::optional<registry::ScopedStoreFile> store_;
 };
 
 TEST_F(AppSettingsStoreTest, ValuesLiveUnderTheSettingsKeyPerSection) {

@@ -17,12 +17,13 @@ namespace {
 TEST(OpenHelp, OpensIndexWithTheLiteralNullParameterInTheHelpFolder) {
   InitProgramPaths("/srv/keyloom", "/srv/keyloom/keyloom");
   std::vector<shell::OpenRequest> seen;
-  shell::SetRecorder([&](const shell::OpenRequest& r) {
-    seen.push_back(r);
-    return false;  // a failure is ignored
-  });
-  OpenHelp();
-  shell::SetRecorder(nullptr);
+  {
+    shell::ScopedRecorder recorder([&](const shell::OpenRequest& r) {
+      seen.push_back(r);
+      return false;  // a failure is ignored
+    });
+    OpenHelp();
+  }
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].file, std::filesystem::path("index.html"));
   EXPECT_EQ(seen[0].parameters, u"NULL");

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <cstdlib>
 #include <deque>
 #include <fstream>
@@ -98,12 +100,11 @@ class StartupTest : public ::testing::Test {
     ASSERT_FALSE(dir_.empty());
     resources_ = dir_ / "share";
     fs::create_directories(resources_);
-    registry::SetStoreFile(dir_ / "config" / "registry.reg");
+    store_.emplace(dir_ / "config" / "registry.reg");
   }
   void TearDown() override {
     ReleaseInstanceLock();
     CloseAppRegistryKey();
-    registry::SetStoreFile({});
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
@@ -125,6 +126,7 @@ class StartupTest : public ::testing::Test {
 
   fs::path dir_;
   fs::path resources_;
+  std::optional<registry::ScopedStoreFile> store_;
   std::vector<shell::OpenRequest> opened_;
 };
 

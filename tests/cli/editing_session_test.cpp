@@ -73,10 +73,8 @@ class EditingSessionFailures : public ::testing::Test {
     std::filesystem::create_directories(dir_);
     app::InitProgramPaths(KEYLOOM_BUILD_DIR, std::filesystem::path(KEYLOOM_BUILD_DIR) / "keyloomctl");
     app::InitUserPaths(dir_);
-    i18n::SetLanguageFileDir(std::filesystem::path(KEYLOOM_SOURCE_DIR) / "res");
   }
   void TearDown() override {
-    i18n::SetLanguageFileDir({});
     std::filesystem::remove_all(dir_);
   }
   int Run(const std::vector<std::string>& args) {
@@ -92,6 +90,7 @@ class EditingSessionFailures : public ::testing::Test {
   }
 
   device::ScopedCommandPause no_pause_{[](std::uint32_t) {}};
+  i18n::ScopedLanguageFileDir language_dir_{std::filesystem::path(KEYLOOM_SOURCE_DIR) / "res"};
   emulator::FirmwareModel model_;
   std::shared_ptr<SpoilingBackend> backend_;
   std::filesystem::path dir_;

@@ -17,8 +17,7 @@ using keys::KeyKind;
 
 class KeyArguments : public ::testing::Test {
  protected:
-  void SetUp() override { i18n::SetLanguageFileDir(std::filesystem::path(KEYLOOM_SOURCE_DIR) / "res"); }
-  void TearDown() override { i18n::SetLanguageFileDir({}); }
+  i18n::ScopedLanguageFileDir language_dir_{std::filesystem::path(KEYLOOM_SOURCE_DIR) / "res"};
 };
 
 TEST_F(KeyArguments, KeysAreFoundByCodeSkinNameGNumberAndName) {

@@ -33,14 +33,12 @@ class TextsTest : public ::testing::Test {
     std::string pattern = (fs::temp_directory_path() / "keyloom-texts-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
-    registry::SetStoreFile(dir_ / "config" / "registry.reg");
-    SetLanguageFileDir(dir_);
+    store_.emplace(dir_ / "config" / "registry.reg");
+    language_dir_.emplace(dir_);
     ini::ClearCache();
     SetSystemLocale("en_US.UTF-8");
   }
   void TearDown() override {
-    SetLanguageFileDir({});
-    registry::SetStoreFile({});
     unsetenv("LC_ALL");
     std::error_code ec;
     fs::remove_all(dir_, ec);
@@ -77,6 +75,8 @@ class TextsTest : public ::testing::Test {
   }
 
   fs::path dir_;
+  std::optional<registry::ScopedStoreFile> store_;
+  std::optional<ScopedLanguageFileDir> language_dir_;
 };
 
 TEST_F(TextsTest, LanguageFileNamesUseFourUpperCaseHexDigits) {

@@ -15,8 +15,7 @@ namespace {
 
 class ShippedTexts : public ::testing::TestWithParam<int> {
  protected:
-  void SetUp() override { i18n::SetLanguageFileDir(std::filesystem::path(KEYLOOM_SOURCE_DIR) / "res"); }
-  void TearDown() override { i18n::SetLanguageFileDir({}); }
+  i18n::ScopedLanguageFileDir language_dir_{std::filesystem::path(KEYLOOM_SOURCE_DIR) / "res"};
 };
 
 TEST_P(ShippedTexts, EveryKeyTheKeysModelAsksForExists) {

@@ -30,13 +30,9 @@ void WriteBytes(const std::filesystem::path& p, const std::string& bytes) {
 
 class RegistryTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    file_ = dir_.path() / "keyloom" / "registry.reg";
-    SetStoreFile(file_);
-  }
-  void TearDown() override { SetStoreFile(dir_.path() / "unused.reg"); }
   TempDir dir_;
-  std::filesystem::path file_;
+  std::filesystem::path file_ = dir_.path() / "keyloom" / "registry.reg";
+  ScopedStoreFile store_{file_};
 };
 
 TEST_F(RegistryTest, OpenFailsUntilCreateMakesTheKey) {

@@ -75,10 +75,7 @@ class ShellTest : public ::testing::Test {
     leak_fd_ = ::open("/dev/null", O_RDONLY);
     env_.Set("KL_FD", std::to_string(leak_fd_).c_str());
   }
-  void TearDown() override {
-    ::close(leak_fd_);
-    SetRecorder(nullptr);
-  }
+  void TearDown() override { ::close(leak_fd_); }
   TempDir dir_;
   ScopedEnv env_;
   std::filesystem::path bin_, work_, report_;
@@ -169,7 +166,7 @@ TEST_F(ShellTest, NothingToStartIsReportedAsFailure) {
 
 TEST_F(ShellTest, RecorderSeesRequestsAndNothingStarts) {
   std::vector<OpenRequest> seen;
-  SetRecorder([&](const OpenRequest& r) {
+  ScopedRecorder recorder([&](const OpenRequest& r) {
     seen.push_back(r);
     return seen.size() == 1;
   });
@@ -190,7 +187,7 @@ TEST_F(ShellTest, RecorderSeesRequestsAndNothingStarts) {
 
 TEST_F(ShellTest, OnScreenKeyboardIsTheFirstInstalledOne) {
   std::vector<std::filesystem::path> started;
-  SetRecorder([&](const OpenRequest& r) {
+  ScopedRecorder recorder([&](const OpenRequest& r) {
     started.push_back(r.file);
     return true;
   });
