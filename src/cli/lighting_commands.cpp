@@ -451,7 +451,7 @@ std::string LightingText(profiles::KeyboardSession& keyboard) {
       {"Direction:", std::to_string(s.direction)},
       {"Colour:", Hex(s.main_colour)},
       {"Colourful:", s.colourful ? "on" : "off"},
-      {"Effect-17 colour:", kEffect17ColourNames[std::size_t(e17)]},
+      {"Effect-17 colour:", std::string(kEffect17ColourNames[std::size_t(e17)])},
       {"Report rate:", std::to_string(s.report_rate)},
   };
   constexpr std::size_t kValueColumn = 18;
