@@ -187,6 +187,10 @@ bool ReadProfileFile(const std::filesystem::path& path, LoadedProfile& out) try 
   return false;
 }
 
+namespace {
+constexpr int kStoredReportRates = 4;  // indexes 0..3
+}  // namespace
+
 int LoadProfileFile(keys::KeyMacroStore& store, lighting::LightingState& lighting, const std::filesystem::path& path) {
   try {
     auto loaded = std::make_unique<LoadedProfile>();
@@ -198,7 +202,12 @@ int LoadProfileFile(keys::KeyMacroStore& store, lighting::LightingState& lightin
       store.strings = std::move(loaded->strings);
       store.totalStringSize = loaded->totalStringSize;
     }
-    if (loaded->trailer) lighting.report_rate = static_cast<int>(*loaded->trailer & 0xFFFF);
+    // A stored rate outside the four the keyboard knows is not taken: it
+    // would reach no keyboard and be written back into every later backup.
+    if (loaded->trailer) {
+      const int rate = static_cast<int>(*loaded->trailer & 0xFFFF);
+      if (rate < kStoredReportRates) lighting.report_rate = rate;
+    }
     return 1;
   } catch (const std::bad_alloc&) {
     return 0;

@@ -177,5 +177,21 @@ TEST_F(ProfileTransfer, ReportRateButtonIgnoresIndexesOutsideItsFour) {
   EXPECT_EQ(session.lighting.CurrentLighting.report_rate, 3);
 }
 
+TEST_F(ProfileTransfer, AStoredReportRateOutOfRangeIsNotTakenNorExportedAgain) {
+  ASSERT_EQ(ExportProfile(File("backup.kyl")), 1);
+  std::vector<std::uint8_t> bytes = ReadBytes(File("backup.kyl"));
+  ASSERT_GE(bytes.size(), 4u);
+  bytes[bytes.size() - 4] = 0x5E;  // 36446 in the trailer's low half
+  bytes[bytes.size() - 3] = 0x8E;
+  WriteBytes(File("odd-rate.kyl"), bytes);
+  session.lighting.CurrentLighting.report_rate = 1;
+  ASSERT_EQ(ImportProfile(File("odd-rate.kyl")), 1);
+  EXPECT_EQ(session.lighting.CurrentLighting.report_rate, 1);
+  ASSERT_EQ(ExportProfile(File("again.kyl")), 1);
+  const std::vector<std::uint8_t> again = ReadBytes(File("again.kyl"));
+  EXPECT_EQ(again[again.size() - 4], 1);
+  EXPECT_EQ(again[again.size() - 3], 0);
+}
+
 }  // namespace
 }  // namespace keyloom::profiles
