@@ -24,17 +24,7 @@ namespace keyloom::app {
 namespace {
 
 using testing::App;
-
-template <typename Pred>
-bool PumpUntil(Pred done, int timeout_ms = 5000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > timeout_ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
+using testing::PumpUntil;
 
 // What arrived, and whether each arrived on the UI thread.
 struct Arrivals {

@@ -21,17 +21,7 @@ namespace {
 using namespace std::chrono_literals;
 
 using testing::App;
-
-template <typename Pred>
-bool PumpUntil(Pred done, int timeout_ms = 5000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > timeout_ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
+using testing::PumpUntil;
 
 class RecordingTarget : public PrivateMessageTarget {
  public:
