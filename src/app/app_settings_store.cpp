@@ -20,6 +20,12 @@ void SetSettingsKeyName(std::u16string_view name) {
   g_key_name.assign(name);
 }
 
+ScopedSettingsKeyName::ScopedSettingsKeyName(std::u16string_view name) : previous_(KeyName()) {
+  SetSettingsKeyName(name);
+}
+
+ScopedSettingsKeyName::~ScopedSettingsKeyName() { SetSettingsKeyName(previous_); }
+
 std::u16string SettingsSectionKey(std::u16string_view section) {
   std::u16string path = u"Software\\";
   path += KeyName();

@@ -16,6 +16,18 @@ inline constexpr std::u16string_view kApplicationTitle = u"Tarn-60 Gaming Keyboa
 // kSettingsKeyName; until then that name is used as well.
 void SetSettingsKeyName(std::u16string_view name);
 
+// Sets the key name for its lifetime and puts the previous one back.
+class ScopedSettingsKeyName {
+ public:
+  explicit ScopedSettingsKeyName(std::u16string_view name);
+  ~ScopedSettingsKeyName();
+  ScopedSettingsKeyName(const ScopedSettingsKeyName&) = delete;
+  ScopedSettingsKeyName& operator=(const ScopedSettingsKeyName&) = delete;
+
+ private:
+  std::u16string previous_;
+};
+
 // The registry key path of a section.
 std::u16string SettingsSectionKey(std::u16string_view section);
 

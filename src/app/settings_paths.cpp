@@ -86,4 +86,10 @@ bool InitUserPaths(const std::filesystem::path& user_data_base) {
 
 bool InitUserPaths() { return InitUserPaths(paths::UserDataBase()); }
 
+ScopedSettingsPaths::ScopedSettingsPaths() : saved_(Paths()) {}
+
+ScopedSettingsPaths::~ScopedSettingsPaths() {
+  Publish([this](SettingsPaths& p) { p = saved_; });
+}
+
 }  // namespace keyloom::app

@@ -61,4 +61,17 @@ void InitProgramPaths(const std::filesystem::path& resource_dir,
 bool InitUserPaths();
 bool InitUserPaths(const std::filesystem::path& user_data_base);
 
+// Keeps the table as it is when made and puts it back when it ends, so that
+// a test may set the paths it needs without leaving them to the next.
+class ScopedSettingsPaths {
+ public:
+  ScopedSettingsPaths();
+  ~ScopedSettingsPaths();
+  ScopedSettingsPaths(const ScopedSettingsPaths&) = delete;
+  ScopedSettingsPaths& operator=(const ScopedSettingsPaths&) = delete;
+
+ private:
+  SettingsPaths saved_;
+};
+
 }  // namespace keyloom::app

@@ -11,6 +11,7 @@ struct TraceState {
   std::mutex mutex;
   bool decided = false;
   std::FILE* file = nullptr;
+  std::string path;  // of `file`
 };
 
 TraceState& State() {
@@ -21,6 +22,7 @@ TraceState& State() {
 void OpenLocked(TraceState& s, const std::string& path) {
   if (s.file) std::fclose(s.file);
   s.file = path.empty() ? nullptr : std::fopen(path.c_str(), "ae");
+  s.path = s.file ? path : std::string();
   s.decided = true;
 }
 
@@ -31,6 +33,15 @@ void SetReportTraceFile(const std::string& path) {
   std::lock_guard lock(s.mutex);
   OpenLocked(s, path);
 }
+
+ScopedReportTrace::ScopedReportTrace(const std::string& path) {
+  TraceState& s = State();
+  std::lock_guard lock(s.mutex);
+  previous_ = s.path;
+  OpenLocked(s, path);
+}
+
+ScopedReportTrace::~ScopedReportTrace() { SetReportTraceFile(previous_); }
 
 std::string TraceLine(char direction, const std::uint8_t* bytes, std::size_t length) {
   static const char kHex[] = "0123456789abcdef";

@@ -9,6 +9,9 @@ std::atomic<Tray*> g_tray{nullptr};
 }  // namespace
 
 void SetMainWindow(MainWindow* window) { g_window.store(window); }
+
+ScopedMainWindow::ScopedMainWindow(MainWindow* window) : previous_(g_window.exchange(window)) {}
+ScopedMainWindow::~ScopedMainWindow() { g_window.store(previous_); }
 void SetTray(Tray* tray) { g_tray.store(tray); }
 
 void PostToMainWindow(std::uint32_t message, std::uint32_t wparam, std::int64_t lparam) {

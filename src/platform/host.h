@@ -50,6 +50,18 @@ class Tray {
 // Installation (not owning; the installer keeps the object alive). Passing
 // nullptr removes it.
 void SetMainWindow(MainWindow* window);
+
+// Installs `window` for its lifetime and puts the previous one back.
+class ScopedMainWindow {
+ public:
+  explicit ScopedMainWindow(MainWindow* window);
+  ~ScopedMainWindow();
+  ScopedMainWindow(const ScopedMainWindow&) = delete;
+  ScopedMainWindow& operator=(const ScopedMainWindow&) = delete;
+
+ private:
+  MainWindow* previous_;
+};
 void SetTray(Tray* tray);
 
 // Calls through the installed objects.

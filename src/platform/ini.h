@@ -66,7 +66,17 @@ bool WriteStrings(const std::filesystem::path& file, std::u16string_view section
 bool DeleteKey(const std::filesystem::path& file, std::u16string_view section,
                std::u16string_view key);
 
-// Drops every cached file (tests).
+// Drops every cached file.
 void ClearCache();
+
+// A cache that starts empty and is emptied again when the guard ends, so
+// that files a test made and removed are not remembered by the next.
+class ScopedEmptyCache {
+ public:
+  ScopedEmptyCache() { ClearCache(); }
+  ~ScopedEmptyCache() { ClearCache(); }
+  ScopedEmptyCache(const ScopedEmptyCache&) = delete;
+  ScopedEmptyCache& operator=(const ScopedEmptyCache&) = delete;
+};
 
 }  // namespace keyloom::ini

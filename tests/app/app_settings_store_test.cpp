@@ -21,7 +21,6 @@ class AppSettingsStoreTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
     store_.emplace(dir_ / "registry.reg");
-    SetSettingsKeyName(kSettingsKeyName);
   }
   void TearDown() override {
     std::error_code ec;
@@ -29,6 +28,7 @@ class AppSettingsStoreTest : public ::testing::Test {
   }
   fs::path dir_;
   std::optional<registry::ScopedStoreFile> store_;
+  ScopedSettingsKeyName key_name_{kSettingsKeyName};
 };
 
 TEST_F(AppSettingsStoreTest, ValuesLiveUnderTheSettingsKeyPerSection) {

@@ -71,6 +71,7 @@ TEST(SettingsPaths, UserEntriesCreateTheMissingBaseFolderOnly) {
   const fs::path dir = pattern;
   const fs::path base = dir / "data" / "deeper";
 
+  ScopedSettingsPaths keep;
   InitProgramPaths(dir / "res", dir / "res" / "keyloom");
   EXPECT_TRUE(InitUserPaths(base));
   EXPECT_TRUE(fs::is_directory(base));
@@ -92,6 +93,7 @@ TEST(SettingsPaths, AddingUserEntriesLeavesTablesBeingReadWhole) {
   std::string pattern = (fs::temp_directory_path() / "keyloom-paths-XXXXXX").string();
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);
   const fs::path dir = pattern;
+  ScopedSettingsPaths keep;
   InitProgramPaths(dir / "res", dir / "res" / "keyloom");
   const SettingsPaths& before = Paths();
   const fs::path user_before = before.UserDataDir;

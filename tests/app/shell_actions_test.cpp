@@ -15,6 +15,7 @@ namespace keyloom::app {
 namespace {
 
 TEST(OpenHelp, OpensIndexWithTheLiteralNullParameterInTheHelpFolder) {
+  ScopedSettingsPaths keep;
   InitProgramPaths("/srv/keyloom", "/srv/keyloom/keyloom");
   std::vector<shell::OpenRequest> seen;
   {
@@ -52,14 +53,16 @@ class RecordingWindow : public host::MainWindow {
 };
 
 TEST(ForwardToMainWindow, PostsTheRequestWithoutWaiting) {
-  // Nothing installed yet: the request is dropped.
-  host::SetMainWindow(nullptr);
-  ForwardToMainWindow(kShowRequest);
-
   RecordingWindow window;
-  host::SetMainWindow(&window);
-  EXPECT_EQ(ForwardToMainWindow(kQuitRequest), 1);
-  host::SetMainWindow(nullptr);
+  {
+    // Nothing installed: the request is dropped.
+    host::ScopedMainWindow none(nullptr);
+    ForwardToMainWindow(kShowRequest);
+  }
+  {
+    host::ScopedMainWindow installed(&window);
+    EXPECT_EQ(ForwardToMainWindow(kQuitRequest), 1);
+  }
   ASSERT_EQ(window.calls.size(), 1u);
   EXPECT_STREQ(window.calls[0].how, "post");
   EXPECT_EQ(window.calls[0].message, 0x4D4Bu);

@@ -77,6 +77,7 @@ class EditingSessionFailures : public ::testing::Test {
   void TearDown() override {
     std::filesystem::remove_all(dir_);
   }
+  app::ScopedSettingsPaths paths_;
   int Run(const std::vector<std::string>& args) {
     std::ostringstream o, e;
     CommandIo io{o, e};

@@ -57,11 +57,9 @@ class LightingCommands : public ::testing::Test {
       session_.lighting.paths = {
           dir_ / "wskb.ini", (dir_ / "UserDengColor_").string(),
           (std::filesystem::path(KEYLOOM_SOURCE_DIR) / "res" / "Skins" / "UserDengColor_").string()};
-      ini::ClearCache();
     }
   }
   void TearDown() override {
-    ini::ClearCache();
     std::filesystem::remove_all(dir_);
     session_.link.UseBackend(nullptr);
   }
@@ -93,6 +91,7 @@ class LightingCommands : public ::testing::Test {
   std::vector<std::uint8_t> before_;
   std::string out_, err_;
   std::filesystem::path dir_;
+  ini::ScopedEmptyCache ini_cache_;
 };
 
 // Offsets in the active slot's record.

@@ -2,6 +2,8 @@
 // keyboard and its faults.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -28,10 +30,10 @@ class TracedKeyboard : public ConnectedKeyboard {
     ConnectedKeyboard::SetUp();
     path = ::testing::TempDir() + "device_trace_" + std::to_string(::getpid()) + ".txt";
     std::remove(path.c_str());
-    SetReportTraceFile(path);
+    trace.emplace(path);
   }
   void TearDown() override {
-    SetReportTraceFile("");
+    trace.reset();
     std::remove(path.c_str());
     ConnectedKeyboard::TearDown();
   }
@@ -48,6 +50,7 @@ class TracedKeyboard : public ConnectedKeyboard {
     return out;
   }
   std::string path;
+  std::optional<ScopedReportTrace> trace;
 };
 
 TEST(RequestLayout, ChecksumExamples) {

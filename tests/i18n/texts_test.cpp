@@ -35,7 +35,6 @@ class TextsTest : public ::testing::Test {
     dir_ = pattern;
     store_.emplace(dir_ / "config" / "registry.reg");
     language_dir_.emplace(dir_);
-    ini::ClearCache();
     SetSystemLocale("en_US.UTF-8");
   }
   void TearDown() override {
@@ -75,6 +74,7 @@ class TextsTest : public ::testing::Test {
   }
 
   fs::path dir_;
+  ini::ScopedEmptyCache ini_cache_;
   std::optional<registry::ScopedStoreFile> store_;
   std::optional<ScopedLanguageFileDir> language_dir_;
 };

@@ -27,7 +27,6 @@ class KeyColourEditorTest : public device::testing::ConnectedKeyboard {
     fs::create_directories(dir_);
     lighting.paths = LightingPaths({dir_ / "wskb.ini", (dir_ / "UserDengColor_").string(),
                                     (fs::path(KEYLOOM_SOURCE_DIR) / "res" / "Skins" / "UserDengColor_").string()});
-    ini::ClearCache();
     lighting.LightingSlot = 1;
     lighting.CurrentLighting.effect = 20;
     ASSERT_TRUE(editor.PrepareColourFile());
@@ -47,6 +46,7 @@ class KeyColourEditorTest : public device::testing::ConnectedKeyboard {
   }
 
   fs::path dir_;
+  ini::ScopedEmptyCache ini_cache_;
   LightingSession lighting;
   KeyColourEditor editor{link, lighting};
 };

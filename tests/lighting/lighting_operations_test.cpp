@@ -36,7 +36,6 @@ class LightingOperations : public device::testing::ConnectedKeyboard {
     fs::create_directories(dir_);
     lighting.paths = LightingPaths({dir_ / "wskb.ini", (dir_ / "UserDengColor_").string(),
                       (fs::path(KEYLOOM_SOURCE_DIR) / "res" / "Skins" / "UserDengColor_").string()});
-    ini::ClearCache();
     lighting.panel = &observer_;
   }
   void TearDown() override {
@@ -58,6 +57,7 @@ class LightingOperations : public device::testing::ConnectedKeyboard {
   }
 
   fs::path dir_;
+  ini::ScopedEmptyCache ini_cache_;
   RecordingObserver observer_;
   LightingSession lighting;
 };
@@ -143,7 +143,6 @@ TEST_F(LightingOperations, AFailedConfigurationReadChangesNothing) {
 
 TEST_F(LightingOperations, PanelFlagFollowsTheFileWithLayoutsAndOnlyOpensWithout) {
   std::ofstream(dir_ / "wskb.ini") << "[KEYCOLOR]\nDengCheck=0\n";
-  ini::ClearCache();
   lighting.CurrentLighting.panel_open = true;
   ASSERT_EQ(ReadLightingFromKeyboard(link, lighting, false), 1);
   EXPECT_TRUE(lighting.CurrentLighting.panel_open);

@@ -31,18 +31,17 @@ class UserColourFiles : public ::testing::Test {
     fs::create_directories(dir_ / "Skins");
     lighting.paths = LightingPaths({dir_ / "wskb.ini", (dir_ / "UserDengColor_").string(),
                       (dir_ / "Skins" / "UserDengColor_").string()});
-    ini::ClearCache();
     lighting.CustomColours = {};
   }
   void TearDown() override { fs::remove_all(dir_); }
   fs::path dir_;
+  ini::ScopedEmptyCache ini_cache_;
   LightingSession lighting;
 };
 
 TEST_F(UserColourFiles, MissingFileOrSectionReadsAsTheDefaults) {
   WriteAll(UserColourFile(lighting.paths, 1),
            "[MODENAME]\r\n0=Fire\r\n[PRESENTMODE]\r\nmode=4\r\n[Mode2]\r\ntool=1\r\n5=1,2,3,0\r\n");
-  ini::ClearCache();
   EXPECT_EQ(ReadLayoutName(lighting.paths, 1, 0), u"Fire");
   EXPECT_EQ(ReadLayoutName(lighting.paths, 1, 3), u"0");
   EXPECT_EQ(ReadSelectedLayout(lighting.paths, 1), 4);
@@ -67,7 +66,6 @@ TEST_F(UserColourFiles, MissingFileOrSectionReadsAsTheDefaults) {
 
 TEST_F(UserColourFiles, WritesKeepEveryOtherSectionAndKey) {
   WriteAll(UserColourFile(lighting.paths, 0), "; layouts\r\n[MODENAME]\r\n0=Ocean\r\n1=Fire\r\n[Mode0]\r\n7=9,9,9,0\r\n");
-  ini::ClearCache();
   ASSERT_TRUE(WriteLayoutKey(lighting.paths, 0, 0, 8, MakeColour(10, 20, 30), 1));
   lighting.CustomColours.tool = 1;
   lighting.CustomColours.base_colour = MakeColour(1, 2, 3);
@@ -109,11 +107,9 @@ TEST_F(UserColourFiles, PanelOpenFlagIsExactlyOne) {
       {"1", true}, {"0", false}, {"2", false}, {"", false}, {"01", true}, {"x", false}};
   for (const Case& c : cases) {
     WriteAll(dir_ / "wskb.ini", std::string("[KEYCOLOR]\nDengCheck=") + c.value + "\n");
-    ini::ClearCache();
     EXPECT_EQ(ReadLightingPanelOpenFlag(lighting.paths), c.open) << c.value;
   }
   fs::remove(dir_ / "wskb.ini");
-  ini::ClearCache();
   EXPECT_FALSE(ReadLightingPanelOpenFlag(lighting.paths));
   ASSERT_TRUE(SetLightingPanelOpen(lighting, true));
   EXPECT_TRUE(ReadLightingPanelOpenFlag(lighting.paths));
@@ -166,7 +162,6 @@ TEST(ShippedColourTemplate, HoldsTenCompleteLayouts) {
   const LightingPaths paths{"", "", (skins / "UserDengColor_").string()};
   const std::filesystem::path file = ColourTemplateFile(paths);
   ASSERT_TRUE(std::filesystem::exists(file));
-  ini::ClearCache();
   for (int n = 0; n < kLayoutCount; ++n) {
     const std::u16string section = u"Mode" + std::u16string(1, char16_t(u'0' + n));
     EXPECT_NE(ini::GetString(file, u"MODENAME", std::u16string(1, char16_t(u'0' + n)), u"0"), u"0") << n;

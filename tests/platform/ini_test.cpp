@@ -140,7 +140,6 @@ TEST(IniRead, LookupRulesInEveryEncoding) {
   for (Enc e : kEncodings) {
     const auto file = dir.path() / "lookup.ini";
     WriteBytes(file, Encode(kLookupFile, e));
-    ClearCache();
     for (const auto& c : cases) {
       std::u16string out;
       const std::size_t n = GetString(file, c.section, c.key, c.def, out, 260);

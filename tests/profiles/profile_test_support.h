@@ -61,6 +61,7 @@ class ProfileEnvironment {
   std::filesystem::path Base() const { return base_.path(); }
 
  private:
+  app::ScopedSettingsPaths paths_;
   keyloom::testing::TempDir base_;
   keys::ScopedTextLookup texts_;
 };

@@ -48,7 +48,6 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-  ini::ClearCache();
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);
 }

@@ -9,6 +9,8 @@
 #include <QPoint>
 #include <QWidget>
 #include <filesystem>
+
+#include "platform/ini.h"
 #include <string>
 
 namespace keyloom::skin::testing {
@@ -21,6 +23,7 @@ class TempDir {
   std::filesystem::path Write(const std::string& name, const std::string& contents) const;
 
  private:
+  ini::ScopedEmptyCache ini_cache_;
   std::filesystem::path path_;
 };
 
