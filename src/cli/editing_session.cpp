@@ -18,6 +18,7 @@
 #include "profiles/data_folder.h"
 #include "profiles/editing_lock.h"
 #include "profiles/keyboard_profile.h"
+#include "profiles/profile_editor.h"
 #include "profiles/profile_file.h"
 #include "profiles/slot_switch.h"
 
@@ -71,13 +72,22 @@ class HeldMessages : public host::Prompter {
 
 std::string PartsNotWritten(const keys::WriteOutcome& outcome) {
   std::vector<std::string> parts;
-  if (outcome.begin != 1) parts.emplace_back("the start of the write");
-  if (outcome.macroArea != 1) parts.emplace_back("the macros");
-  for (std::size_t p = 0; p < outcome.keyMaps.size(); ++p) {
-    if (outcome.keyMapSent[p] && outcome.keyMaps[p] != 1)
-      parts.push_back("the key map of slot " + std::to_string(p));
+  for (const profiles::WritePart& part : profiles::PartsNotTaken(outcome)) {
+    switch (part.kind) {
+      case profiles::WritePart::Kind::kBegin:
+        parts.emplace_back("the start of the write");
+        break;
+      case profiles::WritePart::Kind::kMacros:
+        parts.emplace_back("the macros");
+        break;
+      case profiles::WritePart::Kind::kKeyMap:
+        parts.push_back("the key map of slot " + std::to_string(part.slot));
+        break;
+      case profiles::WritePart::Kind::kEnd:
+        parts.emplace_back("the end of the write");
+        break;
+    }
   }
-  if (outcome.end != 1) parts.emplace_back("the end of the write");
   std::string text;
   for (std::size_t i = 0; i < parts.size(); ++i)
     text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];

@@ -178,34 +178,49 @@ bool ParseAction(std::string_view text, ActionSpec& action, std::string& reason)
   return false;
 }
 
+keys::KeyChoice ChoiceOf(const ActionSpec& action) {
+  keys::KeyChoice choice;
+  choice.kind = action.kind;
+  choice.value = action.value;
+  if (action.kind == KeyKind::Macro) choice.macro_name = text::FromUtf8(action.macro_name);
+  return choice;
+}
+
+std::string RefusalReason(const keys::KeyChange& change, const ActionSpec& action) {
+  using Outcome = keys::KeyChange::Outcome;
+  switch (change.outcome) {
+    case Outcome::kStored:
+      return {};
+    case Outcome::kAmbiguousMacro:
+      return "more than one macro is named '" + action.macro_name + "' ignoring case";
+    case Outcome::kNoSuchMacro:
+      return "no macro named '" + action.macro_name + "'";
+    case Outcome::kBadEntry:
+      return "no such entry " + std::to_string(action.value);
+    case Outcome::kNotEditable:
+      return "program and text assignments come only with profile files";
+    case Outcome::kNoSuchKey:
+      break;
+  }
+  return "could not store the assignment of record " + std::to_string(change.record);
+}
+
 bool ResolveAction(const ActionSpec& action, const keys::KeyMacroStore& store, const KeyTarget& target,
                    keys::KeyAssignment& record, std::string& reason) {
-  if (action.kind != KeyKind::Macro) {
-    record = keys::MakeAssignment(target.record, action.kind, action.value);
-    return true;
+  const keys::KeyChange change = keys::ResolveKeyChoice(store, target.record, ChoiceOf(action));
+  if (!change.Ok()) {
+    reason = RefusalReason(change, action);
+    return false;
   }
-  auto lock = store.Lock();
-  const int index = FindMacroByName(store.macros, action.macro_name, reason);
-  if (index < 0) return false;
-  const keys::MacroRecord* found = &store.macros[std::size_t(index)];
-  record = keys::MakeAssignment(target.record, KeyKind::Macro, found->id, found->cycles);
+  record = change.stored;
   return true;
 }
 
 int FindMacroByName(std::span<const keys::MacroRecord> macros, std::string_view name, std::string& reason) {
-  const std::u16string wanted = text::FromUtf8(name);
-  int folded = -1;
-  int folded_count = 0;
-  for (std::size_t i = 0; i < macros.size(); ++i) {
-    if (macros[i].name == wanted) return int(i);
-    if (text::EqualsIgnoreCase(macros[i].name, wanted)) {
-      if (folded < 0) folded = int(i);
-      ++folded_count;
-    }
-  }
-  if (folded_count == 1) return folded;
-  reason = folded_count > 1 ? "more than one macro is named '" + std::string(name) + "' ignoring case"
-                            : "no macro named '" + std::string(name) + "'";
+  const keys::MacroByName found = keys::FindMacroByName(macros, text::FromUtf8(name));
+  if (found.position >= 0) return found.position;
+  reason = found.folded_matches > 1 ? "more than one macro is named '" + std::string(name) + "' ignoring case"
+                                    : "no macro named '" + std::string(name) + "'";
   return -1;
 }
 

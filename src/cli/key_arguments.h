@@ -13,6 +13,7 @@
 
 #include "keys/key_assignment.h"
 #include "keys/key_catalogue.h"
+#include "keys/key_editor.h"
 #include "keys/key_macro_store.h"
 
 namespace keyloom::cli {
@@ -39,14 +40,20 @@ struct ActionSpec {
 };
 bool ParseAction(std::string_view text, ActionSpec& action, std::string& reason);
 
-// The record to store for `target`: a macro's name becomes its identifier
-// (exact name first, else the only name that matches ignoring case) and the
-// macro's cycle count. False with the reason when no macro has the name.
+// What the user chose, for the key editor.
+keys::KeyChoice ChoiceOf(const ActionSpec& action);
+// Why the key editor refused `change` of `action`; empty when it stored it.
+std::string RefusalReason(const keys::KeyChange& change, const ActionSpec& action);
+
+// The record the key editor stores for `target`: a macro's name becomes its
+// identifier (exact name first, else the only name that matches ignoring
+// case) and the macro's cycle count. False with the reason when no macro has
+// the name.
 bool ResolveAction(const ActionSpec& action, const keys::KeyMacroStore& store, const KeyTarget& target,
                    keys::KeyAssignment& record, std::string& reason);
 
-// The list position of the macro named `name`: the exact name first, else
-// the only name that matches ignoring case; -1 with the reason otherwise.
+// The list position of the macro named `name` (the key editor's lookup);
+// -1 with the reason otherwise.
 int FindMacroByName(std::span<const keys::MacroRecord> macros, std::string_view name, std::string& reason);
 
 // "0x01E" for a key code, "G1".."G9" for G keys.

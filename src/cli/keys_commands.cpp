@@ -8,11 +8,9 @@
 #include "cli/json_text.h"
 #include "cli/key_arguments.h"
 #include "keys/key_catalogue.h"
+#include "keys/key_editor.h"
 #include "keys/key_macro_store.h"
-#include "device/device_table.h"
 #include "i18n/texts.h"
-#include "keys/key_prompts.h"
-#include "keys/keymap_image.h"
 #include "platform/text.h"
 
 namespace keyloom::cli {
@@ -33,31 +31,18 @@ struct KeyLine {
   bool assigned = false;
 };
 
-std::vector<KeyLine> KeyLines(keys::KeyMacroStore& store, int table) {
+std::vector<KeyLine> KeyLines(profiles::KeyboardSession& keyboard, int table) {
   std::vector<KeyLine> lines;
-  for (const keys::ButtonPrompt& prompt : keys::RefreshKeyPrompts(store, table, kGBank)) {
+  const keys::KeyEditor editor(keyboard.stores, keyboard.link);
+  for (const keys::KeyDescription& key : editor.Describe(table, kGBank)) {
     KeyLine line;
-    line.record = prompt.record;
-    const keys::KeyAssignment record = keys::ReadAssignment(store, table, prompt.record);
-    if (prompt.record >= keys::kFirstGRecord) {
-      const int g = (prompt.record - keys::kFirstGRecord) % keys::kGRecordsPerBank + 1;
-      line.key = "G" + std::to_string(g);
-      line.skin = keys::GKeySkinName(g);
-      line.name = line.key;
-    } else {
-      const keys::KeyCode code = keys::SlotToKeyCode(std::uint16_t(prompt.record));
-      line.key = KeyWord(code);
-      line.skin = keys::PanelKeySkinName(code);
-      line.name = text::ToUtf8(keys::GetKeyName(code));
-    }
-    line.action = ActionWord(store, record);
-    line.description = text::ToUtf8(prompt.text);
-    // The button's prompt names no action for these kinds; say what they do.
-    if (record.kind == std::uint32_t(keys::KeyKind::Disabled))
-      line.description += "Disabled";
-    else if (record.kind == std::uint32_t(keys::KeyKind::StopMacro))
-      line.description += "Stop macro";
-    line.assigned = prompt.assigned;
+    line.record = key.record;
+    line.key = KeyWord(key.code);
+    line.skin = key.g_number ? keys::GKeySkinName(key.g_number) : keys::PanelKeySkinName(key.code);
+    line.name = text::ToUtf8(key.name);
+    line.action = ActionWord(keyboard.stores.EditingStore, key.assignment);
+    line.description = text::ToUtf8(key.description);
+    line.assigned = key.assigned;
     lines.push_back(std::move(line));
   }
   return lines;
@@ -66,7 +51,7 @@ std::vector<KeyLine> KeyLines(keys::KeyMacroStore& store, int table) {
 // The lines of the given records (in the list's order), or the assigned
 // ones, or all.
 void PrintKeys(CommandIo& io, int table, bool json, bool all, const std::vector<int>* only_records) {
-  std::vector<KeyLine> lines = KeyLines(Session(io).stores.EditingStore, table);
+  std::vector<KeyLine> lines = KeyLines(Session(io), table);
   std::vector<KeyLine> shown;
   for (KeyLine& line : lines) {
     const bool wanted =
@@ -93,19 +78,6 @@ void PrintKeys(CommandIo& io, int table, bool json, bool all, const std::vector<
     const std::string padded = l.key + std::string(l.key.size() < 7 ? 7 - l.key.size() : 1, ' ');
     io.out << padded << l.description << "\n";
   }
-}
-
-// Whether a position of the connected keyboard's factory map stands for the
-// key; an assignment of a key the keyboard lacks is kept but never sent.
-bool KeyboardHasKey(const device::DeviceLink& link, keys::KeyCode code) {
-  const device::KeyMap factory = link.DefaultKeyMap();
-  const std::uint32_t count =
-      std::min<std::uint32_t>(link.DeviceTable.KeyCount.load(), std::uint32_t(factory.size() / keys::kTripleBytes));
-  for (std::uint32_t d = 0; d < count; ++d) {
-    const std::uint8_t* t = factory.data() + d * keys::kTripleBytes;
-    if (keys::TripleToKeyCode(t[0], t[1], t[2]) == code) return true;
-  }
-  return false;
 }
 
 // The options every keys command takes: --json and `flags`, --slot N, and
@@ -167,27 +139,22 @@ int RunSet(const std::vector<std::string>& args, CommandIo& io) {
 
   EditingSession session(io);
   if (!OpenTable(session, slot, table, status)) return status;
-  keys::KeyMacroStore& store = session.Keyboard().stores.EditingStore;
   // Every pair is checked before anything is stored: one write for all.
-  std::vector<std::pair<int, keys::KeyAssignment>> records;
-  for (const auto& [target, action] : pairs) {
-    keys::KeyAssignment record;
-    if (!ResolveAction(action, store, target, record, reason)) return Failure(io, reason);
-    records.emplace_back(target.record, record);
-  }
+  std::vector<keys::KeyRequest> requests;
+  for (const auto& [target, action] : pairs) requests.push_back({target.record, ChoiceOf(action)});
+  keys::KeyEditor editor(session.Keyboard().stores, session.Keyboard().link);
+  const keys::KeyEdit edit = editor.Assign(table, requests);
+  if (!edit.Ok())
+    return Failure(io, RefusalReason(edit.changes[std::size_t(edit.refused)], pairs[std::size_t(edit.refused)].second));
   std::vector<int> changed;
-  for (const auto& [index, record] : records) {
-    if (keys::StoreAssignment(store, table, index, record) != 1)
-      return Failure(io, "could not store the assignment of record " + std::to_string(index));
-    changed.push_back(index);
-  }
+  for (const keys::KeyChange& change : edit.changes) changed.push_back(change.record);
   if (!session.Apply(false, table, reason)) return Failure(io, reason);
   // What was asked of keys the keyboard lacks stays in the profile, but the
   // keyboard never does it: the run did not do all it was asked.
   std::vector<std::string> missing;
-  for (const auto& [target, action] : pairs) {
-    if (action.kind == keys::KeyKind::Default || KeyboardHasKey(session.Keyboard().link, target.code)) continue;
-    const std::string word = KeyWord(target.code);
+  for (const keys::KeyChange& change : edit.changes) {
+    if (change.keyboard_has_key) continue;
+    const std::string word = KeyWord(change.code);
     if (std::find(missing.begin(), missing.end(), word) == missing.end()) missing.push_back(word);
   }
   PrintKeys(io, table, options.Has("--json"), false, &changed);
@@ -208,7 +175,7 @@ int RunReset(const std::vector<std::string>& args, CommandIo& io) {
   if (!ParseKeysOptions(kName, args, {}, false, io, options, slot, status)) return status;
   EditingSession session(io);
   if (!OpenTable(session, slot, table, status)) return status;
-  if (keys::ResetPanelAssignments(session.Keyboard().stores.EditingStore, table, kGBank).empty())
+  if (!keys::KeyEditor(session.Keyboard().stores, session.Keyboard().link).Reset(table, kGBank))
     return Failure(io, "no table " + std::to_string(table) + " to reset");
   if (!session.Apply(false, table, reason)) return Failure(io, reason);
   PrintKeys(io, table, options.Has("--json"), false, nullptr);

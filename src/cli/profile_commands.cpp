@@ -1,7 +1,6 @@
 #include "cli/profile_commands.h"
 
 #include <filesystem>
-#include <system_error>
 
 #include "cli/command_options.h"
 #include "cli/editing_session.h"
@@ -15,6 +14,7 @@
 #include "profiles/connection_handler.h"
 #include "profiles/editing_lock.h"
 #include "profiles/keyboard_profile.h"
+#include "profiles/profile_editor.h"
 #include "profiles/profile_file.h"
 #include "profiles/profile_transfer.h"
 
@@ -45,59 +45,31 @@ bool ParseFileArgument(std::string_view name, const std::vector<std::string>& ar
   return true;
 }
 
-// What a loaded profile holds, for the summaries.
-struct ProfileSummary {
-  int macros = 0;
-  std::uint32_t textBytes = 0;
-  std::optional<std::uint32_t> reportRate;
-  // A rate a file stores outside 0..3, which a restore does not apply.
-  bool rateOutOfRange = false;
-  // For a restore: the file stores no rate, or one out of range, and the
-  // keyboard keeps this one.
-  std::optional<std::uint32_t> keptRate;
-  int assigned[profiles::kProfileSlotCount] = {};
-};
-
-constexpr std::uint32_t kHighestReportRate = 3;
-
-// The rate a file's trailer stores (its low 16 bits), if any.
-void TakeStoredRate(ProfileSummary& s, const std::optional<std::uint32_t>& trailer) {
-  if (!trailer) return;
-  s.reportRate = *trailer & 0xFFFF;
-  s.rateOutOfRange = *s.reportRate > kHighestReportRate;
-}
-
-ProfileSummary Summarise(const keys::KeyTableBlock& block, std::size_t macros, std::uint32_t textBytes) {
-  ProfileSummary s;
-  s.macros = static_cast<int>(macros);
-  s.textBytes = textBytes;
-  for (int p = 0; p < profiles::kProfileSlotCount; ++p)
-    for (const keys::KeyAssignment& r : block.tables[std::size_t(p)]) s.assigned[p] += r.kind != 0;
-  return s;
-}
+using profiles::ProfileSummary;
 
 void PrintSummary(std::ostream& out, const ProfileSummary& s) {
   out << "Macros:          " << s.macros << "\n"
-      << "Texts:           " << s.textBytes << " bytes\n"
+      << "Texts:           " << s.text_bytes << " bytes\n"
       << "Assigned keys:   slot 0: " << s.assigned[0] << ", slot 1: " << s.assigned[1]
       << ", slot 2: " << s.assigned[2] << "\n"
       << "Report rate:     ";
-  if (s.reportRate)
-    out << *s.reportRate;
+  if (s.report_rate)
+    out << *s.report_rate;
   else
     out << "not stored";
-  if (s.rateOutOfRange) out << " (out of range 0..3, not applied)";
-  if (s.keptRate) out << "; the keyboard keeps " << *s.keptRate;
+  if (s.rate_out_of_range) out << " (out of range 0..3, not applied)";
+  if (s.kept_rate) out << "; the keyboard keeps " << *s.kept_rate;
   out << "\n";
 }
 
 std::string SummaryJson(const fs::path& file, const ProfileSummary& s, bool valid) {
   return "{\"file\": " + JsonString(file.string()) + ", \"macros\": " + std::to_string(s.macros) +
-         ", \"text_bytes\": " + std::to_string(s.textBytes) + ", \"assigned\": [" + std::to_string(s.assigned[0]) +
+         ", \"text_bytes\": " + std::to_string(s.text_bytes) + ", \"assigned\": [" + std::to_string(s.assigned[0]) +
          ", " + std::to_string(s.assigned[1]) + ", " + std::to_string(s.assigned[2]) +
-         "], \"report_rate\": " + (s.reportRate ? std::to_string(*s.reportRate) : "null") +
-         (s.reportRate ? std::string(", \"report_rate_in_range\": ") + (s.rateOutOfRange ? "false" : "true") : "") +
-         (s.keptRate ? ", \"report_rate_kept\": " + std::to_string(*s.keptRate) : "") +
+         "], \"report_rate\": " + (s.report_rate ? std::to_string(*s.report_rate) : "null") +
+         (s.report_rate ? std::string(", \"report_rate_in_range\": ") + (s.rate_out_of_range ? "false" : "true")
+                        : "") +
+         (s.kept_rate ? ", \"report_rate_kept\": " + std::to_string(*s.kept_rate) : "") +
          (valid ? ", \"valid\": true}" : "}");
 }
 
@@ -126,12 +98,6 @@ bool OpenWithLighting(EditingSession& session, CommandIo& io, int& status) {
   return true;
 }
 
-ProfileSummary EditingStoreSummary(profiles::KeyboardSession& keyboard) {
-  profiles::EditingLock lock(keyboard);
-  const keys::KeyMacroStore& store = keyboard.stores.EditingStore;
-  return Summarise(store.block, store.macros.size(), store.totalStringSize);
-}
-
 int RunExport(const std::vector<std::string>& args, CommandIo& io) {
   constexpr std::string_view kName = "profile export";
   fs::path file;
@@ -140,42 +106,32 @@ int RunExport(const std::vector<std::string>& args, CommandIo& io) {
   if (!ParseFileArgument(kName, args, io, file, json, status)) return status;
   EditingSession session(io);
   if (!OpenWithLighting(session, io, status)) return status;
-  if (profiles::ExportProfile(session.Keyboard(), file) != 1) return Failure(io, "could not write " + file.string());
-  ProfileSummary summary = EditingStoreSummary(session.Keyboard());
-  summary.reportRate = static_cast<std::uint32_t>(session.Keyboard().lighting.CurrentLighting.report_rate);
-  return Report(io, json, file, summary,
+  const profiles::ProfileExport exported = profiles::ProfileEditor(session.Keyboard()).Export(file);
+  if (!exported.written) return Failure(io, "could not write " + file.string());
+  return Report(io, json, file, exported.summary,
                 "Saved the keys of slots 0, 1 and 2, the macros and the report rate to " + file.string());
 }
 
-// The checks of profile validate: false with the reason a file cannot be
-// restored; otherwise `loaded` holds it.
-bool CheckProfileFile(host::Prompter& prompter, const fs::path& file, profiles::LoadedProfile& loaded,
-                      std::string& reason) {
-  std::error_code ec;
-  if (!fs::exists(file, ec)) {
-    reason = file.string() + " does not exist";
-    return false;
+// Why a file cannot be restored.
+std::string CheckReason(const profiles::ProfileCheck& check, const fs::path& file) {
+  using Outcome = profiles::ProfileCheck::Outcome;
+  switch (check.outcome) {
+    case Outcome::kValid:
+      break;
+    case Outcome::kMissing:
+      return file.string() + " does not exist";
+    case Outcome::kNotAFile:
+      return file.string() + " is not a file";
+    case Outcome::kCannotOpen:
+      return "cannot open " + file.string();
+    case Outcome::kTooShort:
+      return file.string() + " is too short for a profile (" + std::to_string(check.size) + " bytes)";
+    case Outcome::kBadFormat:
+      return file.string() + " is not a valid profile file";
+    case Outcome::kUnreadable:
+      return file.string() + " could not be read whole";
   }
-  // The check shows its own message for a badly formed header.
-  const int result = profiles::ValidateProfileFile(file, prompter);
-  if (result == -2) {
-    reason = "cannot open " + file.string();
-    return false;
-  }
-  if (result != 1) {
-    const std::uintmax_t size = fs::file_size(file, ec);
-    if (!ec && size < profiles::kProfileBlockBytes)
-      reason = file.string() + " is too short for a profile (" + std::to_string(size) + " bytes)";
-    else
-      reason = file.string() + " is not a valid profile file";
-    return false;
-  }
-  // The header is right; the rest must load too.
-  if (!profiles::ReadProfileFile(file, loaded)) {
-    reason = file.string() + " could not be read whole";
-    return false;
-  }
-  return true;
+  return {};
 }
 
 // A file that cannot be restored: the reason, also as JSON when asked.
@@ -192,35 +148,24 @@ int RunImport(const std::vector<std::string>& args, CommandIo& io) {
   bool json = false;
   int status = kExitSuccess;
   if (!ParseFileArgument(kName, args, io, file, json, status)) return status;
-  std::error_code ec;
-  if (!fs::is_regular_file(file, ec)) return InvalidFile(io, json, file, file.string() + " is not a file");
   profiles::LoadedProfile checked;
-  std::string reason;
-  if (!CheckProfileFile(Session(io).Prompter(), file, checked, reason)) return InvalidFile(io, json, file, reason);
+  const profiles::ProfileCheck check = profiles::ProfileEditor(Session(io)).Check(file, checked, true);
+  if (!check.Ok()) return InvalidFile(io, json, file, CheckReason(check, file));
   EditingSession session(io);
   if (!OpenWithLighting(session, io, status)) return status;
-  // Loading the file sets the rate it stores, in range or not; the keyboard
-  // only takes one in range.
-  const int rate_before = session.Keyboard().lighting.CurrentLighting.report_rate;
-  int written = 0;
-  keys::WriteOutcome outcome;
+  profiles::ProfileRestore restored;
   {
     ProgressLine progress(io.err, io.err_is_terminal, "Writing to the keyboard");
-    if (profiles::ImportProfile(session.Keyboard(), file, &written, &outcome) != 1)
+    restored = profiles::ProfileEditor(session.Keyboard()).Restore(file, checked);
+    if (restored.outcome == profiles::ProfileRestore::Outcome::kNotLoaded)
       return Failure(io, file.string() + " was not restored");
   }
   // The file is in the editing store and the working profile; the keyboard
   // is what matters to the user.
-  if (written != 1 && outcome.sent)
-    return Failure(io, "the keyboard did not take " + PartsNotWritten(outcome) + " from " + file.string());
-  if (written != 1) return Failure(io, "the keyboard did not take the keys and macros of " + file.string());
-  // The rate the file stores; when it stores none or one out of range, the
-  // keyboard keeps its own.
-  ProfileSummary summary = EditingStoreSummary(session.Keyboard());
-  TakeStoredRate(summary, checked.trailer);
-  if (!summary.reportRate || summary.rateOutOfRange)
-    summary.keptRate = static_cast<std::uint32_t>(rate_before);
-  return Report(io, json, file, summary,
+  if (!restored.Ok() && restored.write.sent)
+    return Failure(io, "the keyboard did not take " + PartsNotWritten(restored.write) + " from " + file.string());
+  if (!restored.Ok()) return Failure(io, "the keyboard did not take the keys and macros of " + file.string());
+  return Report(io, json, file, restored.summary,
                 "Restored " + file.string() + " to the keyboard (all three slots and the macros).");
 }
 
@@ -231,11 +176,9 @@ int RunValidate(const std::vector<std::string>& args, CommandIo& io) {
   int status = kExitSuccess;
   if (!ParseFileArgument(kName, args, io, file, json, status)) return status;
   profiles::LoadedProfile loaded;
-  std::string reason;
-  if (!CheckProfileFile(Session(io).Prompter(), file, loaded, reason)) return InvalidFile(io, json, file, reason);
-  ProfileSummary summary = Summarise(loaded.block, loaded.macros.size(), loaded.totalStringSize);
-  TakeStoredRate(summary, loaded.trailer);
-  return Report(io, json, file, summary, file.string() + " is a valid profile.", true);
+  const profiles::ProfileCheck check = profiles::ProfileEditor(Session(io)).Check(file, loaded);
+  if (!check.Ok()) return InvalidFile(io, json, file, CheckReason(check, file));
+  return Report(io, json, file, profiles::SummariseProfile(loaded), file.string() + " is a valid profile.", true);
 }
 
 int RunRead(const std::vector<std::string>& args, CommandIo& io) {
@@ -251,19 +194,24 @@ int RunRead(const std::vector<std::string>& args, CommandIo& io) {
   KeyboardConnection connection(keyboard.link);
   std::string reason;
   if (!ConnectAndReadKeyboard(keyboard, connection, reason)) return Failure(io, reason);
-  if (profiles::GetActiveSlot(keyboard) < 0) return Failure(io, "could not read the keyboard's active slot");
-  int result = 0;
+  using Read = profiles::ProfileRead::Outcome;
+  profiles::ProfileRead read;
   {
     ProgressLine progress(io.err, io.err_is_terminal, "Reading the keyboard");
-    result = profiles::ReadProfileFromKeyboard(keyboard, file);
-    if (result != 1) progress.Fail();
+    read = profiles::ProfileEditor(keyboard).ReadKeyboard(file);
+    if (read.outcome != Read::kRead && read.outcome != Read::kNoReadBack) progress.Fail();
   }
-  if (result != 1) return Failure(io, "could not read the keyboard's key maps and macros into " + file.string());
-  profiles::LoadedProfile loaded;
-  if (!profiles::ReadProfileFile(file, loaded))
-    return Failure(io, file.string() + " was written but does not read back");
-  const ProfileSummary summary = Summarise(loaded.block, loaded.macros.size(), loaded.totalStringSize);
-  return Report(io, json, file, summary,
+  switch (read.outcome) {
+    case Read::kRead:
+      break;
+    case Read::kNoActiveSlot:
+      return Failure(io, "could not read the keyboard's active slot");
+    case Read::kReadFailed:
+      return Failure(io, "could not read the keyboard's key maps and macros into " + file.string());
+    case Read::kNoReadBack:
+      return Failure(io, file.string() + " was written but does not read back");
+  }
+  return Report(io, json, file, read.summary,
                 "Wrote the keyboard's key maps of slots 0, 1 and 2 and its macros to " + file.string());
 }
 
