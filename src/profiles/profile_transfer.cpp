@@ -48,18 +48,24 @@ int ImportProfile(KeyboardSession& session, const std::filesystem::path& path, i
   bool rateSet = false;
   int table = 0;
   int written = 0;
+  bool loaded = false;
   {
     EditingLock lock(session);
-    if (LoadProfileFile(session, path) != 1) {
-      ShowImportFailed(session.Prompter());
-      return 0;
+    loaded = LoadProfileFile(session, path) == 1;
+    if (loaded) {
+      rate = session.lighting.CurrentLighting.report_rate;
+      rateSet = SetReportRate(session, rate);
+      SaveWorkingProfile(session, false);
+      written = keys::WriteKeysAndMacros(session.link, session.stores, session.Prompter(), true, outcome);
+      if (keyboardResult) *keyboardResult = written;
+      table = PanelTable(session);
     }
-    rate = session.lighting.CurrentLighting.report_rate;
-    rateSet = SetReportRate(session, rate);
-    SaveWorkingProfile(session, false);
-    written = keys::WriteKeysAndMacros(session.link, session.stores, session.Prompter(), true, outcome);
-    if (keyboardResult) *keyboardResult = written;
-    table = PanelTable(session);
+  }
+  // The message waits until the lock is released: no lock is held across a
+  // question to the user.
+  if (!loaded) {
+    ShowImportFailed(session.Prompter());
+    return 0;
   }
   // What did not reach the keyboard stays to be applied.
   session.windows.MainWindowHasUnappliedChanges.store(written != 1);
