@@ -14,9 +14,9 @@
 #include "device/device_table.h"
 #include "device/hid_device.h"
 #include "device/virtual_backend.h"
-#include "emulator/socket_protocol.h"
 #include "emulator/vkbd_server.h"
 #include "platform/host.h"
+#include "vkbdsocket/vkbd_client.h"
 
 namespace keyloom::device {
 namespace {
@@ -56,7 +56,7 @@ class VirtualSocket : public ::testing::Test {
     ::unlink(socket.c_str());
   }
   bool Ctl(const std::vector<std::string>& args) {
-    emulator::VkbdClient client;
+    vkbdsocket::VkbdClient client;
     std::uint8_t status = 1;
     std::string text;
     return client.Connect(socket) && client.Ctl(args, status, text) && status == 0;

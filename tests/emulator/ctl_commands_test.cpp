@@ -13,13 +13,16 @@
 #include <filesystem>
 #include <thread>
 
-#include "emulator/socket_protocol.h"
 #include "emulator/state_file.h"
+#include "vkbdsocket/socket_protocol.h"
+#include "vkbdsocket/vkbd_client.h"
 
 extern char** environ;
 
 namespace keyloom::emulator {
 namespace {
+
+using namespace vkbdsocket;
 
 class FakeHost : public CtlHost {
  public:
