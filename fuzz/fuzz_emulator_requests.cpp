@@ -10,8 +10,8 @@
 #include "emulator/factory_memory.h"
 #include "emulator/firmware_model.h"
 #include "emulator/key_playback.h"
-#include "vkbdsocket/socket_protocol.h"
 #include "emulator/state_file.h"
+#include "vkbdsocket/socket_protocol.h"
 
 using namespace keyloom::emulator;
 using namespace keyloom::vkbdsocket;
