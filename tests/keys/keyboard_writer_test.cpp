@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "cli/vkbd_process.h"
+#include "support/vkbd_process.h"
 #include "device/device_fixture.h"
 #include "device/virtual_backend.h"
 #include "emulator/key_playback.h"
