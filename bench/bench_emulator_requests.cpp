@@ -6,6 +6,7 @@
 #include "emulator/key_playback.h"
 
 using namespace keyloom::emulator;
+using namespace keyloom::vkbdsocket;
 
 // One whole key layer written and read back in 56-byte chunks (seven each).
 static void BM_LayerWriteRead(benchmark::State& state) {
@@ -68,8 +69,9 @@ BENCHMARK(BM_MacroPlayback)->Arg(1)->Arg(255);
 #include <memory>
 #include <thread>
 
-#include "emulator/socket_protocol.h"
 #include "emulator/vkbd_server.h"
+#include "vkbdsocket/socket_protocol.h"
+#include "vkbdsocket/vkbd_client.h"
 
 static void BM_SocketRoundTrip(benchmark::State& state) {
   char tmpl[] = "/tmp/vkbdbenchXXXXXX";

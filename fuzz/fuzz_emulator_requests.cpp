@@ -10,10 +10,11 @@
 #include "emulator/factory_memory.h"
 #include "emulator/firmware_model.h"
 #include "emulator/key_playback.h"
-#include "emulator/socket_protocol.h"
 #include "emulator/state_file.h"
+#include "vkbdsocket/socket_protocol.h"
 
 using namespace keyloom::emulator;
+using namespace keyloom::vkbdsocket;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::span<const std::uint8_t> in(data, size);

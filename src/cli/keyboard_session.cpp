@@ -10,7 +10,7 @@
 #include "device/device_monitors.h"
 #include "device/device_table.h"
 #include "device/hid_device.h"
-#include "emulator/socket_protocol.h"
+#include "vkbdsocket/socket_protocol.h"
 #include "cli/command_table.h"
 
 namespace keyloom::cli {
@@ -33,7 +33,7 @@ std::optional<std::string>& VirtualSocket() {
 }  // namespace
 
 void SetVirtualKeyboardSocket(const std::string& socket) {
-  VirtualSocket() = socket.empty() ? emulator::DefaultSocketPath() : socket;
+  VirtualSocket() = socket.empty() ? vkbdsocket::DefaultSocketPath() : socket;
 }
 
 void JoinVirtualKeyboardSocket(std::vector<std::string>& args) {

@@ -26,8 +26,9 @@ BackendChoice ChoiceFromEnvironment();
 bool TakeVirtualKeyboardOption(std::vector<std::string>& args, BackendChoice& choice);
 
 std::shared_ptr<HidBackend> MakeBackend(const BackendChoice& choice);
-// Installs the backend of the command line (over) the environment; returns
-// the arguments left over.
+// A program's start-up: installs the backend of the command line (over) the
+// environment as the process-wide one; returns the arguments left over
+// (the program name first).
 std::vector<std::string> InstallBackendFromCommandLine(int argc, char** argv);
 
 }  // namespace keyloom::device

@@ -2,8 +2,6 @@
 
 #include <mutex>
 
-#include "device/backend_choice.h"
-
 namespace keyloom::device {
 namespace {
 
@@ -26,7 +24,6 @@ void SetHidBackend(std::shared_ptr<HidBackend> backend) {
 
 std::shared_ptr<HidBackend> CurrentHidBackend() {
   std::lock_guard lock(BackendMutex());
-  if (!Installed()) Installed() = MakeBackend(ChoiceFromEnvironment());
   return Installed();
 }
 

@@ -59,8 +59,10 @@ class HidBackend {
   virtual bool Probe(const std::string& path) = 0;
 };
 
-// The process-wide backend the device objects use (the hidapi backend until
-// one is installed, when hidapi is available; none otherwise).
+// The process-wide backend the device objects use when they were given none.
+// Each program installs it at start-up (device/backend_choice.h picks it
+// from the command line and the environment); until then there is none and
+// no keyboard is found.
 void SetHidBackend(std::shared_ptr<HidBackend> backend);
 std::shared_ptr<HidBackend> CurrentHidBackend();
 

@@ -62,180 +62,236 @@ struct BitCursor {
   std::uint64_t bits;
 };
 
+// One short item: its type (0 main, 1 global, 2 local, 3 reserved), tag,
+// data size in bytes and data.
+struct ShortItem {
+  int type = 0;
+  int tag = 0;
+  std::uint32_t size = 0;
+  std::uint32_t raw = 0;
+};
+
+enum class ItemRead { Item, Skipped, Fault };
+
+// Reads the item at `i` and moves past it. Long items are skipped: nothing
+// defined uses them.
+ItemRead ReadItem(std::span<const std::uint8_t> bytes, std::size_t& i, ShortItem& item) {
+  const std::size_t n = bytes.size();
+  const std::uint8_t prefix = bytes[i++];
+  if (prefix == 0xFE) {  // long item: size, tag, data
+    if (i + 2 > n) return ItemRead::Fault;
+    const std::size_t size = bytes[i];
+    i += 2;
+    if (size > n - i) return ItemRead::Fault;
+    i += size;
+    return ItemRead::Skipped;
+  }
+  item.size = (prefix & 0x03) == 3 ? 4 : (prefix & 0x03);
+  item.type = (prefix >> 2) & 0x03;
+  item.tag = prefix >> 4;
+  if (item.size > n - i) return ItemRead::Fault;
+  item.raw = 0;
+  for (std::uint32_t k = 0; k < item.size; ++k) item.raw |= std::uint32_t(bytes[i + k]) << (8 * k);
+  i += item.size;
+  return ItemRead::Item;
+}
+
+// The parse state. Each item handler returns false on a fault; what was
+// read before it stays in `out`.
+class DescriptorParser {
+ public:
+  bool Item(const ShortItem& item) {
+    switch (item.type) {
+      case 0: return MainItem(item);
+      case 1: return GlobalItem(item);
+      case 2: return LocalItem(item);
+      default: return true;  // reserved items are skipped
+    }
+  }
+  bool CollectionsClosed() const { return depth_ == 0; }
+  ReportDescriptor& Result() { return out_; }
+
+ private:
+  bool GlobalItem(const ShortItem& item) {
+    const std::uint32_t raw = item.raw;
+    const std::uint32_t size = item.size;
+    switch (item.tag) {
+      case 0x0: global_.usage_page = static_cast<std::uint16_t>(raw); break;
+      case 0x1: global_.logical_min = SignedData(raw, size); break;
+      case 0x2:
+        global_.logical_max_raw = raw;
+        global_.logical_max_size = size;
+        break;
+      case 0x3: global_.physical_min = SignedData(raw, size); break;
+      case 0x4:
+        global_.physical_max_raw = raw;
+        global_.physical_max_size = size;
+        break;
+      case 0x5: global_.unit_exponent = static_cast<std::int32_t>(SignedData(raw, size)); break;
+      case 0x6: global_.unit = raw; break;
+      case 0x7:
+        if (raw > kMaxReportSize) return false;
+        global_.report_size = raw;
+        break;
+      case 0x8:
+        if (raw == 0 || raw > 0xFF) return false;
+        global_.report_id = static_cast<std::uint8_t>(raw);
+        out_.uses_report_ids = true;
+        break;
+      case 0x9:
+        if (raw > kMaxReportCount) return false;
+        global_.report_count = raw;
+        break;
+      case 0xA:  // Push
+        if (static_cast<int>(stack_.size()) >= kMaxGlobalStackDepth) return false;
+        stack_.push_back(global_);
+        break;
+      case 0xB:  // Pop
+        if (stack_.empty()) return false;
+        global_ = stack_.back();
+        stack_.pop_back();
+        break;
+      default: break;  // reserved
+    }
+    return true;
+  }
+
+  bool LocalItem(const ShortItem& item) {
+    switch (item.tag) {
+      case 0x0: return AddUsage(item);
+      case 0x1:  // Usage Minimum
+        local_.have_min = true;
+        local_.explicit_min_page = item.size == 4;
+        local_.min_page = item.size == 4 ? static_cast<std::uint16_t>(item.raw >> 16) : global_.usage_page;
+        local_.min_usage = static_cast<std::uint16_t>(item.raw);
+        return true;
+      case 0x2: return CloseUsageRange(item);
+      default: return true;  // designators, strings, delimiters: not needed
+    }
+  }
+
+  bool AddUsage(const ShortItem& item) {
+    if (local_.usages.size() >= kMaxUsagesPerField) return false;
+    UsageSpan u;
+    u.usage_page = item.size == 4 ? static_cast<std::uint16_t>(item.raw >> 16) : global_.usage_page;
+    u.usage_min = u.usage_max = static_cast<std::uint16_t>(item.raw);
+    local_.usages.push_back(u);
+    return true;
+  }
+
+  // Usage Maximum: closes the range the last Usage Minimum opened.
+  bool CloseUsageRange(const ShortItem& item) {
+    if (!local_.have_min) return false;
+    if (local_.usages.size() >= kMaxUsagesPerField) return false;
+    UsageSpan u;
+    u.usage_page = local_.min_page;
+    u.usage_min = local_.min_usage;
+    u.usage_max = static_cast<std::uint16_t>(item.raw);
+    if (u.usage_max < u.usage_min) return false;
+    u.is_range = true;
+    local_.usages.push_back(u);
+    local_.have_min = false;
+    return true;
+  }
+
+  // Every main item ends the local state it used.
+  bool MainItem(const ShortItem& item) {
+    bool ok = true;
+    switch (item.tag) {
+      case 0x8: ok = AddField(ReportType::Input, item.raw); break;
+      case 0x9: ok = AddField(ReportType::Output, item.raw); break;
+      case 0xB: ok = AddField(ReportType::Feature, item.raw); break;
+      case 0xA: ok = OpenCollection(); break;
+      case 0xC:  // End Collection
+        if (depth_ == 0) return false;
+        --depth_;
+        break;
+      default: break;
+    }
+    if (!ok) return false;
+    local_.Clear();
+    return true;
+  }
+
+  // An Input, Output or Feature item: one field, placed after the fields of
+  // the same report type and id read before it.
+  bool AddField(ReportType type, std::uint32_t flags) {
+    if (out_.fields.size() >= kMaxDescriptorFields) return false;
+    ReportField f;
+    f.type = type;
+    f.report_id = global_.report_id;
+    f.report_size = global_.report_size;
+    f.report_count = global_.report_count;
+    f.flags = flags;
+    f.logical_min = global_.logical_min;
+    f.logical_max = ResolveMax(global_.logical_min, global_.logical_max_raw, global_.logical_max_size);
+    f.physical_min = global_.physical_min;
+    f.physical_max = ResolveMax(global_.physical_min, global_.physical_max_raw, global_.physical_max_size);
+    f.unit = global_.unit;
+    f.unit_exponent = global_.unit_exponent;
+    f.usage_page = global_.usage_page;
+    f.usages = std::move(local_.usages);
+    f.collection = current_top_;
+    auto it = std::find_if(cursors_.begin(), cursors_.end(), [&](const BitCursor& c) {
+      return c.type == type && c.id == global_.report_id;
+    });
+    if (it == cursors_.end()) {
+      cursors_.push_back({type, global_.report_id, 0});
+      it = cursors_.end() - 1;
+    }
+    const std::uint64_t width = std::uint64_t(f.report_size) * f.report_count;
+    if (it->bits + width > kMaxReportBits) return false;
+    f.bit_offset = static_cast<std::uint32_t>(it->bits);
+    it->bits += width;
+    out_.fields.push_back(std::move(f));
+    return true;
+  }
+
+  // A collection at the top level starts a new top-level collection, named
+  // by its first usage.
+  bool OpenCollection() {
+    if (depth_ >= kMaxCollectionDepth) return false;
+    if (depth_ == 0) {
+      if (out_.collections.size() >= kMaxDescriptorFields) return false;
+      TopLevelCollection c;
+      if (!local_.usages.empty()) {
+        c.usage_page = local_.usages.front().usage_page;
+        c.usage = local_.usages.front().usage_min;
+      } else {
+        c.usage_page = global_.usage_page;
+      }
+      out_.collections.push_back(c);
+      current_top_ = static_cast<int>(out_.collections.size()) - 1;
+    }
+    ++depth_;
+    return true;
+  }
+
+  ReportDescriptor out_;
+  GlobalState global_;
+  std::vector<GlobalState> stack_;
+  LocalState local_;
+  std::vector<BitCursor> cursors_;
+  int depth_ = 0;
+  int current_top_ = -1;
+};
+
 }  // namespace
 
 ReportDescriptor ParseReportDescriptor(std::span<const std::uint8_t> bytes) {
-  ReportDescriptor out;
-  GlobalState global;
-  std::vector<GlobalState> stack;
-  LocalState local;
-  std::vector<BitCursor> cursors;
-  int depth = 0;
-  int current_top = -1;
-
-  auto fail = [&out]() {
-    out.ok = false;
-    return out;
-  };
-
+  DescriptorParser parser;
+  ReportDescriptor& out = parser.Result();
   std::size_t i = 0;
-  const std::size_t n = bytes.size();
-  while (i < n) {
-    const std::uint8_t prefix = bytes[i++];
-    if (prefix == 0xFE) {  // long item: size, tag, data; nothing defined uses it
-      if (i + 2 > n) return fail();
-      const std::size_t size = bytes[i];
-      i += 2;
-      if (size > n - i) return fail();
-      i += size;
-      continue;
+  while (i < bytes.size()) {
+    ShortItem item;
+    const ItemRead read = ReadItem(bytes, i, item);
+    if (read == ItemRead::Fault || (read == ItemRead::Item && !parser.Item(item))) {
+      out.ok = false;
+      return std::move(out);
     }
-    const std::uint32_t size = (prefix & 0x03) == 3 ? 4 : (prefix & 0x03);
-    const int type = (prefix >> 2) & 0x03;
-    const int tag = prefix >> 4;
-    if (size > n - i) return fail();
-    std::uint32_t raw = 0;
-    for (std::uint32_t k = 0; k < size; ++k) raw |= std::uint32_t(bytes[i + k]) << (8 * k);
-    i += size;
-
-    if (type == 1) {  // global
-      switch (tag) {
-        case 0x0: global.usage_page = static_cast<std::uint16_t>(raw); break;
-        case 0x1: global.logical_min = SignedData(raw, size); break;
-        case 0x2:
-          global.logical_max_raw = raw;
-          global.logical_max_size = size;
-          break;
-        case 0x3: global.physical_min = SignedData(raw, size); break;
-        case 0x4:
-          global.physical_max_raw = raw;
-          global.physical_max_size = size;
-          break;
-        case 0x5: global.unit_exponent = static_cast<std::int32_t>(SignedData(raw, size)); break;
-        case 0x6: global.unit = raw; break;
-        case 0x7:
-          if (raw > kMaxReportSize) return fail();
-          global.report_size = raw;
-          break;
-        case 0x8:
-          if (raw == 0 || raw > 0xFF) return fail();
-          global.report_id = static_cast<std::uint8_t>(raw);
-          out.uses_report_ids = true;
-          break;
-        case 0x9:
-          if (raw > kMaxReportCount) return fail();
-          global.report_count = raw;
-          break;
-        case 0xA:
-          if (static_cast<int>(stack.size()) >= kMaxGlobalStackDepth) return fail();
-          stack.push_back(global);
-          break;
-        case 0xB:
-          if (stack.empty()) return fail();
-          global = stack.back();
-          stack.pop_back();
-          break;
-        default: break;  // reserved
-      }
-    } else if (type == 2) {  // local
-      switch (tag) {
-        case 0x0: {  // Usage
-          if (local.usages.size() >= kMaxUsagesPerField) return fail();
-          UsageSpan u;
-          u.usage_page = size == 4 ? static_cast<std::uint16_t>(raw >> 16) : global.usage_page;
-          u.usage_min = u.usage_max = static_cast<std::uint16_t>(raw);
-          local.usages.push_back(u);
-          break;
-        }
-        case 0x1:  // Usage Minimum
-          local.have_min = true;
-          local.explicit_min_page = size == 4;
-          local.min_page = size == 4 ? static_cast<std::uint16_t>(raw >> 16) : global.usage_page;
-          local.min_usage = static_cast<std::uint16_t>(raw);
-          break;
-        case 0x2: {  // Usage Maximum
-          if (!local.have_min) return fail();
-          if (local.usages.size() >= kMaxUsagesPerField) return fail();
-          UsageSpan u;
-          u.usage_page = local.min_page;
-          u.usage_min = local.min_usage;
-          u.usage_max = static_cast<std::uint16_t>(raw);
-          if (u.usage_max < u.usage_min) return fail();
-          u.is_range = true;
-          local.usages.push_back(u);
-          local.have_min = false;
-          break;
-        }
-        default: break;  // designators, strings, delimiters: not needed
-      }
-    } else if (type == 0) {  // main
-      switch (tag) {
-        case 0x8:    // Input
-        case 0x9:    // Output
-        case 0xB: {  // Feature
-          const ReportType rt = tag == 0x8 ? ReportType::Input
-                                : tag == 0x9 ? ReportType::Output
-                                             : ReportType::Feature;
-          if (out.fields.size() >= kMaxDescriptorFields) return fail();
-          ReportField f;
-          f.type = rt;
-          f.report_id = global.report_id;
-          f.report_size = global.report_size;
-          f.report_count = global.report_count;
-          f.flags = raw;
-          f.logical_min = global.logical_min;
-          f.logical_max = ResolveMax(global.logical_min, global.logical_max_raw, global.logical_max_size);
-          f.physical_min = global.physical_min;
-          f.physical_max = ResolveMax(global.physical_min, global.physical_max_raw, global.physical_max_size);
-          f.unit = global.unit;
-          f.unit_exponent = global.unit_exponent;
-          f.usage_page = global.usage_page;
-          f.usages = std::move(local.usages);
-          f.collection = current_top;
-          auto it = std::find_if(cursors.begin(), cursors.end(), [&](const BitCursor& c) {
-            return c.type == rt && c.id == global.report_id;
-          });
-          if (it == cursors.end()) {
-            cursors.push_back({rt, global.report_id, 0});
-            it = cursors.end() - 1;
-          }
-          const std::uint64_t width = std::uint64_t(f.report_size) * f.report_count;
-          if (it->bits + width > kMaxReportBits) return fail();
-          f.bit_offset = static_cast<std::uint32_t>(it->bits);
-          it->bits += width;
-          out.fields.push_back(std::move(f));
-          break;
-        }
-        case 0xA: {  // Collection
-          if (depth >= kMaxCollectionDepth) return fail();
-          if (depth == 0) {
-            if (out.collections.size() >= kMaxDescriptorFields) return fail();
-            TopLevelCollection c;
-            if (!local.usages.empty()) {
-              c.usage_page = local.usages.front().usage_page;
-              c.usage = local.usages.front().usage_min;
-            } else {
-              c.usage_page = global.usage_page;
-            }
-            out.collections.push_back(c);
-            current_top = static_cast<int>(out.collections.size()) - 1;
-          }
-          ++depth;
-          break;
-        }
-        case 0xC:  // End Collection
-          if (depth == 0) return fail();
-          --depth;
-          break;
-        default: break;
-      }
-      local.Clear();
-    }
-    // type 3 (reserved) items are skipped.
   }
-  if (depth != 0) return fail();
-  out.ok = true;
-  return out;
+  out.ok = parser.CollectionsClosed();
+  return std::move(out);
 }
 
 std::uint32_t ReportByteLength(const ReportDescriptor& d, ReportType type, int collection) {

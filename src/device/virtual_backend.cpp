@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "emulator/socket_protocol.h"
+#include "vkbdsocket/vkbd_client.h"
 
 namespace keyloom::device {
 namespace {
@@ -21,7 +21,7 @@ int InterfaceOfPath(const std::string& path) {
 
 class VirtualChannel final : public HidChannel {
  public:
-  VirtualChannel(emulator::VkbdClient client, emulator::InterfaceInfo info)
+  VirtualChannel(vkbdsocket::VkbdClient client, vkbdsocket::InterfaceInfo info)
       : client_(std::move(client)), info_(std::move(info)) {}
 
   HidAttributes Attributes() const override { return {info_.vendor, info_.product, 0x0100}; }
@@ -63,8 +63,8 @@ class VirtualChannel final : public HidChannel {
   }
 
  private:
-  emulator::VkbdClient client_;
-  emulator::InterfaceInfo info_;
+  vkbdsocket::VkbdClient client_;
+  vkbdsocket::InterfaceInfo info_;
   std::vector<std::uint8_t> message_;
 };
 
@@ -74,12 +74,12 @@ class VirtualBackend final : public HidBackend {
 
   bool Enumerate(std::vector<HidInterfaceInfo>& out) override {
     out.clear();
-    std::vector<emulator::InterfaceInfo> interfaces;
+    std::vector<vkbdsocket::InterfaceInfo> interfaces;
     bool plugged = false;
-    emulator::VkbdClient client;
+    vkbdsocket::VkbdClient client;
     // No server is like no keyboard: an empty listing, not a failure.
     if (!client.Connect(Socket()) || !client.List(plugged, interfaces, kControlTimeoutMs)) return true;
-    for (const emulator::InterfaceInfo& i : interfaces) {
+    for (const vkbdsocket::InterfaceInfo& i : interfaces) {
       out.push_back({kPathPrefix + std::to_string(i.number), i.vendor, i.product, i.usagePage, i.usage});
     }
     return true;
@@ -88,12 +88,12 @@ class VirtualBackend final : public HidBackend {
   std::unique_ptr<HidChannel> Open(const std::string& path, bool, bool, bool) override {
     const int number = InterfaceOfPath(path);
     if (number < 0) return nullptr;
-    emulator::VkbdClient client;
-    std::vector<emulator::InterfaceInfo> interfaces;
+    vkbdsocket::VkbdClient client;
+    std::vector<vkbdsocket::InterfaceInfo> interfaces;
     bool plugged = false;
     if (!client.Connect(Socket()) || !client.List(plugged, interfaces, kControlTimeoutMs)) return nullptr;
     auto it = std::find_if(interfaces.begin(), interfaces.end(),
-                           [&](const emulator::InterfaceInfo& i) { return i.number == number; });
+                           [&](const vkbdsocket::InterfaceInfo& i) { return i.number == number; });
     if (it == interfaces.end()) return nullptr;
     if (!client.Open(static_cast<std::uint8_t>(number), nullptr, kControlTimeoutMs)) return nullptr;
     return std::make_unique<VirtualChannel>(std::move(client), *it);
@@ -102,16 +102,16 @@ class VirtualBackend final : public HidBackend {
   bool Probe(const std::string& path) override {
     const int number = InterfaceOfPath(path);
     if (number < 0) return false;
-    emulator::VkbdClient client;
-    std::vector<emulator::InterfaceInfo> interfaces;
+    vkbdsocket::VkbdClient client;
+    std::vector<vkbdsocket::InterfaceInfo> interfaces;
     bool plugged = false;
     if (!client.Connect(Socket()) || !client.List(plugged, interfaces, kControlTimeoutMs)) return false;
     return plugged && std::any_of(interfaces.begin(), interfaces.end(),
-                                  [&](const emulator::InterfaceInfo& i) { return i.number == number; });
+                                  [&](const vkbdsocket::InterfaceInfo& i) { return i.number == number; });
   }
 
  private:
-  std::string Socket() const { return socket_.empty() ? emulator::DefaultSocketPath() : socket_; }
+  std::string Socket() const { return socket_.empty() ? vkbdsocket::DefaultSocketPath() : socket_; }
   std::string socket_;
 };
 

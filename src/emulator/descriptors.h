@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "vkbdsocket/socket_protocol.h"
+
 namespace keyloom::emulator {
 
 // Consumer-control interface (the event interface): usage page 0x000C,
@@ -50,20 +52,8 @@ constexpr std::uint8_t kConsumerReportId = 0x01;
 constexpr std::uint8_t kConsumerInterface = 0;  // interface numbers
 constexpr std::uint8_t kCommandInterface = 1;
 
-// One interface of the keyboard as a host lists it. Report lengths count the
-// report id byte (0 = the interface has no such report).
-struct InterfaceInfo {
-  std::uint8_t number = 0;
-  std::uint16_t vendor = 0;
-  std::uint16_t product = 0;
-  std::uint16_t usagePage = 0;
-  std::uint16_t usage = 0;
-  std::uint16_t inputLength = 0;
-  std::uint16_t outputLength = 0;
-  std::uint16_t featureLength = 0;
-  std::vector<std::uint8_t> descriptor;
-  bool operator==(const InterfaceInfo&) const = default;
-};
+// One interface as a host lists it: the record the socket protocol carries.
+using InterfaceInfo = vkbdsocket::InterfaceInfo;
 
 // The two interfaces (consumer first) of a keyboard with this vendor/product.
 std::vector<InterfaceInfo> KeyboardInterfaces(std::uint16_t vendor, std::uint16_t product);

@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "emulator/ctl_commands.h"
-#include "emulator/socket_protocol.h"
 #include "emulator/vkbd_server.h"
+#include "vkbdsocket/vkbd_client.h"
 
 namespace {
 
 using namespace keyloom::emulator;
+using namespace keyloom::vkbdsocket;
 
 VkbdServer* g_server = nullptr;
 

@@ -11,10 +11,13 @@
 #include <cstring>
 
 #include "emulator/descriptors.h"
-#include "emulator/socket_protocol.h"
 #include "emulator/state_file.h"
+#include "vkbdsocket/socket_protocol.h"
+#include "vkbdsocket/vkbd_client.h"
 
 namespace keyloom::emulator {
+
+using namespace vkbdsocket;
 
 VkbdServer::VkbdServer(ServerOptions options) : options_(std::move(options)) {
   if (options_.socketPath.empty()) options_.socketPath = DefaultSocketPath();

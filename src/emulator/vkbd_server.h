@@ -1,6 +1,6 @@
 #pragma once
 // keyloom-vkbd serve: one firmware model behind the socket protocol of
-// socket_protocol.h. Single-threaded: one poll loop handles the listening
+// vkbdsocket/socket_protocol.h. Single-threaded: one poll loop handles the listening
 // socket, the connections and a queue of timed deliveries.
 //
 // Timing: an output report reaches the firmware `latencyMs` after it was

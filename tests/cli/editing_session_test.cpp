@@ -10,13 +10,13 @@
 
 #include "app/settings_paths.h"
 #include "cli/command_table.h"
-#include "profiles/keyboard_session.h"
 #include "device/commands.h"
 #include "device/hid_backend.h"
-#include "device/inprocess_backend.h"
 #include "emulator/firmware_model.h"
 #include "i18n/texts.h"
 #include "keys/macro_image.h"
+#include "profiles/keyboard_session.h"
+#include "support/inprocess_keyboard.h"
 
 namespace keyloom::cli {
 namespace {

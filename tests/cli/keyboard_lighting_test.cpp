@@ -10,9 +10,9 @@
 #include "device/commands.h"
 #include "device/device_table.h"
 #include "device/hid_backend.h"
-#include "device/inprocess_backend.h"
 #include "emulator/firmware_model.h"
 #include "profiles/keyboard_session.h"
+#include "support/inprocess_keyboard.h"
 
 namespace keyloom::cli {
 namespace {

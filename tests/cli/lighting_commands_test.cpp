@@ -17,12 +17,13 @@
 #include "profiles/keyboard_session.h"
 #include "device/commands.h"
 #include "device/hid_backend.h"
-#include "device/inprocess_backend.h"
 #include "emulator/firmware_model.h"
 #include "keys/key_catalogue.h"
 #include "lighting/lighting_state.h"
 #include "lighting/user_colour_files.h"
 #include "platform/ini.h"
+#include "profiles/keyboard_session.h"
+#include "support/inprocess_keyboard.h"
 
 namespace keyloom::cli {
 namespace {

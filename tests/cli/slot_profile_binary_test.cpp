@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/vkbd_process.h"
+#include "support/vkbd_process.h"
 
 namespace keyloom::cli {
 namespace {

@@ -4,11 +4,11 @@
 #include <sstream>
 
 #include "cli/command_table.h"
-#include "profiles/keyboard_session.h"
 #include "device/commands.h"
 #include "device/hid_backend.h"
-#include "device/inprocess_backend.h"
 #include "emulator/firmware_model.h"
+#include "profiles/keyboard_session.h"
+#include "support/inprocess_keyboard.h"
 
 namespace keyloom::cli {
 namespace {

@@ -9,8 +9,8 @@
 #include "device/commands.h"
 #include "device/device_table.h"
 #include "device/hid_device.h"
-#include "device/inprocess_backend.h"
 #include "emulator/descriptors.h"
+#include "support/inprocess_keyboard.h"
 
 namespace keyloom::device {
 namespace {

@@ -11,9 +11,9 @@
 
 #include "device/device_monitors.h"
 #include "device/device_table.h"
-#include "device/inprocess_backend.h"
 #include "device/report_transaction.h"
 #include "device_fixture.h"
+#include "support/inprocess_keyboard.h"
 
 namespace keyloom::device {
 namespace {

@@ -14,9 +14,10 @@
 #include "device/device_table.h"
 #include "device/hid_device.h"
 #include "device/virtual_backend.h"
-#include "emulator/socket_protocol.h"
 #include "emulator/vkbd_server.h"
 #include "platform/host.h"
+#include "platform/scoped_env.h"
+#include "vkbdsocket/vkbd_client.h"
 
 namespace keyloom::device {
 namespace {
@@ -56,7 +57,7 @@ class VirtualSocket : public ::testing::Test {
     ::unlink(socket.c_str());
   }
   bool Ctl(const std::vector<std::string>& args) {
-    emulator::VkbdClient client;
+    vkbdsocket::VkbdClient client;
     std::uint8_t status = 1;
     std::string text;
     return client.Connect(socket) && client.Ctl(args, status, text) && status == 0;
@@ -138,6 +139,43 @@ TEST_F(VirtualSocket, MonitorsFollowTheServedKeyboard) {
   RequestMonitorStop(link);
   events.join();
   connection.join();
+}
+
+// The device layer picks no keyboard by itself: the backend is what the
+// program's start-up installs from its command line over KEYLOOM_HID.
+TEST_F(VirtualSocket, TheProgramsStartUpPicksTheKeyboard) {
+  struct Restore {
+    std::shared_ptr<HidBackend> saved = CurrentHidBackend();
+    ~Restore() { SetHidBackend(saved); }
+  } restore;
+  const std::string option = "--virtual-keyboard=" + socket;
+  struct Case {
+    const char* hid;  // KEYLOOM_HID; nullptr: unset
+    std::vector<std::string> args, left;
+    bool lists_the_served_keyboard;
+  } cases[] = {
+      {"virtual:", {"keyloom"}, {"keyloom"}, true},
+      {"hidapi", {"keyloomctl", option, "status"}, {"keyloomctl", "status"}, true},
+      {nullptr, {"keyloomctl", "status"}, {"keyloomctl", "status"}, false},
+  };
+  for (Case& c : cases) {
+    const std::string hid = c.hid ? c.hid + (std::string(c.hid) == "virtual:" ? socket : "") : "";
+    keyloom::testing::ScopedEnv env("KEYLOOM_HID", c.hid ? hid.c_str() : nullptr);
+    SetHidBackend(nullptr);
+    HidDevice before;
+    EXPECT_FALSE(before.BeginEnumeration()) << hid;
+
+    std::vector<char*> argv;
+    for (std::string& a : c.args) argv.push_back(a.data());
+    EXPECT_EQ(InstallBackendFromCommandLine(static_cast<int>(argv.size()), argv.data()), c.left) << hid;
+    HidDevice listing;
+    // hidraw may find no class folder here; the virtual keyboard must list.
+    const bool listed = listing.BeginEnumeration();
+    if (c.lists_the_served_keyboard) ASSERT_TRUE(listed) << hid;
+    int served = 0;
+    while (auto path = listing.NextPath()) served += path->rfind("vkbd:", 0) == 0;
+    EXPECT_EQ(served, c.lists_the_served_keyboard ? 2 : 0) << hid;
+  }
 }
 
 }  // namespace

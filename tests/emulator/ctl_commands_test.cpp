@@ -3,9 +3,6 @@
 #include "emulator/ctl_commands.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,13 +11,15 @@
 #include <filesystem>
 #include <thread>
 
-#include "emulator/socket_protocol.h"
 #include "emulator/state_file.h"
-
-extern char** environ;
+#include "support/process_runner.h"
+#include "vkbdsocket/socket_protocol.h"
+#include "vkbdsocket/vkbd_client.h"
 
 namespace keyloom::emulator {
 namespace {
+
+using namespace vkbdsocket;
 
 class FakeHost : public CtlHost {
  public:
@@ -175,42 +174,43 @@ TEST(VkbdProgram, ServesAndAnswersCtl) {
   char tmpl[] = "/tmp/vkbdprogXXXXXX";
   const std::string dir = ::mkdtemp(tmpl);
   const std::string sock = dir + "/s.sock";
-  const char* argv[] = {exe.c_str(), "serve", "--socket", sock.c_str(), "--latency-ms", "0", nullptr};
-  pid_t pid = 0;
-  ASSERT_EQ(::posix_spawn(&pid, exe.c_str(), nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+  testing_support::ProcessStart serve;
+  serve.program = exe;
+  serve.args = {"serve", "--socket", sock, "--latency-ms", "0"};
+  serve.env = testing_support::CurrentEnvironment();
+  serve.output_file = serve.error_file = dir + "/server.log";
+  testing_support::ChildProcess server(serve);
+  ASSERT_TRUE(server.started());
   VkbdClient probe;
   for (int i = 0; i < 200 && !probe.Connect(sock); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   ASSERT_TRUE(probe.Connected());
-  auto run = [&](const std::string& args) {
-    std::string out;
-    FILE* p = ::popen((exe + " ctl --socket " + sock + " " + args + " 2>&1").c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int rc = ::pclose(p);
-    return std::pair{WEXITSTATUS(rc), out};
+  auto run = [&](std::vector<std::string> args) {
+    testing_support::ProcessStart ctl = serve;
+    ctl.args = {"ctl", "--socket", sock};
+    ctl.args.insert(ctl.args.end(), args.begin(), args.end());
+    ctl.output_file.clear();
+    ctl.error_file.clear();
+    const testing_support::RunResult r = testing_support::RunProgram(ctl);
+    return std::pair{r.status, r.out + r.err};
   };
-  auto [rc, dump] = run("dump --json");
+  auto [rc, dump] = run({"dump", "--json"});
   EXPECT_EQ(rc, 0);
   EXPECT_EQ(dump.rfind("{\"model\": \"0c45:7672\"", 0), 0u) << dump.substr(0, 80);
-  auto [rc2, press] = run("press --pos 112 --json");
+  auto [rc2, press] = run({"press", "--pos", "112", "--json"});
   EXPECT_EQ(rc2, 0);
   EXPECT_EQ(press,
             "{\"t\": 0, \"page\": 12, \"usage\": 182, \"down\": true}\n"
             "{\"t\": 10, \"page\": 12, \"usage\": 182, \"down\": false}\n");
-  auto [rc3, bad] = run("slot 7");
+  auto [rc3, bad] = run({"slot", "7"});
   EXPECT_EQ(rc3, 2);
   EXPECT_EQ(bad, "keyloom-vkbd: slot must be 0, 1 or 2\n");
-  auto [rc4, unknown] = run("nonsense");
+  auto [rc4, unknown] = run({"nonsense"});
   EXPECT_EQ(rc4, 2);
   EXPECT_EQ(unknown.rfind("usage: keyloom-vkbd ctl", 0), 0u) << unknown;
-  auto [rc5, refused] = run("press --key 0x87");
+  auto [rc5, refused] = run({"press", "--key", "0x87"});
   EXPECT_EQ(rc5, 1);
   EXPECT_EQ(refused, "keyloom-vkbd: no key of the factory map has code 0x87\n");
-  ::kill(pid, SIGTERM);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(server.Stop(std::chrono::seconds(10)), 0) << "SIGTERM ends it cleanly";
   EXPECT_FALSE(std::filesystem::exists(sock)) << "the socket file is removed on exit";
   std::filesystem::remove_all(dir);
 }

@@ -13,11 +13,14 @@
 #include <thread>
 
 #include "emulator/descriptors.h"
-#include "emulator/socket_protocol.h"
 #include "emulator/state_file.h"
+#include "vkbdsocket/socket_protocol.h"
+#include "vkbdsocket/vkbd_client.h"
 
 namespace keyloom::emulator {
 namespace {
+
+using namespace vkbdsocket;
 
 // A minimal reading of a report descriptor: the input fields of the first
 // report, enough to decode a consumer report the way a host does.

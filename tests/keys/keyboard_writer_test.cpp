@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "cli/vkbd_process.h"
+#include "support/vkbd_process.h"
 #include "device/commands.h"
 #include "device/device_fixture.h"
 #include "device/request_hook.h"

@@ -2,18 +2,25 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <string>
+#include <vector>
 
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "app/ui/stand_in_main_window.h"
+#include "device/backend_choice.h"
 #include "profiles/keyboard_session.h"
 
 namespace keyloom::app {
 
 int CKeyloomApp::Run(int argc, char** argv) {
+  // The keyboard: --virtual-keyboard[=SOCKET] or KEYLOOM_HID, else hidraw.
+  const std::vector<std::string> args = device::InstallBackendFromCommandLine(argc, argv);
+
   // The instance check and the switches come before any window system is
   // contacted, so "/Kill" and a second start also work without a display.
   StartupEnvironment env = DefaultStartupEnvironment(argc, argv);
+  if (!args.empty()) env.arguments.assign(args.begin() + 1, args.end());
   const StartupResult started = StartUp(env);
   if (started.action == StartupAction::Exit) return started.exit_code;
 

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "app/single_instance.h"
-#include "app/ui/child_process.h"
 #include "platform/instance.h"
+#include "support/process_runner.h"
 
 namespace keyloom::app {
 namespace {

@@ -1,7 +1,9 @@
 #pragma once
 // The virtual keyboard in the same process: a HID backend on the firmware
 // model, with a latency per report each way, the model's faults, unplugging
-// and plugging, and the consumer events it raises. For tests and benchmarks.
+// and plugging, and the consumer events it raises. Test support for the
+// tests and benchmarks; the programs reach the virtual keyboard through its
+// socket (device/virtual_backend.h).
 #include <chrono>
 #include <cstdint>
 #include <memory>

@@ -1,5 +1,5 @@
 #pragma once
-// The wire protocol of keyloom-vkbd, and a small client for it.
+// The wire protocol of keyloom-vkbd (its client is in vkbd_client.h).
 //
 // Transport: a Unix socket of type SOCK_SEQPACKET. Every message is one
 // datagram; nothing is split or joined. Default path: $KEYLOOM_VKBD_SOCKET,
@@ -46,9 +46,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/descriptors.h"
-
-namespace keyloom::emulator {
+namespace keyloom::vkbdsocket {
 
 constexpr std::uint8_t kProtocolVersion = 1;
 constexpr std::uint8_t kMsgList = 0x4C;
@@ -70,6 +68,21 @@ constexpr std::uint8_t kErrorVersion = 3;
 // Largest message either side sends; longer ctl output goes in parts.
 constexpr std::size_t kMaxMessage = 1 << 17;
 constexpr std::size_t kCtlReplyPart = 60000;
+
+// One interface of the keyboard as a host lists it. Report lengths count the
+// report id byte (0 = the interface has no such report).
+struct InterfaceInfo {
+  std::uint8_t number = 0;
+  std::uint16_t vendor = 0;
+  std::uint16_t product = 0;
+  std::uint16_t usagePage = 0;
+  std::uint16_t usage = 0;
+  std::uint16_t inputLength = 0;
+  std::uint16_t outputLength = 0;
+  std::uint16_t featureLength = 0;
+  std::vector<std::uint8_t> descriptor;
+  bool operator==(const InterfaceInfo&) const = default;
+};
 
 // $KEYLOOM_VKBD_SOCKET, $XDG_RUNTIME_DIR/keyloom-vkbd.sock or /tmp/...
 std::string DefaultSocketPath();
@@ -101,38 +114,4 @@ bool DecodeOpened(std::span<const std::uint8_t> message, std::uint8_t& status);
 bool DecodeCtlReply(std::span<const std::uint8_t> message, std::uint8_t& exitStatus, bool& more,
                     std::string& text);
 
-// A client connection. Move-only; closes its socket when destroyed.
-class VkbdClient {
- public:
-  VkbdClient() = default;
-  ~VkbdClient();
-  VkbdClient(VkbdClient&& other) noexcept;
-  VkbdClient& operator=(VkbdClient&& other) noexcept;
-  VkbdClient(const VkbdClient&) = delete;
-  VkbdClient& operator=(const VkbdClient&) = delete;
-
-  // Connects to the server; false when nobody listens there.
-  bool Connect(const std::string& path);
-  bool Connected() const { return fd_ >= 0; }
-  void Close();
-  int Fd() const { return fd_; }
-
-  // Control phase. Each waits at most timeoutMs for the answer.
-  bool List(bool& plugged, std::vector<InterfaceInfo>& interfaces, int timeoutMs = 2000);
-  // True when the connection is now bound to the interface.
-  bool Open(std::uint8_t interfaceNumber, std::uint8_t* status = nullptr, int timeoutMs = 2000);
-  bool Ctl(const std::vector<std::string>& arguments, std::uint8_t& exitStatus, std::string& text,
-           int timeoutMs = 10000);
-
-  // Sends one message (a report once bound); false on failure.
-  bool Send(std::span<const std::uint8_t> message);
-  // Receives one message: 1 and the bytes, 0 on time-out, -1 when the
-  // connection is closed or failed. timeoutMs < 0 waits without limit.
-  int Receive(std::vector<std::uint8_t>& message, int timeoutMs);
-
- private:
-  int fd_ = -1;
-  std::vector<std::uint8_t> buffer_;  // one message, allocated on first use
-};
-
-}  // namespace keyloom::emulator
+}  // namespace keyloom::vkbdsocket

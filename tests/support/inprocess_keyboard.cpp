@@ -1,4 +1,4 @@
-#include "device/inprocess_backend.h"
+#include "support/inprocess_keyboard.h"
 
 #include <fcntl.h>
 #include <unistd.h>

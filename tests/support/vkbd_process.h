@@ -2,31 +2,29 @@
 // Real-binary tests of keyloomctl: a keyloom-vkbd server started for the
 // test on a socket of its own, keyloomctl run against it with a private
 // home and data folder, and the server's memories and playback read back
-// through `keyloom-vkbd ctl`.
+// through `keyloom-vkbd ctl`; the programs run through process_runner.h.
 //
 //   VkbdProcess kb({"--latency-ms", "5"});
 //   ASSERT_TRUE(kb.Started()) << kb.Error();
 //   const RunResult r = kb.Keyloomctl({"keys", "set", "0x01E", "key:B"});
 //   const auto events = kb.Press({"--key", "0x04"});
 //   const JsonValue dump = kb.Dump();
-#include <fcntl.h>
-#include <pty.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/process_runner.h"
 
 namespace keyloom::cli::testing {
 
@@ -171,80 +169,21 @@ inline std::vector<std::uint8_t> HexBytes(const std::string& hex) {
 
 // ---- processes ----
 
-struct RunResult {
-  int status = -1;  // exit status; 128 + signal when killed
-  std::string out;
-  std::string err;
-};
+using testing_support::RunResult;
 
 // Runs `program` with `args` and the environment `env` (NAME=VALUE), stdin
 // from `input`, and waits for it (killed after `limit`).
 // With `terminal`, stdin is a pseudo-terminal on which `input` is typed.
 inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                            const std::vector<std::string>& env, const std::filesystem::path& scratch,
-                            const std::string& input = "", bool terminal = false,
-                            std::chrono::milliseconds limit = std::chrono::seconds(30)) {
-  RunResult result;
-  const std::filesystem::path in_path = scratch / "stdin";
-  const std::filesystem::path out_path = scratch / "stdout";
-  const std::filesystem::path err_path = scratch / "stderr";
-  std::ofstream(in_path, std::ios::binary) << input;
-  std::vector<std::string> argv_text{program};
-  argv_text.insert(argv_text.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : argv_text) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> env_text = env;
-  std::vector<char*> envp;
-  for (std::string& e : env_text) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  int master = -1, slave = -1;
-  if (terminal && openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return result;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int in = terminal ? slave : open(in_path.c_str(), O_RDONLY);
-    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    execve(program.c_str(), argv.data(), envp.data());
-    _exit(127);
-  }
-  if (terminal) {
-    close(slave);
-    if (pid > 0 && !input.empty()) {
-      [[maybe_unused]] const ssize_t written = write(master, input.data(), input.size());
-    }
-  }
-  if (pid < 0) {
-    if (master >= 0) close(master);
-    return result;
-  }
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  int wstatus = 0;
-  for (;;) {
-    const pid_t done = waitpid(pid, &wstatus, WNOHANG);
-    if (done == pid) break;
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &wstatus, 0);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  if (master >= 0) close(master);
-  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  auto slurp = [](const std::filesystem::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-  };
-  result.out = slurp(out_path);
-  result.err = slurp(err_path);
-  return result;
+                            const std::vector<std::string>& env, const std::string& input = "",
+                            bool terminal = false, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+  testing_support::ProcessStart start;
+  start.program = program;
+  start.args = args;
+  start.env = env;
+  start.input = input;
+  start.terminal = terminal;
+  return testing_support::RunProgram(start, limit);
 }
 
 class VkbdProcess {
@@ -259,26 +198,17 @@ class VkbdProcess {
     trace_ = dir_ / "trace.txt";
     std::vector<std::string> args{"serve", "--socket", socket_.string(), "--trace", trace_.string()};
     args.insert(args.end(), serve_options.begin(), serve_options.end());
-    std::vector<std::string> argv_text{Vkbd()};
-    argv_text.insert(argv_text.end(), args.begin(), args.end());
-    const std::string log = (dir_ / "server.log").string();
-    server_ = fork();
-    if (server_ == 0) {
-      const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      dup2(fd, 1);
-      dup2(fd, 2);
-      std::vector<char*> argv;
-      for (std::string& a : argv_text) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(argv_text[0].c_str(), argv.data());
-      _exit(127);
-    }
+    testing_support::ProcessStart start;
+    start.program = Vkbd();
+    start.args = args;
+    start.env = testing_support::CurrentEnvironment();
+    start.output_file = start.error_file = (dir_ / "server.log").string();
+    server_ = std::make_unique<testing_support::ChildProcess>(start);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < deadline) {
       if (std::filesystem::exists(socket_) && Ctl({"status"}).status == 0) return;
-      int wstatus = 0;
-      if (server_ > 0 && waitpid(server_, &wstatus, WNOHANG) == server_) {
-        server_ = -1;
+      if (!server_->started() || server_->WaitForExit(std::chrono::milliseconds(0))) {
+        server_.reset();
         break;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -303,19 +233,9 @@ class VkbdProcess {
 
   // Ends the server (SIGTERM, then SIGKILL after two seconds).
   void Stop() {
-    if (server_ <= 0) return;
-    kill(server_, SIGTERM);
-    int wstatus = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (waitpid(server_, &wstatus, WNOHANG) != server_) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        kill(server_, SIGKILL);
-        waitpid(server_, &wstatus, 0);
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    server_ = -1;
+    if (!server_) return;
+    server_->Stop(std::chrono::seconds(2));
+    server_.reset();
   }
 
   // keyloomctl --virtual-keyboard=SOCKET ARGS..., with stdin from `input`
@@ -323,20 +243,20 @@ class VkbdProcess {
   RunResult Keyloomctl(const std::vector<std::string>& args, const std::string& input = "") const {
     std::vector<std::string> all{"--virtual-keyboard=" + socket_.string()};
     all.insert(all.end(), args.begin(), args.end());
-    return RunProgram(Program("keyloomctl"), all, Environment(), Scratch(), input);
+    return RunProgram(Program("keyloomctl"), all, Environment(), input);
   }
 
   // The same with a person at a terminal typing `typed` on stdin.
   RunResult KeyloomctlOnTerminal(const std::vector<std::string>& args, const std::string& typed) const {
     std::vector<std::string> all{"--virtual-keyboard=" + socket_.string()};
     all.insert(all.end(), args.begin(), args.end());
-    return RunProgram(Program("keyloomctl"), all, Environment(), Scratch(), typed, true);
+    return RunProgram(Program("keyloomctl"), all, Environment(), typed, true);
   }
 
   RunResult Ctl(const std::vector<std::string>& args) const {
     std::vector<std::string> all{"ctl", "--socket", socket_.string()};
     all.insert(all.end(), args.begin(), args.end());
-    return RunProgram(Vkbd(), all, Environment(), Scratch());
+    return RunProgram(Vkbd(), all, Environment());
   }
 
   // ctl dump --json; a null value when it fails.
@@ -378,14 +298,6 @@ class VkbdProcess {
   static std::string Program(const char* name) { return std::string(KEYLOOM_BUILD_DIR) + "/" + name; }
   static std::string Vkbd() { return Program("keyloom-vkbd"); }
 
-  std::filesystem::path Scratch() const {
-    // One scratch folder per run, so that tests may run programs in parallel.
-    static std::atomic<int> counter{0};
-    std::filesystem::path p = dir_ / ("run") / std::to_string(counter++);
-    std::filesystem::create_directories(p);
-    return p;
-  }
-
   std::vector<std::string> Environment() const {
     std::vector<std::string> env{
         "HOME=" + (dir_ / "home").string(),
@@ -401,7 +313,7 @@ class VkbdProcess {
   std::filesystem::path dir_;
   std::filesystem::path socket_;
   std::filesystem::path trace_;
-  pid_t server_ = -1;
+  std::unique_ptr<testing_support::ChildProcess> server_;
   std::string error_;
 };
 
