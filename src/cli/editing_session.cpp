@@ -71,13 +71,14 @@ class HeldMessages : public host::Prompter {
 
 std::string PartsNotWritten(const keys::WriteOutcome& outcome) {
   std::vector<std::string> parts;
-  if (outcome.begin != 1) parts.emplace_back("the start of the write");
-  if (outcome.macroArea != 1) parts.emplace_back("the macros");
+  using device::CommandResult;
+  if (outcome.begin != CommandResult::kOk) parts.emplace_back("the start of the write");
+  if (outcome.macroArea != CommandResult::kOk) parts.emplace_back("the macros");
   for (std::size_t p = 0; p < outcome.keyMaps.size(); ++p) {
-    if (outcome.keyMapSent[p] && outcome.keyMaps[p] != 1)
+    if (outcome.keyMapSent[p] && outcome.keyMaps[p] != CommandResult::kOk)
       parts.push_back("the key map of slot " + std::to_string(p));
   }
-  if (outcome.end != 1) parts.emplace_back("the end of the write");
+  if (outcome.end != CommandResult::kOk) parts.emplace_back("the end of the write");
   std::string text;
   for (std::size_t i = 0; i < parts.size(); ++i)
     text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
@@ -100,7 +101,8 @@ bool ConnectAndReadKeyboard(profiles::KeyboardSession& session, KeyboardConnecti
   }
   if (read.config != 1) {
     held.Release();
-    reason = "could not read the keyboard's configuration: " + KeyboardResultText(session.link, read.config);
+    reason = "could not read the keyboard's configuration: " +
+             KeyboardResultText(session.link, static_cast<device::CommandResult>(read.config));
     return false;
   }
   held.Release();

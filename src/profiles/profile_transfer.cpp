@@ -26,8 +26,8 @@ void ShowImportFailed(host::Prompter& prompter) {
 bool SetReportRate(KeyboardSession& session, int index) {
   if (index < 0 || index >= kReportRateCount) return false;
   session.lighting.CurrentLighting.report_rate = index;
-  lighting::WriteLightingField(session.link, session.lighting, lighting::field::kReportRate,
-                               {static_cast<std::uint8_t>(index)});
+  (void)lighting::WriteLightingField(session.link, session.lighting, lighting::field::kReportRate,
+                                     {static_cast<std::uint8_t>(index)});
   return true;
 }
 
