@@ -200,7 +200,7 @@ bool EditingSession::Apply(bool all_slots, int slot, std::string& reason) {
   keys::WriteOutcome outcome;
   {
     profiles::EditingLock lock(session_);
-    saved = profiles::SaveWorkingProfile(session_, false);
+    saved = profiles::SaveWorkingProfileLocked(session_);
     keys::KeyboardWriteState& state = session_.stores.WriteState;
     const int current = state.currentProfile.load();
     if (slot >= 0) state.currentProfile.store(slot);

@@ -57,7 +57,7 @@ int KeyColourEditor::SelectedLayout() const { return ReadSelectedLayout(lighting
 std::u16string KeyColourEditor::LayoutName(int n) const { return ReadLayoutName(lighting_.paths, Slot(), n); }
 
 KeyColourChange KeyColourEditor::LoadSelectedLayout(bool send) {
-  LoadLayout(link_, lighting_, false);
+  LoadLayout(lighting_);
   const int slot = Slot();
   const int layout = lighting_.CustomColours.selected_layout;
   for (int position : ColouredKeyPositions())

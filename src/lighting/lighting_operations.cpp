@@ -104,7 +104,8 @@ int ReadLightingFromKeyboard(device::DeviceLink& link, LightingSession& lighting
   (void)BeginLightingWrite(link);
   if (with_layouts && SupportsCustomColours(lighting.ConfigBlockCopy)) {
     Observer(lighting).RefillLayoutSelector(LayoutNames(lighting.paths, lighting.LightingSlot));
-    LoadLayout(link, lighting, true);
+    LoadLayout(lighting);
+    (void)SendKeyColours(link, lighting);
   }
   std::array<std::uint8_t, 56> reply{};
   for (int s = 0; s < kSlotCount; ++s) {
@@ -122,7 +123,7 @@ int ReadLightingFromKeyboard(device::DeviceLink& link, LightingSession& lighting
   return 1;
 }
 
-void LoadLayout(device::DeviceLink& link, LightingSession& lighting, bool send) {
+void LoadLayout(LightingSession& lighting) {
   const int slot = lighting.LightingSlot;
   const int n = ReadSelectedLayout(lighting.paths, slot);
   lighting.CustomColours.selected_layout = n;
@@ -134,7 +135,6 @@ void LoadLayout(device::DeviceLink& link, LightingSession& lighting, bool send) 
   };
   for (const keys::PanelOrderKey& key : keys::PanelOrderKeys()) load(key.colourPosition);
   load(kFnKeyPosition);
-  if (send) (void)SendKeyColours(link, lighting);
 }
 
 void ResetUserColourFiles(device::DeviceLink& link, LightingSession& lighting) {
@@ -148,7 +148,7 @@ void ResetUserColourFiles(device::DeviceLink& link, LightingSession& lighting) {
       lighting.LightingSlot = s;
       CopyColourTemplate(lighting.paths, s);
       Observer(lighting).RefillLayoutSelector(LayoutNames(lighting.paths, s));
-      LoadLayout(link, lighting, false);
+      LoadLayout(lighting);
     }
   }
   FollowActiveSlot(lighting);

@@ -55,9 +55,9 @@ device::CommandResult WriteDefaultLighting(device::DeviceLink& link, const Light
 // Reads the configuration block and the three records and decodes the one
 // of LightingSlot. -1 when the configuration read fails (nothing changed).
 int ReadLightingFromKeyboard(device::DeviceLink& link, LightingSession& lighting, bool with_layouts);
-// The selected layout of LightingSlot into the key colour table (and onto
-// the keyboard with `send`).
-void LoadLayout(device::DeviceLink& link, LightingSession& lighting, bool send);
+// The selected layout of LightingSlot into the key colour table (SendKeyColours
+// then puts it onto the keyboard).
+void LoadLayout(LightingSession& lighting);
 // After the keyboard reports a reset: every user colour file from the template.
 void ResetUserColourFiles(device::DeviceLink& link, LightingSession& lighting);
 

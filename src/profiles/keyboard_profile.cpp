@@ -91,7 +91,7 @@ int ReloadFromKeyboard(KeyboardSession& session) {
     EditingLock lock(store);
     if (!loaded) {
       store.Clear();
-      WriteEmptyProfile(store, {}, kProfileFlag, true);
+      SetEmptyProfile(store, kProfileFlag);
     }
     table = PanelTable(session);
   }

@@ -56,7 +56,7 @@ int ImportProfile(KeyboardSession& session, const std::filesystem::path& path, i
     }
     rate = session.lighting.CurrentLighting.report_rate;
     rateSet = SetReportRate(session, rate);
-    SaveWorkingProfile(session, false);
+    SaveWorkingProfileLocked(session);
     written = keys::WriteKeysAndMacros(session.link, session.stores, session.Prompter(), true, outcome);
     if (keyboardResult) *keyboardResult = written;
     table = PanelTable(session);
@@ -70,7 +70,7 @@ int ImportProfile(KeyboardSession& session, const std::filesystem::path& path, i
 
 int ExportProfile(KeyboardSession& session, const std::filesystem::path& path) {
   EditingLock lock(session);
-  return ExportProfileFile(session, false, path);
+  return ExportProfileFileLocked(session, path);
 }
 
 }  // namespace keyloom::profiles
