@@ -40,7 +40,7 @@ void BM_TransactionNoLatency(benchmark::State& state) {
   Connected c(std::chrono::microseconds(0));
   std::uint8_t config[device::kConfigBlockBytes];
   for (auto _ : state) {
-    if (device::ReadConfig(c.link, config) != device::kResultOk) state.SkipWithError("transaction failed");
+    if (device::ReadConfig(c.link, config) != device::CommandResult::kOk) state.SkipWithError("transaction failed");
     benchmark::DoNotOptimize(config);
   }
   state.SetItemsProcessed(state.iterations());
@@ -61,9 +61,9 @@ void BM_LayersAndMacroArea1msLatency(benchmark::State& state) {
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     for (int l = 0; l < 3; ++l) {
-      if (device::WriteKeyLayer(c.link, layer.data(), l) != device::kResultOk) state.SkipWithError("layer write failed");
+      if (device::WriteKeyLayer(c.link, layer.data(), l) != device::CommandResult::kOk) state.SkipWithError("layer write failed");
     }
-    if (device::WriteMacroArea(c.link, macro.data(), 4096) != device::kResultOk) state.SkipWithError("macro write failed");
+    if (device::WriteMacroArea(c.link, macro.data(), 4096) != device::CommandResult::kOk) state.SkipWithError("macro write failed");
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     total_ms += ms;
     state.SetIterationTime(ms / 1000.0);

@@ -90,13 +90,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     link.SetModelSizes(0x0C45, 0x7672);
   }
   std::vector<std::uint8_t> config(kConfigBlockBytes);
-  ReadConfig(link, config.data());
+  (void)ReadConfig(link, config.data());
   std::vector<std::uint8_t> lighting(56);
-  ReadLightingArea(link, lighting.data(), 42, 84);
+  (void)ReadLightingArea(link, lighting.data(), 42, 84);
   std::vector<std::uint8_t> layer(link.DeviceTable.LayerBytes.load());
-  ReadKeyLayer(link, layer.data(), 1);
-  ReadDefaultKeyMap(link, layer.data());
+  (void)ReadKeyLayer(link, layer.data(), 1);
+  (void)ReadDefaultKeyMap(link, layer.data());
   std::vector<std::uint8_t> macro(200);
-  ReadMacroArea(link, macro.data(), 200);
+  (void)ReadMacroArea(link, macro.data(), 200);
   return 0;
 }

@@ -110,7 +110,8 @@ bool ConnectAndReadKeyboard(profiles::KeyboardSession& session, KeyboardConnecti
   }
   if (read.config != 1) {
     held.Release();
-    reason = "could not read the keyboard's configuration: " + KeyboardResultText(session.link, read.config);
+    reason = "could not read the keyboard's configuration: " +
+             KeyboardResultText(session.link, static_cast<device::CommandResult>(read.config));
     return false;
   }
   held.Release();
@@ -208,7 +209,7 @@ bool EditingSession::Apply(bool all_slots, int slot, std::string& reason) {
   keys::WriteOutcome outcome;
   {
     profiles::EditingLock lock(session_);
-    saved = profiles::SaveWorkingProfile(session_, false);
+    saved = profiles::SaveWorkingProfileLocked(session_);
     keys::KeyboardWriteState& state = session_.stores.WriteState;
     const int current = state.currentProfile.load();
     if (slot >= 0) state.currentProfile.store(slot);

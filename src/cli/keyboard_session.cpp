@@ -127,20 +127,21 @@ void KeyboardConnection::Close() {
   }
 }
 
-std::string KeyboardResultText(const device::DeviceLink& link, int result) {
+std::string KeyboardResultText(const device::DeviceLink& link, device::CommandResult result) {
+  using device::CommandResult;
   switch (result) {
-    case device::kResultOk:
+    case CommandResult::kOk:
       return "the keyboard took it";
-    case device::kResultNotSent:
+    case CommandResult::kNotSent:
       return link.DeviceConnected.load() == 0 ? "the keyboard is not connected" : "the keyboard did not answer";
-    case device::kResultWriteFailed:
+    case CommandResult::kWriteFailed:
       return "the request could not be sent to the keyboard";
-    case device::kResultBadReply:
+    case CommandResult::kBadReply:
       return "the keyboard's answers did not match the requests";
-    case device::kResultRefusedFF:
-    case device::kResultRefusedFE:
+    case CommandResult::kRefusedFF:
+    case CommandResult::kRefusedFE:
       return "the keyboard refused it";
-    case device::kResultBadLayer:
+    case CommandResult::kBadLayer:
       return "there is no such key layer";
     default:
       return "the keyboard did not take it";
@@ -149,8 +150,8 @@ std::string KeyboardResultText(const device::DeviceLink& link, int result) {
 
 bool ReadActiveSlotRecord(device::DeviceLink& link, lighting::ConfigBlock& config, lighting::LightingRecord& record,
                           int& slot, std::string& reason) {
-  int result = device::ReadConfig(link, config.data());
-  if (result != 1) {
+  device::CommandResult result = device::ReadConfig(link, config.data());
+  if (result != device::CommandResult::kOk) {
     reason = "could not read the keyboard's configuration: " + KeyboardResultText(link, result);
     return false;
   }
@@ -161,10 +162,10 @@ bool ReadActiveSlotRecord(device::DeviceLink& link, lighting::ConfigBlock& confi
   }
   // The program reads 56 bytes and keeps the record's 42.
   std::uint8_t reply[56] = {};
-  device::BeginWrite(link);
+  (void)device::BeginWrite(link);
   result = device::ReadLightingArea(link, reply, 56, std::uint32_t(slot * lighting::kRecordBytes));
-  device::EndWrite(link);
-  if (result != 1) {
+  (void)device::EndWrite(link);
+  if (result != device::CommandResult::kOk) {
     reason = "could not read the keyboard's lighting: " + KeyboardResultText(link, result);
     return false;
   }

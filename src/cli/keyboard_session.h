@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "device/device_table.h"
+#include "device/report_transaction.h"
 #include "lighting/lighting_state.h"
 
 namespace keyloom::cli {
@@ -53,10 +54,10 @@ void SetVirtualKeyboardSocket(const std::string& socket);
 // first word of a command.
 void JoinVirtualKeyboardSocket(std::vector<std::string>& args);
 
-// What a keyboard command's result (other than 1) means, in words: "the
+// What a keyboard command's result (other than kOk) means, in words: "the
 // keyboard is not connected", "the keyboard did not answer", "the keyboard
 // refused it", ...
-std::string KeyboardResultText(const device::DeviceLink& link, int result);
+std::string KeyboardResultText(const device::DeviceLink& link, device::CommandResult result);
 
 // Reads the configuration block, the keyboard's active slot from it, and
 // that slot's lighting record. False with the reason on a failed read or a

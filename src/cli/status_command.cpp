@@ -28,7 +28,7 @@ std::string Model(device::DeviceLink& link) {
 // counts it). False when the area cannot be read.
 bool MacroMemoryUsed(device::DeviceLink& link, std::uint32_t& used, std::uint32_t& macros) {
   std::uint8_t head[keys::kMacroImageHeaderBytes] = {};
-  if (device::ReadMacroArea(link, head, sizeof head) != 1) return false;
+  if (device::ReadMacroArea(link, head, sizeof head) != device::CommandResult::kOk) return false;
   used = 0;
   macros = 0;
   if (keys::GetU16(head) == keys::kMacroImageMagic) {

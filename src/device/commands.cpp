@@ -21,30 +21,30 @@ void StoreAddress(std::uint8_t* request, std::uint32_t address) {
   request[6] = static_cast<std::uint8_t>((address >> 8) & 0xFF);
 }
 
-int StatusResult(const std::uint8_t* reply) {
-  if (reply[kStatusOffset] == 0xFF) return kResultRefusedFF;
-  if (reply[kStatusOffset] == 0xFE) return kResultRefusedFE;
-  return kResultOk;
+CommandResult StatusResult(const std::uint8_t* reply) {
+  if (reply[kStatusOffset] == 0xFF) return CommandResult::kRefusedFF;
+  if (reply[kStatusOffset] == 0xFE) return CommandResult::kRefusedFE;
+  return CommandResult::kOk;
 }
 
 // One request, one answer. `copy_out` bytes of returned data go to `destination`.
-int SingleShot(DeviceLink& link, std::uint8_t command, std::uint8_t length, std::uint32_t address, const std::uint8_t* payload,
+CommandResult SingleShot(DeviceLink& link, std::uint8_t command, std::uint8_t length, std::uint32_t address, const std::uint8_t* payload,
                std::uint8_t* destination, std::size_t copy_out) {
   std::uint8_t request[kReportBytes];
   BuildRequest(request, command, length, address, payload);
   if (command == kCmdEndWrite) g_pause.load()(kEndWritePauseMs);
   std::uint8_t reply[kReportBytes] = {};
-  const int sent = SendReport(link, request, sizeof request, reply, sizeof reply, nullptr);
-  if (sent != kResultOk) return sent;
-  const int status = StatusResult(reply);
-  if (status != kResultOk) return status;
+  const CommandResult sent = SendReport(link, request, sizeof request, reply, sizeof reply, nullptr);
+  if (sent != CommandResult::kOk) return sent;
+  const CommandResult status = StatusResult(reply);
+  if (status != CommandResult::kOk) return status;
   if (destination && copy_out) std::memcpy(destination, reply + kPayloadOffset, copy_out);
-  return kResultOk;
+  return CommandResult::kOk;
 }
 
 // Moves `total` bytes from base address `base` in chunks of 56, reusing one
 // request: bytes after a short last payload keep the previous chunk's.
-int Chunked(DeviceLink& link, std::uint8_t command, std::uint32_t base, std::uint32_t total, const std::uint8_t* source,
+CommandResult Chunked(DeviceLink& link, std::uint8_t command, std::uint32_t base, std::uint32_t total, const std::uint8_t* source,
             std::uint8_t* destination) {
   std::uint8_t request[kReportBytes] = {};
   request[0] = kCommandReportId;
@@ -58,13 +58,13 @@ int Chunked(DeviceLink& link, std::uint8_t command, std::uint32_t base, std::uin
     if (source) std::memcpy(request + kPayloadOffset, source + offset, length);
     StoreChecksum(request);
     std::memset(reply, 0, sizeof reply);
-    const int sent = SendReport(link, request, sizeof request, reply, sizeof reply, nullptr);
-    if (sent != kResultOk) return sent;
-    const int status = StatusResult(reply);
-    if (status != kResultOk) return status;
+    const CommandResult sent = SendReport(link, request, sizeof request, reply, sizeof reply, nullptr);
+    if (sent != CommandResult::kOk) return sent;
+    const CommandResult status = StatusResult(reply);
+    if (status != CommandResult::kOk) return status;
     if (destination) std::memcpy(destination + offset, reply + kPayloadOffset, length);
   }
-  return kResultOk;
+  return CommandResult::kOk;
 }
 
 }  // namespace
@@ -87,51 +87,51 @@ void BuildRequest(std::uint8_t* request, std::uint8_t command, std::uint8_t leng
   StoreChecksum(request);
 }
 
-int BeginWrite(DeviceLink& link) { return SingleShot(link, kCmdBeginWrite, 0, 0, nullptr, nullptr, 0); }
+CommandResult BeginWrite(DeviceLink& link) { return SingleShot(link, kCmdBeginWrite, 0, 0, nullptr, nullptr, 0); }
 
-int EndWrite(DeviceLink& link) { return SingleShot(link, kCmdEndWrite, 0, 0, nullptr, nullptr, 0); }
+CommandResult EndWrite(DeviceLink& link) { return SingleShot(link, kCmdEndWrite, 0, 0, nullptr, nullptr, 0); }
 
-int ReadConfig(DeviceLink& link, std::uint8_t* destination) {
+CommandResult ReadConfig(DeviceLink& link, std::uint8_t* destination) {
   return SingleShot(link, kCmdReadConfig, kConfigBlockBytes, 0, nullptr, destination, kConfigBlockBytes);
 }
 
-int WriteConfig(DeviceLink& link, const std::uint8_t* source) {
+CommandResult WriteConfig(DeviceLink& link, const std::uint8_t* source) {
   return SingleShot(link, kCmdWriteConfig, kConfigBlockBytes, 0, source, nullptr, 0);
 }
 
-int ReadLightingArea(DeviceLink& link, std::uint8_t* destination, std::uint8_t length, std::uint32_t address) {
+CommandResult ReadLightingArea(DeviceLink& link, std::uint8_t* destination, std::uint8_t length, std::uint32_t address) {
   return SingleShot(link, kCmdReadLightingArea, length, address, nullptr, destination, kPayloadBytes);
 }
 
-int WriteLightingArea(DeviceLink& link, const std::uint8_t* source, std::uint8_t length, std::uint32_t address) {
+CommandResult WriteLightingArea(DeviceLink& link, const std::uint8_t* source, std::uint8_t length, std::uint32_t address) {
   return SingleShot(link, kCmdWriteLightingArea, length, address, source, nullptr, 0);
 }
 
-int ReadKeyLayer(DeviceLink& link, std::uint8_t* destination, int layer) {
-  if (layer < 0 || layer >= kKeyLayerCount) return kResultBadLayer;
+CommandResult ReadKeyLayer(DeviceLink& link, std::uint8_t* destination, int layer) {
+  if (layer < 0 || layer >= kKeyLayerCount) return CommandResult::kBadLayer;
   return Chunked(link, kCmdReadKeyLayer, static_cast<std::uint32_t>(layer) * link.DeviceTable.LayerStride.load(),
                  link.DeviceTable.LayerBytes.load(), nullptr, destination);
 }
 
-int WriteKeyLayer(DeviceLink& link, const std::uint8_t* source, int layer) {
-  if (layer < 0 || layer >= kKeyLayerCount) return kResultBadLayer;
+CommandResult WriteKeyLayer(DeviceLink& link, const std::uint8_t* source, int layer) {
+  if (layer < 0 || layer >= kKeyLayerCount) return CommandResult::kBadLayer;
   return Chunked(link, kCmdWriteKeyLayer, static_cast<std::uint32_t>(layer) * link.DeviceTable.LayerStride.load(),
                  link.DeviceTable.LayerBytes.load(), source, nullptr);
 }
 
-int ReadMacroArea(DeviceLink& link, std::uint8_t* destination, std::uint32_t total_length) {
+CommandResult ReadMacroArea(DeviceLink& link, std::uint8_t* destination, std::uint32_t total_length) {
   return Chunked(link, kCmdReadMacroArea, 0, total_length, nullptr, destination);
 }
 
-int WriteMacroArea(DeviceLink& link, const std::uint8_t* source, std::uint32_t total_length) {
+CommandResult WriteMacroArea(DeviceLink& link, const std::uint8_t* source, std::uint32_t total_length) {
   return Chunked(link, kCmdWriteMacroArea, 0, total_length, source, nullptr);
 }
 
-int ReadDefaultKeyMap(DeviceLink& link, std::uint8_t* destination) {
+CommandResult ReadDefaultKeyMap(DeviceLink& link, std::uint8_t* destination) {
   return Chunked(link, kCmdReadDefaultKeyMap, 0, link.DeviceTable.LayerBytes.load(), nullptr, destination);
 }
 
-int WriteKeyColours(DeviceLink& link, const std::uint8_t* source, std::uint8_t length, std::uint32_t key_position,
+CommandResult WriteKeyColours(DeviceLink& link, const std::uint8_t* source, std::uint8_t length, std::uint32_t key_position,
                     int lighting_slot) {
   const std::uint32_t address =
       key_position * 3 + static_cast<std::uint32_t>(lighting_slot) * kKeyColourSlotBytes;

@@ -31,24 +31,24 @@ inline constexpr std::uint32_t kKeyColourSlotBytes = 512;
 inline constexpr int kKeyLayerCount = 3;
 inline constexpr std::uint32_t kEndWritePauseMs = 10;
 
-int BeginWrite(DeviceLink& link);
+CommandResult BeginWrite(DeviceLink& link);
 // Waits 10 ms, then sends 0x02.
-int EndWrite(DeviceLink& link);
-int ReadConfig(DeviceLink& link, std::uint8_t* destination);         // 44 bytes
-int WriteConfig(DeviceLink& link, const std::uint8_t* source);       // 44 bytes
+CommandResult EndWrite(DeviceLink& link);
+CommandResult ReadConfig(DeviceLink& link, std::uint8_t* destination);    // 44 bytes
+CommandResult WriteConfig(DeviceLink& link, const std::uint8_t* source);  // 44 bytes
 // Copies all 56 returned bytes, whatever the length asked for.
-int ReadLightingArea(DeviceLink& link, std::uint8_t* destination, std::uint8_t length, std::uint32_t address);
-int WriteLightingArea(DeviceLink& link, const std::uint8_t* source, std::uint8_t length, std::uint32_t address);  // length <= 56
+CommandResult ReadLightingArea(DeviceLink& link, std::uint8_t* destination, std::uint8_t length, std::uint32_t address);
+CommandResult WriteLightingArea(DeviceLink& link, const std::uint8_t* source, std::uint8_t length, std::uint32_t address);  // length <= 56
 // The link's LayerBytes bytes at layer x LayerStride; layer 0..2.
-int ReadKeyLayer(DeviceLink& link, std::uint8_t* destination, int layer);
-int WriteKeyLayer(DeviceLink& link, const std::uint8_t* source, int layer);
-int ReadMacroArea(DeviceLink& link, std::uint8_t* destination, std::uint32_t total_length);
-int WriteMacroArea(DeviceLink& link, const std::uint8_t* source, std::uint32_t total_length);
+CommandResult ReadKeyLayer(DeviceLink& link, std::uint8_t* destination, int layer);
+CommandResult WriteKeyLayer(DeviceLink& link, const std::uint8_t* source, int layer);
+CommandResult ReadMacroArea(DeviceLink& link, std::uint8_t* destination, std::uint32_t total_length);
+CommandResult WriteMacroArea(DeviceLink& link, const std::uint8_t* source, std::uint32_t total_length);
 // LayerBytes bytes of the keyboard's factory key map.
-int ReadDefaultKeyMap(DeviceLink& link, std::uint8_t* destination);
+CommandResult ReadDefaultKeyMap(DeviceLink& link, std::uint8_t* destination);
 // Address key_position x 3 + lighting_slot x 512; the caller passes the
 // lighting panel's LightingSlot.
-int WriteKeyColours(DeviceLink& link, const std::uint8_t* source, std::uint8_t length, std::uint32_t key_position,
+CommandResult WriteKeyColours(DeviceLink& link, const std::uint8_t* source, std::uint8_t length, std::uint32_t key_position,
                     int lighting_slot);
 
 // Builds a single-shot request (checksum included) into `request` (64 bytes).

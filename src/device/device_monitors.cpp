@@ -127,7 +127,7 @@ void ConnectionMonitor(DeviceLink& link, const ConnectionReports& reports) {
     if (wanted) {
       DeviceConnected.store(1);
       std::uint8_t config[kConfigBlockBytes];
-      ReadConfig(link, config);
+      (void)ReadConfig(link, config);
     }
     device.Close();
     if (wanted) break;

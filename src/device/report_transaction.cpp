@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <ostream>
 
 #include "device/device_table.h"
 
@@ -72,10 +73,12 @@ std::uint32_t OwedReplies(DeviceLink& link) {
   return link.transactions.owed;
 }
 
-int SendReport(DeviceLink& link, const std::uint8_t* request, std::size_t request_length, std::uint8_t* reply,
-               std::size_t reply_length, std::size_t* transferred) {
+std::ostream& operator<<(std::ostream& out, CommandResult result) { return out << static_cast<int>(result); }
+
+CommandResult SendReport(DeviceLink& link, const std::uint8_t* request, std::size_t request_length,
+                         std::uint8_t* reply, std::size_t reply_length, std::size_t* transferred) {
   if (transferred) *transferred = 0;
-  if (link.DeviceConnected.load() == 0) return kResultNotSent;
+  if (link.DeviceConnected.load() == 0) return CommandResult::kNotSent;
 
   std::array<std::uint8_t, kReportBytes> report{};
   std::memcpy(report.data(), request, std::min(request_length, kReportBytes));
@@ -87,7 +90,7 @@ int SendReport(DeviceLink& link, const std::uint8_t* request, std::size_t reques
     // The write and the read of its answer form one transaction.
     std::lock_guard lock(owed.lock);
     SettleInput(owed, device, attempt == 0);
-    if (!device.Write(report.data(), report.size(), nullptr, kWriteTimeoutMs)) return kResultWriteFailed;
+    if (!device.Write(report.data(), report.size(), nullptr, kWriteTimeoutMs)) return CommandResult::kWriteFailed;
     ++owed.owed;
     std::size_t got = 0;
     if (device.Read(reply, reply_length, &got, kReadTimeoutMs)) {
@@ -95,12 +98,12 @@ int SendReport(DeviceLink& link, const std::uint8_t* request, std::size_t reques
       if (ReplyAnswersRequest(report.data(), reply, got)) {
         g_answered.fetch_add(1, std::memory_order_relaxed);
         if (transferred) *transferred = got;
-        return kResultOk;
+        return CommandResult::kOk;
       }
       std::memset(reply, 0, reply_length);
       unanswered = true;
     }
-    if (++attempt > kAttempts - 1) return unanswered ? kResultBadReply : kResultNotSent;
+    if (++attempt > kAttempts - 1) return unanswered ? CommandResult::kBadReply : CommandResult::kNotSent;
   }
 }
 

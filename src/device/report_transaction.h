@@ -10,6 +10,7 @@
 // (0xFF, 0xFE refusals; any other value success) | 8..63 returned data.
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 
 namespace keyloom::device {
 
@@ -21,14 +22,20 @@ inline constexpr std::size_t kPayloadOffset = 8;
 inline constexpr std::size_t kStatusOffset = 7;
 inline constexpr std::uint8_t kCommandReportId = 0x04;
 
-// Results of every command operation; callers test for kResultOk.
-inline constexpr int kResultOk = 1;
-inline constexpr int kResultNotSent = 0;        // not connected, or no answer after four attempts
-inline constexpr int kResultWriteFailed = -1;
-inline constexpr int kResultBadReply = -2;      // four attempts, and what came back did not answer the request
-inline constexpr int kResultRefusedFF = -102;   // status 0xFF
-inline constexpr int kResultRefusedFE = -103;   // status 0xFE
-inline constexpr int kResultBadLayer = -201;    // layer 3 or more; nothing sent
+// Results of every command operation; callers test for kOk. The numbers are
+// the ones reported outward (static_cast<int> at the edges).
+enum class [[nodiscard]] CommandResult : int {
+  kOk = 1,
+  kNotSent = 0,        // not connected, or no answer after four attempts
+  kWriteFailed = -1,
+  kBadReply = -2,      // four attempts, and what came back did not answer the request
+  kRefusedFF = -102,   // status 0xFF
+  kRefusedFE = -103,   // status 0xFE
+  kBadLayer = -201,    // layer 3 or more; nothing sent
+};
+
+// Writes the number (test failure messages, logs).
+std::ostream& operator<<(std::ostream& out, CommandResult result);
 
 inline constexpr std::uint32_t kWriteTimeoutMs = 1000;
 inline constexpr std::uint32_t kReadTimeoutMs = 300;
@@ -57,8 +64,8 @@ bool ReplyAnswersRequest(const std::uint8_t* request, const std::uint8_t* reply,
 // transaction first collects them (waiting at most one read time-out) and
 // discards every report already queued, so a late answer never lands in a
 // later caller's buffer.
-int SendReport(DeviceLink& link, const std::uint8_t* request, std::size_t request_length, std::uint8_t* reply,
-               std::size_t reply_length, std::size_t* transferred);
+CommandResult SendReport(DeviceLink& link, const std::uint8_t* request, std::size_t request_length,
+                         std::uint8_t* reply, std::size_t reply_length, std::size_t* transferred);
 
 // Answers still owed by the keyboard on the command device (for tests).
 std::uint32_t OwedReplies(DeviceLink& link);

@@ -57,9 +57,10 @@ bool SnapshotIntoDeviceStore(KeyMacroStore& editing, KeyMacroStore& device, std:
 }
 
 bool WriteOutcome::Complete() const {
-  if (!sent || begin != 1 || macroArea != 1 || end != 1) return false;
+  using device::CommandResult;
+  if (!sent || begin != CommandResult::kOk || macroArea != CommandResult::kOk || end != CommandResult::kOk) return false;
   for (std::size_t p = 0; p < keyMaps.size(); ++p) {
-    if (keyMapSent[p] && keyMaps[p] != 1) return false;
+    if (keyMapSent[p] && keyMaps[p] != CommandResult::kOk) return false;
   }
   return true;
 }

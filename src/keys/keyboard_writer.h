@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "device/device_table.h"
+#include "device/report_transaction.h"
 #include "keys/key_macro_store.h"
 #include "platform/host.h"
 
@@ -21,16 +22,15 @@ namespace keyloom::keys {
 // be allocated.
 bool SnapshotIntoDeviceStore(KeyMacroStore& editing, KeyMacroStore& device, std::vector<std::uint8_t>& blob);
 
-// What one write did, step by step: each step's command result (1 success,
-// 0 or a negative device code on failure). A step that was not sent keeps 0
-// with its `sent` flag clear.
+// What one write did, step by step: each step's command result. A step that
+// was not sent keeps kNotSent with its `sent` flag clear.
 struct WriteOutcome {
   bool sent = false;  // false: refused before anything was sent
-  int begin = 0;
-  int macroArea = 0;
+  device::CommandResult begin = device::CommandResult::kNotSent;
+  device::CommandResult macroArea = device::CommandResult::kNotSent;
   std::array<bool, 3> keyMapSent{};  // per profile: selected and sent
-  std::array<int, 3> keyMaps{};
-  int end = 0;
+  std::array<device::CommandResult, 3> keyMaps{};  // kNotSent
+  device::CommandResult end = device::CommandResult::kNotSent;
   // Every step of the sequence reached the keyboard.
   bool Complete() const;
 };

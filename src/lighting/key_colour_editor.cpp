@@ -15,8 +15,8 @@ constexpr int kCustomColourEffect = 20;
 
 using Outcome = KeyColourChange::Outcome;
 
-KeyColourChange Sent(int result) {
-  return result == 1 ? KeyColourChange{} : KeyColourChange{Outcome::kKeyboardFailed, result};
+KeyColourChange Sent(device::CommandResult result) {
+  return result == device::CommandResult::kOk ? KeyColourChange{} : KeyColourChange{Outcome::kKeyboardFailed, result};
 }
 
 // A position a click can paint: a key of the on-screen keyboard or Fn.
@@ -57,7 +57,7 @@ int KeyColourEditor::SelectedLayout() const { return ReadSelectedLayout(lighting
 std::u16string KeyColourEditor::LayoutName(int n) const { return ReadLayoutName(lighting_.paths, Slot(), n); }
 
 KeyColourChange KeyColourEditor::LoadSelectedLayout(bool send) {
-  LoadLayout(link_, lighting_, false);
+  LoadLayout(lighting_);
   const int slot = Slot();
   const int layout = lighting_.CustomColours.selected_layout;
   for (int position : ColouredKeyPositions())
@@ -66,8 +66,8 @@ KeyColourChange KeyColourEditor::LoadSelectedLayout(bool send) {
 }
 
 KeyColourChange KeyColourEditor::SelectLayout(int n) {
-  if (n < 0 || n >= kLayoutCount) return {Outcome::kIgnored, 1};
-  if (!WriteSelectedLayout(lighting_.paths, Slot(), n)) return {Outcome::kFileFailed, 1};
+  if (n < 0 || n >= kLayoutCount) return {Outcome::kIgnored, device::CommandResult::kOk};
+  if (!WriteSelectedLayout(lighting_.paths, Slot(), n)) return {Outcome::kFileFailed, device::CommandResult::kOk};
   return LoadSelectedLayout(true);
 }
 
@@ -78,36 +78,37 @@ bool KeyColourEditor::RenameLayout(std::u16string_view name) {
 KeyColourChange KeyColourEditor::WriteKey(int position, Colour colour, bool follows) {
   const int slot = Slot();
   const std::uint8_t rgb[3] = {Red(colour), Green(colour), Blue(colour)};
-  int result = BeginLightingWrite(link_);
-  if (result == 1) result = device::WriteKeyColours(link_, rgb, 3, std::uint32_t(position), slot);
-  const int end = EndLightingWrite(link_);
-  if (result == 1) result = end;
-  if (result != 1) return {Outcome::kKeyboardFailed, result};
+  device::CommandResult result = BeginLightingWrite(link_);
+  if (result == device::CommandResult::kOk)
+    result = device::WriteKeyColours(link_, rgb, 3, std::uint32_t(position), slot);
+  const device::CommandResult end = EndLightingWrite(link_);
+  if (result == device::CommandResult::kOk) result = end;
+  if (result != device::CommandResult::kOk) return {Outcome::kKeyboardFailed, result};
   SetKeyColourAt(lighting_.KeyColours, slot, position, colour);
   SetMark(slot, position, follows);
   if (!WriteLayoutKey(lighting_.paths, slot, SelectedLayout(), position, colour, follows ? 1 : 0))
-    return {Outcome::kFileFailed, 1};
+    return {Outcome::kFileFailed, device::CommandResult::kOk};
   return {};
 }
 
 KeyColourChange KeyColourEditor::PaintKey(int position) {
   if (lighting_.CurrentLighting.effect != kCustomColourEffect || !PaintablePosition(position))
-    return {Outcome::kIgnored, 1};
+    return {Outcome::kIgnored, device::CommandResult::kOk};
   const CustomColourState& c = lighting_.CustomColours;
   if (c.tool == 0) return WriteKey(position, c.painting_colour, false);
   if (c.tool == 1) return WriteKey(position, c.base_colour, true);
-  return {Outcome::kIgnored, 1};
+  return {Outcome::kIgnored, device::CommandResult::kOk};
 }
 
 KeyColourChange KeyColourEditor::SetKeyColour(int position, Colour colour) {
   if (lighting_.CurrentLighting.effect != kCustomColourEffect || !PaintablePosition(position))
-    return {Outcome::kIgnored, 1};
+    return {Outcome::kIgnored, device::CommandResult::kOk};
   return WriteKey(position, colour, false);
 }
 
 KeyColourChange KeyColourEditor::ChooseBaseColour(Colour colour) {
   CustomColourState& c = lighting_.CustomColours;
-  if (colour == c.base_colour) return {Outcome::kUnchanged, 1};
+  if (colour == c.base_colour) return {Outcome::kUnchanged, device::CommandResult::kOk};
   c.base_colour = colour;
   const int slot = Slot();
   const int layout = SelectedLayout();
@@ -118,7 +119,7 @@ KeyColourChange KeyColourEditor::ChooseBaseColour(Colour colour) {
     saved = WriteLayoutKey(lighting_.paths, slot, layout, position, colour, 1) && saved;
   }
   const KeyColourChange sent = Sent(SendKeyColours(link_, lighting_));
-  if (sent.outcome == Outcome::kDone && !saved) return {Outcome::kFileFailed, 1};
+  if (sent.outcome == Outcome::kDone && !saved) return {Outcome::kFileFailed, device::CommandResult::kOk};
   return sent;
 }
 
@@ -141,7 +142,7 @@ void KeyColourEditor::UpdateBaseMarks() {
 }
 
 KeyColourChange KeyColourEditor::ResetLayouts() {
-  if (!CopyColourTemplate(lighting_.paths, Slot())) return {Outcome::kFileFailed, 1};
+  if (!CopyColourTemplate(lighting_.paths, Slot())) return {Outcome::kFileFailed, device::CommandResult::kOk};
   return LoadSelectedLayout(true);
 }
 

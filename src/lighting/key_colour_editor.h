@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "device/device_table.h"
+#include "device/report_transaction.h"
 #include "lighting/lighting_session.h"
 #include "lighting/user_colour_files.h"
 
@@ -35,7 +36,7 @@ struct KeyColourChange {
     kFileFailed,      // the keyboard has it, the user colour file could not be written
   };
   Outcome outcome = Outcome::kDone;
-  int result = 1;  // the device result of the keyboard write
+  device::CommandResult result = device::CommandResult::kOk;  // the device result of the keyboard write
   bool Ok() const { return outcome == Outcome::kDone || outcome == Outcome::kUnchanged; }
 };
 

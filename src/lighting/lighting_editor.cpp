@@ -91,15 +91,15 @@ std::string RgbBoxText(std::string_view typed) {
   return std::string(typed);
 }
 
-int WriteLightingFields(device::DeviceLink& link, const LightingSession& lighting,
-                        const std::vector<FieldWrite>& writes) {
-  int result = BeginLightingWrite(link);
+device::CommandResult WriteLightingFields(device::DeviceLink& link, const LightingSession& lighting,
+                                          const std::vector<FieldWrite>& writes) {
+  device::CommandResult result = BeginLightingWrite(link);
   for (const FieldWrite& w : writes) {
-    if (result != 1) break;
+    if (result != device::CommandResult::kOk) break;
     result = WriteLightingBytes(link, lighting, w.offset, w.bytes.data(), int(w.bytes.size()));
   }
-  const int end = EndLightingWrite(link);
-  return result == 1 ? end : result;
+  const device::CommandResult end = EndLightingWrite(link);
+  return result == device::CommandResult::kOk ? end : result;
 }
 
 LightingChange LightingEditor::Write(std::vector<FieldWrite> writes) {
@@ -110,7 +110,7 @@ LightingChange LightingEditor::Write(std::vector<FieldWrite> writes) {
 }
 
 LightingChange LightingEditor::SelectEffect(int effect) {
-  if (effect < 0 || effect > 255) return {{}, 0};
+  if (effect < 0 || effect > 255) return {{}, device::CommandResult::kNotSent};
   LightingState& state = lighting_.CurrentLighting;
   const EffectRow row = EffectParameters(effect);
   if (!row.known) {
@@ -125,7 +125,7 @@ LightingChange LightingEditor::SelectEffect(int effect) {
 }
 
 LightingChange LightingEditor::SetBrightness(int brightness) {
-  if (brightness < 0 || brightness > 5) return {{}, 0};
+  if (brightness < 0 || brightness > 5) return {{}, device::CommandResult::kNotSent};
   LightingState& state = lighting_.CurrentLighting;
   if (brightness == state.brightness) return {};
   LightingChange change = Write({{field::kBrightness, {std::uint8_t(brightness)}}});
@@ -134,7 +134,7 @@ LightingChange LightingEditor::SetBrightness(int brightness) {
 }
 
 LightingChange LightingEditor::SetSpeed(int speed) {
-  if (speed < 0 || speed > 4) return {{}, 0};
+  if (speed < 0 || speed > 4) return {{}, device::CommandResult::kNotSent};
   LightingState& state = lighting_.CurrentLighting;
   if (speed == state.speed) return {};
   LightingChange change = Write({{field::kSpeed, {std::uint8_t(speed)}}});
@@ -143,7 +143,7 @@ LightingChange LightingEditor::SetSpeed(int speed) {
 }
 
 LightingChange LightingEditor::SetDirection(int direction) {
-  if (direction != 0 && direction != 255) return {{}, 0};
+  if (direction != 0 && direction != 255) return {{}, device::CommandResult::kNotSent};
   LightingChange change = Write({{field::kDirection, {std::uint8_t(direction)}}});
   if (change.Ok()) lighting_.CurrentLighting.direction = direction;
   return change;
@@ -176,14 +176,14 @@ LightingChange LightingEditor::SetColourful(bool on) {
 }
 
 LightingChange LightingEditor::SetEffect17Colour(int colour) {
-  if (colour < 0 || colour > 3) return {{}, 0};
+  if (colour < 0 || colour > 3) return {{}, device::CommandResult::kNotSent};
   LightingChange change = Write({{field::kEffect17Colour, {std::uint8_t(colour)}}});
   if (change.Ok()) lighting_.CurrentLighting.effect17_colour = colour;
   return change;
 }
 
 LightingChange LightingEditor::SetReportRate(int rate) {
-  if (rate < 0 || rate > 3) return {{}, 0};
+  if (rate < 0 || rate > 3) return {{}, device::CommandResult::kNotSent};
   LightingChange change = Write({{field::kReportRate, {std::uint8_t(rate)}}});
   if (change.Ok()) lighting_.CurrentLighting.report_rate = rate;
   return change;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "device/device_table.h"
+#include "device/report_transaction.h"
 #include "lighting/lighting_session.h"
 #include "lighting/lighting_state.h"
 
@@ -86,19 +87,19 @@ struct FieldWrite {
 };
 
 // The outcome of one change: the fields sent, in order (empty: nothing was
-// written), and the device result of the framed write (1 also when nothing
-// was written).
+// written), and the device result of the framed write (kOk also when nothing
+// was written; kNotSent for a value out of range).
 struct LightingChange {
   std::vector<FieldWrite> writes;
-  int result = 1;
-  bool Ok() const { return result == 1; }
+  device::CommandResult result = device::CommandResult::kOk;
+  bool Ok() const { return result == device::CommandResult::kOk; }
   bool Wrote() const { return !writes.empty(); }
 };
 
 // Begin, the fields in order, end. The first failing result, else the end
 // result; the end is sent even after a failure.
-int WriteLightingFields(device::DeviceLink& link, const LightingSession& lighting,
-                        const std::vector<FieldWrite>& writes);
+device::CommandResult WriteLightingFields(device::DeviceLink& link, const LightingSession& lighting,
+                                          const std::vector<FieldWrite>& writes);
 
 class LightingEditor {
  public:

@@ -28,12 +28,12 @@ std::vector<std::u16string> LayoutNames(const LightingPaths& paths, int slot) {
 
 // Reads the configuration block into the session's copy, clearing the
 // effect list first so a shorter answer leaves no stale effects.
-int ReadConfigurationBlock(device::DeviceLink& link, LightingSession& lighting) {
+device::CommandResult ReadConfigurationBlock(device::DeviceLink& link, LightingSession& lighting) {
   ConfigBlock& config = lighting.ConfigBlockCopy;
   std::fill(config.begin() + kEffectListOffset, config.end(), std::uint8_t(0));
   std::array<std::uint8_t, kConfigBytes> reply = config;
-  const int result = device::ReadConfig(link, reply.data());
-  if (result == 1) config = reply;
+  const device::CommandResult result = device::ReadConfig(link, reply.data());
+  if (result == device::CommandResult::kOk) config = reply;
   return result;
 }
 
@@ -45,73 +45,74 @@ void FollowActiveSlot(LightingSession& lighting) {
 }
 
 // Sends the end of a framed write; the first failure wins.
-int Ended(device::DeviceLink& link, int result) {
-  const int end = device::EndWrite(link);
-  return result == 1 ? end : result;
+device::CommandResult Ended(device::DeviceLink& link, device::CommandResult result) {
+  const device::CommandResult end = device::EndWrite(link);
+  return result == device::CommandResult::kOk ? end : result;
 }
 
 }  // namespace
 
-int BeginLightingWrite(device::DeviceLink& link) { return device::BeginWrite(link); }
-int EndLightingWrite(device::DeviceLink& link) { return device::EndWrite(link); }
+device::CommandResult BeginLightingWrite(device::DeviceLink& link) { return device::BeginWrite(link); }
+device::CommandResult EndLightingWrite(device::DeviceLink& link) { return device::EndWrite(link); }
 
-int WriteLightingBytes(device::DeviceLink& link, const LightingSession& lighting, int offset, const std::uint8_t* bytes,
-                       int count) {
+device::CommandResult WriteLightingBytes(device::DeviceLink& link, const LightingSession& lighting, int offset,
+                                         const std::uint8_t* bytes, int count) {
   return device::WriteLightingArea(link, bytes, std::uint8_t(count),
                                    std::uint32_t(lighting.LightingSlot * kRecordBytes + offset));
 }
 
-int WriteLightingField(device::DeviceLink& link, const LightingSession& lighting, int offset,
-                       std::initializer_list<std::uint8_t> bytes) {
-  int result = BeginLightingWrite(link);
-  if (result == 1) result = WriteLightingBytes(link, lighting, offset, bytes.begin(), int(bytes.size()));
+device::CommandResult WriteLightingField(device::DeviceLink& link, const LightingSession& lighting, int offset,
+                                         std::initializer_list<std::uint8_t> bytes) {
+  device::CommandResult result = BeginLightingWrite(link);
+  if (result == device::CommandResult::kOk) result = WriteLightingBytes(link, lighting, offset, bytes.begin(), int(bytes.size()));
   return Ended(link, result);
 }
 
-int WriteKeyColour(device::DeviceLink& link, LightingSession& lighting, int position, Colour colour) {
+device::CommandResult WriteKeyColour(device::DeviceLink& link, LightingSession& lighting, int position, Colour colour) {
   const std::uint8_t rgb[3] = {Red(colour), Green(colour), Blue(colour)};
-  int result = BeginLightingWrite(link);
-  if (result == 1) result = device::WriteKeyColours(link, rgb, 3, std::uint32_t(position), lighting.LightingSlot);
+  device::CommandResult result = BeginLightingWrite(link);
+  if (result == device::CommandResult::kOk) result = device::WriteKeyColours(link, rgb, 3, std::uint32_t(position), lighting.LightingSlot);
   result = Ended(link, result);
   SetKeyColourAt(lighting.KeyColours, lighting.LightingSlot, position, colour);
   return result;
 }
 
-int SendKeyColours(device::DeviceLink& link, const LightingSession& lighting) {
+device::CommandResult SendKeyColours(device::DeviceLink& link, const LightingSession& lighting) {
   const int slot = lighting.LightingSlot;
   const int chunks = int(link.DeviceTable.KeyCount.load()) / 18;
-  int result = BeginLightingWrite(link);
+  device::CommandResult result = BeginLightingWrite(link);
   // Every chunk is sent even after a refused one; the first failure is the result.
   for (int c = 0; c <= chunks; ++c) {
     const std::size_t at = std::size_t(slot) * kKeyColourSlotBytes + std::size_t(c) * kColourChunkBytes;
     // WriteKeyColours addresses by key position: 18 keys per chunk.
-    const int chunk =
+    const device::CommandResult chunk =
         device::WriteKeyColours(link, lighting.KeyColours.data() + at, kColourChunkBytes, std::uint32_t(c * 18), slot);
-    if (result == 1) result = chunk;
+    if (result == device::CommandResult::kOk) result = chunk;
   }
   return Ended(link, result);
 }
 
-int WriteDefaultLighting(device::DeviceLink& link, const LightingSession& lighting) {
+device::CommandResult WriteDefaultLighting(device::DeviceLink& link, const LightingSession& lighting) {
   const auto bytes = DefaultLightingBytes();
-  int result = BeginLightingWrite(link);
-  if (result == 1) result = WriteLightingBytes(link, lighting, 0, bytes.data(), int(bytes.size()));
+  device::CommandResult result = BeginLightingWrite(link);
+  if (result == device::CommandResult::kOk) result = WriteLightingBytes(link, lighting, 0, bytes.data(), int(bytes.size()));
   return Ended(link, result);
 }
 
 int ReadLightingFromKeyboard(device::DeviceLink& link, LightingSession& lighting, bool with_layouts) {
-  if (ReadConfigurationBlock(link, lighting) != 1) return -1;
-  BeginLightingWrite(link);
+  if (ReadConfigurationBlock(link, lighting) != device::CommandResult::kOk) return -1;
+  (void)BeginLightingWrite(link);
   if (with_layouts && SupportsCustomColours(lighting.ConfigBlockCopy)) {
     Observer(lighting).RefillLayoutSelector(LayoutNames(lighting.paths, lighting.LightingSlot));
-    LoadLayout(link, lighting, true);
+    LoadLayout(lighting);
+    (void)SendKeyColours(link, lighting);
   }
   std::array<std::uint8_t, 56> reply{};
   for (int s = 0; s < kSlotCount; ++s) {
-    device::ReadLightingArea(link, reply.data(), 56, std::uint32_t(s * kRecordBytes));
+    (void)device::ReadLightingArea(link, reply.data(), 56, std::uint32_t(s * kRecordBytes));
     std::copy_n(reply.begin(), kRecordBytes, lighting.LightingRecords[s].begin());
   }
-  EndLightingWrite(link);
+  (void)EndLightingWrite(link);
   LightingState& state = lighting.CurrentLighting;
   DecodeLightingRecord(lighting.LightingRecords[lighting.LightingSlot], state);
   const bool open_in_file = ReadLightingPanelOpenFlag(lighting.paths);
@@ -122,7 +123,7 @@ int ReadLightingFromKeyboard(device::DeviceLink& link, LightingSession& lighting
   return 1;
 }
 
-void LoadLayout(device::DeviceLink& link, LightingSession& lighting, bool send) {
+void LoadLayout(LightingSession& lighting) {
   const int slot = lighting.LightingSlot;
   const int n = ReadSelectedLayout(lighting.paths, slot);
   lighting.CustomColours.selected_layout = n;
@@ -134,11 +135,10 @@ void LoadLayout(device::DeviceLink& link, LightingSession& lighting, bool send) 
   };
   for (const keys::PanelOrderKey& key : keys::PanelOrderKeys()) load(key.colourPosition);
   load(kFnKeyPosition);
-  if (send) SendKeyColours(link, lighting);
 }
 
 void ResetUserColourFiles(device::DeviceLink& link, LightingSession& lighting) {
-  ReadConfigurationBlock(link, lighting);
+  (void)ReadConfigurationBlock(link, lighting);
   FollowActiveSlot(lighting);
   if (lighting.CurrentLighting.panel_open) Observer(lighting).CloseLightingPanel();
   if (Observer(lighting).SwitchProfileSlot(lighting.LightingSlot) == 0) return;
@@ -148,7 +148,7 @@ void ResetUserColourFiles(device::DeviceLink& link, LightingSession& lighting) {
       lighting.LightingSlot = s;
       CopyColourTemplate(lighting.paths, s);
       Observer(lighting).RefillLayoutSelector(LayoutNames(lighting.paths, s));
-      LoadLayout(link, lighting, false);
+      LoadLayout(lighting);
     }
   }
   FollowActiveSlot(lighting);

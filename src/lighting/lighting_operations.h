@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "device/device_table.h"
+#include "device/report_transaction.h"
 #include "lighting/lighting_session.h"
 #include "lighting/lighting_state.h"
 
@@ -33,28 +34,30 @@ class LightingPanelObserver {
   virtual void SyncSlotButtons(int active_slot) {}
 };
 
-int BeginLightingWrite(device::DeviceLink& link);
-int EndLightingWrite(device::DeviceLink& link);
+device::CommandResult BeginLightingWrite(device::DeviceLink& link);
+device::CommandResult EndLightingWrite(device::DeviceLink& link);
 // Command 0x06 at LightingSlot * 42 + offset.
-int WriteLightingBytes(device::DeviceLink& link, const LightingSession& lighting, int offset, const std::uint8_t* bytes, int count);
+device::CommandResult WriteLightingBytes(device::DeviceLink& link, const LightingSession& lighting, int offset,
+                                         const std::uint8_t* bytes, int count);
 // Begin, one field write, end: the unit of every lighting change. Each of
 // the framed writes below returns the first failing device result, else the
 // end's result; the end is sent even after a failure.
-int WriteLightingField(device::DeviceLink& link, const LightingSession& lighting, int offset, std::initializer_list<std::uint8_t> bytes);
+device::CommandResult WriteLightingField(device::DeviceLink& link, const LightingSession& lighting, int offset,
+                                         std::initializer_list<std::uint8_t> bytes);
 // Begin, the key's three bytes, end; then the table keeps the colour
 // (whatever the result: the next full send repeats it).
-int WriteKeyColour(device::DeviceLink& link, LightingSession& lighting, int position, Colour colour);
+device::CommandResult WriteKeyColour(device::DeviceLink& link, LightingSession& lighting, int position, Colour colour);
 // Begin, KeyCount / 18 + 1 chunks of 54 table bytes, end.
-int SendKeyColours(device::DeviceLink& link, const LightingSession& lighting);
+device::CommandResult SendKeyColours(device::DeviceLink& link, const LightingSession& lighting);
 // The default record's 35 bytes with one framed write.
-int WriteDefaultLighting(device::DeviceLink& link, const LightingSession& lighting);
+device::CommandResult WriteDefaultLighting(device::DeviceLink& link, const LightingSession& lighting);
 
 // Reads the configuration block and the three records and decodes the one
 // of LightingSlot. -1 when the configuration read fails (nothing changed).
 int ReadLightingFromKeyboard(device::DeviceLink& link, LightingSession& lighting, bool with_layouts);
-// The selected layout of LightingSlot into the key colour table (and onto
-// the keyboard with `send`).
-void LoadLayout(device::DeviceLink& link, LightingSession& lighting, bool send);
+// The selected layout of LightingSlot into the key colour table (SendKeyColours
+// then puts it onto the keyboard).
+void LoadLayout(LightingSession& lighting);
 // After the keyboard reports a reset: every user colour file from the template.
 void ResetUserColourFiles(device::DeviceLink& link, LightingSession& lighting);
 

@@ -3,8 +3,7 @@
 // window. The GUI implements them with Qt, the command line with the
 // terminal, tests with recording fakes. A prompter is handed to the code
 // that asks (a keyboard session holds one); the main window is installed
-// process-wide, and with none installed its messages, timers and tray
-// changes are dropped.
+// process-wide, and with none installed messages posted to it are dropped.
 #include <cstdint>
 #include <string>
 
@@ -39,14 +38,6 @@ class MainWindow {
   virtual void KillTimer(unsigned id) = 0;
 };
 
-// The tray icon's connection picture.
-enum class TrayState { Disconnected = 0, Connected = 1 };
-class Tray {
- public:
-  virtual ~Tray() = default;
-  virtual void SetTrayIconState(int state) = 0;
-};
-
 // Installation (not owning; the installer keeps the object alive). Passing
 // nullptr removes it.
 void SetMainWindow(MainWindow* window);
@@ -62,14 +53,9 @@ class ScopedMainWindow {
  private:
   MainWindow* previous_;
 };
-void SetTray(Tray* tray);
 
-// Calls through the installed objects.
+// Posts through the installed window.
 void PostToMainWindow(std::uint32_t message, std::uint32_t wparam, std::int64_t lparam);
-std::int64_t SendToMainWindow(std::uint32_t message, std::uint32_t wparam, std::int64_t lparam);
-void SetMainTimer(unsigned id, unsigned milliseconds);
-void KillMainTimer(unsigned id);
-void SetTrayIconState(int state);
 
 // Four-letter tags of private messages: bytes spell the tag from the high byte down.
 constexpr std::uint32_t Tag(const char (&s)[5]) {

@@ -20,7 +20,7 @@ int GetActiveSlot(KeyboardSession& session) {
   const int cached = session.profiles.ActiveSlot.load();
   if (cached != kUnknownSlot) return cached;
   std::array<std::uint8_t, device::kConfigBlockBytes> config{};
-  if (device::ReadConfig(session.link, config.data()) != 1) return kUnknownSlot;
+  if (device::ReadConfig(session.link, config.data()) != device::CommandResult::kOk) return kUnknownSlot;
   const int slot = config[kActiveSlotByte];
   if (slot >= kProfileSlotCount) return kUnknownSlot;
   Remember(session, slot);
@@ -32,9 +32,9 @@ int CachedActiveSlot(const KeyboardSession& session) { return session.profiles.A
 void SelectSlotOnKeyboard(KeyboardSession& session, int slot) {
   if (slot < 0 || slot >= kProfileSlotCount) return;
   std::array<std::uint8_t, device::kConfigBlockBytes> config{};
-  if (device::ReadConfig(session.link, config.data()) != 1) return;
+  if (device::ReadConfig(session.link, config.data()) != device::CommandResult::kOk) return;
   config[kActiveSlotByte] = static_cast<std::uint8_t>(slot);
-  if (device::WriteConfig(session.link, config.data()) == 1) {
+  if (device::WriteConfig(session.link, config.data()) == device::CommandResult::kOk) {
     Remember(session, slot);
   } else {
     session.profiles.ActiveSlot.store(kUnknownSlot);

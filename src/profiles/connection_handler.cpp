@@ -19,9 +19,9 @@ constexpr std::uint32_t kMacroCapacityUnit = 128;
 
 void ReadKeyboardDefaults(KeyboardSession& session) {
   std::array<std::uint8_t, device::kDefaultKeyMapBytes> map{};
-  const int keyMap = device::ReadDefaultKeyMap(session.link, map.data());
-  session.profiles.KeyMapRead.store(keyMap);
-  if (keyMap == 1) {
+  const device::CommandResult keyMap = device::ReadDefaultKeyMap(session.link, map.data());
+  session.profiles.KeyMapRead.store(static_cast<int>(keyMap));
+  if (keyMap == device::CommandResult::kOk) {
     session.link.SetDefaultKeyMap(map);
   } else {
     host::MessageBoxRequest request;
@@ -30,9 +30,9 @@ void ReadKeyboardDefaults(KeyboardSession& session) {
     session.Prompter().Ask(request);
   }
   std::array<std::uint8_t, device::kConfigBlockBytes> config{};
-  const int read = device::ReadConfig(session.link, config.data());
-  session.profiles.ConfigRead.store(read);
-  if (read == 1) {
+  const device::CommandResult read = device::ReadConfig(session.link, config.data());
+  session.profiles.ConfigRead.store(static_cast<int>(read));
+  if (read == device::CommandResult::kOk) {
     session.stores.WriteState.macroCapacity.store(std::uint32_t{config[kMacroCapacityByte]} * kMacroCapacityUnit);
   }
 }

@@ -25,11 +25,12 @@ constexpr std::size_t kKeyMapBuffer = 512;
 bool ReadKeyboardMacros(device::DeviceLink& link, std::vector<keys::MacroRecord>& macros) {
   macros.clear();
   std::array<std::uint8_t, keys::kMacroImageHeaderBytes> head{};
-  if (device::ReadMacroArea(link, head.data(), static_cast<std::uint32_t>(head.size())) != 1) return false;
+  if (device::ReadMacroArea(link, head.data(), static_cast<std::uint32_t>(head.size())) != device::CommandResult::kOk)
+    return false;
   if (keys::GetU16(head.data()) != keys::kMacroImageMagic) return true;
   const std::uint16_t length = keys::GetU16(head.data() + 2);
   std::vector<std::uint8_t> area(length, 0);
-  if (length != 0 && device::ReadMacroArea(link, area.data(), length) != 1) return false;
+  if (length != 0 && device::ReadMacroArea(link, area.data(), length) != device::CommandResult::kOk) return false;
   if (!keys::DecodeMacroImage(area, macros)) macros.clear();
   return true;
 }
@@ -44,7 +45,7 @@ int ReadProfileFromKeyboard(KeyboardSession& session, const std::filesystem::pat
         std::min<std::uint32_t>(link.DeviceTable.LayerBytes.load(), static_cast<std::uint32_t>(kKeyMapBuffer));
     std::array<std::array<std::uint8_t, kKeyMapBuffer>, kProfileSlotCount> maps{};
     for (int slot = 0; slot < kProfileSlotCount; ++slot) {
-      if (device::ReadKeyLayer(link, maps[slot].data(), slot) != 1) return 0;
+      if (device::ReadKeyLayer(link, maps[slot].data(), slot) != device::CommandResult::kOk) return 0;
     }
     std::vector<keys::MacroRecord> macros;
     if (!ReadKeyboardMacros(link, macros)) return 0;
@@ -90,7 +91,7 @@ int ReloadFromKeyboard(KeyboardSession& session) {
     EditingLock lock(store);
     if (!loaded) {
       store.Clear();
-      WriteEmptyProfile(store, {}, kProfileFlag, true);
+      SetEmptyProfile(store, kProfileFlag);
     }
     table = PanelTable(session);
   }

@@ -44,12 +44,14 @@ ProfileSummary SummariseEditingStore(KeyboardSession& session) {
 }
 
 std::vector<WritePart> PartsNotTaken(const keys::WriteOutcome& outcome) {
+  using device::CommandResult;
   std::vector<WritePart> parts;
-  if (outcome.begin != 1) parts.push_back({WritePart::Kind::kBegin});
-  if (outcome.macroArea != 1) parts.push_back({WritePart::Kind::kMacros});
+  if (outcome.begin != CommandResult::kOk) parts.push_back({WritePart::Kind::kBegin});
+  if (outcome.macroArea != CommandResult::kOk) parts.push_back({WritePart::Kind::kMacros});
   for (std::size_t p = 0; p < outcome.keyMaps.size(); ++p)
-    if (outcome.keyMapSent[p] && outcome.keyMaps[p] != 1) parts.push_back({WritePart::Kind::kKeyMap, int(p)});
-  if (outcome.end != 1) parts.push_back({WritePart::Kind::kEnd});
+    if (outcome.keyMapSent[p] && outcome.keyMaps[p] != CommandResult::kOk)
+      parts.push_back({WritePart::Kind::kKeyMap, int(p)});
+  if (outcome.end != CommandResult::kOk) parts.push_back({WritePart::Kind::kEnd});
   return parts;
 }
 

@@ -267,10 +267,8 @@ bool ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t
 
 namespace {
 
-int SaveStore(KeyboardSession& session, bool takeLock, const std::filesystem::path& path,
-              std::optional<std::uint32_t> trailer) {
-  std::optional<EditingLock> lock;
-  if (takeLock) lock.emplace(session);
+// The caller holds the editing store's lock.
+int SaveStore(KeyboardSession& session, const std::filesystem::path& path, std::optional<std::uint32_t> trailer) {
   try {
     const std::vector<std::uint8_t> image = BuildProfileImage(session.stores.EditingStore, trailer);
     return ReplaceFile(path, image) ? 1 : 0;
@@ -279,29 +277,52 @@ int SaveStore(KeyboardSession& session, bool takeLock, const std::filesystem::pa
   }
 }
 
-}  // namespace
-
-int SaveWorkingProfile(KeyboardSession& session, bool takeLock) {
+// The working profile when that file exists, else empty.
+std::filesystem::path ExistingWorkingProfile() {
   const std::filesystem::path path = WorkingProfilePath();
   std::error_code ec;
-  if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return 0;
-  return SaveStore(session, takeLock, path, std::nullopt);
+  if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return {};
+  return path;
 }
 
-int ExportProfileFile(KeyboardSession& session, bool takeLock, const std::filesystem::path& path) {
+std::optional<std::uint32_t> ReportRateTrailer(const KeyboardSession& session) {
   const int rate = session.lighting.CurrentLighting.report_rate;
-  return SaveStore(session, takeLock, path, static_cast<std::uint32_t>(rate < 0 ? 0 : rate));
+  return static_cast<std::uint32_t>(rate < 0 ? 0 : rate);
 }
 
-int WriteEmptyProfile(keys::KeyMacroStore& store, const std::filesystem::path& path, std::uint8_t flag,
-                      bool inMemory) {
+}  // namespace
+
+int SaveWorkingProfile(KeyboardSession& session) {
+  const std::filesystem::path path = ExistingWorkingProfile();
+  if (path.empty()) return 0;
+  EditingLock lock(session);
+  return SaveStore(session, path, std::nullopt);
+}
+
+int SaveWorkingProfileLocked(KeyboardSession& session) {
+  const std::filesystem::path path = ExistingWorkingProfile();
+  if (path.empty()) return 0;
+  return SaveStore(session, path, std::nullopt);
+}
+
+int ExportProfileFile(KeyboardSession& session, const std::filesystem::path& path) {
+  const std::optional<std::uint32_t> trailer = ReportRateTrailer(session);
+  EditingLock lock(session);
+  return SaveStore(session, path, trailer);
+}
+
+int ExportProfileFileLocked(KeyboardSession& session, const std::filesystem::path& path) {
+  return SaveStore(session, path, ReportRateTrailer(session));
+}
+
+void SetEmptyProfile(keys::KeyMacroStore& store, std::uint8_t flag) {
   const keys::KeyTableBlock block = EmptyProfileBlock(flag);
-  if (inMemory) {
-    auto lock = store.Lock();
-    store.block = block;
-    return 1;
-  }
-  return ReplaceFile(path, block.ToBytes()) ? 1 : 0;
+  auto lock = store.Lock();
+  store.block = block;
+}
+
+int WriteEmptyProfile(const std::filesystem::path& path, std::uint8_t flag) {
+  return ReplaceFile(path, EmptyProfileBlock(flag).ToBytes()) ? 1 : 0;
 }
 
 }  // namespace keyloom::profiles

@@ -120,16 +120,19 @@ std::vector<std::uint8_t> BuildProfileImage(keys::KeyMacroStore& store, std::opt
 
 // Writes the session's editing store to the working profile, only when that
 // file already exists. The file is replaced as a whole (temporary file, then
-// rename). With `takeLock` the editing store's lock is held throughout.
-int SaveWorkingProfile(KeyboardSession& session, bool takeLock);
+// rename). The editing store's lock is held throughout; the Locked form is
+// for callers that already hold it.
+int SaveWorkingProfile(KeyboardSession& session);
+int SaveWorkingProfileLocked(KeyboardSession& session);
 // Writes the editing store and the report-rate trailer to `path`, replacing
-// it as a whole.
-int ExportProfileFile(KeyboardSession& session, bool takeLock, const std::filesystem::path& path);
-// The empty block, flag byte `flag`: in memory it becomes the store's block
-// (the caller holds the lock and has cleared the store), otherwise it is
-// written to `path`.
-int WriteEmptyProfile(keys::KeyMacroStore& store, const std::filesystem::path& path, std::uint8_t flag,
-                      bool inMemory);
+// it as a whole; locking as for SaveWorkingProfile.
+int ExportProfileFile(KeyboardSession& session, const std::filesystem::path& path);
+int ExportProfileFileLocked(KeyboardSession& session, const std::filesystem::path& path);
+// The empty block, flag byte `flag`, becomes the store's block (the caller
+// holds the lock and has cleared the store).
+void SetEmptyProfile(keys::KeyMacroStore& store, std::uint8_t flag);
+// The empty block, flag byte `flag`, written to `path`.
+int WriteEmptyProfile(const std::filesystem::path& path, std::uint8_t flag);
 
 // Writes `bytes` over `path` through a temporary file in the same folder.
 bool ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);

@@ -26,8 +26,8 @@ void ShowImportFailed(host::Prompter& prompter) {
 bool SetReportRate(KeyboardSession& session, int index) {
   if (index < 0 || index >= kReportRateCount) return false;
   session.lighting.CurrentLighting.report_rate = index;
-  lighting::WriteLightingField(session.link, session.lighting, lighting::field::kReportRate,
-                               {static_cast<std::uint8_t>(index)});
+  (void)lighting::WriteLightingField(session.link, session.lighting, lighting::field::kReportRate,
+                                     {static_cast<std::uint8_t>(index)});
   return true;
 }
 
@@ -55,7 +55,7 @@ int ImportProfile(KeyboardSession& session, const std::filesystem::path& path, i
     if (loaded) {
       rate = session.lighting.CurrentLighting.report_rate;
       rateSet = SetReportRate(session, rate);
-      SaveWorkingProfile(session, false);
+      SaveWorkingProfileLocked(session);
       written = keys::WriteKeysAndMacros(session.link, session.stores, session.Prompter(), true, outcome);
       if (keyboardResult) *keyboardResult = written;
       table = PanelTable(session);
@@ -76,7 +76,7 @@ int ImportProfile(KeyboardSession& session, const std::filesystem::path& path, i
 
 int ExportProfile(KeyboardSession& session, const std::filesystem::path& path) {
   EditingLock lock(session);
-  return ExportProfileFile(session, false, path);
+  return ExportProfileFileLocked(session, path);
 }
 
 }  // namespace keyloom::profiles

@@ -60,7 +60,7 @@ void ShowActiveTable(KeyboardSession& session, int slot) { session.Sink().KeyMap
 void ApplyPendingEdits(KeyboardSession& session) {
   if (!session.windows.MainWindowHasUnappliedChanges.load()) return;
   EditingLock lock(session);
-  if (SaveWorkingProfile(session, false) == 1 &&
+  if (SaveWorkingProfileLocked(session) == 1 &&
       keys::WriteKeysAndMacros(session.link, session.stores, session.Prompter(), false) == 1)
     session.windows.MainWindowHasUnappliedChanges.store(false);
 }

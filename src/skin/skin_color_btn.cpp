@@ -12,7 +12,7 @@
 
 namespace keyloom::skin {
 
-std::vector<QColor> DefaultPaletteColors() {
+std::vector<QColor> DefaultPaletteColours() {
   std::vector<QColor> colours;
   // Row 1: greys from black to white.
   for (int i = 0; i < 10; ++i) colours.push_back(QColor::fromHsv(0, 0, i * 255 / 9));
@@ -25,7 +25,7 @@ std::vector<QColor> DefaultPaletteColors() {
   return colours;
 }
 
-CSkinColorBtn::CSkinColorBtn(QWidget* parent) : QAbstractButton(parent), palette_(DefaultPaletteColors()) {
+CSkinColorBtn::CSkinColorBtn(QWidget* parent) : QAbstractButton(parent), palette_(DefaultPaletteColours()) {
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
   connect(this, &QAbstractButton::clicked, this, &CSkinColorBtn::ShowPalette);
@@ -47,11 +47,11 @@ void CSkinColorBtn::EnableOtherButton(const QString& label) { other_label_ = lab
 
 void CSkinColorBtn::SetPaletteColors(std::vector<QColor> colours) { palette_ = std::move(colours); }
 
-void CSkinColorBtn::ChooseColor(const QColor& colour) {
+void CSkinColorBtn::ChooseColour(const QColor& colour) {
   if (!colour.isValid()) return;
   colour_ = colour;
   update();
-  emit colorChosen(colour);
+  emit colourChosen(colour);
 }
 
 void CSkinColorBtn::ShowPalette() {
@@ -79,7 +79,7 @@ void CSkinColorBtn::ShowPalette() {
                             .arg(colour.name()));
     connect(cell, &QToolButton::clicked, this, [this, popup, colour] {
       popup->close();
-      ChooseColor(colour);
+      ChooseColour(colour);
     });
     grid->addWidget(cell, static_cast<int>(i) / columns_, static_cast<int>(i) % columns_);
   }
@@ -98,8 +98,8 @@ void CSkinColorBtn::ShowPalette() {
 }
 
 void CSkinColorBtn::OpenOtherDialog() {
-  const QColor chosen = QColorDialog::getColor(EffectiveColor(), this);
-  if (chosen.isValid()) ChooseColor(chosen);
+  const QColor chosen = QColorDialog::getColor(EffectiveColour(), this);
+  if (chosen.isValid()) ChooseColour(chosen);
 }
 
 void CSkinColorBtn::enterEvent(QEnterEvent* event) {
@@ -126,7 +126,7 @@ void CSkinColorBtn::paintEvent(QPaintEvent*) {
   painter.drawLine(sl, st, sl, sb - 1);
   painter.drawLine(sr - 1, st, sr - 1, sb - 1);
   painter.drawLine(sl, sb - 1, sr - 1, sb - 1);
-  const QColor shown = EffectiveColor();
+  const QColor shown = EffectiveColour();
   if (shown.isValid() && isEnabled()) {
     painter.fillRect(QRect(QPoint(sl + 1, st + 1), QPoint(sr - 2, sb - 2)), shown);
   }

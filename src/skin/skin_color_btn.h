@@ -3,7 +3,7 @@
 // chosen colour on the left, a grey drop-down area with a black arrow on the
 // right. A click opens a palette pop-up (a grid of colours, 10 columns by
 // default, and an optional "other" button that opens the desktop's colour
-// dialog). Choosing a colour stores it, repaints and emits colorChosen.
+// dialog). Choosing a colour stores it, repaints and emits colourChosen.
 #include <QAbstractButton>
 #include <QColor>
 #include <QFrame>
@@ -23,10 +23,10 @@ class CSkinColorBtn : public QAbstractButton {
   // The chosen colour; an invalid colour means none is chosen.
   void SetColor(const QColor& colour);
   QColor GetColor() const { return colour_; }
-  // Shown (and reported by EffectiveColor) while no colour is chosen.
+  // Shown (and reported by EffectiveColour) while no colour is chosen.
   void SetAutomaticColor(const QColor& colour);
   QColor GetAutomaticColor() const { return automatic_; }
-  QColor EffectiveColor() const { return colour_.isValid() ? colour_ : automatic_; }
+  QColor EffectiveColour() const { return colour_.isValid() ? colour_ : automatic_; }
 
   void SetColumnsNumber(int columns);
   int ColumnsNumber() const { return columns_; }
@@ -42,10 +42,10 @@ class CSkinColorBtn : public QAbstractButton {
   QFrame* PalettePopup() const { return popup_; }
   // What the palette does when a colour is picked (also used by the "other"
   // dialog).
-  void ChooseColor(const QColor& colour);
+  void ChooseColour(const QColor& colour);
 
  signals:
-  void colorChosen(const QColor& colour);
+  void colourChosen(const QColor& colour);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -64,6 +64,6 @@ class CSkinColorBtn : public QAbstractButton {
 };
 
 // The colours the palette offers unless told otherwise: four rows of ten.
-std::vector<QColor> DefaultPaletteColors();
+std::vector<QColor> DefaultPaletteColours();
 
 }  // namespace keyloom::skin

@@ -73,18 +73,18 @@ TEST(RequestLayout, ChecksumExamples) {
 
 TEST_F(ConnectedKeyboard, ReadsComeFromTheKeyboardsMemories) {
   std::uint8_t config[kConfigBlockBytes] = {};
-  ASSERT_EQ(ReadConfig(link, config), kResultOk);
+  ASSERT_EQ(ReadConfig(link, config), CommandResult::kOk);
   const emulator::Memories m = model->Snapshot();
   EXPECT_TRUE(std::equal(config, config + 44, m.config.begin()));
 
   // 0x05 copies all 56 returned bytes whatever length was asked for.
   Bytes lighting(56, 0xEE);
-  ASSERT_EQ(ReadLightingArea(link, lighting.data(), 42, 42), kResultOk);
+  ASSERT_EQ(ReadLightingArea(link, lighting.data(), 42, 42), CommandResult::kOk);
   EXPECT_TRUE(std::equal(lighting.begin(), lighting.begin() + 42, m.lighting.begin() + 42));
   EXPECT_EQ(lighting[50], 0);  // the keyboard's zero data after the length
 
   Bytes map(link.DeviceTable.LayerBytes.load());
-  ASSERT_EQ(ReadDefaultKeyMap(link, map.data()), kResultOk);
+  ASSERT_EQ(ReadDefaultKeyMap(link, map.data()), CommandResult::kOk);
   EXPECT_TRUE(std::equal(map.begin(), map.end(), BuiltInDefaultKeyMap().begin()));
 }
 
@@ -94,12 +94,12 @@ TEST_F(ConnectedKeyboard, KeyLayersAreAddressedByStrideForBothModels) {
     const std::uint32_t bytes = link.DeviceTable.LayerBytes.load();
     Bytes layer(bytes);
     for (std::uint32_t i = 0; i < bytes; ++i) layer[i] = static_cast<std::uint8_t>(i * 7 + 1);
-    ASSERT_EQ(WriteKeyLayer(link, layer.data(), 2), kResultOk);
+    ASSERT_EQ(WriteKeyLayer(link, layer.data(), 2), CommandResult::kOk);
     const emulator::Memories m = model->Snapshot();
     EXPECT_TRUE(std::equal(layer.begin(), layer.end(), m.layers.begin() + 2 * link.DeviceTable.LayerStride.load()))
         << std::hex << vendor;
     Bytes back(bytes);
-    ASSERT_EQ(ReadKeyLayer(link, back.data(), 2), kResultOk);
+    ASSERT_EQ(ReadKeyLayer(link, back.data(), 2), CommandResult::kOk);
     EXPECT_EQ(back, layer);
   }
 }
@@ -107,7 +107,7 @@ TEST_F(ConnectedKeyboard, KeyLayersAreAddressedByStrideForBothModels) {
 TEST_F(TracedKeyboard, MacroWriteOf130BytesSendsThreeChunksReusingTheRequest) {
   Bytes macro(130);
   for (std::size_t i = 0; i < macro.size(); ++i) macro[i] = static_cast<std::uint8_t>(0x80 + i);
-  ASSERT_EQ(WriteMacroArea(link, macro.data(), 130), kResultOk);
+  ASSERT_EQ(WriteMacroArea(link, macro.data(), 130), CommandResult::kOk);
   const std::vector<Bytes> w = Written();
   ASSERT_EQ(w.size(), 3u);
   const int lengths[] = {56, 56, 18};
@@ -128,7 +128,7 @@ TEST_F(TracedKeyboard, MacroWriteOf130BytesSendsThreeChunksReusingTheRequest) {
 
 TEST_F(TracedKeyboard, KeyColoursAreAddressedByPositionAndLightingSlot) {
   const Bytes rgb = {0x11, 0x22, 0x33};
-  ASSERT_EQ(WriteKeyColours(link, rgb.data(), 3, 5, 2), kResultOk);
+  ASSERT_EQ(WriteKeyColours(link, rgb.data(), 3, 5, 2), CommandResult::kOk);
   const std::vector<Bytes> w = Written();
   ASSERT_EQ(w.size(), 1u);
   EXPECT_EQ(w[0][5] | (w[0][6] << 8), 5 * 3 + 2 * 512);
@@ -138,11 +138,11 @@ TEST_F(TracedKeyboard, KeyColoursAreAddressedByPositionAndLightingSlot) {
 
 TEST_F(TracedKeyboard, NothingIsSentWhenDisconnectedOrForABadLayer) {
   Bytes layer(512);
-  EXPECT_EQ(WriteKeyLayer(link, layer.data(), 3), kResultBadLayer);
-  EXPECT_EQ(ReadKeyLayer(link, layer.data(), 3), kResultBadLayer);
+  EXPECT_EQ(WriteKeyLayer(link, layer.data(), 3), CommandResult::kBadLayer);
+  EXPECT_EQ(ReadKeyLayer(link, layer.data(), 3), CommandResult::kBadLayer);
   link.DeviceConnected.store(0);
-  EXPECT_EQ(BeginWrite(link), kResultNotSent);
-  EXPECT_EQ(WriteKeyLayer(link, layer.data(), 0), kResultNotSent);
+  EXPECT_EQ(BeginWrite(link), CommandResult::kNotSent);
+  EXPECT_EQ(WriteKeyLayer(link, layer.data(), 0), CommandResult::kNotSent);
   EXPECT_TRUE(Written().empty());
   EXPECT_EQ(keyboard->WriteCount(), 0u);
 }
@@ -153,7 +153,7 @@ TEST_F(TracedKeyboard, LongRequestIsCutTo64Bytes) {
   for (std::size_t i = 64; i < request.size(); ++i) request[i] = 0x99;
   std::uint8_t reply[64];
   std::size_t got = 0;
-  ASSERT_EQ(SendReport(link, request.data(), request.size(), reply, sizeof reply, &got), kResultOk);
+  ASSERT_EQ(SendReport(link, request.data(), request.size(), reply, sizeof reply, &got), CommandResult::kOk);
   EXPECT_EQ(got, 64u);
   const std::vector<Bytes> w = Written();
   ASSERT_EQ(w.size(), 1u);
@@ -163,9 +163,9 @@ TEST_F(TracedKeyboard, LongRequestIsCutTo64Bytes) {
 TEST_F(ConnectedKeyboard, LostRepliesAreRetriedFourTimesThenGiveZero) {
   struct Case {
     std::uint32_t dropped;
-    int result;
+    CommandResult result;
     std::uint64_t writes;
-  } cases[] = {{3, kResultOk, 4}, {4, kResultNotSent, 4}};
+  } cases[] = {{3, CommandResult::kOk, 4}, {4, CommandResult::kNotSent, 4}};
   for (const Case& c : cases) {
     Connect();
     model->ArmFault(emulator::FaultKind::kDropReplies, c.dropped);
@@ -181,15 +181,15 @@ TEST_F(ConnectedKeyboard, LateReplyNeverReachesALaterCommand) {
   // command's answer.
   model->ArmFault(emulator::FaultKind::kDelayReplies, 1, 400);
   std::uint8_t config[44] = {};
-  ASSERT_EQ(ReadConfig(link, config), kResultOk);
+  ASSERT_EQ(ReadConfig(link, config), CommandResult::kOk);
   EXPECT_EQ(config[10], model->Snapshot().config[10]);
   Bytes lighting(56, 0);
-  ASSERT_EQ(ReadLightingArea(link, lighting.data(), 42, 0), kResultOk);
+  ASSERT_EQ(ReadLightingArea(link, lighting.data(), 42, 0), CommandResult::kOk);
   const emulator::Memories m = model->Snapshot();
   EXPECT_TRUE(std::equal(lighting.begin(), lighting.begin() + 42, m.lighting.begin()));
   // And nothing is owed or queued afterwards.
   Bytes layer(378);
-  ASSERT_EQ(ReadKeyLayer(link, layer.data(), 0), kResultOk);
+  ASSERT_EQ(ReadKeyLayer(link, layer.data(), 0), CommandResult::kOk);
   EXPECT_TRUE(std::equal(layer.begin(), layer.end(), m.layers.begin()));
   EXPECT_EQ(OwedReplies(link), 0u);
 }
@@ -210,7 +210,7 @@ TEST_F(ConnectedKeyboard, ReadThatGaveUpNeverWritesIntoTheBufferLater) {
 TEST_F(ConnectedKeyboard, RefusalsGiveTheirCodeAndCopyNothing) {
   model->ArmFault(emulator::FaultKind::kRefuse, 1);
   Bytes config(44, 0xCC);
-  EXPECT_EQ(ReadConfig(link, config.data()), kResultRefusedFE);
+  EXPECT_EQ(ReadConfig(link, config.data()), CommandResult::kRefusedFE);
   EXPECT_EQ(config, Bytes(44, 0xCC));
   // The keyboard answers 0xFF to a request it does not understand (a bad
   // checksum here): the chunked command ends at that chunk.
@@ -218,26 +218,26 @@ TEST_F(ConnectedKeyboard, RefusalsGiveTheirCodeAndCopyNothing) {
   BuildRequest(request, kCmdReadConfig, 44, 0, nullptr);
   request[1] ^= 0xFF;
   std::uint8_t reply[64];
-  ASSERT_EQ(SendReport(link, request, 64, reply, 64, nullptr), kResultOk);
+  ASSERT_EQ(SendReport(link, request, 64, reply, 64, nullptr), CommandResult::kOk);
   EXPECT_EQ(reply[7], 0xFF);
   // A write past the macro area's end is refused with 0xFE part-way.
   Bytes big(model->MacroCapacity() + 100, 0x5A);
-  EXPECT_EQ(WriteMacroArea(link, big.data(), static_cast<std::uint32_t>(big.size())), kResultRefusedFE);
+  EXPECT_EQ(WriteMacroArea(link, big.data(), static_cast<std::uint32_t>(big.size())), CommandResult::kRefusedFE);
   const emulator::Memories m = model->Snapshot();
   EXPECT_EQ(m.macroArea[0], 0x5A);  // the chunks before stay written
 }
 
 TEST_F(ConnectedKeyboard, WriteFailureGivesMinusOneWithoutRetry) {
   keyboard->Unplug();  // link.DeviceConnected is still 1: the monitor has not noticed yet
-  EXPECT_EQ(BeginWrite(link), kResultWriteFailed);
+  EXPECT_EQ(BeginWrite(link), CommandResult::kWriteFailed);
   EXPECT_EQ(keyboard->WriteCount(), 0u);
 }
 
 TEST_F(ConnectedKeyboard, UnpluggingMidCommandEndsItWithChunksKept) {
   model->ArmFault(emulator::FaultKind::kDisconnectAfter, 3);
   Bytes macro(300, 0x33);
-  const int r = WriteMacroArea(link, macro.data(), 300);
-  EXPECT_TRUE(r == kResultWriteFailed || r == kResultNotSent) << r;
+  const CommandResult r = WriteMacroArea(link, macro.data(), 300);
+  EXPECT_TRUE(r == CommandResult::kWriteFailed || r == CommandResult::kNotSent) << r;
   EXPECT_EQ(keyboard->WriteCount(), 3u);
   keyboard->Plug();
   const emulator::Memories m = model->Snapshot();
@@ -249,9 +249,9 @@ TEST_F(ConnectedKeyboard, EndWritePausesTenMillisecondsFirst) {
   static std::vector<std::uint32_t> pauses;
   pauses.clear();
   ScopedCommandPause recording([](std::uint32_t ms) { pauses.push_back(ms); });
-  ASSERT_EQ(BeginWrite(link), kResultOk);
+  ASSERT_EQ(BeginWrite(link), CommandResult::kOk);
   EXPECT_TRUE(pauses.empty());
-  ASSERT_EQ(EndWrite(link), kResultOk);
+  ASSERT_EQ(EndWrite(link), CommandResult::kOk);
   EXPECT_EQ(pauses, std::vector<std::uint32_t>{10});
   EXPECT_EQ(model->BeginWriteCount(), 1u);
   EXPECT_EQ(model->EndWriteCount(), 1u);

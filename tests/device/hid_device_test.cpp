@@ -199,7 +199,7 @@ TEST(CommandStatus, StatusByteDecidesTheResultAndWhatIsCopied) {
     reply[7] = c.status;
     backend->replies = {reply};
     Bytes config(44, 0x00);
-    EXPECT_EQ(ReadConfig(link, config.data()), c.result) << int(c.status);
+    EXPECT_EQ(static_cast<int>(ReadConfig(link, config.data())), c.result) << int(c.status);
     EXPECT_EQ(config[0] == 0x5C, c.copied) << int(c.status);
   }
   // A chunked read stops at the first refused chunk, keeping the chunks before.
@@ -208,7 +208,7 @@ TEST(CommandStatus, StatusByteDecidesTheResultAndWhatIsCopied) {
   refused[7] = 0xFF;
   backend->replies = {ok, refused, ok};
   Bytes macro(150, 0);
-  EXPECT_EQ(ReadMacroArea(link, macro.data(), 150), -102);
+  EXPECT_EQ(static_cast<int>(ReadMacroArea(link, macro.data(), 150)), -102);
   EXPECT_EQ(macro[55], 0x11);
   EXPECT_EQ(macro[56], 0x00);
   EXPECT_EQ(backend->replies.size(), 1u);  // the third chunk was never sent

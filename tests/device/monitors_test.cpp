@@ -187,7 +187,7 @@ TEST_F(Monitors, UnplugAndPlugCyclesAreSeenByBothMonitors) {
     EXPECT_EQ(rec.States().back(), 1);
     // Commands work on the new handle, and events arrive again.
     std::uint8_t config[44];
-    EXPECT_EQ(ReadConfig(link, config), kResultOk);
+    EXPECT_EQ(ReadConfig(link, config), CommandResult::kOk);
     models.back()->RaiseEvent(0x0401);
     ASSERT_TRUE(WaitFor([&] { return rec.Usages().size() == static_cast<std::size_t>(cycle + 1); }));
   }
@@ -199,10 +199,10 @@ TEST_F(Monitors, QuickUnplugAndPlugBetweenProbesStillReconnects) {
   keyboard->Unplug();
   keyboard->Plug();  // the probe may never see the keyboard missing
   std::uint8_t config[44];
-  ReadConfig(link, config);  // fails on the old handle, unless already reconnected
+  (void)ReadConfig(link, config);  // fails on the old handle, unless already reconnected
   ASSERT_TRUE(WaitFor([&] { return rec.States().size() >= 4; }));
   EXPECT_EQ(rec.States(), (std::vector<int>{1, 1, 0, 1}));
-  EXPECT_EQ(ReadConfig(link, config), kResultOk);
+  EXPECT_EQ(ReadConfig(link, config), CommandResult::kOk);
 }
 
 TEST_F(Monitors, ModelSizesAreSetBeforeTheHandlerRuns) {

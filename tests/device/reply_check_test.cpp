@@ -163,14 +163,14 @@ TEST_F(ScriptedKeyboard, ReplyThatDoesNotAnswerIsRetriedAndNeverCopied) {
     script->writes = 0;
     Garble(c.mutate, kAttempts);
     Bytes config(kConfigBlockBytes, 0xCC);
-    EXPECT_EQ(ReadConfig(link, config.data()), kResultBadReply);
+    EXPECT_EQ(ReadConfig(link, config.data()), CommandResult::kBadReply);
     EXPECT_EQ(script->writes, kAttempts);
     EXPECT_EQ(config, Bytes(kConfigBlockBytes, 0xCC));
 
     // One bad reply: the request is written again and the answer is used.
     script->writes = 0;
     Garble(c.mutate, 1);
-    EXPECT_EQ(ReadConfig(link, config.data()), kResultOk);
+    EXPECT_EQ(ReadConfig(link, config.data()), CommandResult::kOk);
     EXPECT_EQ(script->writes, 2);
     EXPECT_EQ(config, truth);
   }
@@ -179,19 +179,19 @@ TEST_F(ScriptedKeyboard, ReplyThatDoesNotAnswerIsRetriedAndNeverCopied) {
 TEST_F(ScriptedKeyboard, TheKeyboardsOwnAnswersAreTaken) {
   // Every command's well-formed answer passes, refusals included.
   Bytes map(link.DeviceTable.LayerBytes.load());
-  EXPECT_EQ(ReadDefaultKeyMap(link, map.data()), kResultOk);
+  EXPECT_EQ(ReadDefaultKeyMap(link, map.data()), CommandResult::kOk);
   Bytes macro(130, 0x11);
-  EXPECT_EQ(WriteMacroArea(link, macro.data(), 130), kResultOk);
+  EXPECT_EQ(WriteMacroArea(link, macro.data(), 130), CommandResult::kOk);
   Bytes lighting(56);
-  EXPECT_EQ(ReadLightingArea(link, lighting.data(), 56, 2 * 42), kResultOk);  // runs past the area's end
-  EXPECT_EQ(BeginWrite(link), kResultOk);
-  EXPECT_EQ(EndWrite(link), kResultOk);
+  EXPECT_EQ(ReadLightingArea(link, lighting.data(), 56, 2 * 42), CommandResult::kOk);  // runs past the area's end
+  EXPECT_EQ(BeginWrite(link), CommandResult::kOk);
+  EXPECT_EQ(EndWrite(link), CommandResult::kOk);
   Bytes big(model.MacroCapacity() + 1, 0);
-  EXPECT_EQ(WriteMacroArea(link, big.data(), static_cast<std::uint32_t>(big.size())), kResultRefusedFE);
+  EXPECT_EQ(WriteMacroArea(link, big.data(), static_cast<std::uint32_t>(big.size())), CommandResult::kRefusedFE);
   std::uint8_t request[kReportBytes];
   BuildRequest(request, 0x33, 0, 0, nullptr);  // a command the keyboard does not know
   std::uint8_t reply[kReportBytes];
-  EXPECT_EQ(SendReport(link, request, sizeof request, reply, sizeof reply, nullptr), kResultOk);
+  EXPECT_EQ(SendReport(link, request, sizeof request, reply, sizeof reply, nullptr), CommandResult::kOk);
   EXPECT_EQ(reply[kStatusOffset], 0xFF);
 }
 
@@ -200,7 +200,7 @@ TEST_F(ScriptedKeyboard, ChunkedReadStopsAtAChunkWithoutAnAnswer) {
   Garble([](Bytes&) {}, 2);
   Garble([](Bytes& r) { r[9] ^= 0x40; }, kAttempts);
   Bytes map(link.DeviceTable.LayerBytes.load(), 0xCC);
-  EXPECT_EQ(ReadDefaultKeyMap(link, map.data()), kResultBadReply);
+  EXPECT_EQ(ReadDefaultKeyMap(link, map.data()), CommandResult::kBadReply);
   const Bytes factory = model.Snapshot().factoryMap;
   EXPECT_TRUE(std::equal(map.begin(), map.begin() + 112, factory.begin()));
   EXPECT_EQ(map[112], 0xCC);
@@ -210,14 +210,17 @@ TEST_F(ScriptedKeyboard, ChunkedReadStopsAtAChunkWithoutAnAnswer) {
 TEST_F(ConnectedKeyboard, GarbageFromTheKeyboardIsNeverData) {
   struct Case {
     std::uint32_t garbage;
-    int result;
-  } cases[] = {{1, kResultOk}, {3, kResultOk}, {4, kResultBadReply}, {8, kResultBadReply}};
+    CommandResult result;
+  } cases[] = {{1, CommandResult::kOk},
+               {3, CommandResult::kOk},
+               {4, CommandResult::kBadReply},
+               {8, CommandResult::kBadReply}};
   for (const Case& c : cases) {
     Connect();
     model->ArmFault(emulator::FaultKind::kGarbage, c.garbage);
     Bytes map(link.DeviceTable.LayerBytes.load(), 0xCC);
     EXPECT_EQ(ReadDefaultKeyMap(link, map.data()), c.result) << c.garbage;
-    if (c.result == kResultOk) {
+    if (c.result == CommandResult::kOk) {
       EXPECT_TRUE(std::equal(map.begin(), map.end(), model->Snapshot().factoryMap.begin())) << c.garbage;
     } else {
       EXPECT_EQ(map, Bytes(map.size(), 0xCC)) << c.garbage;

@@ -88,16 +88,16 @@ TEST_F(VirtualSocket, ListsOpensAndRunsCommands) {
 
   std::vector<std::uint8_t> layer(link.DeviceTable.LayerBytes.load());
   for (std::size_t i = 0; i < layer.size(); ++i) layer[i] = static_cast<std::uint8_t>(i);
-  ASSERT_EQ(WriteKeyLayer(link, layer.data(), 1), kResultOk);
+  ASSERT_EQ(WriteKeyLayer(link, layer.data(), 1), CommandResult::kOk);
   std::vector<std::uint8_t> back(layer.size());
-  ASSERT_EQ(ReadKeyLayer(link, back.data(), 1), kResultOk);
+  ASSERT_EQ(ReadKeyLayer(link, back.data(), 1), CommandResult::kOk);
   EXPECT_EQ(back, layer);
 
   EXPECT_TRUE(device.ProbePath());
   ASSERT_TRUE(Ctl({"unplug"}));
   EXPECT_FALSE(device.ProbePath());
   std::uint8_t config[44];
-  EXPECT_NE(ReadConfig(link, config), kResultOk);
+  EXPECT_NE(ReadConfig(link, config), CommandResult::kOk);
   ASSERT_TRUE(Ctl({"plug"}));
   EXPECT_TRUE(device.ProbePath());
 }

@@ -29,7 +29,7 @@ class KeyEditorTest : public device::testing::ConnectedKeyboard {
     ConnectedKeyboard::SetUp();
     // As at connection: the keyboard's own default map tells which keys it has.
     device::KeyMap factory{};
-    ASSERT_EQ(device::ReadDefaultKeyMap(link, factory.data()), 1);
+    ASSERT_EQ(device::ReadDefaultKeyMap(link, factory.data()), device::CommandResult::kOk);
     link.SetDefaultKeyMap(factory);
     stores.EditingStore.macros = {Macro(u"Copy", 4, 3), Macro(u"copy", 7, 1), Macro(u"Paste", 2, 9)};
   }

@@ -75,7 +75,7 @@ class KeyboardWriter : public ::testing::TestWithParam<Link> {
     link.DeviceConnected.store(1);
     // As at connection: the keyboard's own default map is the reference.
     device::KeyMap factory{};
-    ASSERT_EQ(device::ReadDefaultKeyMap(link, factory.data()), 1);
+    ASSERT_EQ(device::ReadDefaultKeyMap(link, factory.data()), device::CommandResult::kOk);
     link.SetDefaultKeyMap(factory);
     stores.WriteState.macroCapacity.store(capacity);
   }
@@ -154,7 +154,7 @@ class KeyboardWriter : public ::testing::TestWithParam<Link> {
   }
   std::vector<std::uint8_t> ReadLayer(int layer) {
     std::vector<std::uint8_t> map(link.DeviceTable.LayerBytes.load());
-    EXPECT_EQ(device::ReadKeyLayer(link, map.data(), layer), 1);
+    EXPECT_EQ(device::ReadKeyLayer(link, map.data(), layer), device::CommandResult::kOk);
     return map;
   }
   // What the keyboard sends to the host for one press of the key.
@@ -257,7 +257,8 @@ TEST_P(KeyboardWriter, KeyboardPlaysAndReadsBackWhatWasAssigned) {
   }
 
   std::vector<std::uint8_t> area(capacity);
-  ASSERT_EQ(device::ReadMacroArea(link, area.data(), static_cast<std::uint32_t>(area.size())), 1);
+  ASSERT_EQ(device::ReadMacroArea(link, area.data(), static_cast<std::uint32_t>(area.size())),
+            device::CommandResult::kOk);
   std::vector<MacroRecord> macros;
   ASSERT_TRUE(DecodeMacroImage(area, macros));
   ASSERT_EQ(macros.size(), 2u);
@@ -289,7 +290,7 @@ TEST_P(KeyboardWriter, CapacityDecidesBetweenNamesCompactAndRefusal) {
   ASSERT_EQ(prompter.requests.size(), 1u);
   EXPECT_EQ(prompter.requests[0].text, u"tight");
   std::vector<std::uint8_t> area(sizes.compact);
-  ASSERT_EQ(device::ReadMacroArea(link, area.data(), sizes.compact), 1);
+  ASSERT_EQ(device::ReadMacroArea(link, area.data(), sizes.compact), device::CommandResult::kOk);
   std::vector<MacroRecord> macros;
   ASSERT_TRUE(DecodeMacroImage(area, macros));
   ASSERT_EQ(macros.size(), 2u);
@@ -377,9 +378,9 @@ TEST_P(KeyboardWriter, RefusedMacroTransferFailsTheWriteAndStillSendsTheKeyMaps)
   Assign(0, kA, KeyKind::Function, 4);
   WriteOutcome outcome;
   EXPECT_EQ(WriteKeysAndMacros(false, &outcome), 0);
-  EXPECT_NE(outcome.macroArea, 1);
-  EXPECT_EQ(outcome.keyMaps[0], 1);
-  EXPECT_EQ(outcome.end, 1);
+  EXPECT_NE(outcome.macroArea, device::CommandResult::kOk);
+  EXPECT_EQ(outcome.keyMaps[0], device::CommandResult::kOk);
+  EXPECT_EQ(outcome.end, device::CommandResult::kOk);
   EXPECT_EQ(ReadLayer(0)[3 * PositionOf(kA) + 2], 4);
 }
 
@@ -389,10 +390,11 @@ std::string FailedSteps(const WriteOutcome& o) {
   auto add = [&out](bool failed, const std::string& name) {
     if (failed) out += (out.empty() ? "" : " ") + name;
   };
-  add(o.begin != 1, "begin");
-  add(o.macroArea != 1, "macros");
-  for (int p = 0; p < 3; ++p) add(o.keyMapSent[p] && o.keyMaps[p] != 1, "slot" + std::to_string(p));
-  add(o.end != 1, "end");
+  constexpr device::CommandResult kOk = device::CommandResult::kOk;
+  add(o.begin != kOk, "begin");
+  add(o.macroArea != kOk, "macros");
+  for (int p = 0; p < 3; ++p) add(o.keyMapSent[p] && o.keyMaps[p] != kOk, "slot" + std::to_string(p));
+  add(o.end != kOk, "end");
   return out;
 }
 
@@ -448,7 +450,7 @@ TEST_P(KeyboardWriter, AWriteSucceedsOnlyWhenEveryStepReachedTheKeyboard) {
       EXPECT_EQ(std::vector<std::uint8_t>(layer.begin() + 3 * a, layer.begin() + 3 * a + 3), expected) << p;
     }
     std::vector<std::uint8_t> area(capacity);
-    ASSERT_EQ(device::ReadMacroArea(link, area.data(), capacity), 1);
+    ASSERT_EQ(device::ReadMacroArea(link, area.data(), capacity), device::CommandResult::kOk);
     std::vector<MacroRecord> macros;
     const bool decoded = DecodeMacroImage(area, macros);
     EXPECT_EQ(decoded && macros.size() == 1 && macros[0].name == u"New",

@@ -99,7 +99,7 @@ TEST_F(KeyColourEditorTest, ARefusedKeyColourIsReportedAndLeavesTheFileAlone) {
   model->ArmFault(emulator::FaultKind::kRefuse, 1);
   const KeyColourChange change = editor.SetKeyColour(kKeyA, MakeColour(9, 9, 9));
   EXPECT_EQ(change.outcome, KeyColourChange::Outcome::kKeyboardFailed);
-  EXPECT_NE(change.result, 1);
+  EXPECT_NE(change.result, device::CommandResult::kOk);
   EXPECT_EQ(InFile(kKeyA).colour, before.colour);
   EXPECT_EQ(InFile(kKeyA).base_flag, before.base_flag);
 }

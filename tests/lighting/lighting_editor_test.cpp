@@ -222,7 +222,7 @@ TEST_F(LightingEditorTest, ARefusedWriteIsReportedAndKeepsTheValueSoARetryWrites
   model->ArmFault(emulator::FaultKind::kRefuse, 1);
   const LightingChange refused = editor.SetBrightness(2);
   EXPECT_FALSE(refused.Ok());
-  EXPECT_NE(refused.result, 1);
+  EXPECT_NE(refused.result, device::CommandResult::kOk);
   EXPECT_EQ(editor.State().brightness, 0);
   const LightingChange retry = editor.SetBrightness(2);
   EXPECT_TRUE(retry.Ok());

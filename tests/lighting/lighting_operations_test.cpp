@@ -66,9 +66,9 @@ TEST_F(LightingOperations, FieldWritesLandAtSlotTimes42PlusOffset) {
   const emulator::Memories before = Mem();
   lighting.LightingSlot = 2;
   const std::uint64_t writes_before = keyboard->WriteCount();
-  WriteLightingField(link, lighting, field::kBrightness, {3});
+  EXPECT_EQ(WriteLightingField(link, lighting, field::kBrightness, {3}), device::CommandResult::kOk);
   EXPECT_EQ(keyboard->WriteCount() - writes_before, 3u);  // 0x01, 0x06, 0x02
-  WriteLightingField(link, lighting, field::kMainColour, {0x11, 0x22, 0x33});
+  EXPECT_EQ(WriteLightingField(link, lighting, field::kMainColour, {0x11, 0x22, 0x33}), device::CommandResult::kOk);
   const emulator::Memories after = Mem();
   EXPECT_EQ(after.lighting[2 * 42 + 1], 3);
   EXPECT_EQ(after.lighting[2 * 42 + 5], 0x11);
@@ -78,7 +78,7 @@ TEST_F(LightingOperations, FieldWritesLandAtSlotTimes42PlusOffset) {
 
 TEST_F(LightingOperations, DefaultLightingWritesTheFirst35Bytes) {
   lighting.LightingSlot = 1;
-  WriteDefaultLighting(link, lighting);
+  EXPECT_EQ(WriteDefaultLighting(link, lighting), device::CommandResult::kOk);
   const emulator::Memories m = Mem();
   const auto bytes = DefaultLightingBytes();
   for (int i = 0; i < 35; ++i) EXPECT_EQ(m.lighting[42 + i], bytes[i]) << i;
@@ -86,13 +86,13 @@ TEST_F(LightingOperations, DefaultLightingWritesTheFirst35Bytes) {
 
 TEST_F(LightingOperations, KeyColoursGoToTheSlotAndAllChunksReachTheKeyboard) {
   lighting.LightingSlot = 1;
-  WriteKeyColour(link, lighting, 64, MakeColour(1, 2, 3));
+  EXPECT_EQ(WriteKeyColour(link, lighting, 64, MakeColour(1, 2, 3)), device::CommandResult::kOk);
   EXPECT_EQ(Mem().keyColours[512 + 64 * 3 + 2], 3);
   EXPECT_EQ(KeyColourAt(lighting.KeyColours, 1, 64), MakeColour(1, 2, 3));
 
   for (int k = 0; k < 144; ++k) SetKeyColourAt(lighting.KeyColours, 1, k, MakeColour(std::uint8_t(k), 9, 200));
   const std::uint64_t writes_before = keyboard->WriteCount();
-  SendKeyColours(link, lighting);
+  EXPECT_EQ(SendKeyColours(link, lighting), device::CommandResult::kOk);
   // Begin, 8 chunks of 54 bytes (126 keys), end.
   EXPECT_EQ(keyboard->WriteCount() - writes_before, 10u);
   const emulator::Memories m = Mem();

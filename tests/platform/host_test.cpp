@@ -14,26 +14,24 @@ TEST(HostTag, BytesSpellTheTagFromTheHighByteDown) {
 }
 
 struct RecordingWindow : MainWindow {
-  std::vector<unsigned> timers;
-  void PostMessage(std::uint32_t, std::uint32_t, std::int64_t) override {}
+  std::vector<std::uint32_t> posted;
+  void PostMessage(std::uint32_t m, std::uint32_t, std::int64_t) override { posted.push_back(m); }
   std::int64_t SendMessage(std::uint32_t m, std::uint32_t, std::int64_t) override { return m; }
-  void SetTimer(unsigned id, unsigned) override { timers.push_back(id); }
+  void SetTimer(unsigned, unsigned) override {}
   void KillTimer(unsigned) override {}
 };
 
 TEST(Host, WithoutAnInstalledWindowCallsAreDropped) {
-  EXPECT_EQ(SendToMainWindow(1, 2, 3), 0);
-  SetMainTimer(1051, 0);  // nothing installed: no crash
+  PostToMainWindow(Tag("OPEN"), 0, 0);  // nothing installed: no crash
 }
 
 TEST(Host, CallsReachTheInstalledWindow) {
   RecordingWindow w;
   SetMainWindow(&w);
-  SetMainTimer(1051, 0);
-  EXPECT_EQ(SendToMainWindow(0x5452, 0, 0), 0x5452);
+  PostToMainWindow(Tag("OPEN"), 0, 0);
   SetMainWindow(nullptr);
-  SetMainTimer(1053, 0);
-  EXPECT_EQ(w.timers, std::vector<unsigned>{1051});
+  PostToMainWindow(Tag("KILL"), 0, 0);
+  EXPECT_EQ(w.posted, std::vector<std::uint32_t>{Tag("OPEN")});
 }
 
 }  // namespace

@@ -157,19 +157,21 @@ TEST_F(ProfileEditorTest, ARestoreTheKeyboardRefusesNamesThePartsNotTaken) {
 TEST(ProfileWriteParts, PartsNotTakenFollowTheOrderSent) {
   keys::WriteOutcome all_taken;
   all_taken.sent = true;
-  all_taken.begin = all_taken.macroArea = all_taken.end = 1;
+  using device::CommandResult;
+  all_taken.begin = all_taken.macroArea = all_taken.end = CommandResult::kOk;
   all_taken.keyMapSent = {true, false, true};
-  all_taken.keyMaps = {1, 0, 1};  // slot 1 was not sent: not a part refused
+  // slot 1 was not sent: not a part refused
+  all_taken.keyMaps = {CommandResult::kOk, CommandResult::kNotSent, CommandResult::kOk};
   EXPECT_TRUE(PartsNotTaken(all_taken).empty());
 
   keys::WriteOutcome refused = all_taken;
-  refused.macroArea = -3;
-  refused.keyMaps = {1, 0, 0};
-  refused.end = 0;
+  refused.macroArea = CommandResult::kRefusedFE;
+  refused.keyMaps = {CommandResult::kOk, CommandResult::kNotSent, CommandResult::kNotSent};
+  refused.end = CommandResult::kNotSent;
   const std::vector<WritePart> expected = {
       {WritePart::Kind::kMacros}, {WritePart::Kind::kKeyMap, 2}, {WritePart::Kind::kEnd}};
   EXPECT_EQ(PartsNotTaken(refused), expected);
-  refused.begin = 0;
+  refused.begin = CommandResult::kNotSent;
   EXPECT_EQ(PartsNotTaken(refused).front(), WritePart{WritePart::Kind::kBegin});
 }
 

@@ -289,7 +289,7 @@ TEST_F(ProfileFiles, StringsUpToTheLongestAProfileHolds) {
 TEST_F(ProfileFiles, ExportImportRoundTripKeepsBytesStoreAndReportRate) {
   FillStore();
   session.lighting.CurrentLighting.report_rate = 2;
-  ASSERT_EQ(ExportProfileFile(true, File("a.kyl")), 1);
+  ASSERT_EQ(ExportProfileFile(File("a.kyl")), 1);
   const std::vector<std::uint8_t> first = ReadBytes(File("a.kyl"));
   const std::uint32_t pool = 2 * 16 + 2 * 13 + 2 * 6 + 2 * 2;  // the stale string still counts
   ASSERT_EQ(first.size(), 0x8040u + 0x7F00u + pool + 4u);
@@ -317,10 +317,10 @@ TEST_F(ProfileFiles, ExportImportRoundTripKeepsBytesStoreAndReportRate) {
     EXPECT_EQ(store.strings[i].size, strings[i].size) << i;
   }
   // The loaded store exports to the same bytes but for the stale string.
-  ASSERT_EQ(ExportProfileFile(true, File("b.kyl")), 1);
+  ASSERT_EQ(ExportProfileFile(File("b.kyl")), 1);
   store.Clear();
   ASSERT_EQ(LoadProfileFile(File("b.kyl")), 1);
-  ASSERT_EQ(ExportProfileFile(true, File("c.kyl")), 1);
+  ASSERT_EQ(ExportProfileFile(File("c.kyl")), 1);
   EXPECT_EQ(ReadBytes(File("b.kyl")), ReadBytes(File("c.kyl")));
 }
 
@@ -353,11 +353,11 @@ TEST_F(ProfileFiles, EmptyProfileSizesWithAndWithoutTrailer) {
   store.block = EmptyProfileBlock(0);
   EnsureDataFolder();
   WriteBytes(WorkingProfilePath(), {});
-  ASSERT_EQ(SaveWorkingProfile(true), 1);
+  ASSERT_EQ(SaveWorkingProfile(), 1);
   EXPECT_EQ(ReadBytes(WorkingProfilePath()), EmptyProfileBytes());
-  ASSERT_EQ(ExportProfileFile(true, File("e.kyl")), 1);
+  ASSERT_EQ(ExportProfileFile(File("e.kyl")), 1);
   EXPECT_EQ(ReadBytes(File("e.kyl")).size(), 32836u);
-  ASSERT_EQ(WriteEmptyProfile(File("empty"), 0, false), 1);
+  ASSERT_EQ(WriteEmptyProfile(File("empty"), 0), 1);
   EXPECT_EQ(ReadBytes(File("empty")), EmptyProfileBytes());
 }
 
@@ -365,7 +365,7 @@ TEST_F(ProfileFiles, WorkingFileWithoutTrailerLeavesReportRate) {
   FillStore();
   EnsureDataFolder();
   WriteBytes(WorkingProfilePath(), {});
-  ASSERT_EQ(SaveWorkingProfile(true), 1);
+  ASSERT_EQ(SaveWorkingProfile(), 1);
   session.lighting.CurrentLighting.report_rate = 3;
   store.Clear();
   ASSERT_EQ(LoadProfileFile(WorkingProfilePath()), 1);
@@ -375,7 +375,7 @@ TEST_F(ProfileFiles, WorkingFileWithoutTrailerLeavesReportRate) {
 
 TEST_F(ProfileFiles, SaveWorkingProfileWritesOnlyOverAnExistingFile) {
   FillStore();
-  ASSERT_EQ(SaveWorkingProfile(true), 0);
+  ASSERT_EQ(SaveWorkingProfile(), 0);
   EXPECT_FALSE(fs::exists(WorkingProfilePath()));
   EXPECT_TRUE(fs::is_directory(env.DataDir())) << "the data folder is made on the way";
 }
@@ -392,7 +392,7 @@ TEST_F(ProfileFiles, SavesReplaceTheFileInsteadOfRewritingIt) {
     fs::remove(File("old-link"));
     fs::create_hard_link(target, File("old-link"));
     FillStore();
-    ASSERT_EQ(target == WorkingProfilePath() ? SaveWorkingProfile(true) : ExportProfileFile(true, target), 1);
+    ASSERT_EQ(target == WorkingProfilePath() ? SaveWorkingProfile() : ExportProfileFile(target), 1);
     EXPECT_EQ(ReadBytes(File("old-link")), old);
     EXPECT_NE(ReadBytes(target), old);
     EXPECT_EQ(ValidateProfileFile(target), 1);
@@ -451,7 +451,7 @@ TEST_F(ProfileFiles, RecordWithoutTextGetsNoneAfterSaveAndLoad) {
   store.block.tables[0][1] = {kText, 0, 2, 0, 0};  // no string, stale offset 2
   store.block.tables[0][2] = {kLaunch, 0, 0, 0, 0};
   store.SetString(keys::StringSlotIndex(0, 2), u"abc");
-  ASSERT_EQ(ExportProfileFile(true, File("p.kyl")), 1);
+  ASSERT_EQ(ExportProfileFile(File("p.kyl")), 1);
   EXPECT_EQ(store.block.tables[0][1].value, 8u) << "points just past the 8-byte pool";
   store.Clear();
   ASSERT_EQ(LoadProfileFile(File("p.kyl")), 1);

@@ -93,12 +93,10 @@ class SessionUnderTest {
     return profiles::ValidateProfileFile(path, session.Prompter());
   }
   int LoadProfileFile(const std::filesystem::path& path) { return profiles::LoadProfileFile(session, path); }
-  int SaveWorkingProfile(bool takeLock) { return profiles::SaveWorkingProfile(session, takeLock); }
-  int ExportProfileFile(bool takeLock, const std::filesystem::path& path) {
-    return profiles::ExportProfileFile(session, takeLock, path);
-  }
-  int WriteEmptyProfile(const std::filesystem::path& path, std::uint8_t flag, bool inMemory) {
-    return profiles::WriteEmptyProfile(session.stores.EditingStore, path, flag, inMemory);
+  int SaveWorkingProfile() { return profiles::SaveWorkingProfile(session); }
+  int ExportProfileFile(const std::filesystem::path& path) { return profiles::ExportProfileFile(session, path); }
+  int WriteEmptyProfile(const std::filesystem::path& path, std::uint8_t flag) {
+    return profiles::WriteEmptyProfile(path, flag);
   }
   int GetActiveSlot() { return profiles::GetActiveSlot(session); }
   int CachedActiveSlot() { return profiles::CachedActiveSlot(session); }

@@ -101,9 +101,9 @@ TEST_F(ProfileTransfer, AnImportTheKeyboardDidNotTakeStaysToBeApplied) {
   keys::WriteOutcome outcome;
   EXPECT_EQ(ImportProfile(File("backup.kyl"), &written, &outcome), 1) << "the file itself was restored";
   EXPECT_EQ(written, 0);
-  EXPECT_NE(outcome.keyMaps[0], 1);
-  EXPECT_EQ(outcome.keyMaps[1], 1);
-  EXPECT_EQ(outcome.keyMaps[2], 1);
+  EXPECT_NE(outcome.keyMaps[0], device::CommandResult::kOk);
+  EXPECT_EQ(outcome.keyMaps[1], device::CommandResult::kOk);
+  EXPECT_EQ(outcome.keyMaps[2], device::CommandResult::kOk);
   EXPECT_TRUE(session.windows.MainWindowHasUnappliedChanges.load()) << "Apply stays enabled to send it again";
 
   hooked->SetHook(nullptr);

@@ -34,7 +34,7 @@ TEST(SkinColorButton, FaceShowsSwatchGreyDropDownAndBlackArrow) {
   button.SetColor(QColor());
   button.SetAutomaticColor(QColor(0, 0, 255));
   EXPECT_EQ(button.grab().toImage().pixel(5, 10), qRgb(0, 0, 255));
-  EXPECT_EQ(button.EffectiveColor(), QColor(0, 0, 255));
+  EXPECT_EQ(button.EffectiveColour(), QColor(0, 0, 255));
 }
 
 TEST(SkinColorButton, PaletteHasItsColumnsAndOtherButtonAndReportsTheChoice) {
@@ -43,7 +43,7 @@ TEST(SkinColorButton, PaletteHasItsColumnsAndOtherButtonAndReportsTheChoice) {
   button.SetColumnsNumber(10);
   button.EnableOtherButton(QStringLiteral("other"));
   std::vector<QColor> chosen;
-  QObject::connect(&button, &CSkinColorBtn::colorChosen, [&](const QColor& c) { chosen.push_back(c); });
+  QObject::connect(&button, &CSkinColorBtn::colourChosen, [&](const QColor& c) { chosen.push_back(c); });
   button.ShowPalette();
   QFrame* popup = button.PalettePopup();
   ASSERT_NE(popup, nullptr);
