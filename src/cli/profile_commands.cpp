@@ -23,7 +23,6 @@ namespace keyloom::cli {
 namespace {
 
 namespace fs = std::filesystem;
-constexpr auto kConnectTimeout = std::chrono::seconds(3);
 
 // Parses "[--json] FILE"; false after writing the usage error.
 bool ParseFileArgument(std::string_view name, const std::vector<std::string>& args, CommandIo& io,
