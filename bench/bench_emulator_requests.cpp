@@ -4,6 +4,8 @@
 #include "emulator/factory_memory.h"
 #include "emulator/firmware_model.h"
 #include "emulator/key_playback.h"
+#include "vkbdsocket/socket_protocol.h"
+#include "vkbdsocket/vkbd_client.h"
 
 using namespace keyloom::emulator;
 using namespace keyloom::vkbdsocket;
@@ -69,9 +71,8 @@ BENCHMARK(BM_MacroPlayback)->Arg(1)->Arg(255);
 #include <memory>
 #include <thread>
 
+#include "emulator/descriptors.h"
 #include "emulator/vkbd_server.h"
-#include "vkbdsocket/socket_protocol.h"
-#include "vkbdsocket/vkbd_client.h"
 
 static void BM_SocketRoundTrip(benchmark::State& state) {
   char tmpl[] = "/tmp/vkbdbenchXXXXXX";
