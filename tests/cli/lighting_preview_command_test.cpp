@@ -17,6 +17,7 @@
 #include "cli/lighting_commands.h"
 #include "lighting/preview_tables.h"
 #include "lighting/user_colour_files.h"
+#include "platform/scoped_env.h"
 #include "profiles/keyboard_session.h"
 
 namespace keyloom::cli {
@@ -156,11 +157,12 @@ TEST(LightingPreviewCommand, WithoutATerminalOrWithNoColorNoEscapes) {
     const char* no_color;
   } const cases[] = {{"a pipe", false, nullptr}, {"NO_COLOR on a terminal", true, "1"}};
   for (const Case& c : cases) {
-    if (c.no_color) setenv("NO_COLOR", c.no_color, 1);
-    const CliRun r = RunArgs({"lighting", "preview", "--effect", "6", "--colourful", "off", "--colour", "ff0000",
-                              "--frames", "2"},
-                             nullptr, c.terminal);
-    unsetenv("NO_COLOR");
+    CliRun r;
+    {
+      keyloom::testing::ScopedEnv no_colour("NO_COLOR", c.no_color);
+      r = RunArgs({"lighting", "preview", "--effect", "6", "--colourful", "off", "--colour", "ff0000", "--frames", "2"},
+                  nullptr, c.terminal);
+    }
     ASSERT_EQ(r.status, 0) << c.what << r.err;
     EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << c.what;
     // Two frames, one after the other; red keys show R.

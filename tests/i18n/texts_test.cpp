@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/ini.h"
+#include "platform/scoped_env.h"
 #include "platform/registry.h"
 
 namespace keyloom::i18n {
@@ -38,15 +39,15 @@ class TextsTest : public ::testing::Test {
     SetSystemLocale("en_US.UTF-8");
   }
   void TearDown() override {
-    unsetenv("LC_ALL");
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
 
-  static void SetSystemLocale(const char* locale) {
-    setenv("LC_ALL", locale, 1);
-    setenv("LC_MESSAGES", locale, 1);
-    setenv("LANG", locale, 1);
+  // The locale for this test; the environment is put back when it ends.
+  void SetSystemLocale(const char* locale) {
+    locale_env_.Set("LC_ALL", locale);
+    locale_env_.Set("LC_MESSAGES", locale);
+    locale_env_.Set("LANG", locale);
   }
 
   static std::optional<registry::Key> LanguageKey() {
@@ -75,6 +76,7 @@ class TextsTest : public ::testing::Test {
 
   fs::path dir_;
   ini::ScopedEmptyCache ini_cache_;
+  keyloom::testing::ScopedEnv locale_env_;
   std::optional<registry::ScopedStoreFile> store_;
   std::optional<ScopedLanguageFileDir> language_dir_;
 };
