@@ -149,6 +149,14 @@ protected:
     ASSERT_EQ(WriteKeysAndMacros(true), 1);
     store.Clear();
   }
+  // The assignments on the keyboard, read back into the editing store, with
+  // slot 1's lighting edited; a file name in the test's folder.
+  void StartFromTheKeyboardsAssignments() {
+    PutAssignmentsOnKeyboard();
+    ASSERT_EQ(ReloadFromKeyboard(), 1);
+    session.lighting.LightingSlot = 1;
+  }
+  std::filesystem::path File(const char* name) { return env_->Base() / name; }
 
   std::unique_ptr<testing::ProfileEnvironment> env_;
   RecordingSink sink;

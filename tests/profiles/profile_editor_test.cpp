@@ -20,11 +20,8 @@ class ProfileEditorTest : public KeyboardProfiles {
  protected:
   void SetUp() override {
     KeyboardProfiles::SetUp();
-    PutAssignmentsOnKeyboard();
-    ASSERT_EQ(ReloadFromKeyboard(), 1);
-    session.lighting.LightingSlot = 1;
+    StartFromTheKeyboardsAssignments();
   }
-  fs::path File(const char* name) { return env_->Base() / name; }
   // The editing store as an exported file whose trailer holds `rate`.
   fs::path FileWithRate(const char* name, std::uint32_t rate) {
     const fs::path path = File(name);

@@ -27,11 +27,8 @@ class ProfileTransfer : public KeyboardProfiles {
  protected:
   void SetUp() override {
     KeyboardProfiles::SetUp();
-    PutAssignmentsOnKeyboard();
-    ASSERT_EQ(ReloadFromKeyboard(), 1);
-    session.lighting.LightingSlot = 1;
+    StartFromTheKeyboardsAssignments();
   }
-  fs::path File(const char* name) { return env_->Base() / name; }
   std::uint8_t KeyboardReportRate(int slot) { return model->Snapshot().lighting[slot * 42 + 15]; }
 };
 
