@@ -126,19 +126,18 @@ LightingChange LightingEditor::SelectEffect(int effect) {
 
 LightingChange LightingEditor::SetBrightness(int brightness) {
   if (brightness < 0 || brightness > 5) return {{}, device::CommandResult::kNotSent};
-  LightingState& state = lighting_.CurrentLighting;
-  if (brightness == state.brightness) return {};
-  LightingChange change = Write({{field::kBrightness, {std::uint8_t(brightness)}}});
-  if (change.Ok()) state.brightness = brightness;
-  return change;
+  return SetByteField(field::kBrightness, lighting_.CurrentLighting.brightness, brightness);
 }
 
 LightingChange LightingEditor::SetSpeed(int speed) {
   if (speed < 0 || speed > 4) return {{}, device::CommandResult::kNotSent};
-  LightingState& state = lighting_.CurrentLighting;
-  if (speed == state.speed) return {};
-  LightingChange change = Write({{field::kSpeed, {std::uint8_t(speed)}}});
-  if (change.Ok()) state.speed = speed;
+  return SetByteField(field::kSpeed, lighting_.CurrentLighting.speed, speed);
+}
+
+LightingChange LightingEditor::SetByteField(int offset, int& current, int value) {
+  if (value == current) return {};
+  LightingChange change = Write({{offset, {std::uint8_t(value)}}});
+  if (change.Ok()) current = value;
   return change;
 }
 

@@ -138,6 +138,9 @@ class LightingEditor {
 
  private:
   LightingChange Write(std::vector<FieldWrite> writes);
+  // One byte field of the record and the value that mirrors it: nothing is
+  // written when it already holds `value`; the mirror follows a taken write.
+  LightingChange SetByteField(int offset, int& current, int value);
 
   device::DeviceLink& link_;
   LightingSession& lighting_;
