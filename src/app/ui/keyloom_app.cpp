@@ -7,8 +7,8 @@
 
 #include "app/single_instance.h"
 #include "app/startup.h"
-#include "app/ui/stand_in_main_window.h"
 #include "device/backend_choice.h"
+#include "mainwnd/main_window.h"
 #include "profiles/keyboard_session.h"
 
 namespace keyloom::app {
@@ -32,10 +32,13 @@ int CKeyloomApp::Run(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   {
-    CStandInMainWindow window(session);
+    mainwnd::CKeyloomDlg window(session);
     QEventLoop modal;
-    QObject::connect(&window, &CStandInMainWindow::Finished, &modal, &QEventLoop::quit);
-    window.Initialise();
+    QObject::connect(&window, &mainwnd::CKeyloomDlg::Finished, &modal, &QEventLoop::quit);
+    if (!window.Initialise()) {
+      ReleaseInstanceLock();
+      return 1;
+    }
     modal.exec();
     // The window has let go of the lock already; this covers every other
     // way out of the loop.

@@ -1,0 +1,112 @@
+#include "mainwnd/key_panel_view.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <QWidget>
+
+#include "skin/png_button.h"
+#include "skin/skin_layout.h"
+
+namespace keyloom::mainwnd {
+
+KeyPanelView::KeyPanelView(QWidget& window, const std::filesystem::path& skin_ini, const KeyFacePictures& pictures)
+    : QObject(&window), pictures_(pictures) {
+  for (const keys::PanelButton& key : keys::PanelButtons()) {
+    auto* button = new skin::CPngButton(&window);
+    button->setObjectName(QStringLiteral("key%1").arg(key.controlId));
+    button->setFocusPolicy(Qt::NoFocus);
+    if (key.layoutKey.empty()) {
+      // D1..D6 have no place in the skin: a 1 x 1 button, off until Flip
+      // enables it.
+      button->setGeometry(1, 1, 1, 1);
+      button->SetPicturesAt(1, 1, pictures_.normal, pictures_.over, pictures_.down, pictures_.disabled,
+                            pictures_.highlight, false);
+    } else {
+      const std::u16string layout_key(key.layoutKey.begin(), key.layoutKey.end());
+      skin::PlaceImageButton(*button, skin_ini, u"BUTTONINFO", layout_key, pictures_.normal, pictures_.over,
+                             pictures_.down, pictures_.disabled, pictures_.highlight);
+    }
+    if (!key.startsEnabled) button->setEnabled(false);
+    const int id = key.controlId;
+    button->SetDrawCallback([this, id](skin::CPngButton& b, QPainter& painter, bool) {
+      const Overlay& overlay = overlays_[id];
+      if (!overlay.on) return;
+      QColor c = overlay.colour;
+      c.setAlpha(std::clamp(overlay.strength, 0, 100) * 255 / 100);
+      painter.fillRect(b.rect().adjusted(2, 2, -2, -2), c);
+    });
+    connect(button, &QAbstractButton::clicked, this, [this, id] { Click(id); });
+    buttons_[id] = button;
+  }
+}
+
+void KeyPanelView::SetActions(KeyButtonActions* actions, LightingQuery lighting) {
+  actions_ = actions;
+  lighting_ = std::move(lighting);
+}
+
+skin::CPngButton* KeyPanelView::Button(int controlId) const {
+  auto it = buttons_.find(controlId);
+  return it == buttons_.end() ? nullptr : it->second;
+}
+
+bool KeyPanelView::Assigned(int controlId) const {
+  auto it = assigned_.find(controlId);
+  return it != assigned_.end() && it->second;
+}
+
+void KeyPanelView::SetAssigned(int controlId, bool assigned) {
+  skin::CPngButton* button = Button(controlId);
+  if (!button) return;
+  assigned_[controlId] = assigned;
+  // An assigned key keeps the pressed face whatever the mouse does.
+  button->SetTogglePictures(pictures_.normal, pictures_.down, assigned, assigned, true);
+}
+
+void KeyPanelView::ShowPrompts(const std::vector<keys::ButtonPrompt>& prompts, int flip) {
+  for (const keys::ButtonPrompt& prompt : prompts) {
+    SetAssigned(prompt.controlId, prompt.assigned);
+    if (skin::CPngButton* button = Button(prompt.controlId))
+      button->SetTooltipText(QString::fromStdU16String(prompt.text), true);
+  }
+  ApplyFlip(flip);
+}
+
+void KeyPanelView::ApplyFlip(int flip) {
+  for (auto& [id, button] : buttons_) {
+    const keys::FlipState state = keys::FlipStateOf(id, flip);
+    if (state.decides) button->setEnabled(state.enabled);
+  }
+}
+
+void KeyPanelView::ClearKeyColours() {
+  for (auto& [id, button] : buttons_) {
+    overlays_[id] = Overlay{};
+    SetAssigned(id, false);
+    button->update();
+  }
+}
+
+void KeyPanelView::SetKeyColour(int controlId, QColor colour, int strength, bool on) {
+  skin::CPngButton* button = Button(controlId);
+  if (!button) return;
+  overlays_[controlId] = Overlay{colour, strength, on};
+  button->update();
+}
+
+void KeyPanelView::Click(int controlId) {
+  if (!actions_) return;
+  const LightingView view = lighting_ ? lighting_() : LightingView{};
+  switch (keys::ActionOfKeyClick(controlId, view.panelOpen, view.effect)) {
+    case keys::KeyClickAction::OpenKeyDialog:
+      actions_->EditKey(controlId);
+      break;
+    case keys::KeyClickAction::PaintKey:
+      actions_->PaintKey(controlId);
+      break;
+    case keys::KeyClickAction::Nothing:
+      break;
+  }
+}
+
+}  // namespace keyloom::mainwnd

@@ -1,0 +1,815 @@
+#include "mainwnd/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QTimer>
+
+#include <cstdio>
+#include <string>
+
+#include "app/flip_setting.h"
+#include "app/settings_paths.h"
+#include "app/shell_actions.h"
+#include "app/single_instance.h"
+#include "device/device_monitors.h"
+#include "i18n/texts.h"
+#include "keys/key_prompts.h"
+#include "lighting/lighting_operations.h"
+#include "mainwnd/about_dialog.h"
+#include "platform/shell.h"
+#include "profiles/active_slot.h"
+#include "profiles/connection_handler.h"
+#include "profiles/data_folder.h"
+#include "profiles/editing_lock.h"
+#include "profiles/keyboard_profile.h"
+#include "profiles/profile_menu.h"
+#include "profiles/profile_transfer.h"
+#include "profiles/slot_buttons.h"
+#include "profiles/slot_switch.h"
+#include "skin/png_button.h"
+#include "skin/skin_layout.h"
+#include "skin/skin_picture.h"
+#include "skin/tray_icon.h"
+
+namespace keyloom::mainwnd {
+namespace {
+
+constexpr int kTemplateId = 102;
+constexpr int kTrayMessageId = 1725;
+constexpr std::array<int, 3> kSlotButtons = {control::kSlot1, control::kSlot2, control::kSlot3};
+constexpr std::array<int, 4> kReportButtons = {control::kReport1, control::kReport2, control::kReport3,
+                                               control::kReport4};
+// The vendor's pages behind the link buttons: the skin's link, then its web
+// site and two community pages.
+constexpr char kDefaultLink[] = "https://www.example.com/tarn-60";
+constexpr char kWebAddress[] = "https://www.example.com/";
+constexpr char kFacebookAddress[] = "https://www.facebook.com/";
+constexpr char kTwitterAddress[] = "https://twitter.com/";
+
+// With KEYLOOM_TRACE_WINDOW set, the window writes a line on standard output
+// for each request it handles and each change of its visibility, so scripts
+// and tests can follow it.
+void Trace(const std::string& line) {
+  static const bool on = qEnvironmentVariableIsSet("KEYLOOM_TRACE_WINDOW");
+  if (!on) return;
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+QString Tr(const char* key) { return QString::fromStdU16String(i18n::Text(key)); }
+
+skin::CPngButton::CaptionColours CaptionColours() {
+  return {QColor(0xDC, 0xE3, 0xEC), QColor(0xFF, 0xFF, 0xFF), QColor(0xFF, 0xFF, 0xFF), QColor(0x6B, 0x72, 0x7D),
+          QColor(0xFF, 0xFF, 0xFF)};
+}
+
+QPixmap StatePicture(std::u16string_view name, const QWidget& window) {
+  const std::optional<QImage> picture = skin::LoadSkinPicture(name);
+  if (!picture) {
+    skin::ReportSkinFailure(skin::JoinSkinPath(app::Paths().AppDir, name));
+    return {};
+  }
+  return skin::MakeStatePicture(*picture, window);
+}
+
+}  // namespace
+
+CKeyloomDlg::CKeyloomDlg(profiles::KeyboardSession& session, QWidget* parent)
+    : CBaseDialog(kTemplateId, parent, app::Paths().MainIniPath, app::Paths().MainSkinDir),
+      session_(session),
+      bridge_(*this),
+      prompter_(this),
+      reactions_(bridge_, [this](int kind, int id) {
+        // Tray workers run on threads of their own; the icon changes here.
+        QMetaObject::invokeMethod(this, [this, kind, id] { SetTrayIconState(kind, id); }, Qt::QueuedConnection);
+      }) {
+  setObjectName(QStringLiteral("mainWindow"));
+  session_.SetSink(&events_);
+  session_.SetPrompter(&prompter_);
+  // A slot switch answered Yes applies first, there and then.
+  session_.windows.RunApply = [this] { profiles::ApplyPendingEdits(session_); };
+
+  connect(&events_, &app::EventSinkAdapter::showWindow, this, [this] { Open(); });
+  connect(&events_, &app::EventSinkAdapter::keyboardEvent, this,
+          [this](quint16 usage) { reactions_.OnKeyboardEvent(usage); });
+  connect(&events_, &app::EventSinkAdapter::connectionChanged, this, [this](bool connected, quint16, quint16) {
+    reactions_.OnConnectionChanged(connected);
+    Trace(connected ? "connected" : "disconnected");
+    if (connected) {
+      OnPrivateMessage(kProfileMessage, kProfileTag, 0);
+    } else {
+      hide();
+    }
+  });
+  connect(&events_, &app::EventSinkAdapter::closeEditors, this,
+          [this] { OnPrivateMessage(kCloseEditorsMessage, 0, 0); });
+  connect(&events_, &app::EventSinkAdapter::keyMapsChanged, this, [this](int) { RefreshKeyCaptions(); });
+  connect(&events_, &app::EventSinkAdapter::activeSlotChanged, this, [this](int slot) {
+    if (slot >= 0 && slot < profiles::kProfileSlotCount) ShowSlotButtons(slot);
+    ShowProfileCaption();
+  });
+  connect(&events_, &app::EventSinkAdapter::reportRateChanged, this, [this](int index) { ShowReportButtons(index); });
+}
+
+CKeyloomDlg::~CKeyloomDlg() {
+  prompter_.Close();
+  StopMonitors();
+  worker_.Wait();
+  session_.SetSink(nullptr);
+  session_.SetPrompter(nullptr);
+  session_.windows.RunApply = nullptr;
+  bridge_.Shutdown();
+  if (tray_) tray_->RemoveIcon();
+}
+
+bool CKeyloomDlg::Initialise(bool start_monitors) {
+  if (!OnInitDialog()) return false;
+  if (start_monitors) StartMonitors();
+  Trace("ready");
+  return true;
+}
+
+bool CKeyloomDlg::OnInitDialog() {
+  if (!CBaseDialog::OnInitDialog()) return false;
+  setWindowIcon(QApplication::windowIcon());
+  bridge_.Install();
+
+  // The per-user folder, the lighting files and the working profile's folder.
+  if (app::Paths().UserDataDir.empty()) app::InitUserPaths();
+  const app::SettingsPaths& paths = app::Paths();
+  session_.lighting.paths = {paths.LightingIniPath, paths.UserColorPrefix.string(),
+                             paths.ColorTemplatePrefix.string()};
+  profiles::EnsureDataFolder();
+  SetUnappliedChanges(false);
+
+  // The full-window state pictures the buttons cut their faces from.
+  faces_.normal = StatePicture(u"Skins\\main_normal.jpg", *this);
+  faces_.over = StatePicture(u"Skins\\main_over.jpg", *this);
+  faces_.down = StatePicture(u"Skins\\main_down.jpg", *this);
+  faces_.disabled = StatePicture(u"Skins\\main_disable.jpg", *this);
+  arrow_ = StatePicture(u"Skins\\Arrow.jpg", *this);
+  faces_.highlight = StatePicture(u"Skins\\main_color0.jpg", *this);
+  StatePicture(u"Skins\\main_color1.jpg", *this);
+  if (faces_.normal.isNull() || faces_.down.isNull()) return false;
+
+  const std::u16string default_link(kDefaultLink, kDefaultLink + sizeof kDefaultLink - 1);
+  link_ = QString::fromStdU16String(SkinIni().GetString(u"SCREEN", u"Link", default_link).value_or(default_link));
+
+  // The on-screen keyboard, then the window's own controls.
+  key_panel_ = std::make_unique<KeyPanelView>(*this, SkinIniPath(), faces_);
+  key_panel_->SetActions(this, [this] {
+    const lighting::LightingState& state = session_.lighting.CurrentLighting;
+    return KeyPanelView::LightingView{state.panel_open, state.effect};
+  });
+  AddButton(control::kOk, u"CONTROL_OK");
+  AddButton(control::kCancel, u"CONTROL_CANCEL");
+  AddButton(control::kProfiles, u"FUNC_PROFILES");
+  AddButton(control::kApply, u"CONTROL2_APPLY");
+  AddButton(control::kMacro, u"FUNC_MACRO");
+  AddButton(control::kLink, u"QUORVE_LINK");
+  AddButton(control::kHelp, u"CONTROL_HELP");
+  AddButton(control::kMinimise, u"CONTROL_MINIMIZE");
+  AddButton(control::kClose, u"CONTROL_CLOSE");
+  AddButton(control::kLockCaps, u"LOCK_CAPS", false);
+  AddButton(control::kLockNum, u"LOCK_NUM", false);
+  AddButton(control::kLockScroll, u"LOCK_SCROLL", false);
+  AddButton(control::kLockAb, u"LOCK_AB", false);
+  AddButton(control::kFlipIndicator, u"FLIP_0", false);
+  AddButton(control::kFlipLeft, u"FLIP_1");
+  AddButton(control::kFlipRight, u"FLIP_2");
+  for (auto [id, key] : {std::pair{control::kLeftArrow, u"LEFT_ARROW"}, std::pair{control::kRightArrow, u"RIGHT_ARROW"}}) {
+    auto* arrow = new skin::CPngButton(this);
+    arrow->setFocusPolicy(Qt::NoFocus);
+    skin::PlaceButtonWithOffset(*arrow, SkinIniPath(), u"BUTTONINFO", key, u"BUTTONINFO2", key, arrow_);
+    controls_[id] = arrow;
+  }
+  AddButton(control::kVersion, u"QUORVE_VER", false)->setEnabled(false);
+  AddButton(control::kSlot1, u"FUNC_PROFILE1");
+  AddButton(control::kSlot2, u"FUNC_PROFILE2");
+  AddButton(control::kSlot3, u"FUNC_PROFILE3");
+  AddButton(control::kDefault, u"FUNC_DEFAULT");
+  AddButton(control::kMenu, u"CONTROL_MENU");
+  AddButton(control::kSwitch, u"FUNC_SWITCH")->hide();
+  AddButton(control::kReport1, u"FUNC_REPORT1");
+  AddButton(control::kReport2, u"FUNC_REPORT2");
+  AddButton(control::kReport3, u"FUNC_REPORT3");
+  AddButton(control::kReport4, u"FUNC_REPORT4");
+  AddButton(control::kWeb, u"CONTROL_Network");
+  AddButton(control::kFacebook, u"CONTROL_Facebook");
+  AddButton(control::kTwitter, u"CONTROL_twitter");
+
+  // The busy picture: ten frames, hidden until keyboard work runs.
+  busy_picture_ = new QLabel(this);
+  busy_picture_->setObjectName(QStringLiteral("busyPicture"));
+  skin::PlaceControl(*busy_picture_, SkinIniPath(), u"BUTTONINFO", u"CONTROL_BUSY");
+  for (int i = 0; i < kBusyFrames; ++i) {
+    const std::string number = std::to_string(i + 1);
+    const std::u16string name = u"Skins\\jdt" + std::u16string(number.begin(), number.end()) + u".bmp";
+    if (std::optional<QImage> frame = skin::LoadSkinPicture(name)) busy_frames_[i] = QPixmap::fromImage(*frame);
+  }
+  busy_picture_->hide();
+
+  key_panel_->ApplyFlip(app::ReadFlipSetting());
+  ShowFlipIndicator();
+
+  user_data_ = app::kMainWindowMarker;
+  setProperty("userData", QVariant::fromValue<quint32>(user_data_));
+  setWindowTitle(Tr("MAIN_CAPTION"));
+  view_switch_ = 0;
+  bridge_.PostMessage(kInitMessage, kInitTag, 0);
+  LanguageRefresh();
+  return true;
+}
+
+skin::CPngButton* CKeyloomDlg::AddButton(int id, std::u16string_view key, bool command) {
+  auto* button = new skin::CPngButton(this);
+  button->setObjectName(QStringLiteral("control%1").arg(id));
+  button->setFocusPolicy(Qt::NoFocus);
+  skin::PlaceImageButton(*button, SkinIniPath(), u"BUTTONINFO", key, faces_.normal, faces_.over, faces_.down,
+                         faces_.disabled, faces_.highlight);
+  if (command) connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+  controls_[id] = button;
+  return button;
+}
+
+skin::CPngButton* CKeyloomDlg::Control(int id) const {
+  auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+void CKeyloomDlg::SetCaption(int id, const char* text_key, int point_size, const char* face) {
+  if (skin::CPngButton* button = Control(id)) {
+    button->SetCaption(true, point_size, QString::fromLatin1(face), CaptionColours());
+    button->setText(Tr(text_key));
+    button->update();
+  }
+}
+
+// ---- commands ----
+
+void CKeyloomDlg::OnCommand(int id) {
+  switch (id) {
+    case control::kOk:
+    case control::kApply:
+      Apply();
+      return;
+    case control::kCancel:
+      return;
+    case control::kClose:
+    case command::kExit:
+    case command::kMenuExit:
+      Close();
+      return;
+    case control::kMinimise:
+      showMinimized();
+      return;
+    case control::kHelp:
+      app::OpenHelp();
+      return;
+    case control::kLink:
+      OpenLink(link_);
+      return;
+    case control::kWeb:
+      OpenLink(QString::fromLatin1(kWebAddress));
+      return;
+    case control::kFacebook:
+      OpenLink(QString::fromLatin1(kFacebookAddress));
+      return;
+    case control::kTwitter:
+      OpenLink(QString::fromLatin1(kTwitterAddress));
+      return;
+    case control::kSlot1:
+    case control::kSlot2:
+    case control::kSlot3:
+      PressSlotButton(id - control::kSlot1);
+      return;
+    case control::kDefault:
+      Default();
+      return;
+    case control::kFlipLeft:
+    case control::kFlipRight:
+      ToggleFlip();
+      return;
+    case control::kMenu:
+      ShowBackupMenu(QCursor::pos());
+      return;
+    case control::kProfiles:
+    case control::kProfileMenu:
+      ShowProfileMenu(QCursor::pos());
+      return;
+    case control::kMacro:
+      EditKey(keys::GKeyControlIds()[keys::kGKeyCount - 1]);
+      return;
+    case command::kOpen:
+      Open();
+      return;
+    case command::kAbout:
+      ShowAbout();
+      return;
+    case command::kImport: {
+      const QString path = QFileDialog::getOpenFileName(isVisible() ? this : nullptr, QString(), QString(),
+                                                        QStringLiteral("(*.kyl) (*.kyl);;(*.*) (*)"));
+      if (!path.isEmpty()) ImportFile(path);
+      return;
+    }
+    case command::kExport: {
+      QFileDialog dialog(isVisible() ? this : nullptr, QString(), QString(),
+                         QStringLiteral("(*.kyl) (*.kyl);;(*.*) (*)"));
+      dialog.setAcceptMode(QFileDialog::AcceptSave);
+      dialog.setDefaultSuffix(QStringLiteral("kyl"));
+      if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        ExportFile(dialog.selectedFiles().front());
+      return;
+    }
+    default:
+      break;
+  }
+  for (int i = 0; i < 4; ++i) {
+    if (id == kReportButtons[i]) {
+      SelectReportRate(i);
+      return;
+    }
+  }
+  int slot = 0;
+  if (profiles::SlotOfProfileCommand(id, slot)) {
+    if (!busy_) profiles::SwitchProfileSlot(session_, slot);
+  }
+}
+
+void CKeyloomDlg::OpenLink(const QString& link) {
+  shell::OpenRequest request;
+  request.file = link.toStdString();
+  shell::Open(request);
+}
+
+void CKeyloomDlg::Open() {
+  if (profiles::LastConnectionState(session_) == 1) {
+    showNormal();
+    raise();
+    activateWindow();
+    Trace("shown");
+    return;
+  }
+  host::MessageBoxRequest request;
+  Trace("no keyboard");
+  request.text = i18n::Text("MAIN_NO_DEVICE_PROMPT");
+  request.buttons = host::Buttons::Ok;
+  request.default_button = host::Answer::Ok;
+  prompter_.Ask(request);
+}
+
+void CKeyloomDlg::Close() {
+  if (finished_) return;
+  hide();
+  if (busy_) {
+    // The keyboard work ends first; the program then closes.
+    exit_after_busy_ = true;
+    return;
+  }
+  if (!CanExit()) return;
+  finished_ = true;
+  emit Finished();
+}
+
+bool CKeyloomDlg::CanExit() {
+  if (about_) about_->reject();
+  // Another start may run from now on.
+  app::ReleaseInstanceLock();
+  prompter_.Close();
+  StopMonitors();
+  if (tray_) tray_->RemoveIcon();
+  profiles::ReleaseStores(session_);
+  bridge_.Shutdown();
+  return true;
+}
+
+void CKeyloomDlg::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  Close();
+}
+
+void CKeyloomDlg::OnOK() { Apply(); }
+
+void CKeyloomDlg::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      event->accept();
+      return;
+    default:
+      CBaseDialog::keyPressEvent(event);
+  }
+}
+
+void CKeyloomDlg::keyReleaseEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      event->accept();
+      return;
+    default:
+      CBaseDialog::keyReleaseEvent(event);
+  }
+}
+
+// ---- Apply and the busy picture ----
+
+void CKeyloomDlg::SetUnappliedChanges(bool on) {
+  session_.windows.MainWindowHasUnappliedChanges.store(on);
+  if (skin::CPngButton* apply = Control(control::kApply)) apply->setEnabled(on);
+}
+
+bool CKeyloomDlg::HasUnappliedChanges() const { return session_.windows.MainWindowHasUnappliedChanges.load(); }
+
+void CKeyloomDlg::Apply(std::function<void()> then) {
+  const bool started = RunBusy([this] {
+        profiles::ApplyPendingEdits(session_);
+        return session_.windows.MainWindowHasUnappliedChanges.load() ? 0 : 1;
+      },
+      [this, then](int) {
+        SetUnappliedChanges(session_.windows.MainWindowHasUnappliedChanges.load());
+        if (then) then();
+      });
+  (void)started;
+}
+
+bool CKeyloomDlg::RunBusy(std::function<int()> work, std::function<void(int)> finished) {
+  if (busy_) return false;
+  busy_ = true;
+  StartBusyPicture();
+  QPointer<CKeyloomDlg> self(this);
+  const bool started = worker_.Start(std::move(work), [self, finished](int result) {
+    QMetaObject::invokeMethod(
+        self.data(),
+        [self, finished, result] {
+          if (!self) return;
+          self->busy_ = false;
+          self->StopBusyPicture();
+          if (finished) finished(result);
+          self->AfterBusy();
+        },
+        Qt::QueuedConnection);
+  });
+  if (!started) {
+    busy_ = false;
+    StopBusyPicture();
+  }
+  return started;
+}
+
+void CKeyloomDlg::AfterBusy() {
+  if (exit_after_busy_) {
+    exit_after_busy_ = false;
+    Close();
+    return;
+  }
+  if (refresh_after_busy_) {
+    refresh_after_busy_ = false;
+    ProfileRefresh();
+    return;
+  }
+  if (captions_after_busy_) {
+    captions_after_busy_ = false;
+    RefreshKeyCaptions();
+  }
+}
+
+void CKeyloomDlg::StartBusyPicture() {
+  busy_frame_ = 0;
+  busy_picture_->setPixmap(busy_frames_[0]);
+  busy_picture_->show();
+  bridge_.SetTimer(kTimerBusy, kBusyFrameMs);
+}
+
+void CKeyloomDlg::StopBusyPicture() {
+  // The last frames stay a moment before the picture goes.
+  QTimer::singleShot(100, this, [this] {
+    if (busy_) return;
+    bridge_.KillTimer(kTimerBusy);
+    busy_picture_->hide();
+  });
+}
+
+bool CKeyloomDlg::BusyPictureShown() const { return busy_picture_ && busy_picture_->isVisible(); }
+
+// ---- Default, report rate, slots, Flip ----
+
+void CKeyloomDlg::Default() {
+  if (busy_) return;
+  host::MessageBoxRequest request;
+  request.text = i18n::Text("MAIN_PROMPT_DEFAULT");
+  request.buttons = host::Buttons::YesNo;
+  request.default_button = host::Answer::No;
+  if (prompter_.Ask(request) == host::Answer::Yes) {
+    const std::vector<keys::ButtonPrompt> prompts = profiles::ResetActiveSlotKeys(session_);
+    if (!prompts.empty()) {
+      key_panel_->ShowPrompts(prompts, app::ReadFlipSetting());
+      SetUnappliedChanges(true);
+    }
+    // The report rate goes back to its first value once the keys are on the
+    // keyboard, so the two writes never cross.
+    Apply([this] { SelectReportRate(0); });
+    return;
+  }
+  SelectReportRate(0);
+}
+
+void CKeyloomDlg::SelectReportRate(int index) {
+  if (busy_ || index < 0 || index > 3) return;
+  ShowReportButtons(index);
+  profiles::ApplyReportRate(session_, index);
+}
+
+void CKeyloomDlg::ShowReportButtons(int index) {
+  shown_rate_ = index;
+  for (int i = 0; i < 4; ++i) {
+    if (skin::CPngButton* button = Control(kReportButtons[i]))
+      button->SetTogglePictures(faces_.normal, faces_.down, true, i == index, true);
+  }
+}
+
+void CKeyloomDlg::ShowSlotButtons(int slot) {
+  shown_slot_ = slot;
+  for (int i = 0; i < 3; ++i) {
+    if (skin::CPngButton* button = Control(kSlotButtons[i]))
+      button->SetTogglePictures(faces_.normal, faces_.down, true, i == slot, true);
+  }
+}
+
+void CKeyloomDlg::PressSlotButton(int slot) {
+  if (busy_) return;
+  const profiles::SlotButtonOutcome outcome = profiles::PressSlotButton(session_, slot);
+  if (outcome.lightingRead == 1) ShowReportButtons(session_.lighting.CurrentLighting.report_rate);
+  if (!outcome.switched) return;
+  ShowSlotButtons(slot);
+  view_switch_ = 0;
+  RefreshKeyCaptions();
+}
+
+void CKeyloomDlg::ToggleFlip() {
+  key_panel_->ApplyFlip(app::ToggleFlipSetting());
+  ShowFlipIndicator();
+}
+
+void CKeyloomDlg::ShowFlipIndicator() {
+  if (skin::CPngButton* indicator = Control(control::kFlipIndicator))
+    indicator->SetTogglePictures(faces_.normal, faces_.over, true, app::ReadFlipSetting() == 1, true);
+}
+
+// ---- menus ----
+
+void CKeyloomDlg::ShowProfileMenu(QPoint at) {
+  const profiles::ProfileMenuModel model = profiles::CurrentProfileMenu(session_);
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->setObjectName(QStringLiteral("profileMenu"));
+  for (const profiles::ProfileMenuItem& item : model.items) {
+    if (item.separator) {
+      menu->addSeparator();
+      continue;
+    }
+    QAction* action = menu->addAction(QString::fromStdU16String(item.label));
+    action->setCheckable(true);
+    action->setChecked(item.checked);
+    const int id = item.commandId;
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+  }
+  last_menu_ = menu;
+  menu->popup(at);
+}
+
+void CKeyloomDlg::ShowBackupMenu(QPoint at) {
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->setObjectName(QStringLiteral("backupMenu"));
+  for (auto [id, key] : {std::pair{command::kImport, "MENU_1"}, std::pair{command::kExport, "MENU_2"}}) {
+    QAction* action = menu->addAction(Tr(key));
+    action->setData(id);
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+  }
+  last_menu_ = menu;
+  menu->popup(at);
+}
+
+void CKeyloomDlg::ImportFile(const QString& path) {
+  if (busy_) return;
+  const std::filesystem::path file = path.toStdString();
+  RunBusy([this, file] { return profiles::ImportProfile(session_, file); },
+          [this](int) {
+            SetUnappliedChanges(session_.windows.MainWindowHasUnappliedChanges.load());
+            RefreshKeyCaptions();
+          });
+}
+
+bool CKeyloomDlg::ExportFile(const QString& path) {
+  if (busy_) return false;
+  return profiles::ExportProfile(session_, path.toStdString()) == 1;
+}
+
+void CKeyloomDlg::ShowAbout() {
+  if (about_) {
+    about_->raise();
+    about_->activateWindow();
+    return;
+  }
+  about_ = new CAboutDlg(isVisible() ? this : nullptr, link_);
+  about_->setAttribute(Qt::WA_DeleteOnClose);
+  about_->open();
+}
+
+// ---- what the keyboard and the core report ----
+
+void CKeyloomDlg::RefreshKeyCaptions() {
+  if (busy_) {
+    // The worker holds the stores; the captions follow when it is done.
+    captions_after_busy_ = true;
+    return;
+  }
+  std::vector<keys::ButtonPrompt> prompts;
+  {
+    profiles::EditingLock lock(session_);
+    prompts = keys::RefreshKeyPrompts(session_.stores.EditingStore, profiles::PanelTable(session_), 0);
+  }
+  key_panel_->ShowPrompts(prompts, app::ReadFlipSetting());
+}
+
+void CKeyloomDlg::ProfileRefresh() {
+  if (busy_) {
+    refresh_after_busy_ = true;
+    return;
+  }
+  RunBusy(
+      [this] {
+        profiles::ReloadFromKeyboard(session_);
+        (void)profiles::GetActiveSlot(session_);
+        const int slot = profiles::CachedActiveSlot(session_);
+        if (slot >= 0) session_.lighting.LightingSlot = slot;
+        return lighting::ReadLightingFromKeyboard(session_.link, session_.lighting, true);
+      },
+      [this](int lighting_read) {
+        SetUnappliedChanges(session_.windows.MainWindowHasUnappliedChanges.load());
+        const int slot = profiles::SyncSlotButtons(session_);
+        if (slot >= 0) ShowSlotButtons(slot);
+        if (lighting_read == 1) ShowReportButtons(session_.lighting.CurrentLighting.report_rate);
+        ShowProfileCaption();
+        captions_after_busy_ = true;
+      });
+}
+
+void CKeyloomDlg::ShowProfileCaption() {
+  if (skin::CPngButton* caption = Control(control::kProfiles)) {
+    const profiles::ProfileMenuModel model = profiles::CurrentProfileMenu(session_);
+    caption->SetCaption(true, 10, QStringLiteral("Arial Unicode MS"), CaptionColours());
+    caption->setText(QString::fromStdU16String(model.caption));
+    caption->SetTooltipText(QString::fromStdU16String(model.tooltip), true);
+    caption->update();
+  }
+}
+
+void CKeyloomDlg::LanguageRefresh() {
+  if (about_) about_->LoadTexts();
+  setWindowTitle(Tr("MAIN_CAPTION"));
+  for (auto [id, key] : {std::pair{control::kMinimise, "MAIN_MINIMIZE_PROMPT"}, std::pair{control::kMenu, "MAIN_MENU_PROMPT"},
+                         std::pair{control::kClose, "MAIN_CLOSE_PROMPT"}, std::pair{control::kHelp, "MAIN_HELP_PROMPT"}}) {
+    if (skin::CPngButton* button = Control(id)) button->SetTooltipText(Tr(key), true);
+  }
+  SetCaption(control::kSlot1, "PROFILE_1");
+  SetCaption(control::kSlot2, "PROFILE_2");
+  SetCaption(control::kSlot3, "PROFILE_3");
+  SetCaption(control::kMacro, "PROFILE_MACRO");
+  SetCaption(control::kDefault, "PROFILE_DEFAULT");
+  SetCaption(control::kOk, "PROFILE_OK");
+  SetCaption(control::kCancel, "PROFILE_CANCLE");
+  SetCaption(control::kApply, "PROFILE_APPLY", 10);
+  ShowProfileCaption();
+  if (tray_) tray_->SetTip(Tr("KEYBOARD_TRAY_DESC"));
+}
+
+void CKeyloomDlg::SetTrayIconState(int kind, int id) {
+  int shown = tray_icon_id_;
+  if (kind == 0 && id != 0) {
+    shown = id;
+    tray_connection_icon_ = id;
+  } else if (kind == 0) {
+    shown = tray_connection_icon_;
+  } else if (kind == 1) {
+    shown = app::kTrayIconAlternate;
+  }
+  if (shown == tray_icon_id_) return;
+  tray_icon_id_ = shown;
+  if (tray_) tray_->SetIcon(shown);
+}
+
+std::int64_t CKeyloomDlg::OnPrivateMessage(std::uint32_t message, std::uint32_t wparam, std::int64_t lparam) {
+  if (message == kApplyMessage) {
+    Apply();
+    return 1;
+  }
+  if (message == kCloseEditorsMessage) {
+    if (about_) about_->reject();
+    return 1;
+  }
+  if (message == kInitMessage && wparam == kInitTag) {
+    tray_ = std::make_unique<skin::CTrayIcon>();
+    tray_->SetMenuCustomiser([](QMenu& menu) {
+      for (QAction* action : menu.actions()) {
+        const int id = action->data().toInt();
+        if (id == command::kOpen) action->setText(Tr("MENU_11"));
+        if (id == command::kAbout) action->setText(Tr("MENU_22"));
+        if (id == command::kExit) action->setText(Tr("MENU_33"));
+      }
+    });
+    tray_->SetCommandHandler([this](int id) { OnCommand(id); });
+    tray_->SetSingleClickCommand(control::kProfileMenu);
+    tray_->Create(this, Tr("KEYBOARD_TRAY_DESC"), kTrayMessageId);
+    tray_->SetIcon(tray_icon_id_);
+    profiles::RebuildProfileMenu(session_, true);
+    initialised_ = true;
+    hide();
+    return 1;
+  }
+  if (message == app::kShowMessage && wparam == app::kShowTag) {
+    Trace("request OPEN");
+    Open();
+    return 1;
+  }
+  if (message == app::kQuitMessage && wparam == app::kQuitTag) {
+    Trace("request KILL");
+    Close();
+    return 1;
+  }
+  if (message == kProfileMessage && wparam == kProfileTag) {
+    ProfileRefresh();
+    return 1;
+  }
+  if (message == i18n::kLanguageMessage && wparam == i18n::kLanguageTag) {
+    Trace("language " + std::to_string(lparam));
+    LanguageRefresh();
+    return 1;
+  }
+  return 0;
+}
+
+void CKeyloomDlg::OnTimer(unsigned id) {
+  switch (id) {
+    case kTimerBusy:
+      busy_frame_ = (busy_frame_ + 1) % kBusyFrames;
+      busy_picture_->setPixmap(busy_frames_[busy_frame_]);
+      return;
+    case app::kTimerReloadLighting:
+      bridge_.KillTimer(id);
+      if (busy_) return;
+      if (lighting::ReadLightingFromKeyboard(session_.link, session_.lighting, false) == 1)
+        ShowReportButtons(session_.lighting.CurrentLighting.report_rate);
+      return;
+    case app::kTimerReseedColours:
+      bridge_.KillTimer(id);
+      if (busy_) return;
+      profiles::AfterKeyboardReset(session_);
+      ShowReportButtons(session_.lighting.CurrentLighting.report_rate);
+      PressSlotButton(0);
+      return;
+    default:
+      return;
+  }
+}
+
+// ---- key clicks ----
+
+void CKeyloomDlg::EditKey(int controlId) {
+  if (busy_) return;
+  if (key_editor_) key_editor_(controlId);
+}
+
+void CKeyloomDlg::PaintKey(int controlId) {
+  if (busy_) return;
+  if (key_painter_) key_painter_(controlId);
+}
+
+// ---- monitors ----
+
+void CKeyloomDlg::StartMonitors() {
+  if (monitors_started_) return;
+  monitors_started_ = true;
+  device::ResetMonitorStop(session_.link);
+  event_monitor_ = std::thread([this] { device::EventMonitor(session_.link, profiles::KeyboardEventsFor(session_)); });
+  connection_monitor_ =
+      std::thread([this] { device::ConnectionMonitor(session_.link, profiles::ConnectionReportsFor(session_)); });
+}
+
+void CKeyloomDlg::StopMonitors() {
+  if (!monitors_started_) return;
+  monitors_started_ = false;
+  device::RequestMonitorStop(session_.link);
+  if (event_monitor_.joinable()) event_monitor_.join();
+  if (connection_monitor_.joinable()) connection_monitor_.join();
+}
+
+}  // namespace keyloom::mainwnd
