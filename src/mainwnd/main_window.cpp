@@ -69,7 +69,7 @@ skin::CPngButton::CaptionColours CaptionColours() {
 }
 
 QPixmap StatePicture(std::u16string_view name, const QWidget& window) {
-  const std::optional<QImage> picture = skin::LoadSkinPicture(name);
+  const std::optional<QImage> picture = skin::LoadSkinPicture(app::Paths().AppDir, name);
   if (!picture) {
     skin::ReportSkinFailure(skin::JoinSkinPath(app::Paths().AppDir, name));
     return {};
@@ -210,7 +210,7 @@ bool CKeyloomDlg::OnInitDialog() {
   for (int i = 0; i < kBusyFrames; ++i) {
     const std::string number = std::to_string(i + 1);
     const std::u16string name = u"Skins\\jdt" + std::u16string(number.begin(), number.end()) + u".bmp";
-    if (std::optional<QImage> frame = skin::LoadSkinPicture(name)) busy_frames_[i] = QPixmap::fromImage(*frame);
+    if (std::optional<QImage> frame = skin::LoadSkinPicture(app::Paths().AppDir, name)) busy_frames_[i] = QPixmap::fromImage(*frame);
   }
   busy_picture_->hide();
 

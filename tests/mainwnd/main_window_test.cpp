@@ -1,0 +1,278 @@
+// The main window driven as a user drives it, against the in-process
+// keyboard: what each button does to the keyboard's memories and what the
+// window then shows.
+#include <QKeyEvent>
+
+#include "app/flip_setting.h"
+#include "app/keyboard_reactions.h"
+#include "app/single_instance.h"
+#include "i18n/texts.h"
+#include "keys/key_assignment.h"
+#include "keys/key_catalogue.h"
+#include "keys/keyboard_writer.h"
+#include "mainwnd/main_window_fixture.h"
+#include "profiles/active_slot.h"
+#include "profiles/profile_file.h"
+
+namespace keyloom::mainwnd::testing {
+namespace {
+
+constexpr keys::KeyCode kA = 0x1E, kB = 0x30;
+constexpr int kKeyA = 1058;
+constexpr int kReportRateByte = 15;
+
+TEST_F(MainWindowTest, FirstConnectionReadsTheProfileAndBringsTheWindowUp) {
+  ASSERT_TRUE(model->SwitchSlotOnKeyboard(1));
+  EXPECT_FALSE(window->isVisible()) << "the window starts hidden";
+  Connect();
+  EXPECT_EQ(window->ShownSlotButton(), 1);
+  EXPECT_TRUE(Control(control::kSlot2).ToggleState());
+  EXPECT_FALSE(Control(control::kSlot1).ToggleState());
+  EXPECT_FALSE(Control(control::kApply).isEnabled());
+  EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, StartedHiddenTheWindowWaitsToBeOpened) {
+  session.windows.StartupShowHandled.store(1);  // "/Start"
+  Connect();
+  EXPECT_FALSE(window->isVisible());
+  window->OnPrivateMessage(app::kShowMessage, app::kShowTag, 0);
+  EXPECT_TRUE(window->isVisible());
+}
+
+// Puts B on A in `slot` of the keyboard (the window connected), and lets
+// the window read the keyboard again.
+void RemapAOnKeyboard(MainWindowTest& test, profiles::KeyboardSession& session, CKeyloomDlg& window, int slot) {
+  keys::KeyMacroStore& store = session.stores.EditingStore;
+  const int record = keys::KeyCodeToSlot(kA);
+  ASSERT_EQ(keys::StoreAssignment(store, slot, record, keys::MakeAssignment(record, keys::KeyKind::SingleKey, kB)), 1);
+  ASSERT_EQ(keys::WriteKeysAndMacros(session.link, session.stores, session.Prompter(), true), 1);
+  window.ProfileRefresh();
+  ASSERT_TRUE(PumpUntil([&] { return !window.Busy(); }));
+  (void)test;
+}
+
+TEST_F(MainWindowTest, ReportRateButtonWritesTheActiveSlotsRecord) {
+  ASSERT_TRUE(model->SwitchSlotOnKeyboard(2));
+  Connect();
+  const int buttons[] = {control::kReport1, control::kReport2, control::kReport3, control::kReport4};
+  for (int n : {3, 1, 2, 0}) {
+    SCOPED_TRACE(n);
+    Click(buttons[n]);
+    EXPECT_EQ(LightingByte(2, kReportRateByte), n);
+    EXPECT_EQ(LightingByte(0, kReportRateByte), 0) << "another slot's record changed";
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(Control(buttons[i]).ToggleState(), i == n);
+  }
+}
+
+TEST_F(MainWindowTest, SlotButtonSwitchesTheKeyboardAndShowsThatSlotsKeys) {
+  // Slot 2 (the third) has A remapped; slot 0 has nothing.
+  Connect();
+  RemapAOnKeyboard(*this, session, *window, 2);
+  ASSERT_EQ(window->ShownSlotButton(), 0);
+  EXPECT_FALSE(window->KeyPanel().Assigned(kKeyA));
+
+  Click(control::kSlot3);
+  EXPECT_EQ(model->ActiveSlot(), 2);
+  EXPECT_EQ(window->ShownSlotButton(), 2);
+  ASSERT_TRUE(PumpUntil([&] { return window->KeyPanel().Assigned(kKeyA); }));
+  EXPECT_TRUE(Key(kKeyA).ToggleState()) << "an assigned key shows pressed";
+  EXPECT_FALSE(Key(1059).ToggleState());
+  EXPECT_TRUE(Key(kKeyA).TooltipText().contains(QStringLiteral("B"))) << Key(kKeyA).TooltipText().toStdString();
+  EXPECT_EQ(session.lighting.LightingSlot, 2);
+}
+
+TEST_F(MainWindowTest, ActiveSlotsButtonRereadsLightingWithoutSwitching) {
+  ASSERT_TRUE(model->SwitchSlotOnKeyboard(1));
+  Connect();
+  // The keyboard's own change of the slot's report rate, unseen so far.
+  ASSERT_TRUE(model->Transact(emulator::MakeRequest(device::kCmdBeginWrite, 0, 0)).hasReply);
+  const std::uint8_t rate = 3;
+  ASSERT_TRUE(model->Transact(emulator::MakeRequest(device::kCmdWriteLightingArea, 1, 42 + kReportRateByte, {&rate, 1})).hasReply);
+  ASSERT_TRUE(model->Transact(emulator::MakeRequest(device::kCmdEndWrite, 0, 0)).hasReply);
+  const auto config_before = model->Snapshot().config;
+  const std::uint64_t changes = model->ChangeCount();
+
+  Click(control::kSlot2);
+  EXPECT_EQ(model->ChangeCount(), changes) << "the keyboard was written";
+  EXPECT_EQ(model->Snapshot().config, config_before);
+  EXPECT_TRUE(asked.empty());
+  EXPECT_EQ(window->ShownReportRate(), 3) << "the lighting was not read again";
+}
+
+TEST_F(MainWindowTest, DefaultAnsweredNoStillSelectsReportRateZero) {
+  Connect();
+  Click(control::kReport3);
+  ASSERT_EQ(LightingByte(0, kReportRateByte), 2);
+  answers = {host::Answer::No};
+  Click(control::kDefault);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], u"Restore the current profile to its factory settings?");
+  EXPECT_EQ(LightingByte(0, kReportRateByte), 0);
+  EXPECT_TRUE(Control(control::kReport1).ToggleState());
+}
+
+TEST_F(MainWindowTest, DefaultAnsweredYesClearsTheSlotsKeysOnTheKeyboard) {
+  Connect();
+  RemapAOnKeyboard(*this, session, *window, 0);
+  const auto layers_with_a = model->Snapshot().layers;
+  ASSERT_TRUE(PumpUntil([&] { return window->KeyPanel().Assigned(kKeyA); }));
+  Click(control::kReport2);
+
+  answers = {host::Answer::Yes};
+  Click(control::kDefault);
+  ASSERT_TRUE(PumpUntil([&] { return !window->Busy() && LightingByte(0, kReportRateByte) == 0; }));
+  EXPECT_FALSE(window->KeyPanel().Assigned(kKeyA));
+  EXPECT_NE(model->Snapshot().layers, layers_with_a) << "the cleared keys did not reach the keyboard";
+  EXPECT_FALSE(Control(control::kApply).isEnabled());
+}
+
+TEST_F(MainWindowTest, ApplyWithNothingToApplyWritesNothing) {
+  Connect();
+  const std::uint64_t writes = keyboard->WriteCount();
+  Click(control::kApply);
+  Click(control::kOk);
+  window->OnPrivateMessage(kApplyMessage, 0, 0);
+  ASSERT_TRUE(PumpUntil([&] { return !window->Busy(); }));
+  EXPECT_EQ(keyboard->WriteCount(), writes);
+}
+
+TEST_F(MainWindowTest, ApplyRunsOffTheWindowsThreadWithTheBusyPicture) {
+  Connect();
+  window->SetUnappliedChanges(true);
+  ASSERT_TRUE(Control(control::kApply).isEnabled());
+  // A slow keyboard: each report takes a while, the window must not wait.
+  model->ArmFault(emulator::FaultKind::kDelayReplies, 1000, 2);
+  Control(control::kApply).click();
+  EXPECT_TRUE(window->Busy());
+  EXPECT_TRUE(window->BusyPictureShown());
+  EXPECT_TRUE(window->Bridge().TimerRunning(kTimerBusy));
+  // Edits wait for the write: a report-rate click now changes nothing.
+  const std::uint8_t before = LightingByte(0, kReportRateByte);
+  Control(control::kReport4).click();
+  ASSERT_TRUE(PumpUntil([&] { return !window->Busy(); }, 30000));
+  model->ClearFaults();
+  EXPECT_EQ(LightingByte(0, kReportRateByte), before);
+  EXPECT_FALSE(Control(control::kApply).isEnabled()) << "a successful Apply clears the flag";
+  ASSERT_TRUE(PumpUntil([&] { return !window->BusyPictureShown(); }));
+  EXPECT_FALSE(window->Bridge().TimerRunning(kTimerBusy));
+}
+
+TEST_F(MainWindowTest, EscAndEnterDoNothing) {
+  Connect();
+  window->SetUnappliedChanges(true);
+  window->show();
+  const std::uint64_t writes = keyboard->WriteCount();
+  for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &press);
+    QApplication::sendEvent(window.get(), &release);
+    Pump(50);
+    EXPECT_TRUE(window->isVisible()) << key;
+  }
+  EXPECT_FALSE(window->Busy());
+  EXPECT_EQ(keyboard->WriteCount(), writes);
+  EXPECT_TRUE(window->HasUnappliedChanges());
+  window->hide();
+}
+
+TEST_F(MainWindowTest, OpenWithoutKeyboardShowsTheMessage) {
+  window->OnPrivateMessage(app::kShowMessage, app::kShowTag, 0);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], u"No Tarn-60 Gaming Keyboard is connected. Connect the keyboard and try again.");
+  EXPECT_FALSE(window->isVisible());
+
+  Connect();
+  asked.clear();
+  window->OnPrivateMessage(app::kShowMessage, app::kShowTag, 0);
+  EXPECT_TRUE(asked.empty());
+  EXPECT_TRUE(window->isVisible());
+  // Another tag is not a request.
+  window->hide();
+  EXPECT_EQ(window->OnPrivateMessage(app::kShowMessage, app::kQuitTag, 0), 0);
+  EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, FlipChoosesBetweenF1ToF4AndD1ToD6) {
+  Connect();
+  const int f_keys[] = {1010, 1011, 1012, 1013};
+  const int d_keys[] = {1016, 1017, 1018, 1019, 1020, 1021};
+  ASSERT_EQ(app::ReadFlipSetting(), 0);
+  for (int expected_flip : {1, 0, 1}) {
+    Click(expected_flip == 1 ? control::kFlipLeft : control::kFlipRight);
+    EXPECT_EQ(app::ReadFlipSetting(), expected_flip);
+    for (int id : f_keys) EXPECT_EQ(Key(id).isEnabled(), expected_flip == 0) << id;
+    for (int id : d_keys) EXPECT_EQ(Key(id).isEnabled(), expected_flip == 1) << id;
+    EXPECT_EQ(Control(control::kFlipIndicator).ToggleState(), expected_flip == 1);
+    EXPECT_TRUE(Key(1014).isEnabled()) << "F5 never depends on Flip";
+  }
+  // A refresh of the captions keeps the setting.
+  window->RefreshKeyCaptions();
+  EXPECT_TRUE(Key(1016).isEnabled());
+  EXPECT_FALSE(Key(1010).isEnabled());
+}
+
+TEST_F(MainWindowTest, KeyboardResetEventEndsOnSlotZero) {
+  ASSERT_TRUE(model->SwitchSlotOnKeyboard(1));
+  Connect();
+  ASSERT_EQ(window->ShownSlotButton(), 1);
+  std::thread([&] { session.Sink().KeyboardEvent(0x0402); }).join();
+  ASSERT_TRUE(PumpUntil([&] { return window->ShownSlotButton() == 0 && !window->Busy(); }));
+  EXPECT_EQ(model->ActiveSlot(), 0);
+  EXPECT_EQ(session.lighting.LightingSlot, 0);
+  EXPECT_FALSE(window->Bridge().TimerRunning(app::kTimerReseedColours));
+}
+
+TEST_F(MainWindowTest, LightingEventRereadsTheLighting) {
+  Connect();
+  ASSERT_TRUE(model->Transact(emulator::MakeRequest(device::kCmdBeginWrite, 0, 0)).hasReply);
+  const std::uint8_t rate = 2;
+  ASSERT_TRUE(model->Transact(emulator::MakeRequest(device::kCmdWriteLightingArea, 1, kReportRateByte, {&rate, 1})).hasReply);
+  ASSERT_TRUE(model->Transact(emulator::MakeRequest(device::kCmdEndWrite, 0, 0)).hasReply);
+  std::thread([&] { session.Sink().KeyboardEvent(0x0401); }).join();
+  ASSERT_TRUE(PumpUntil([&] { return window->ShownReportRate() == 2; }));
+  EXPECT_FALSE(window->Bridge().TimerRunning(app::kTimerReloadLighting));
+}
+
+TEST_F(MainWindowTest, TrayIconFollowsConnectionAndEvents) {
+  struct Step {
+    int kind, id, shown;
+  };
+  // Kind 0 with an id shows and remembers it, kind 1 the event icon, kind 0
+  // with 0 the remembered one.
+  const Step steps[] = {{0, 141, 141}, {1, 0, 142}, {0, 0, 141}, {0, 128, 128}, {1, 0, 142}, {0, 0, 128}};
+  for (const Step& s : steps) {
+    window->SetTrayIconState(s.kind, s.id);
+    EXPECT_EQ(window->TrayIconShown(), s.shown) << s.kind << "/" << s.id;
+  }
+}
+
+TEST_F(MainWindowTest, DisconnectionHidesTheWindowAndClosesTheAboutBox) {
+  Connect();
+  window->Open();
+  window->ShowAbout();
+  ASSERT_NE(window->AboutDialog(), nullptr);
+  std::thread([&] { profiles::HandleConnectionChange(session, 0); }).join();
+  ASSERT_TRUE(PumpUntil([&] { return !window->isVisible() && window->AboutDialog() == nullptr; }));
+}
+
+TEST_F(MainWindowTest, ControlsSitAtTheirLayoutRectangles) {
+  struct Case {
+    int id;
+    QRect rect;
+  };
+  // A few from each group of the skin's layout.
+  const Case cases[] = {
+      {control::kSlot1, QRect(226, 56, 86, 32)}, {control::kReport4, QRect(922, 56, 62, 32)},
+      {control::kApply, QRect(888, 500, 92, 32)}, {control::kClose, QRect(954, 10, 30, 28)},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Control(c.id).geometry(), c.rect) << c.id;
+  EXPECT_EQ(Key(1000).geometry(), QRect(63, 232, 45, 21)) << "G1";
+  EXPECT_FALSE(Key(1140).isEnabled()) << "G6 starts disabled";
+  EXPECT_EQ(window->size(), QSize(1000, 556));
+  EXPECT_FALSE(window->Control(control::kSwitch)->isVisible());
+}
+
+}  // namespace
+}  // namespace keyloom::mainwnd::testing
