@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/flip_setting.h"
 #include "platform/registry.h"
 
 namespace keyloom::app {
@@ -83,6 +84,33 @@ TEST_F(AppSettingsStoreTest, UnwritableStoreGivesDefaultsAndFailedWrites) {
   registry::SetStoreFile(dir_ / "blocker" / "registry.reg");
   EXPECT_FALSE(WriteSettingString(u"PROFILES", u"Flip", u"1"));
   EXPECT_EQ(GetSettingString(u"PROFILES", u"Flip", u"0"), u"0");
+}
+
+}  // namespace
+}  // namespace keyloom::app
+
+namespace keyloom::app {
+namespace {
+
+// The Flip setting as the main window reads and toggles it.
+TEST_F(AppSettingsStoreTest, FlipReadsZeroOrOneAndTogglesToTheOther) {
+  struct Case {
+    const char16_t* stored;  // nullptr: no value
+    int read;
+    int toggled;
+  };
+  const Case cases[] = {{nullptr, 0, 1}, {u"0", 0, 1}, {u"1", 1, 0}, {u"2", 0, 1}, {u"x", 0, 1}, {u"", 0, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored ? std::string(c.stored, c.stored + std::char_traits<char16_t>::length(c.stored)) : "none");
+    auto key = registry::Key::Create(SettingsSectionKey(u"PROFILES"));
+    ASSERT_TRUE(key.has_value());
+    key->DeleteValue(u"Flip");
+    if (c.stored) ASSERT_TRUE(WriteSettingString(u"PROFILES", u"Flip", c.stored));
+    EXPECT_EQ(ReadFlipSetting(), c.read);
+    EXPECT_EQ(ToggleFlipSetting(), c.toggled);
+    EXPECT_EQ(ReadFlipSetting(), c.toggled);
+    EXPECT_EQ(GetSettingString(u"PROFILES", u"Flip", u"?"), c.toggled ? u"1" : u"0");
+  }
 }
 
 }  // namespace
