@@ -222,7 +222,8 @@ bool CKeyloomDlg::OnInitDialog() {
   setWindowTitle(Tr("MAIN_CAPTION"));
   view_switch_ = 0;
   bridge_.PostMessage(kInitMessage, kInitTag, 0);
-  LanguageRefresh();
+  // The labels in the current language, as a language change sets them.
+  bridge_.SendMessage(i18n::kLanguageMessage, i18n::kLanguageTag, i18n::GetLanguageIndex());
   return true;
 }
 

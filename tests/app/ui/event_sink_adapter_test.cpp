@@ -17,7 +17,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/ui/stand_in_main_window.h"
 #include "profiles/keyboard_session.h"
 
 namespace keyloom::app {
@@ -102,23 +101,6 @@ TEST(EventSinkAdapter, WhatIsStillQueuedWhenTheAdapterGoesIsDropped) {
   }
   QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   EXPECT_TRUE(arrivals.seen.empty());
-}
-
-// The stand-in window is its session's sink: the core's first show brings
-// it up, and a lost keyboard hides it.
-TEST(EventSinkAdapter, StandInWindowReactsToTheSessionsNotifications) {
-  App();
-  profiles::KeyboardSession session;
-  session.windows.StartupShowHandled.store(1);  // as "/Start" leaves it
-  CStandInMainWindow window(session);
-  window.Initialise();
-  EXPECT_FALSE(window.isVisible());
-  std::thread([&] { session.Sink().ShowWindow(); }).join();
-  ASSERT_TRUE(PumpUntil([&] { return window.isVisible(); }));
-  std::thread([&] { session.Sink().ConnectionChanged(false, 0, 0); }).join();
-  ASSERT_TRUE(PumpUntil([&] { return !window.isVisible(); }));
-  std::thread([&] { session.Sink().KeyboardEvent(0x0401); }).join();
-  ASSERT_TRUE(PumpUntil([&] { return window.Bridge().TimerRunning(kTimerReloadLighting); }));
 }
 
 }  // namespace

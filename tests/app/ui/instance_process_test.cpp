@@ -1,7 +1,8 @@
 // The single-instance rule and the switches as a user meets them: real
-// program starts, each test with its own runtime, configuration, data and
-// resource folders. The stand-in main window reports each request it handles
-// on its standard output.
+// program starts against a virtual keyboard of their own, each test with its
+// own runtime, configuration, data and resource folders. The main window
+// reports each request it handles and each showing on its standard output
+// (KEYLOOM_TRACE_WINDOW).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "app/single_instance.h"
 #include "platform/instance.h"
 #include "support/process_runner.h"
+#include "support/vkbd_process.h"
 
 namespace keyloom::app {
 namespace {
@@ -35,7 +37,8 @@ class InstanceProcessTest : public ::testing::Test {
     dir_ = pattern;
     for (const char* sub : {"run", "config", "data", "res"}) fs::create_directories(dir_ / sub);
     fs::permissions(dir_ / "run", fs::perms::owner_all, fs::perm_options::replace);
-    // The language files the program ships with.
+    // The skin and the language files the program ships with.
+    fs::create_directory_symlink(fs::path(KEYLOOM_BUILD_DIR) / "Skins", dir_ / "res" / "Skins");
     for (const char* name : {"Lang0409.ini", "Lang0804.ini", "Lang0404.ini"}) {
       const fs::path shipped = fs::path(KEYLOOM_SOURCE_DIR) / "res" / name;
       if (fs::exists(shipped)) fs::copy_file(shipped, dir_ / "res" / name);
@@ -60,12 +63,14 @@ class InstanceProcessTest : public ::testing::Test {
         "HOME=" + dir_.string(),
         "KEYLOOM_RESOURCE_DIR=" + (dir_ / "res").string(),
         "LC_ALL=en_US.UTF-8",
+        "KEYLOOM_TRACE_WINDOW=1",
     };
     if (const char* path = std::getenv("PATH")) env.push_back(std::string("PATH=") + path);
     return env;
   }
 
-  std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& args = {}) {
+  std::unique_ptr<ChildProcess> Start(std::vector<std::string> args = {}) {
+    if (keyboard_) args.insert(args.begin(), "--virtual-keyboard=" + keyboard_->Socket().string());
     auto child = std::make_unique<ChildProcess>(program_.string(), args, Environment(),
                                                 (dir_ / "stderr.log").string());
     EXPECT_TRUE(child->started());
@@ -109,19 +114,26 @@ class InstanceProcessTest : public ::testing::Test {
     return n;
   }
 
+  // The keyboard the programs find; none when a test unplugs it first.
+  std::unique_ptr<cli::testing::VkbdProcess> keyboard_ = std::make_unique<cli::testing::VkbdProcess>();
   fs::path program_;
   fs::path dir_;
 };
 
 TEST_F(InstanceProcessTest, SecondStartShowsTheFirstAndEnds) {
+  ASSERT_TRUE(keyboard_->Started()) << keyboard_->Error();
   auto first = StartFirst();
+  // The keyboard's first connection brings the window up once.
+  EXPECT_TRUE(first->WaitForLine("shown", 20s)) << Dump(*first);
   EXPECT_EQ(Count(*first, "shown"), 1);
   EXPECT_EQ(CompanionStarts(5s), 1);
 
   auto second = Start();
   EXPECT_EQ(second->WaitForExit(20s), 0);
   EXPECT_TRUE(first->WaitForLine("request OPEN", 10s)) << Dump(*first);
-  EXPECT_TRUE(first->WaitForLine("shown", 5s));
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (Count(*first, "shown") < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(Count(*first, "shown"), 2);
   // The second start made no window and started no companion.
   EXPECT_EQ(Count(*second, "ready"), 0);
   EXPECT_EQ(CompanionStarts(), 1);
@@ -170,11 +182,22 @@ TEST_F(InstanceProcessTest, StartThenKill) {
 
 TEST_F(InstanceProcessTest, StartKeepsTheWindowHiddenUntilOpened) {
   auto first = StartFirst({"/Start", "/whatever"});
+  EXPECT_TRUE(first->WaitForLine("connected", 20s)) << Dump(*first);
   EXPECT_EQ(Count(*first, "shown"), 0) << Dump(*first);
   auto second = Start({"/Startup"});  // not a switch: a plain second start
   EXPECT_EQ(second->WaitForExit(20s), 0);
   EXPECT_TRUE(first->WaitForLine("request OPEN", 10s)) << Dump(*first);
   EXPECT_TRUE(first->WaitForLine("shown", 5s));
+}
+
+TEST_F(InstanceProcessTest, OpenWithoutKeyboardTellsTheUser) {
+  keyboard_.reset();
+  auto first = StartFirst();
+  auto second = Start();
+  EXPECT_EQ(second->WaitForExit(20s), 0);
+  EXPECT_TRUE(first->WaitForLine("request OPEN", 10s)) << Dump(*first);
+  EXPECT_TRUE(first->WaitForLine("no keyboard", 5s)) << Dump(*first);
+  EXPECT_EQ(Count(*first, "shown"), 0);
 }
 
 TEST_F(InstanceProcessTest, AnnouncesTheLanguageToItself) {
