@@ -98,11 +98,11 @@ QImage PaintTrayIcon(TrayState state, int size) {
   const bool large = size >= 32;
 
   // Body: flat on the small sizes, a soft top-lit gradient on the large ones.
+  const QColor middle = QColor::fromRgbF((c.top.redF() + c.bottom.redF()) / 2, (c.top.greenF() + c.bottom.greenF()) / 2,
+                                         (c.top.blueF() + c.bottom.blueF()) / 2);
   QLinearGradient body(g.body.topLeft(), g.body.bottomLeft());
-  body.setColorAt(0, large ? c.top : QColor::fromRgbF((c.top.redF() + c.bottom.redF()) / 2,
-                                                      (c.top.greenF() + c.bottom.greenF()) / 2,
-                                                      (c.top.blueF() + c.bottom.blueF()) / 2));
-  body.setColorAt(1, large ? c.bottom : body.stops().front().second);
+  body.setColorAt(0, large ? c.top : middle);
+  body.setColorAt(1, large ? c.bottom : middle);
   p.setPen(Qt::NoPen);
   p.setBrush(body);
   const double body_radius = std::max(1.5, g.gap * 1.6);
