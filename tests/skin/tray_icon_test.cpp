@@ -243,8 +243,12 @@ TEST_F(Tray, RemovedIconIsDisabledAndDestructionRemovesIt) {
   EXPECT_EQ(log_.calls, (std::vector<std::string>{"add", "remove"}));
 
   ASSERT_TRUE(tray_->Create(&owner_, "tip", 128));
+  // Creating again replaces the icon rather than adding a second one.
+  ASSERT_TRUE(tray_->Create(&owner_, "other tip", 142));
+  EXPECT_EQ(log_.tip, "other tip");
+  EXPECT_EQ(ShownId(log_.icon), 142);
   tray_.reset();
-  EXPECT_EQ(log_.calls, (std::vector<std::string>{"add", "remove", "add", "remove"}));
+  EXPECT_EQ(log_.calls, (std::vector<std::string>{"add", "remove", "add", "remove", "add", "remove"}));
 }
 
 TEST_F(Tray, WithoutATrayHostEveryCallDoesNothing) {
