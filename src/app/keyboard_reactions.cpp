@@ -14,6 +14,29 @@ KeyboardEventReaction ReactionToKeyboardEvent(std::uint16_t usage) {
   }
 }
 
+int TrayIconState::Set(int kind, int id) {
+  std::lock_guard lock(mutex_);
+  if (kind == 1) {
+    current_ = kTrayIconAlternate;
+  } else if (kind == 0 && id == 0) {
+    current_ = connection_;
+  } else if (kind == 0 && (id == kTrayConnected || id == kTrayDisconnected || id == kTrayIconAlternate)) {
+    current_ = id;
+    connection_ = id;
+  }
+  return current_;
+}
+
+int TrayIconState::Current() const {
+  std::lock_guard lock(mutex_);
+  return current_;
+}
+
+int TrayIconState::ConnectionIcon() const {
+  std::lock_guard lock(mutex_);
+  return connection_;
+}
+
 TrayWorkers::TrayWorkers(TrayIconSetter setter) : setter_(std::move(setter)) {}
 
 TrayWorkers::~TrayWorkers() {

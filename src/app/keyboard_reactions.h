@@ -36,6 +36,29 @@ KeyboardEventReaction ReactionToKeyboardEvent(std::uint16_t usage);
 // alternate icon.
 using TrayIconSetter = std::function<void(int kind, int id)>;
 
+// The two tray values the main window keeps and the rule of
+// SetTrayIconState over them: the icon shown (128 at first) and the
+// connection icon to return to after the alternate one (128 at first).
+// Called from the connection monitor and the tray workers at once, so it
+// holds its own lock; the icon itself is changed on the UI thread, which
+// shows Current() when it gets there, so that the last state wins whatever
+// order the notices arrive in.
+class TrayIconState {
+ public:
+  // kind 0, id one of the three icons: show it and remember it as the
+  // connection icon; kind 0, id 0: show the connection icon; kind 1: show
+  // the alternate icon. Anything else changes nothing. Returns the icon
+  // shown after the change.
+  int Set(int kind, int id);
+  int Current() const;
+  int ConnectionIcon() const;
+
+ private:
+  mutable std::mutex mutex_;
+  int current_ = kTrayDisconnected;
+  int connection_ = kTrayDisconnected;
+};
+
 // Tray icon changes, each on a worker thread of its own, one worker at a
 // time changing the icon (a millisecond's pause after each change).
 class TrayWorkers {

@@ -72,6 +72,58 @@ TEST(KeyboardReactions, AppliedToTheWindowAndTheTrayInOrder) {
   EXPECT_EQ(tray, (std::vector<std::pair<int, int>>{{0, 141}, {1, 0}, {0, 0}, {0, 128}}));
 }
 
+TEST(TrayIconState, ShowsTheConnectionIconOrTheAlternateOne) {
+  struct Step {
+    int kind, id;
+    int shown;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+    int connection_icon;
+  } cases[] = {
+      {"starts disconnected", {}, 128},
+      {"connect, disconnect", {{0, 141, 141}, {0, 128, 128}}, 128},
+      {"event while connected, then its end", {{0, 141, 141}, {1, 0, 142}, {0, 0, 141}}, 141},
+      {"connected again while the event icon shows", {{0, 141, 141}, {1, 0, 142}, {0, 141, 141}, {0, 0, 141}}, 141},
+      {"unplugged during an event", {{0, 141, 141}, {1, 0, 142}, {0, 128, 128}, {0, 0, 128}}, 128},
+      {"event end without an event", {{0, 0, 128}, {0, 141, 141}, {0, 0, 141}}, 141},
+      {"repeated events", {{1, 0, 142}, {1, 0, 142}, {0, 0, 128}}, 128},
+      {"unknown kinds and icons change nothing", {{0, 141, 141}, {2, 128, 141}, {-1, 0, 141}, {0, 7, 141}, {1, 5, 142}},
+       141},
+  };
+  for (const Case& c : cases) {
+    TrayIconState state;
+    EXPECT_EQ(state.Current(), 128) << c.name;
+    for (const Step& s : c.steps) {
+      EXPECT_EQ(state.Set(s.kind, s.id), s.shown) << c.name << " (" << s.kind << ", " << s.id << ")";
+      EXPECT_EQ(state.Current(), s.shown) << c.name;
+    }
+    EXPECT_EQ(state.ConnectionIcon(), c.connection_icon) << c.name;
+  }
+}
+
+TEST(TrayIconState, FedByTheReactionsEndsOnTheLastState) {
+  RecordingWindow window;
+  TrayIconState state;
+  KeyboardReactions reactions(window, [&](int kind, int id) { state.Set(kind, id); });
+  auto event = [&](std::uint16_t usage) {
+    reactions.OnKeyboardEvent(usage);
+    ASSERT_TRUE(WaitFor([&] { return reactions.Workers().Running() == 0; }));
+  };
+  reactions.OnConnectionChanged(true);
+  event(0x1811);
+  EXPECT_EQ(state.Current(), 142);
+  reactions.OnConnectionChanged(true);
+  EXPECT_EQ(state.Current(), 141);
+  event(0x1810);
+  EXPECT_EQ(state.Current(), 141);
+  reactions.OnConnectionChanged(false);
+  event(0x1811);
+  event(0x1810);
+  EXPECT_EQ(state.Current(), 128);
+}
+
 TEST(TrayWorkers, RunOneAtATime) {
   std::atomic<int> inside{0};
   std::atomic<int> most{0};

@@ -1,7 +1,11 @@
 // Writes the default skin: the three skin INI files, the dialogs'
-// backgrounds, outlines and state pictures, and the lighting panel's bitmaps.
+// backgrounds, outlines and state pictures, and the lighting panel's bitmaps;
+// and the notification-area icons of the three keyboard states.
 //
-//   keyloom-skingen [output folder]      (default: res/Skins of the source tree)
+//   keyloom-skingen [skin folder [icon folder]]
+//
+// Defaults: res/Skins and res/Icons of the source tree; given only a skin
+// folder, the icons go to the Icons folder beside it.
 //
 // Re-run it after changing the layout table or the artwork and commit its
 // output with the change.
@@ -19,11 +23,13 @@
 #include "skin/skin_manifest.h"
 #include "skin_layout_table.h"
 #include "skin_painter.h"
+#include "tray_icon_painter.h"
 
 namespace keyloom::skingen {
 namespace {
 
 QString OutDir;
+QString IconDir;
 int Failures = 0;
 
 void Fail(const QString& what) {
@@ -131,6 +137,18 @@ void CheckAgainstKeyCatalogue() {
   if (catalogue != manifest) Fail(QStringLiteral("the key catalogue's key buttons differ from the skin's key list"));
 }
 
+void SavePng(const QImage& image, const QString& folder, const QString& name) {
+  QImageWriter writer(folder + QLatin1Char('/') + name, "png");
+  writer.setQuality(0);  // smallest file: PNG is lossless at every quality
+  if (!writer.write(image)) Fail(name + QStringLiteral(": ") + writer.errorString());
+}
+
+void GenerateTrayIcons() {
+  for (TrayState state : kTrayStates) {
+    for (int size : kTrayIconSizes) SavePng(PaintTrayIcon(state, size), IconDir, TrayIconFileName(state, size));
+  }
+}
+
 void Generate() {
   CheckAgainstKeyCatalogue();
   // Main window.
@@ -214,9 +232,15 @@ int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   using namespace keyloom::skingen;
   OutDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(KEYLOOM_SKIN_OUTPUT);
+  IconDir = argc > 2   ? QString::fromLocal8Bit(argv[2])
+            : argc > 1 ? QString::fromStdString((std::filesystem::path(OutDir.toStdString()).parent_path() / "Icons").string())
+                       : QStringLiteral(KEYLOOM_ICON_OUTPUT);
   std::filesystem::create_directories(OutDir.toStdString());
+  std::filesystem::create_directories(IconDir.toStdString());
   Generate();
+  GenerateTrayIcons();
   if (Failures != 0) return 1;
-  std::printf("keyloom-skingen: wrote the default skin to %s\n", qPrintable(OutDir));
+  std::printf("keyloom-skingen: wrote the default skin to %s and the tray icons to %s\n", qPrintable(OutDir),
+              qPrintable(IconDir));
   return 0;
 }
