@@ -85,8 +85,11 @@ CKeyloomDlg::CKeyloomDlg(profiles::KeyboardSession& session, QWidget* parent)
       bridge_(*this),
       prompter_(this),
       reactions_(bridge_, [this](int kind, int id) {
-        // Tray workers run on threads of their own; the icon changes here.
-        QMetaObject::invokeMethod(this, [this, kind, id] { SetTrayIconState(kind, id); }, Qt::QueuedConnection);
+        // The connection monitor and the tray workers run on threads of their
+        // own: the state changes at once, the icon on this thread, showing
+        // whatever the state is by then.
+        tray_state_.Set(kind, id);
+        QMetaObject::invokeMethod(this, [this] { ShowTrayIcon(); }, Qt::QueuedConnection);
       }) {
   setObjectName(QStringLiteral("mainWindow"));
   session_.SetSink(&events_);
@@ -136,7 +139,14 @@ bool CKeyloomDlg::Initialise(bool start_monitors) {
 
 bool CKeyloomDlg::OnInitDialog() {
   if (!CBaseDialog::OnInitDialog()) return false;
-  setWindowIcon(QApplication::windowIcon());
+  static_assert(skin::CTrayIcon::kIconDisconnected == app::kTrayDisconnected &&
+                skin::CTrayIcon::kIconConnected == app::kTrayConnected &&
+                skin::CTrayIcon::kIconEvent == app::kTrayIconAlternate);
+  const QIcon application_icon = skin::CTrayIcon::LoadStateIcon(app::kTrayDisconnected);
+  if (!application_icon.isNull()) {
+    QApplication::setWindowIcon(application_icon);
+    setWindowIcon(application_icon);
+  }
   bridge_.Install();
 
   // The per-user folder, the lighting files and the working profile's folder.
@@ -690,22 +700,16 @@ void CKeyloomDlg::LanguageRefresh() {
   SetCaption(control::kCancel, "PROFILE_CANCLE");
   SetCaption(control::kApply, "PROFILE_APPLY", 10);
   ShowProfileCaption();
-  if (tray_) tray_->SetTip(Tr("KEYBOARD_TRAY_DESC"));
+  if (tray_) tray_->PrepareMenu();
 }
 
 void CKeyloomDlg::SetTrayIconState(int kind, int id) {
-  int shown = tray_icon_id_;
-  if (kind == 0 && id != 0) {
-    shown = id;
-    tray_connection_icon_ = id;
-  } else if (kind == 0) {
-    shown = tray_connection_icon_;
-  } else if (kind == 1) {
-    shown = app::kTrayIconAlternate;
-  }
-  if (shown == tray_icon_id_) return;
-  tray_icon_id_ = shown;
-  if (tray_) tray_->SetIcon(shown);
+  tray_state_.Set(kind, id);
+  ShowTrayIcon();
+}
+
+void CKeyloomDlg::ShowTrayIcon() {
+  if (tray_) tray_->SetIcon(tray_state_.Current());
 }
 
 std::int64_t CKeyloomDlg::OnPrivateMessage(std::uint32_t message, std::uint32_t wparam, std::int64_t lparam) {
@@ -721,16 +725,24 @@ std::int64_t CKeyloomDlg::OnPrivateMessage(std::uint32_t message, std::uint32_t 
     tray_ = std::make_unique<skin::CTrayIcon>();
     tray_->SetMenuCustomiser([](QMenu& menu) {
       for (QAction* action : menu.actions()) {
-        const int id = action->data().toInt();
-        if (id == command::kOpen) action->setText(Tr("MENU_11"));
-        if (id == command::kAbout) action->setText(Tr("MENU_22"));
-        if (id == command::kExit) action->setText(Tr("MENU_33"));
+        switch (action->data().toUInt()) {
+          case command::kOpen:
+            action->setText(Tr("MENU_11"));
+            break;
+          case command::kAbout:
+            action->setText(Tr("MENU_22"));
+            break;
+          case command::kExit:
+            action->setText(Tr("MENU_33"));
+            break;
+          default:
+            break;
+        }
       }
     });
-    tray_->SetCommandHandler([this](int id) { OnCommand(id); });
+    tray_->SetCommandHandler([this](unsigned id) { OnCommand(static_cast<int>(id)); });
     tray_->SetSingleClickCommand(control::kProfileMenu);
-    tray_->Create(this, Tr("KEYBOARD_TRAY_DESC"), kTrayMessageId);
-    tray_->SetIcon(tray_icon_id_);
+    tray_->Create(this, Tr("KEYBOARD_TRAY_DESC"), tray_state_.Current());
     profiles::RebuildProfileMenu(session_, true);
     initialised_ = true;
     hide();

@@ -131,7 +131,8 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   app::MessageBoxPrompter& Prompter() { return prompter_; }
   int ShownSlotButton() const { return shown_slot_; }
   int ShownReportRate() const { return shown_rate_; }
-  int TrayIconShown() const { return tray_icon_id_; }
+  int TrayIconShown() const { return tray_state_.Current(); }
+  skin::CTrayIcon* Tray() const { return tray_.get(); }
   CAboutDlg* AboutDialog() const { return about_.data(); }
   QMenu* LastMenu() const { return last_menu_.data(); }
   std::uint32_t UserData() const { return user_data_; }
@@ -166,11 +167,14 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   void AfterBusy();
   void OpenLink(const QString& link);
   void ShowFlipIndicator();
+  void ShowTrayIcon();
 
   profiles::KeyboardSession& session_;
   app::WindowMessageBridge bridge_;
   app::EventSinkAdapter events_;
   app::MessageBoxPrompter prompter_;
+  // Made before reactions_, whose tray workers report into it.
+  app::TrayIconState tray_state_;
   app::KeyboardReactions reactions_;
   app::BusyWork worker_;
   std::map<int, skin::CPngButton*> controls_;
@@ -185,8 +189,6 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   bool captions_after_busy_ = false;
   bool exit_after_busy_ = false;
   std::unique_ptr<skin::CTrayIcon> tray_;
-  int tray_icon_id_ = app::kTrayDisconnected;
-  int tray_connection_icon_ = app::kTrayDisconnected;
   QPointer<CAboutDlg> about_;
   QPointer<QMenu> last_menu_;
   QString link_;

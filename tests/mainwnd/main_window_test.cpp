@@ -2,6 +2,7 @@
 // keyboard: what each button does to the keyboard's memories and what the
 // window then shows.
 #include <QKeyEvent>
+#include <QMenu>
 
 #include "app/flip_setting.h"
 #include "app/keyboard_reactions.h"
@@ -13,6 +14,7 @@
 #include "mainwnd/main_window_fixture.h"
 #include "profiles/active_slot.h"
 #include "profiles/profile_file.h"
+#include "skin/tray_icon.h"
 
 namespace keyloom::mainwnd::testing {
 namespace {
@@ -233,17 +235,32 @@ TEST_F(MainWindowTest, LightingEventRereadsTheLighting) {
   EXPECT_FALSE(window->Bridge().TimerRunning(app::kTimerReloadLighting));
 }
 
-TEST_F(MainWindowTest, TrayIconFollowsConnectionAndEvents) {
-  struct Step {
-    int kind, id, shown;
-  };
-  // Kind 0 with an id shows and remembers it, kind 1 the event icon, kind 0
-  // with 0 the remembered one.
-  const Step steps[] = {{0, 141, 141}, {1, 0, 142}, {0, 0, 141}, {0, 128, 128}, {1, 0, 142}, {0, 0, 128}};
-  for (const Step& s : steps) {
-    window->SetTrayIconState(s.kind, s.id);
-    EXPECT_EQ(window->TrayIconShown(), s.shown) << s.kind << "/" << s.id;
-  }
+TEST_F(MainWindowTest, TrayMenuAndIconDriveTheWindow) {
+  Connect();
+  ASSERT_TRUE(PumpUntil([&] { return window->Tray() != nullptr && window->TrayIconShown() == 141; }));
+  std::thread([&] { session.Sink().KeyboardEvent(0x1811); }).join();
+  ASSERT_TRUE(PumpUntil([&] { return window->TrayIconShown() == 142; }));
+  std::thread([&] { session.Sink().KeyboardEvent(0x1810); }).join();
+  ASSERT_TRUE(PumpUntil([&] { return window->TrayIconShown() == 141; }));
+
+  QMenu& menu = window->Tray()->Menu();
+  window->Tray()->PrepareMenu();
+  QStringList texts;
+  for (QAction* action : menu.actions()) texts << action->text();
+  EXPECT_EQ(texts, (QStringList{QStringLiteral("Open"), QStringLiteral("About"), QStringLiteral("Exit")}));
+
+  window->hide();
+  menu.actions().at(0)->trigger();  // Open
+  ASSERT_TRUE(PumpUntil([&] { return window->isVisible(); }));
+  menu.actions().at(1)->trigger();  // About
+  ASSERT_TRUE(PumpUntil([&] { return window->AboutDialog() != nullptr; }));
+  EXPECT_EQ(window->AboutDialog()->windowTitle(), QStringLiteral("About Keyloom"));
+  bool finished = false;
+  QObject::connect(window.get(), &CKeyloomDlg::Finished, [&] { finished = true; });
+  menu.actions().at(2)->trigger();  // Exit
+  ASSERT_TRUE(PumpUntil([&] { return finished; }));
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(window->AboutDialog(), nullptr);
 }
 
 TEST_F(MainWindowTest, DisconnectionHidesTheWindowAndClosesTheAboutBox) {

@@ -48,6 +48,8 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool started() const { return pid_ > 0; }
+  // The program's process id (0 when it did not start).
+  int pid() const { return pid_ > 0 ? static_cast<int>(pid_) : 0; }
 
   // Waits for a stdout line that equals `line`; lines read on the way are kept.
   bool WaitForLine(const std::string& line, std::chrono::milliseconds timeout);
