@@ -7,7 +7,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QImageReader>
 #include <QTimer>
+
+#include <future>
 
 #include <cstdio>
 #include <string>
@@ -68,13 +71,33 @@ skin::CPngButton::CaptionColours CaptionColours() {
           QColor(0xFF, 0xFF, 0xFF)};
 }
 
-QPixmap StatePicture(std::u16string_view name, const QWidget& window) {
-  const std::optional<QImage> picture = skin::LoadSkinPicture(app::Paths().AppDir, name);
-  if (!picture) {
-    skin::ReportSkinFailure(skin::JoinSkinPath(app::Paths().AppDir, name));
-    return {};
+// The main window's state pictures, decoded side by side on worker threads
+// (decoding is most of the window's start), then turned into pixmaps here.
+// A picture that cannot be opened is reported as a skin failure.
+std::vector<QPixmap> StatePictures(const std::vector<std::u16string_view>& names, const QWidget& window) {
+  std::vector<std::future<std::optional<QImage>>> decoding;
+  for (std::u16string_view name : names)
+    decoding.push_back(std::async(std::launch::async, [name] { return skin::LoadSkinPicture(app::Paths().AppDir, name); }));
+  std::vector<QPixmap> pictures;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::optional<QImage> picture = decoding[i].get();
+    if (!picture) {
+      skin::ReportSkinFailure(skin::JoinSkinPath(app::Paths().AppDir, names[i]));
+      pictures.emplace_back();
+      continue;
+    }
+    pictures.push_back(skin::MakeStatePicture(*picture, window));
   }
-  return skin::MakeStatePicture(*picture, window);
+  return pictures;
+}
+
+// A picture the window needs to be there but does not draw yet.
+bool SkinPictureReadable(std::u16string_view name) {
+  const std::filesystem::path path = skin::JoinSkinPath(app::Paths().AppDir, name);
+  QImageReader reader(QString::fromStdString(path.string()));
+  if (reader.canRead()) return true;
+  skin::ReportSkinFailure(path);
+  return false;
 }
 
 }  // namespace
@@ -158,14 +181,22 @@ bool CKeyloomDlg::OnInitDialog() {
   SetUnappliedChanges(false);
 
   // The full-window state pictures the buttons cut their faces from.
-  faces_.normal = StatePicture(u"Skins\\main_normal.jpg", *this);
-  faces_.over = StatePicture(u"Skins\\main_over.jpg", *this);
-  faces_.down = StatePicture(u"Skins\\main_down.jpg", *this);
-  faces_.disabled = StatePicture(u"Skins\\main_disable.jpg", *this);
-  arrow_ = StatePicture(u"Skins\\Arrow.jpg", *this);
-  faces_.highlight = StatePicture(u"Skins\\main_color0.jpg", *this);
-  StatePicture(u"Skins\\main_color1.jpg", *this);
-  if (faces_.normal.isNull() || faces_.down.isNull()) return false;
+  const std::vector<QPixmap> pictures =
+      StatePictures({u"Skins\\main_normal.jpg", u"Skins\\main_over.jpg", u"Skins\\main_down.jpg",
+                     u"Skins\\main_disable.jpg", u"Skins\\Arrow.jpg", u"Skins\\main_color0.jpg"},
+                    *this);
+  faces_.normal = pictures[0];
+  faces_.over = pictures[1];
+  faces_.down = pictures[2];
+  faces_.disabled = pictures[3];
+  arrow_ = pictures[4];
+  faces_.highlight = pictures[5];
+  // The second colour face goes with the key values' view, which this
+  // window never switches to; it must be there all the same.
+  if (!SkinPictureReadable(u"Skins\\main_color1.jpg")) return false;
+  for (const QPixmap& picture : pictures) {
+    if (picture.isNull()) return false;
+  }
 
   const std::u16string default_link(kDefaultLink, kDefaultLink + sizeof kDefaultLink - 1);
   link_ = QString::fromStdU16String(SkinIni().GetString(u"SCREEN", u"Link", default_link).value_or(default_link));
