@@ -30,6 +30,7 @@
 #include "profiles/data_folder.h"
 #include "profiles/editing_lock.h"
 #include "profiles/keyboard_profile.h"
+#include "profiles/profile_file.h"
 #include "profiles/profile_menu.h"
 #include "profiles/profile_transfer.h"
 #include "profiles/slot_buttons.h"
@@ -178,6 +179,12 @@ bool CKeyloomDlg::OnInitDialog() {
   session_.lighting.paths = {paths.LightingIniPath, paths.UserColorPrefix.string(),
                              paths.ColorTemplatePrefix.string()};
   profiles::EnsureDataFolder();
+  {
+    // Until the keyboard is read, the editing store holds the empty profile.
+    profiles::EditingLock lock(session_);
+    session_.stores.EditingStore.Clear();
+    profiles::SetEmptyProfile(session_.stores.EditingStore, profiles::kProfileFlag);
+  }
   SetUnappliedChanges(false);
 
   // The full-window state pictures the buttons cut their faces from.
