@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "vkbdsocket/vkbd_client.h"
 
@@ -99,20 +100,30 @@ class VirtualBackend final : public HidBackend {
     return std::make_unique<VirtualChannel>(std::move(client), *it);
   }
 
+  // The connection monitor probes the open interface ten times a second:
+  // the probes share one control connection instead of making one each, and
+  // a connection that broke is made again once.
   bool Probe(const std::string& path) override {
     const int number = InterfaceOfPath(path);
     if (number < 0) return false;
-    vkbdsocket::VkbdClient client;
+    std::lock_guard lock(probe_mutex_);
     std::vector<vkbdsocket::InterfaceInfo> interfaces;
     bool plugged = false;
-    if (!client.Connect(Socket()) || !client.List(plugged, interfaces, kControlTimeoutMs)) return false;
-    return plugged && std::any_of(interfaces.begin(), interfaces.end(),
-                                  [&](const vkbdsocket::InterfaceInfo& i) { return i.number == number; });
+    bool listed = false;
+    for (int attempt = 0; attempt < 2 && !listed; ++attempt) {
+      if (!probe_client_.Connected() && !probe_client_.Connect(Socket())) return false;
+      listed = probe_client_.List(plugged, interfaces, kControlTimeoutMs);
+      if (!listed) probe_client_.Close();
+    }
+    return listed && plugged && std::any_of(interfaces.begin(), interfaces.end(),
+                                            [&](const vkbdsocket::InterfaceInfo& i) { return i.number == number; });
   }
 
  private:
   std::string Socket() const { return socket_.empty() ? vkbdsocket::DefaultSocketPath() : socket_; }
   std::string socket_;
+  std::mutex probe_mutex_;
+  vkbdsocket::VkbdClient probe_client_;
 };
 
 }  // namespace
