@@ -10,7 +10,6 @@
 #include <QImageReader>
 #include <QTimer>
 
-#include <future>
 
 #include <cstdio>
 #include <string>
@@ -72,18 +71,14 @@ skin::CPngButton::CaptionColours CaptionColours() {
           QColor(0xFF, 0xFF, 0xFF)};
 }
 
-// The main window's state pictures, decoded side by side on worker threads
-// (decoding is most of the window's start), then turned into pixmaps here.
-// A picture that cannot be opened is reported as a skin failure.
+// The main window's state pictures as pixmaps. A picture that cannot be
+// opened is reported as a skin failure (and comes back null).
 std::vector<QPixmap> StatePictures(const std::vector<std::u16string_view>& names, const QWidget& window) {
-  std::vector<std::future<std::optional<QImage>>> decoding;
-  for (std::u16string_view name : names)
-    decoding.push_back(std::async(std::launch::async, [name] { return skin::LoadSkinPicture(app::Paths().AppDir, name); }));
   std::vector<QPixmap> pictures;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    const std::optional<QImage> picture = decoding[i].get();
+  for (std::u16string_view name : names) {
+    const std::optional<QImage> picture = skin::LoadSkinPicture(app::Paths().AppDir, name);
     if (!picture) {
-      skin::ReportSkinFailure(skin::JoinSkinPath(app::Paths().AppDir, names[i]));
+      skin::ReportSkinFailure(skin::JoinSkinPath(app::Paths().AppDir, name));
       pictures.emplace_back();
       continue;
     }
