@@ -4,6 +4,7 @@
 #include <optional>
 #include <thread>
 
+#include "app/version.h"
 #include "cli/apply_command.h"
 #include "cli/keys_commands.h"
 #include "cli/lighting_commands.h"
@@ -52,7 +53,8 @@ void PrintCommandList(std::ostream& os, const std::string& prefix) {
      << "                               them a question is asked on the terminal, where\n"
      << "                               no is the default, and answered no when there is\n"
      << "                               no terminal)\n"
-     << "\nRun '" << kProgram << " <command> --help' for a command's options.\n";
+     << "\nRun '" << kProgram << " <command> --help' for a command's options, '" << kProgram
+     << " --version' for the version.\n";
 }
 
 void PrintCommandHelp(std::ostream& os, const Command& c) {
@@ -138,6 +140,10 @@ int RunCli(const std::vector<std::string>& all_args, CommandIo& io) {
   }
   if (IsHelp(args[0]) || args[0] == "help") {
     PrintCommandList(io.out, "");
+    return kExitSuccess;
+  }
+  if (args[0] == "--version") {
+    io.out << app::VersionLine(kProgram) << "\n";
     return kExitSuccess;
   }
 
