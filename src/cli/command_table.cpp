@@ -6,6 +6,7 @@
 
 #include "app/version.h"
 #include "cli/apply_command.h"
+#include "cli/completion_words.h"
 #include "cli/keys_commands.h"
 #include "cli/lighting_commands.h"
 #include "cli/lighting_preview_command.h"
@@ -102,6 +103,9 @@ int Failure(CommandIo& io, std::string_view reason) {
 }
 
 int RunCli(const std::vector<std::string>& all_args, CommandIo& io) {
+  // The shell's completion asks for its words; no keyboard is involved.
+  if (!all_args.empty() && all_args[0] == kCompletionWordsOption)
+    return PrintCompletionWords(std::vector<std::string>(all_args.begin() + 1, all_args.end()), io);
   // --yes and --no may stand anywhere.
   std::vector<std::string> args;
   PromptAnswers answers = PromptAnswers::FromTerminal;

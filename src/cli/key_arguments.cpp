@@ -1,5 +1,6 @@
 #include "cli/key_arguments.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -87,6 +88,41 @@ std::optional<KeyCode> FindKeyCode(std::string_view text, bool panel_only) {
     if (IsCatalogueKey(code) && NameMatches(code, wanted)) return code;
   }
   return std::nullopt;
+}
+
+namespace {
+
+std::string EnglishName(KeyCode code) {
+  const keys::KeyInfo& info = keys::KeyInfoOfSlot(keys::KeyCodeToSlot(code));
+  if (info.nameKey.empty()) return {};
+  const std::string name = text::ToUtf8(i18n::Text(info.nameKey, i18n::kFallbackLanguageIndex));
+  return Lower(name) == "#error" ? std::string() : name;
+}
+
+}  // namespace
+
+std::vector<std::string> KeyNames(bool panel_only) {
+  std::vector<std::string> names;
+  auto add = [&](KeyCode code) {
+    const std::string name = EnglishName(code);
+    // A name another key has first (or one that reads as a code) finds that key.
+    if (name.empty() || FindKeyCode(name, panel_only) != code) return;
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  };
+  for (const keys::PanelOrderKey& k : keys::PanelOrderKeys()) add(k.code);
+  if (!panel_only) {
+    for (std::uint16_t slot = 0; slot < keys::kSlotCount; ++slot) {
+      const KeyCode code = keys::SlotToKeyCode(slot);
+      if (IsCatalogueKey(code)) add(code);
+    }
+  }
+  return names;
+}
+
+std::vector<std::string> MediaNames() {
+  std::vector<std::string> names;
+  for (const keys::MediaKey& media : keys::MediaKeys()) names.push_back(EnglishName(media.code));
+  return names;
 }
 
 bool ParseKeyTarget(std::string_view text, KeyTarget& target, std::string& reason) {
