@@ -1,5 +1,8 @@
 // Writes the default skin: the three skin INI files, the dialogs'
-// backgrounds, outlines and state pictures, and the lighting panel's bitmaps.
+// backgrounds, outlines and state pictures, and the lighting panel's bitmaps;
+// every picture that is shown also at twice the size as "name@2x.ext", which
+// the program uses on high-density screens (outlines only cut the windows'
+// shapes, in layout units, and have no @2x twin).
 //
 //   keyloom-skingen [output folder]      (default: res/Skins of the source tree)
 //
@@ -25,6 +28,15 @@ namespace {
 
 QString OutDir;
 int Failures = 0;
+// Device pixels per layout unit of the pictures being written: 1, then 2.
+int Scale = 1;
+
+// The file name of a picture at the current scale: "name@2x.ext" at 2.
+QString Named(const QString& name) {
+  if (Scale == 1) return name;
+  const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+  return name.left(dot) + QStringLiteral("@%1x").arg(Scale) + name.mid(dot);
+}
 
 void Fail(const QString& what) {
   std::fprintf(stderr, "keyloom-skingen: %s\n", qPrintable(what));
@@ -32,18 +44,19 @@ void Fail(const QString& what) {
 }
 
 void SaveJpeg(const QImage& image, const QString& name) {
-  QImageWriter writer(OutDir + QLatin1Char('/') + name, "jpg");
+  QImageWriter writer(OutDir + QLatin1Char('/') + Named(name), "jpg");
   writer.setQuality(95);
   writer.setOptimizedWrite(true);
   if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) Fail(name + QStringLiteral(": ") + writer.errorString());
 }
 
 void SaveBmp(const QImage& image, const QString& name) {
-  if (!image.convertToFormat(QImage::Format_RGB888).save(OutDir + QLatin1Char('/') + name, "BMP")) Fail(name);
+  if (!image.convertToFormat(QImage::Format_RGB888).save(OutDir + QLatin1Char('/') + Named(name), "BMP")) Fail(Named(name));
 }
 
 // Outlines are pure black and white: one bit per pixel.
 void SaveMask(const QImage& image, const QString& name) {
+  if (Scale != 1) return;
   if (!image.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither).save(OutDir + QLatin1Char('/') + name, "BMP")) {
     Fail(name);
   }
@@ -79,6 +92,7 @@ QImage StatePicture(const DialogLayout& layout, const QImage& background, Look l
 
 void WriteIni(const DialogLayout& layout, const QString& file, const std::map<QString, QString>& screen,
               const QString& comment) {
+  if (Scale != 1) return;
   QFile out(OutDir + QLatin1Char('/') + file);
   if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
     Fail(file);
@@ -132,11 +146,11 @@ void CheckAgainstKeyCatalogue() {
 }
 
 void Generate() {
-  CheckAgainstKeyCatalogue();
+  if (Scale == 1) CheckAgainstKeyCatalogue();
   // Main window.
   const DialogLayout main = MainLayout();
-  CheckAgainstManifest(main, skin::SkinFile::Main);
-  const QImage main_bg = PaintBackground(main);
+  if (Scale == 1) CheckAgainstManifest(main, skin::SkinFile::Main);
+  const QImage main_bg = PaintBackground(main, Scale);
   SaveJpeg(main_bg, QStringLiteral("main_bg.jpg"));
   SaveMask(PaintOutline(main), QStringLiteral("main_mask.bmp"));
   const std::pair<const char*, Look> main_states[] = {{"main_normal.jpg", Look::Normal}, {"main_over.jpg", Look::Over},
@@ -155,7 +169,7 @@ void Generate() {
   }
   for (const auto& name : skin::LightingBitmaps()) {
     const QString n = QString::fromStdU16String(name);
-    const QImage image = PaintLightingBitmap(n);
+    const QImage image = PaintLightingBitmap(n, Scale);
     if (image.isNull()) {
       Fail(QStringLiteral("no artwork for ") + n);
       continue;
@@ -170,8 +184,8 @@ void Generate() {
 
   // Profile manager.
   const DialogLayout profile = ProfileLayout();
-  CheckAgainstManifest(profile, skin::SkinFile::Profile);
-  const QImage profile_bg = PaintBackground(profile);
+  if (Scale == 1) CheckAgainstManifest(profile, skin::SkinFile::Profile);
+  const QImage profile_bg = PaintBackground(profile, Scale);
   SaveJpeg(profile_bg, QStringLiteral("Profile_bg.jpg"));
   SaveMask(PaintOutline(profile), QStringLiteral("Profile_mask.bmp"));
   SaveJpeg(StatePicture(profile, profile_bg, Look::Normal), QStringLiteral("Profile_normal.jpg"));
@@ -184,8 +198,8 @@ void Generate() {
 
   // Composite key-setting dialog: one picture set per tab, and the macro-only set.
   const DialogLayout composite = CompositeLayout();
-  CheckAgainstManifest(composite, skin::SkinFile::Composite);
-  const QImage composite_bg = PaintBackground(composite);
+  if (Scale == 1) CheckAgainstManifest(composite, skin::SkinFile::Composite);
+  const QImage composite_bg = PaintBackground(composite, Scale);
   SaveJpeg(composite_bg, QStringLiteral("Composite_bg.jpg"));
   SaveMask(PaintOutline(composite), QStringLiteral("Composite_mask.bmp"));
   for (const auto& set : skin::CompositePictureSets()) {
@@ -215,7 +229,10 @@ int main(int argc, char** argv) {
   using namespace keyloom::skingen;
   OutDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(KEYLOOM_SKIN_OUTPUT);
   std::filesystem::create_directories(OutDir.toStdString());
-  Generate();
+  for (const int scale : {1, 2}) {
+    Scale = scale;
+    Generate();
+  }
   if (Failures != 0) return 1;
   std::printf("keyloom-skingen: wrote the default skin to %s\n", qPrintable(OutDir));
   return 0;
