@@ -18,13 +18,16 @@ namespace {
 std::atomic<std::size_t> allocations{0};
 }  // namespace
 
-void* operator new(std::size_t size) {
+// The replacements stay out of line: inlined into a caller, GCC pairs the
+// free() below with the standard operator new it sees there and warns of a
+// mismatch that does not exist (both sides are replaced here).
+[[gnu::noinline]] void* operator new(std::size_t size) {
   allocations.fetch_add(1, std::memory_order_relaxed);
   if (void* p = std::malloc(size ? size : 1)) return p;
   throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 

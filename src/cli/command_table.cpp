@@ -4,7 +4,9 @@
 #include <optional>
 #include <thread>
 
+#include "app/version.h"
 #include "cli/apply_command.h"
+#include "cli/completion_words.h"
 #include "cli/keys_commands.h"
 #include "cli/lighting_commands.h"
 #include "cli/lighting_preview_command.h"
@@ -52,7 +54,8 @@ void PrintCommandList(std::ostream& os, const std::string& prefix) {
      << "                               them a question is asked on the terminal, where\n"
      << "                               no is the default, and answered no when there is\n"
      << "                               no terminal)\n"
-     << "\nRun '" << kProgram << " <command> --help' for a command's options.\n";
+     << "\nRun '" << kProgram << " <command> --help' for a command's options, '" << kProgram
+     << " --version' for the version.\n";
 }
 
 void PrintCommandHelp(std::ostream& os, const Command& c) {
@@ -100,6 +103,9 @@ int Failure(CommandIo& io, std::string_view reason) {
 }
 
 int RunCli(const std::vector<std::string>& all_args, CommandIo& io) {
+  // The shell's completion asks for its words; no keyboard is involved.
+  if (!all_args.empty() && all_args[0] == kCompletionWordsOption)
+    return PrintCompletionWords(std::vector<std::string>(all_args.begin() + 1, all_args.end()), io);
   // --yes and --no may stand anywhere.
   std::vector<std::string> args;
   PromptAnswers answers = PromptAnswers::FromTerminal;
@@ -138,6 +144,10 @@ int RunCli(const std::vector<std::string>& all_args, CommandIo& io) {
   }
   if (IsHelp(args[0]) || args[0] == "help") {
     PrintCommandList(io.out, "");
+    return kExitSuccess;
+  }
+  if (args[0] == "--version") {
+    io.out << app::VersionLine(kProgram) << "\n";
     return kExitSuccess;
   }
 

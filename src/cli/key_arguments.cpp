@@ -1,6 +1,8 @@
 #include "cli/key_arguments.h"
 
+#include <algorithm>
 #include <charconv>
+#include <map>
 #include <cstdio>
 
 #include "i18n/texts.h"
@@ -87,6 +89,54 @@ std::optional<KeyCode> FindKeyCode(std::string_view text, bool panel_only) {
     if (IsCatalogueKey(code) && NameMatches(code, wanted)) return code;
   }
   return std::nullopt;
+}
+
+namespace {
+
+std::string EnglishName(KeyCode code) {
+  const keys::KeyInfo& info = keys::KeyInfoOfSlot(keys::KeyCodeToSlot(code));
+  if (info.nameKey.empty()) return {};
+  const std::string name = text::ToUtf8(i18n::Text(info.nameKey, i18n::kFallbackLanguageIndex));
+  return Lower(name) == "#error" ? std::string() : name;
+}
+
+}  // namespace
+
+std::vector<std::string> KeyNames(bool panel_only) {
+  // The keys FindKeyCode searches by name, in its order.
+  std::vector<KeyCode> order;
+  for (const keys::PanelOrderKey& k : keys::PanelOrderKeys()) order.push_back(k.code);
+  if (!panel_only) {
+    for (std::uint16_t slot = 0; slot < keys::kSlotCount; ++slot) {
+      const KeyCode code = keys::SlotToKeyCode(slot);
+      if (IsCatalogueKey(code)) order.push_back(code);
+    }
+  }
+  // The key each name finds: the first whose English or shown name it is
+  // (one pass instead of a search per name).
+  std::map<std::string, KeyCode> finds;
+  for (const KeyCode code : order) {
+    if (keys::KeyInfoOfSlot(keys::KeyCodeToSlot(code)).nameKey.empty()) continue;
+    const std::string english = Lower(EnglishName(code));
+    if (!english.empty()) finds.emplace(english, code);
+    finds.emplace(Lower(text::ToUtf8(keys::GetKeyName(code))), code);
+  }
+  std::vector<std::string> names;
+  for (const KeyCode code : order) {
+    const std::string name = EnglishName(code);
+    const std::string lower = Lower(name);
+    // Words that read as a code or a skin name are not looked up by name.
+    if (name.empty() || lower.rfind("0x", 0) == 0 || lower.rfind("key_", 0) == 0) continue;
+    if (finds[lower] != code) continue;  // another key has this name first
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  }
+  return names;
+}
+
+std::vector<std::string> MediaNames() {
+  std::vector<std::string> names;
+  for (const keys::MediaKey& media : keys::MediaKeys()) names.push_back(EnglishName(media.code));
+  return names;
 }
 
 bool ParseKeyTarget(std::string_view text, KeyTarget& target, std::string& reason) {

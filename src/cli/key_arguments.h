@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "keys/key_assignment.h"
 #include "keys/key_catalogue.h"
@@ -28,6 +29,13 @@ struct KeyTarget {
 // The key code of `text` among the named keys of the catalogue; with
 // `panel_only`, among the 105 keys of the on-screen keyboard only.
 std::optional<keys::KeyCode> FindKeyCode(std::string_view text, bool panel_only);
+
+// The English names of the keys FindKeyCode finds by name, each once and
+// each finding its own key, in the on-screen keyboard's order first (for the
+// shell's completion).
+std::vector<std::string> KeyNames(bool panel_only);
+// The English names of the media functions of media:NAME, in index order.
+std::vector<std::string> MediaNames();
 
 // KEY of keys set. False with the reason when no such key can be assigned.
 bool ParseKeyTarget(std::string_view text, KeyTarget& target, std::string& reason);

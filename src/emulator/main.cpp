@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/version.h"
 #include "emulator/ctl_commands.h"
 #include "emulator/vkbd_server.h"
 #include "vkbdsocket/vkbd_client.h"
@@ -27,7 +28,7 @@ std::string UsageText() {
   return "usage: keyloom-vkbd serve [--socket PATH] [--model 0c45:7672|320f:505b] [--capacity BYTES]\n"
          "                          [--effects N,N,...] [--state FILE] [--latency-ms N] [--trace FILE]\n"
          "       " +
-         CtlUsage() + "\n";
+         CtlUsage() + "\n       keyloom-vkbd --version\n";
 }
 
 // Asked for: the usage on stdout, success.
@@ -170,6 +171,10 @@ int main(int argc, char** argv) {
   const std::string verb = args[0];
   args.erase(args.begin());
   if (IsHelp(verb) || verb == "help") return Help();
+  if (verb == "--version") {
+    std::printf("%s\n", keyloom::app::VersionLine("keyloom-vkbd").c_str());
+    return 0;
+  }
   if (verb == "serve") return Serve(args);
   if (verb == "ctl") return Ctl(args);
   return Usage("unknown command '" + verb + "'");

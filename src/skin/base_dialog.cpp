@@ -81,7 +81,9 @@ bool CBaseDialog::OnInitDialog() {
   const auto main_path = JoinSkinPath(skin_dir_, main);
   const auto mask_path = JoinSkinPath(skin_dir_, mask);
 
-  const QImage background = main.empty() ? QImage() : LoadWholePicture(main_path);
+  // The background follows the screen's density (a @2x twin where there is
+  // one); the outline cuts the shape in layout units.
+  const QImage background = main.empty() ? QImage() : LoadSkinPicture(skin_dir_, main).value_or(QImage());
   if (background.isNull()) {
     ReportSkinFailure(main_path);
     return false;
@@ -94,7 +96,7 @@ bool CBaseDialog::OnInitDialog() {
   background_ = QPixmap::fromImage(background);
   outline_ = std::move(outline);
 
-  resize(background_.size());
+  resize(background_.deviceIndependentSize().toSize());
   raise();
 
   outline_region_ = BuildOutlineRegion(outline_);

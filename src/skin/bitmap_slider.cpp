@@ -36,9 +36,11 @@ void CBitmapSlider::SetPos(int position) {
 
 void CBitmapSlider::SetTrackBitmap(const QPixmap& track) {
   track_ = track;
-  picture_width_ = track.width();
-  picture_height_ = track.height();
-  resize(track.size());
+  // In layout units: a @2x picture measures as its 1x twin.
+  const QSize size = track.deviceIndependentSize().toSize();
+  picture_width_ = size.width();
+  picture_height_ = size.height();
+  resize(size);
   current_ = track;
   update();
 }

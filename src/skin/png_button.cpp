@@ -227,8 +227,12 @@ void CPngButton::DrawCaption(QPainter& painter, const QColor& colour) {
 void CPngButton::paintEvent(QPaintEvent*) {
   const Face face = CurrentFace();
   const QPixmap& picture = PictureOf(face);
-  if (shown_.size() != size()) {
-    QPixmap resized(size());
+  // What the button shows is kept at the screen's density, so that @2x
+  // pictures stay sharp; positions are in layout units.
+  const qreal ratio = devicePixelRatioF();
+  if (shown_.deviceIndependentSize() != QSizeF(size()) || shown_.devicePixelRatio() != ratio) {
+    QPixmap resized(size() * ratio);
+    resized.setDevicePixelRatio(ratio);
     resized.fill(Qt::transparent);
     if (!shown_.isNull()) {
       QPainter copy(&resized);
@@ -243,9 +247,11 @@ void CPngButton::paintEvent(QPaintEvent*) {
     if (!frame_mode_ || !face_drawn_) {
       if (!picture.isNull()) {
         const QPoint origin(offset_x_ - 1, offset_y_ - 1);
-        const QRect source = QRect(origin, size()) & picture.rect();
+        const QRect source = QRect(origin, size()) & QRect(QPoint(0, 0), picture.deviceIndependentSize().toSize());
+        const qreal picture_ratio = picture.devicePixelRatio();
         painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawPixmap(source.topLeft() - origin, picture, source);
+        painter.drawPixmap(QPointF(source.topLeft() - origin), picture,
+                           QRectF(QPointF(source.topLeft()) * picture_ratio, QSizeF(source.size()) * picture_ratio));
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         face_drawn_ = true;
       }

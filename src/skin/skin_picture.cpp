@@ -2,8 +2,10 @@
 
 #include <QColorSpace>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QPainter>
+#include <QScreen>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
@@ -24,15 +26,22 @@ std::filesystem::path JoinSkinPath(const std::filesystem::path& folder, std::u16
   return folder / std::filesystem::path(text::ToUtf8(rel));
 }
 
-std::optional<QImage> LoadSkinPicture(std::u16string_view relative) {
-  return LoadSkinPicture(paths::ResourceDir(), relative);
+std::filesystem::path HighDensityTwin(const std::filesystem::path& path) {
+  std::filesystem::path twin = path;
+  twin.replace_filename(path.stem().string() + "@2x" + path.extension().string());
+  return twin;
 }
 
-std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u16string_view relative) {
-  const auto path = JoinSkinPath(base, relative);
-  QFile file(QString::fromStdString(path.string()));
-  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-  QImageReader reader(&file);
+double SkinDevicePixelRatio() {
+  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) return 1.0;
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->devicePixelRatio() : 1.0;
+}
+
+namespace {
+
+QImage Decode(QIODevice& device) {
+  QImageReader reader(&device);
   reader.setAutoTransform(false);
   QImage image = reader.read();  // null when the contents cannot be decoded
   if (!image.isNull()) {
@@ -42,15 +51,58 @@ std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u1
   return image;
 }
 
+// The @2x twin of the picture in `file`, when there is a usable one.
+std::optional<QImage> LoadTwin(const std::filesystem::path& path, QFile& file) {
+  QFile twin_file(QString::fromStdString(HighDensityTwin(path).string()));
+  if (!twin_file.open(QIODevice::ReadOnly)) return std::nullopt;
+  QImage twin = Decode(twin_file);
+  if (twin.isNull()) return std::nullopt;
+  // The picture's own size, from its header when the format gives it.
+  QSize size = QImageReader(&file).size();
+  if (!size.isValid()) {
+    file.seek(0);
+    size = Decode(file).size();
+  }
+  file.seek(0);
+  if (!size.isValid() || twin.size() != size * 2) return std::nullopt;
+  twin.setDevicePixelRatio(2.0);
+  return twin;
+}
+
+}  // namespace
+
+std::optional<QImage> LoadSkinPicture(std::u16string_view relative) {
+  return LoadSkinPicture(paths::ResourceDir(), relative);
+}
+
+std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u16string_view relative) {
+  return LoadSkinPicture(base, relative, SkinDevicePixelRatio());
+}
+
+std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u16string_view relative,
+                                      double device_pixel_ratio) {
+  const auto path = JoinSkinPath(base, relative);
+  QFile file(QString::fromStdString(path.string()));
+  // The picture itself must be there, whatever the screen.
+  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+  if (device_pixel_ratio >= kHighDensityRatio) {
+    if (std::optional<QImage> twin = LoadTwin(path, file)) return twin;
+  }
+  return Decode(file);
+}
+
 QPixmap MakeStatePicture(const QImage& picture, const QWidget& reference) {
   const QSize size = reference.rect().size() + QSize(kStatePictureMargin, kStatePictureMargin);
-  QPixmap surface(size);
+  const qreal ratio = picture.isNull() ? 1.0 : picture.devicePixelRatio();
+  QPixmap surface(size * ratio);
+  surface.setDevicePixelRatio(ratio);
   surface.fill(Qt::black);
   if (!picture.isNull()) {
     QPainter painter(&surface);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    const QRect part(QPoint(0, 0), size);
-    painter.drawImage(part.topLeft(), picture, part & picture.rect());
+    // In device pixels of the picture, drawn 1:1.
+    const QRect part(QPoint(0, 0), surface.size());
+    painter.drawImage(QPointF(0, 0), picture, part & picture.rect());
   }
   return surface;
 }

@@ -21,16 +21,36 @@ constexpr int kStatePictureMargin = 100;
 // folder; backslashes are taken as separators.
 std::filesystem::path JoinSkinPath(const std::filesystem::path& folder, std::u16string_view relative);
 
+// High-density screens: a picture "name.ext" may have a twin "name@2x.ext"
+// beside it, drawn at twice the size. On a screen whose device pixel ratio is
+// kHighDensityRatio or more the loader gives the twin, marked with device
+// pixel ratio 2, so that its size in layout units (deviceIndependentSize())
+// is the picture's and every layout value stays as it is. A twin that is not
+// exactly twice the picture's size, or cannot be decoded, is not used.
+// Callers that measure a loaded picture use deviceIndependentSize(), not
+// size().
+inline constexpr double kHighDensityRatio = 1.5;
+
+// "dir/name@2x.ext" for "dir/name.ext".
+std::filesystem::path HighDensityTwin(const std::filesystem::path& path);
+
+// The device pixel ratio skin pictures are chosen for: the primary screen's,
+// 1 before there is a GUI application.
+double SkinDevicePixelRatio();
+
 // Loads a picture named relative to `base` (the resource folder when not
-// given). Nothing when the file cannot be opened; a file that exists but
+// given), for screens of `device_pixel_ratio` (SkinDevicePixelRatio() when
+// not given). Nothing when the file cannot be opened; a file that exists but
 // cannot be decoded gives a null image, which draws nothing.
 std::optional<QImage> LoadSkinPicture(std::u16string_view relative);
 std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u16string_view relative);
+std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u16string_view relative,
+                                      double device_pixel_ratio);
 
 // A state picture for dialog `reference`: its client area plus
 // kStatePictureMargin to the right and downward, holding the picture's
 // top-left part at 1:1. Where the picture is smaller the state picture is
-// black.
+// black. It has the picture's device pixel ratio (a @2x picture stays sharp).
 QPixmap MakeStatePicture(const QImage& picture, const QWidget& reference);
 
 // A skin the program cannot run without (a background, an outline or a state

@@ -201,7 +201,9 @@ TEST_F(KeyArguments, MacroActionLists) {
     std::vector<keys::MacroAction> actions;
     std::string reason;
     EXPECT_EQ(ParseMacroActions(c.text, actions, reason), c.ok) << c.text << ": " << reason;
-    if (c.ok) EXPECT_EQ(actions, c.actions) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(actions, c.actions) << c.text;
+    }
   }
 
   // A key name with a space, and the text of macro show parsing back.

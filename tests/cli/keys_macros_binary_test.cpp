@@ -114,8 +114,11 @@ TEST_F(KeysMacrosBinary, SetWritesEveryPairInOneWriteOfTheActiveSlot) {
   EXPECT_EQ(std::count_if(writes.begin(), writes.end(), [](const TracedReport& w) { return w.command == 0x01; }), 1);
   EXPECT_EQ(std::count_if(writes.begin(), writes.end(), [](const TracedReport& w) { return w.command == 0x02; }), 1);
   const int stride = kb_.Dump()["layers"][std::size_t(0)].string.size() / 2;
-  for (const TracedReport& w : writes)
-    if (w.command == 0x08) EXPECT_LT(w.address, stride);
+  for (const TracedReport& w : writes) {
+    if (w.command == 0x08) {
+      EXPECT_LT(w.address, stride);
+    }
+  }
   EXPECT_EQ(kb_.Layer(1), slot1_before);
   EXPECT_EQ(kb_.Layer(2), slot2_before);
 

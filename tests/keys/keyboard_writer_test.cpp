@@ -112,9 +112,13 @@ class KeyboardWriter : public ::testing::TestWithParam<Link> {
       if (*armed || length < 7 || r[3] != command || static_cast<std::uint32_t>(r[5] | r[6] << 8) != address) return;
       *armed = true;
       if (fault == Fault::kRefuse && model) model->ArmFault(emulator::FaultKind::kRefuse, 1);
-      if (fault == Fault::kRefuse && served) EXPECT_EQ(served->Ctl({"fault", "refuse", "1"}).status, 0);
+      if (fault == Fault::kRefuse && served) {
+        EXPECT_EQ(served->Ctl({"fault", "refuse", "1"}).status, 0);
+      }
       if (fault == Fault::kUnplug && model) inprocess->Unplug();
-      if (fault == Fault::kUnplug && served) EXPECT_EQ(served->Ctl({"fault", "disconnect-after", "0"}).status, 0);
+      if (fault == Fault::kUnplug && served) {
+        EXPECT_EQ(served->Ctl({"fault", "disconnect-after", "0"}).status, 0);
+      }
     });
   }
   // Back to a plugged keyboard with its factory memories, no fault armed.

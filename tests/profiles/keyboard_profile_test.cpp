@@ -202,7 +202,9 @@ TEST_F(KeyboardProfiles, ConnectionHandlerSequence) {
       EXPECT_EQ(CachedActiveSlot(), 2);
       EXPECT_EQ(EditingStore().macros.size(), 1u) << "the connection reloaded the profile";
     }
-    if (steps[i].state == 0 && !steps[i].events.empty()) EXPECT_EQ(CachedActiveSlot(), -1);
+    if (steps[i].state == 0 && !steps[i].events.empty()) {
+      EXPECT_EQ(CachedActiveSlot(), -1);
+    }
   }
   EXPECT_EQ(session.windows.StartupShowHandled.load(), 1);
   EXPECT_TRUE(prompter.requests.empty());

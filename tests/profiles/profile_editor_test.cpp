@@ -64,7 +64,9 @@ TEST_F(ProfileEditorTest, ChecksSayWhyAFileCannotBeRestored) {
     LoadedProfile loaded;
     const ProfileCheck check = editor.Check(path, loaded, c.regular_only);
     EXPECT_EQ(check.outcome, c.outcome);
-    if (c.outcome == Check::kTooShort || c.outcome == Check::kBadFormat) EXPECT_EQ(check.size, c.size);
+    if (c.outcome == Check::kTooShort || c.outcome == Check::kBadFormat) {
+      EXPECT_EQ(check.size, c.size);
+    }
     EXPECT_EQ(prompter.requests.size(), c.messages);
   }
 }

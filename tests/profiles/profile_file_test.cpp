@@ -337,7 +337,9 @@ TEST_F(ProfileFiles, SavedOffsetsPointAtOwnTextsInRecordOrder) {
   for (const Expect& e : {Expect{0, 0x1E, u"/usr/bin/editor"}, Expect{1, 0x21, u"x"}, Expect{2, 0x10, u"Hello, world"}}) {
     const std::uint32_t offset = store.block.tables[e.table][e.record].value;
     EXPECT_EQ(offset % 2, 0u);
-    if (!first) EXPECT_GT(offset, previous);
+    if (!first) {
+      EXPECT_GT(offset, previous);
+    }
     first = false;
     previous = offset;
     const std::size_t recordAt = 64 + (e.table * 512 + e.record) * 16;

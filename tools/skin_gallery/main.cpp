@@ -31,8 +31,10 @@ namespace {
 
 const std::filesystem::path kSkinDir = KEYLOOM_SKIN_DIR;
 
+// A lighting bitmap, as the program loads it (its @2x twin on dense screens).
 QPixmap Bitmap(const QString& name) {
-  return QPixmap(QString::fromStdString((kSkinDir / (name.toStdString() + ".bmp")).string()));
+  const auto picture = skin::LoadSkinPicture(kSkinDir.parent_path(), u"Skins\\" + (name + QStringLiteral(".bmp")).toStdU16String());
+  return picture ? QPixmap::fromImage(*picture) : QPixmap();
 }
 
 QPixmap State(const QString& file, const QWidget& dialog) {

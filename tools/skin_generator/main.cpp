@@ -1,6 +1,9 @@
 // Writes the default skin: the three skin INI files, the dialogs'
 // backgrounds, outlines and state pictures, and the lighting panel's bitmaps;
-// and the notification-area icons of the three keyboard states.
+// every picture that is shown also at twice the size as "name@2x.ext", which
+// the program uses on high-density screens (outlines only cut the windows'
+// shapes, in layout units, and have no @2x twin); and the notification-area
+// icons of the three keyboard states.
 //
 //   keyloom-skingen [skin folder [icon folder]]
 //
@@ -31,6 +34,15 @@ namespace {
 QString OutDir;
 QString IconDir;
 int Failures = 0;
+// Device pixels per layout unit of the pictures being written: 1, then 2.
+int Scale = 1;
+
+// The file name of a picture at the current scale: "name@2x.ext" at 2.
+QString Named(const QString& name) {
+  if (Scale == 1) return name;
+  const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+  return name.left(dot) + QStringLiteral("@%1x").arg(Scale) + name.mid(dot);
+}
 
 void Fail(const QString& what) {
   std::fprintf(stderr, "keyloom-skingen: %s\n", qPrintable(what));
@@ -38,18 +50,19 @@ void Fail(const QString& what) {
 }
 
 void SaveJpeg(const QImage& image, const QString& name) {
-  QImageWriter writer(OutDir + QLatin1Char('/') + name, "jpg");
+  QImageWriter writer(OutDir + QLatin1Char('/') + Named(name), "jpg");
   writer.setQuality(95);
   writer.setOptimizedWrite(true);
   if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) Fail(name + QStringLiteral(": ") + writer.errorString());
 }
 
 void SaveBmp(const QImage& image, const QString& name) {
-  if (!image.convertToFormat(QImage::Format_RGB888).save(OutDir + QLatin1Char('/') + name, "BMP")) Fail(name);
+  if (!image.convertToFormat(QImage::Format_RGB888).save(OutDir + QLatin1Char('/') + Named(name), "BMP")) Fail(Named(name));
 }
 
 // Outlines are pure black and white: one bit per pixel.
 void SaveMask(const QImage& image, const QString& name) {
+  if (Scale != 1) return;
   if (!image.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither).save(OutDir + QLatin1Char('/') + name, "BMP")) {
     Fail(name);
   }
@@ -85,6 +98,7 @@ QImage StatePicture(const DialogLayout& layout, const QImage& background, Look l
 
 void WriteIni(const DialogLayout& layout, const QString& file, const std::map<QString, QString>& screen,
               const QString& comment) {
+  if (Scale != 1) return;
   QFile out(OutDir + QLatin1Char('/') + file);
   if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
     Fail(file);
@@ -150,11 +164,11 @@ void GenerateTrayIcons() {
 }
 
 void Generate() {
-  CheckAgainstKeyCatalogue();
+  if (Scale == 1) CheckAgainstKeyCatalogue();
   // Main window.
   const DialogLayout main = MainLayout();
-  CheckAgainstManifest(main, skin::SkinFile::Main);
-  const QImage main_bg = PaintBackground(main);
+  if (Scale == 1) CheckAgainstManifest(main, skin::SkinFile::Main);
+  const QImage main_bg = PaintBackground(main, Scale);
   SaveJpeg(main_bg, QStringLiteral("main_bg.jpg"));
   SaveMask(PaintOutline(main), QStringLiteral("main_mask.bmp"));
   const std::pair<const char*, Look> main_states[] = {{"main_normal.jpg", Look::Normal}, {"main_over.jpg", Look::Over},
@@ -173,7 +187,7 @@ void Generate() {
   }
   for (const auto& name : skin::LightingBitmaps()) {
     const QString n = QString::fromStdU16String(name);
-    const QImage image = PaintLightingBitmap(n);
+    const QImage image = PaintLightingBitmap(n, Scale);
     if (image.isNull()) {
       Fail(QStringLiteral("no artwork for ") + n);
       continue;
@@ -188,8 +202,8 @@ void Generate() {
 
   // Profile manager.
   const DialogLayout profile = ProfileLayout();
-  CheckAgainstManifest(profile, skin::SkinFile::Profile);
-  const QImage profile_bg = PaintBackground(profile);
+  if (Scale == 1) CheckAgainstManifest(profile, skin::SkinFile::Profile);
+  const QImage profile_bg = PaintBackground(profile, Scale);
   SaveJpeg(profile_bg, QStringLiteral("Profile_bg.jpg"));
   SaveMask(PaintOutline(profile), QStringLiteral("Profile_mask.bmp"));
   SaveJpeg(StatePicture(profile, profile_bg, Look::Normal), QStringLiteral("Profile_normal.jpg"));
@@ -202,8 +216,8 @@ void Generate() {
 
   // Composite key-setting dialog: one picture set per tab, and the macro-only set.
   const DialogLayout composite = CompositeLayout();
-  CheckAgainstManifest(composite, skin::SkinFile::Composite);
-  const QImage composite_bg = PaintBackground(composite);
+  if (Scale == 1) CheckAgainstManifest(composite, skin::SkinFile::Composite);
+  const QImage composite_bg = PaintBackground(composite, Scale);
   SaveJpeg(composite_bg, QStringLiteral("Composite_bg.jpg"));
   SaveMask(PaintOutline(composite), QStringLiteral("Composite_mask.bmp"));
   for (const auto& set : skin::CompositePictureSets()) {
@@ -237,7 +251,10 @@ int main(int argc, char** argv) {
                        : QStringLiteral(KEYLOOM_ICON_OUTPUT);
   std::filesystem::create_directories(OutDir.toStdString());
   std::filesystem::create_directories(IconDir.toStdString());
-  Generate();
+  for (const int scale : {1, 2}) {
+    Scale = scale;
+    Generate();
+  }
   GenerateTrayIcons();
   if (Failures != 0) return 1;
   std::printf("keyloom-skingen: wrote the default skin to %s and the tray icons to %s\n", qPrintable(OutDir),

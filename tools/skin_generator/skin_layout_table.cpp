@@ -15,8 +15,8 @@ constexpr int kKeyboardTop = 232;
 struct KeyDef {
   int code;  // 0: a gap; -1: Fn
   double width = 1.0;
-  QString label;
-  QString top;
+  QString label = {};
+  QString top = {};
   double height = 1.0;
 };
 

@@ -239,8 +239,9 @@ void PaintIcon(QPainter& p, Icon icon, const QRectF& r, const QColor& colour) {
   p.restore();
 }
 
-QImage PaintBackground(const DialogLayout& layout) {
-  QImage image(layout.size, QImage::Format_RGB32);
+QImage PaintBackground(const DialogLayout& layout, int scale) {
+  QImage image(layout.size * scale, QImage::Format_RGB32);
+  image.setDevicePixelRatio(scale);
   image.fill(Qt::white);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing, true);
@@ -499,10 +500,11 @@ void PaintCompositePage(QPainter& p, const DialogLayout& layout, const QString& 
   p.restore();
 }
 
-QImage PaintLightingBitmap(const QString& name) {
-  auto canvas = [](int w, int h) {
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(QColor(0x1A, 0x1E, 0x25));  // the lighting panel's colour
+QImage PaintLightingBitmap(const QString& name, int scale) {
+  auto canvas = [scale](int w, int h, QColor colour = QColor(0x1A, 0x1E, 0x25)) {  // the lighting panel's colour
+    QImage image(w * scale, h * scale, QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
+    image.fill(colour);
     return image;
   };
   // Switches: dengup/dengdown (lamp), sjsup/sjsdown (colour cycling).
@@ -628,8 +630,7 @@ QImage PaintLightingBitmap(const QString& name) {
   // Busy animation: a ring of ten dots, one bright dot going round.
   if (name.startsWith(QLatin1String("jdt"))) {
     const int frame = name.mid(3).toInt() - 1;
-    QImage image(24, 24, QImage::Format_RGB32);
-    image.fill(QColor(0x10, 0x12, 0x16));  // the bottom bar's colour
+    QImage image = canvas(24, 24, QColor(0x10, 0x12, 0x16));  // the bottom bar's colour
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setPen(Qt::NoPen);

@@ -21,8 +21,12 @@ inline const QColor kText(0xE4, 0xE9, 0xF0);
 inline const QColor kMuted(0x7D, 0x86, 0x93);
 }  // namespace palette
 
+// Pictures are drawn in the layout's units at `scale` device pixels per unit
+// (1, or 2 for the @2x pictures of high-density screens); the image carries
+// `scale` as its device pixel ratio.
+
 // The dialog's background without any control face.
-QImage PaintBackground(const DialogLayout& layout);
+QImage PaintBackground(const DialogLayout& layout, int scale = 1);
 // The outline: black where the window is, white (holes) elsewhere.
 QImage PaintOutline(const DialogLayout& layout);
 
@@ -33,6 +37,6 @@ void PaintCompositePage(QPainter& p, const DialogLayout& layout, const QString& 
 void PaintIcon(QPainter& p, Icon icon, const QRectF& r, const QColor& colour);
 
 // Lighting panel bitmaps, by their names without ".bmp".
-QImage PaintLightingBitmap(const QString& name);
+QImage PaintLightingBitmap(const QString& name, int scale = 1);
 
 }  // namespace keyloom::skingen
