@@ -316,6 +316,35 @@ TEST_F(VkbdSocket, ReportInFlightIsCarriedOutAfterTheHostCloses) {
   EXPECT_EQ(s.Server().Firmware().Snapshot().lighting[1], 7);
 }
 
+// As on a hidraw node: every client bound to the command interface hears
+// every reply, whoever asked; the consumer interface hears none of them. A
+// client that never reads loses copies but never holds the keyboard up.
+TEST_F(VkbdSocket, EveryCommandClientHearsEveryReply) {
+  RunningServer s(Options());
+  ASSERT_TRUE(s.Started()) << s.Error();
+  auto asker = Open(kCommandInterface);
+  auto listener = Open(kCommandInterface);
+  auto events = Open(kConsumerInterface);
+  auto idle = Open(kCommandInterface);  // never read
+
+  std::uint8_t value = 0;
+  for (int i = 0; i < 2000; ++i) {
+    value = static_cast<std::uint8_t>(i);
+    const Report request = MakeRequest(kCmdWriteLighting, 1, static_cast<std::uint16_t>(i % 40), {&value, 1});
+    auto reply = Ask(asker, request, 1000);
+    ASSERT_TRUE(reply) << "request " << i;
+    std::vector<std::uint8_t> copy;
+    ASSERT_EQ(listener.Receive(copy, 1000), 1) << "request " << i;
+    EXPECT_TRUE(std::equal(copy.begin(), copy.end(), reply->begin(), reply->end())) << "request " << i;
+  }
+  std::vector<std::uint8_t> nothing;
+  EXPECT_EQ(listener.Receive(nothing, 20), 0);
+  EXPECT_EQ(events.Receive(nothing, 20), 0);
+  // The idle client's queue holds what fitted, oldest first.
+  ASSERT_EQ(idle.Receive(nothing, 0), 1);
+  EXPECT_EQ(nothing[5], 0);
+}
+
 TEST_F(VkbdSocket, MalformedControlMessagesGetAnErrorAndAClose) {
   RunningServer s(Options());
   ASSERT_TRUE(s.Started()) << s.Error();
