@@ -99,6 +99,9 @@ class VirtualBackend final : public HidBackend {
     return std::make_unique<VirtualChannel>(std::move(client), *it);
   }
 
+  // One keyboard per server.
+  std::string KeyboardLockName() const override { return "vkbd:" + Socket(); }
+
   bool Probe(const std::string& path) override {
     const int number = InterfaceOfPath(path);
     if (number < 0) return false;
