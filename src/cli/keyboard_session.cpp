@@ -67,6 +67,14 @@ bool KeyboardConnection::Connect(std::chrono::milliseconds timeout, std::string&
 
 bool KeyboardConnection::Connect(std::chrono::milliseconds timeout, std::string& reason, ConnectionHook hook) {
   Close();
+  hold_ = std::make_unique<device::KeyboardHold>(link_);
+  if (!hold_->Held()) {
+    hold_.reset();
+    const long long ms = device::KeyboardWaitLimit().count();
+    reason = "another program kept the keyboard busy for " +
+             (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms");
+    return false;
+  }
   report_ = std::make_shared<Report>();
   std::shared_ptr<Report> report = report_;
   device::ConnectionReports reports;
@@ -125,6 +133,7 @@ void KeyboardConnection::Close() {
     device::ResetMonitorStop(link_);
     report_.reset();
   }
+  hold_.reset();
 }
 
 std::string KeyboardResultText(const device::DeviceLink& link, device::CommandResult result) {
@@ -133,6 +142,7 @@ std::string KeyboardResultText(const device::DeviceLink& link, device::CommandRe
     case CommandResult::kOk:
       return "the keyboard took it";
     case CommandResult::kNotSent:
+      if (device::KeyboardBusy(link)) return "another program kept the keyboard busy";
       return link.DeviceConnected.load() == 0 ? "the keyboard is not connected" : "the keyboard did not answer";
     case CommandResult::kWriteFailed:
       return "the request could not be sent to the keyboard";

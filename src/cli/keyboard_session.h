@@ -28,9 +28,12 @@ class KeyboardConnection {
   // handler there, which reloads them from the keyboard).
   using ConnectionHook = std::function<void(int connected)>;
 
-  // Starts the connection monitor and waits up to `timeout` for its first
-  // report (and then for the hook, however long it takes). False with the
-  // reason when no keyboard answers.
+  // Holds the keyboard against other programs (device/keyboard_lock.h) from
+  // here until Close, so that everything the command reads and writes is
+  // one step for them; then starts the connection monitor and waits up to
+  // `timeout` for its first report (and then for the hook, however long it
+  // takes). False with the reason when another program keeps the keyboard
+  // or no keyboard answers.
   bool Connect(std::chrono::milliseconds timeout, std::string& reason);
   bool Connect(std::chrono::milliseconds timeout, std::string& reason, ConnectionHook hook);
   // Stops the monitor; the connection may be made again afterwards.
@@ -40,6 +43,7 @@ class KeyboardConnection {
 
  private:
   device::DeviceLink& link_;
+  std::unique_ptr<device::KeyboardHold> hold_;
   std::thread monitor_;
   std::shared_ptr<Report> report_;
 };

@@ -131,12 +131,12 @@ KeyboardHold::KeyboardHold(DeviceLink& link) : link_(link) {
     if (!name.empty()) {
       std::uint32_t left = 0;
       if (!s.file.Take(name, left)) {
-        s.busy = true;
+        s.busy.store(true);
         return;
       }
       s.inherited = left;
     }
-    s.busy = false;
+    s.busy.store(false);
   }
   ++s.holds;
   held_ = true;
@@ -154,10 +154,7 @@ KeyboardHold::~KeyboardHold() {
   }
 }
 
-bool KeyboardBusy(DeviceLink& link) {
-  std::lock_guard lock(link.transactions.lock);
-  return link.transactions.busy;
-}
+bool KeyboardBusy(const DeviceLink& link) { return link.transactions.busy.load(); }
 
 std::chrono::milliseconds KeyboardWaitLimit() { return std::chrono::milliseconds(g_wait_ms.load()); }
 

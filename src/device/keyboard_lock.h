@@ -78,7 +78,7 @@ class KeyboardHold {
 
 // Whether the link's last wait for the keyboard gave up because another
 // program kept it (for messages).
-bool KeyboardBusy(DeviceLink& link);
+bool KeyboardBusy(const DeviceLink& link);
 
 // The lock file of the keyboard named `name`; empty without a private
 // runtime folder.
