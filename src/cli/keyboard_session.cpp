@@ -25,12 +25,20 @@ struct KeyboardConnection::Report {
 
 namespace {
 
+std::mutex g_notifier_mutex;
+std::function<void()> g_notifier;
+
 std::optional<std::string>& VirtualSocket() {
   static std::optional<std::string> socket;
   return socket;
 }
 
 }  // namespace
+
+void SetKeyboardChangedNotifier(std::function<void()> notifier) {
+  std::lock_guard lock(g_notifier_mutex);
+  g_notifier = std::move(notifier);
+}
 
 void SetVirtualKeyboardSocket(const std::string& socket) {
   VirtualSocket() = socket.empty() ? vkbdsocket::DefaultSocketPath() : socket;
@@ -75,6 +83,7 @@ bool KeyboardConnection::Connect(std::chrono::milliseconds timeout, std::string&
              (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms");
     return false;
   }
+  changes_at_connect_ = device::ChangeRequestsSent(link_);
   report_ = std::make_shared<Report>();
   std::shared_ptr<Report> report = report_;
   device::ConnectionReports reports;
@@ -127,6 +136,7 @@ void KeyboardConnection::Close() {
     device::RequestMonitorStop(link_);
     monitor_.join();
   }
+  const bool changed = report_ && device::ChangeRequestsSent(link_) != changes_at_connect_;
   if (report_) {
     link_.CommandDevice().Close();
     link_.DeviceConnected.store(0);
@@ -134,6 +144,15 @@ void KeyboardConnection::Close() {
     report_.reset();
   }
   hold_.reset();
+  // Told once the keyboard is free, so that whoever hears it can read it.
+  if (changed) {
+    std::function<void()> notifier;
+    {
+      std::lock_guard lock(g_notifier_mutex);
+      notifier = g_notifier;
+    }
+    if (notifier) notifier();
+  }
 }
 
 std::string KeyboardResultText(const device::DeviceLink& link, device::CommandResult result) {

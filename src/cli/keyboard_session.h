@@ -44,9 +44,15 @@ class KeyboardConnection {
  private:
   device::DeviceLink& link_;
   std::unique_ptr<device::KeyboardHold> hold_;
+  std::uint64_t changes_at_connect_ = 0;
   std::thread monitor_;
   std::shared_ptr<Report> report_;
 };
+
+// Called when a connection that sent requests changing the keyboard has
+// ended and let go of the keyboard (keyloomctl tells the running desktop
+// utility, app::TellRunningInstanceKeyboardChanged). None by default.
+void SetKeyboardChangedNotifier(std::function<void()> notifier);
 
 // The virtual keyboard's socket when the run talks to one (empty: the
 // server's default), so that a failed connection names the path it tried.

@@ -54,7 +54,7 @@ struct DeviceTableValues {
 // The command transactions of one command device: the transaction lock,
 // held across each write and the read of its answer, the answers still
 // owed by the keyboard, and the keyboard's lock file shared with other
-// programs (device/keyboard_lock.h); all but `busy` guarded by the lock.
+// programs (device/keyboard_lock.h); all but the atomics guarded by the lock.
 struct TransactionState {
   std::recursive_mutex lock;
   std::uint64_t generation = 0;
@@ -64,6 +64,8 @@ struct TransactionState {
   KeyboardFileLock file;
   int holds = 0;      // KeyboardHolds alive on the link
   std::atomic<bool> busy{false};  // the last wait for the keyboard gave up
+  // Requests sent that change the keyboard's memory, answered or not.
+  std::atomic<std::uint64_t> changes_sent{0};
 };
 
 // How the monitor threads of one link are told to end.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ostream>
 
+#include "device/commands.h"
 #include "device/device_table.h"
 #include "device/keyboard_lock.h"
 
@@ -43,6 +44,12 @@ void SettleInput(TransactionState& s, HidDevice& device, bool new_request) {
   }
 }
 
+// The commands that change the keyboard's memory (device/commands.h).
+bool ChangesTheKeyboard(std::uint8_t command) {
+  return command == kCmdWriteConfig || command == kCmdWriteLightingArea || command == kCmdWriteKeyLayer ||
+         command == kCmdWriteMacroArea || command == kCmdWriteKeyColours;
+}
+
 std::atomic<std::uint64_t> g_answered{0};
 std::atomic<std::uint64_t> g_unanswering{0};
 
@@ -61,6 +68,8 @@ void StoreChecksum(std::uint8_t* report) {
 }
 
 std::uint64_t AnsweredReportCount() { return g_answered.load(std::memory_order_relaxed); }
+
+std::uint64_t ChangeRequestsSent(const DeviceLink& link) { return link.transactions.changes_sent.load(); }
 
 std::uint64_t UnansweringReplyCount() { return g_unanswering.load(std::memory_order_relaxed); }
 
@@ -101,6 +110,7 @@ CommandResult SendReport(DeviceLink& link, const std::uint8_t* request, std::siz
     // The write and the read of its answer form one transaction.
     std::lock_guard lock(owed.lock);
     SettleInput(owed, device, attempt == 0);
+    if (ChangesTheKeyboard(report[3])) owed.changes_sent.fetch_add(1);
     if (!device.Write(report.data(), report.size(), nullptr, kWriteTimeoutMs)) return CommandResult::kWriteFailed;
     ++owed.owed;
     std::size_t got = 0;

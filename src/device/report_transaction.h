@@ -77,6 +77,12 @@ std::uint32_t OwedReplies(DeviceLink& link);
 // answer); each was thrown away and the request sent again.
 std::uint64_t UnansweringReplyCount();
 
+// Requests sent on the link that change the keyboard's memory (the write
+// commands: configuration, lighting, key layers, macros, key colours),
+// whether answered or not: another program showing the keyboard must then
+// read it again. Safe from any thread.
+std::uint64_t ChangeRequestsSent(const DeviceLink& link);
+
 // Transactions answered since the start of the process, on every link:
 // progress displays count a long transfer's reports with it. Safe from any
 // thread.

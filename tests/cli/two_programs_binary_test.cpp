@@ -6,9 +6,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "app/single_instance.h"
+#include "platform/instance.h"
 #include "support/vkbd_process.h"
 
 namespace keyloom::cli {
@@ -101,6 +104,38 @@ TEST_F(TwoProgramsBinary, ExportWhileAnotherEditsSavesOneWholeState) {
   }
   RecordProperty("exports_before_the_edit", saw_before);
   RecordProperty("exports_after_the_edit", saw_after);
+}
+
+// A run that changed the keyboard tells the desktop utility running for
+// this user (through its instance socket), once the keyboard is free again;
+// a run that only read it says nothing.
+TEST_F(TwoProgramsBinary, ARunThatChangedTheKeyboardTellsTheRunningUtility) {
+  std::mutex mutex;
+  std::vector<instance::Request> heard;
+  instance::Guard running(app::kInstanceName, kb_.Dir() / "run");
+  ASSERT_TRUE(running.Acquire([&](const instance::Request& r) {
+    std::lock_guard lock(mutex);
+    heard.push_back(r);
+    return 1;
+  }));
+  for (const std::vector<std::string>& reading : {std::vector<std::string>{"status"}, {"keys"}, {"lighting", "show"}}) {
+    ASSERT_EQ(kb_.Keyloomctl(reading).status, 0) << reading[0];
+  }
+  {
+    std::lock_guard lock(mutex);
+    EXPECT_TRUE(heard.empty());
+  }
+  for (const std::vector<std::string>& changing :
+       {std::vector<std::string>{"keys", "set", "A", "key:B"}, {"lighting", "set", "--brightness", "2"}}) {
+    ASSERT_EQ(kb_.Keyloomctl(changing).status, 0) << changing[0];
+  }
+  std::lock_guard lock(mutex);
+  ASSERT_EQ(heard.size(), 2u);
+  for (const instance::Request& r : heard) {
+    EXPECT_TRUE(app::IsKeyboardChangedRequest(r));
+    EXPECT_GT(r.lparam, 0);  // the sender's process id
+    EXPECT_NE(r.lparam, ::getpid());
+  }
 }
 
 }  // namespace
