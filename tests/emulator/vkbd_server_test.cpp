@@ -4,16 +4,19 @@
 #include "emulator/vkbd_server.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <thread>
 
 #include "emulator/descriptors.h"
 #include "emulator/state_file.h"
+#include "platform/peer_user.h"
 #include "vkbdsocket/socket_protocol.h"
 #include "vkbdsocket/vkbd_client.h"
 
@@ -343,6 +346,44 @@ TEST_F(VkbdSocket, EveryCommandClientHearsEveryReply) {
   // The idle client's queue holds what fitted, oldest first.
   ASSERT_EQ(idle.Receive(nothing, 0), 1);
   EXPECT_EQ(nothing[5], 0);
+}
+
+// Runs `body` in a child process; true when it returned true.
+bool InChild(const std::function<bool()>& body) {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(body() ? 0 : 1);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The keyboard serves only its own user, and a client talks only to a
+// server of its own user: another user's socket would hear every key map
+// and macro sent to it. (The expected user is moved so that a process of
+// our own user stands for another's.)
+TEST_F(VkbdSocket, ServerAndClientTalkOnlyToTheirOwnUser) {
+  RunningServer s(Options());
+  ASSERT_TRUE(s.Started()) << s.Error();
+  const std::string socket = dir / "kb.sock";
+  EXPECT_TRUE(InChild([&] {
+    peer::ScopedExpectedUser other(::geteuid() + 1);  // the server is "another user's"
+    VkbdClient c;
+    return !c.Connect(socket);
+  }));
+  {
+    peer::ScopedExpectedUser other(::geteuid() + 1);  // the client is "another user's"
+    EXPECT_TRUE(InChild([&] {
+      peer::ScopedExpectedUser ours(::geteuid());
+      VkbdClient c;
+      bool plugged = false;
+      std::vector<InterfaceInfo> list;
+      return c.Connect(socket) && !c.List(plugged, list, 1000);
+    }));
+  }
+  VkbdClient c;
+  bool plugged = false;
+  std::vector<InterfaceInfo> list;
+  EXPECT_TRUE(c.Connect(socket) && c.List(plugged, list, 1000));
 }
 
 TEST_F(VkbdSocket, MalformedControlMessagesGetAnErrorAndAClose) {
