@@ -1,5 +1,7 @@
 #include "app/single_instance.h"
 
+#include <unistd.h>
+
 #include <mutex>
 #include <utility>
 
@@ -27,6 +29,18 @@ void GuardChannel::Release() { guard_.Release(); }
 std::int64_t ForwardToMainWindow(const instance::Request& request) {
   host::PostToMainWindow(request.message, request.wparam, request.lparam);
   return 1;
+}
+
+bool IsKeyboardChangedRequest(const instance::Request& request) {
+  return request.message == kKeyboardChangedMessage && request.wparam == kKeyboardChangedTag;
+}
+
+bool TellRunningInstanceKeyboardChanged(const std::filesystem::path& runtime_dir, int timeout_ms) {
+  if (runtime_dir.empty()) return false;
+  const instance::Guard guard(kInstanceName, runtime_dir);
+  if (!guard.OtherRunning()) return false;
+  const instance::Request request{kKeyboardChangedMessage, kKeyboardChangedTag, static_cast<std::int64_t>(::getpid())};
+  return guard.Send(request, timeout_ms).has_value();
 }
 
 void SetHeldInstance(std::unique_ptr<InstanceChannel> channel) {

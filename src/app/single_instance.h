@@ -30,6 +30,12 @@ inline constexpr std::uint32_t kQuitMessage = 0x4D4B;
 // (low byte first); both ends use this exact number.
 inline constexpr std::uint32_t kQuitTag = 0x4C4C494B;
 
+// another program (keyloomctl) has changed the keyboard: what this one shows
+// and edits is stale and must be read again from the keyboard before
+// anything is written back; lParam: that program's process id
+inline constexpr std::uint32_t kKeyboardChangedMessage = 0x4B43;
+inline constexpr std::uint32_t kKeyboardChangedTag = host::Tag("KBCH");
+
 inline constexpr instance::Request kShowRequest{kShowMessage, kShowTag, 0};
 inline constexpr instance::Request kQuitRequest{kQuitMessage, kQuitTag, 0};
 
@@ -66,6 +72,15 @@ class GuardChannel : public InstanceChannel {
 // thread) keeps the listener free, so the main window may drop the lock
 // while it handles a quit request.
 std::int64_t ForwardToMainWindow(const instance::Request& request);
+
+// Whether `request` is the keyboard-changed request (message and tag).
+bool IsKeyboardChangedRequest(const instance::Request& request);
+
+// Tells the instance running in `runtime_dir`, if one runs, that this
+// process has changed the keyboard (kKeyboardChangedMessage, this process's
+// id); it passes the request to its main window like any other. Waits at
+// most `timeout_ms` for its answer. True when it took the request.
+bool TellRunningInstanceKeyboardChanged(const std::filesystem::path& runtime_dir, int timeout_ms = 1000);
 
 // The process-wide channel whose lock this process holds (set by start-up).
 void SetHeldInstance(std::unique_ptr<InstanceChannel> channel);

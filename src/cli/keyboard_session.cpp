@@ -25,12 +25,20 @@ struct KeyboardConnection::Report {
 
 namespace {
 
+std::mutex g_notifier_mutex;
+std::function<void()> g_notifier;
+
 std::optional<std::string>& VirtualSocket() {
   static std::optional<std::string> socket;
   return socket;
 }
 
 }  // namespace
+
+void SetKeyboardChangedNotifier(std::function<void()> notifier) {
+  std::lock_guard lock(g_notifier_mutex);
+  g_notifier = std::move(notifier);
+}
 
 void SetVirtualKeyboardSocket(const std::string& socket) {
   VirtualSocket() = socket.empty() ? vkbdsocket::DefaultSocketPath() : socket;
@@ -67,6 +75,15 @@ bool KeyboardConnection::Connect(std::chrono::milliseconds timeout, std::string&
 
 bool KeyboardConnection::Connect(std::chrono::milliseconds timeout, std::string& reason, ConnectionHook hook) {
   Close();
+  hold_ = std::make_unique<device::KeyboardHold>(link_);
+  if (!hold_->Held()) {
+    hold_.reset();
+    const long long ms = device::KeyboardWaitLimit().count();
+    reason = "another program kept the keyboard busy for " +
+             (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms");
+    return false;
+  }
+  changes_at_connect_ = device::ChangeRequestsSent(link_);
   report_ = std::make_shared<Report>();
   std::shared_ptr<Report> report = report_;
   device::ConnectionReports reports;
@@ -119,11 +136,22 @@ void KeyboardConnection::Close() {
     device::RequestMonitorStop(link_);
     monitor_.join();
   }
+  const bool changed = report_ && device::ChangeRequestsSent(link_) != changes_at_connect_;
   if (report_) {
     link_.CommandDevice().Close();
     link_.DeviceConnected.store(0);
     device::ResetMonitorStop(link_);
     report_.reset();
+  }
+  hold_.reset();
+  // Told once the keyboard is free, so that whoever hears it can read it.
+  if (changed) {
+    std::function<void()> notifier;
+    {
+      std::lock_guard lock(g_notifier_mutex);
+      notifier = g_notifier;
+    }
+    if (notifier) notifier();
   }
 }
 
@@ -133,6 +161,7 @@ std::string KeyboardResultText(const device::DeviceLink& link, device::CommandRe
     case CommandResult::kOk:
       return "the keyboard took it";
     case CommandResult::kNotSent:
+      if (device::KeyboardBusy(link)) return "another program kept the keyboard busy";
       return link.DeviceConnected.load() == 0 ? "the keyboard is not connected" : "the keyboard did not answer";
     case CommandResult::kWriteFailed:
       return "the request could not be sent to the keyboard";

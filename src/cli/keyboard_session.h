@@ -28,9 +28,12 @@ class KeyboardConnection {
   // handler there, which reloads them from the keyboard).
   using ConnectionHook = std::function<void(int connected)>;
 
-  // Starts the connection monitor and waits up to `timeout` for its first
-  // report (and then for the hook, however long it takes). False with the
-  // reason when no keyboard answers.
+  // Holds the keyboard against other programs (device/keyboard_lock.h) from
+  // here until Close, so that everything the command reads and writes is
+  // one step for them; then starts the connection monitor and waits up to
+  // `timeout` for its first report (and then for the hook, however long it
+  // takes). False with the reason when another program keeps the keyboard
+  // or no keyboard answers.
   bool Connect(std::chrono::milliseconds timeout, std::string& reason);
   bool Connect(std::chrono::milliseconds timeout, std::string& reason, ConnectionHook hook);
   // Stops the monitor; the connection may be made again afterwards.
@@ -40,9 +43,16 @@ class KeyboardConnection {
 
  private:
   device::DeviceLink& link_;
+  std::unique_ptr<device::KeyboardHold> hold_;
+  std::uint64_t changes_at_connect_ = 0;
   std::thread monitor_;
   std::shared_ptr<Report> report_;
 };
+
+// Called when a connection that sent requests changing the keyboard has
+// ended and let go of the keyboard (keyloomctl tells the running desktop
+// utility, app::TellRunningInstanceKeyboardChanged). None by default.
+void SetKeyboardChangedNotifier(std::function<void()> notifier);
 
 // The virtual keyboard's socket when the run talks to one (empty: the
 // server's default), so that a failed connection names the path it tried.

@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "app/single_instance.h"
 #include "cli/command_table.h"
 #include "cli/keyboard_session.h"
 #include "device/backend_choice.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -36,6 +38,10 @@ int main(int argc, char** argv) {
   keyloom::device::SetHidBackend(keyloom::device::MakeBackend(choice));
   if (choice.virtual_keyboard) keyloom::cli::SetVirtualKeyboardSocket(choice.socket);
   args.erase(args.begin());
+  // A run that changed the keyboard tells the desktop utility, if it runs,
+  // so that it reads the keyboard again instead of writing back what it had.
+  keyloom::cli::SetKeyboardChangedNotifier(
+      [] { keyloom::app::TellRunningInstanceKeyboardChanged(keyloom::paths::RuntimeDir()); });
   keyloom::cli::CommandIo io{std::cout, std::cerr};
   io.stop = &g_stop;
   io.out_is_terminal = isatty(STDOUT_FILENO) != 0;

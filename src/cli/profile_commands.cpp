@@ -10,6 +10,7 @@
 #include "cli/progress_line.h"
 #include "keys/key_macro_store.h"
 #include "lighting/lighting_state.h"
+#include "platform/shared_folder.h"
 #include "profiles/active_slot.h"
 #include "profiles/connection_handler.h"
 #include "profiles/editing_lock.h"
@@ -106,6 +107,10 @@ int RunExport(const std::vector<std::string>& args, CommandIo& io) {
   EditingSession session(io);
   if (!OpenWithLighting(session, io, status)) return status;
   const profiles::ProfileExport exported = profiles::ProfileEditor(session.Keyboard()).Export(file);
+  if (!exported.written && platform::IsForeignLinkInSharedFolder(file))
+    return Failure(io, "did not write " + file.string() +
+                           ": it is a link another user made in a shared folder, and writing through it could "
+                           "overwrite any file of yours");
   if (!exported.written) return Failure(io, "could not write " + file.string());
   return Report(io, json, file, exported.summary,
                 "Saved the keys of slots 0, 1 and 2, the macros and the report rate to " + file.string());

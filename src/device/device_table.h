@@ -12,6 +12,7 @@
 #include <span>
 
 #include "device/hid_device.h"
+#include "device/keyboard_lock.h"
 
 namespace keyloom::device {
 
@@ -51,12 +52,20 @@ struct DeviceTableValues {
 };
 
 // The command transactions of one command device: the transaction lock,
-// held across each write and the read of its answer, and the answers still
-// owed by the keyboard (guarded by the lock).
+// held across each write and the read of its answer, the answers still
+// owed by the keyboard, and the keyboard's lock file shared with other
+// programs (device/keyboard_lock.h); all but the atomics guarded by the lock.
 struct TransactionState {
   std::recursive_mutex lock;
   std::uint64_t generation = 0;
   std::uint32_t owed = 0;
+  // Answers another program left owed when it let go of the keyboard.
+  std::uint32_t inherited = 0;
+  KeyboardFileLock file;
+  int holds = 0;      // KeyboardHolds alive on the link
+  std::atomic<bool> busy{false};  // the last wait for the keyboard gave up
+  // Requests sent that change the keyboard's memory, answered or not.
+  std::atomic<std::uint64_t> changes_sent{0};
 };
 
 // How the monitor threads of one link are told to end.

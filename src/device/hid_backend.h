@@ -57,6 +57,10 @@ class HidBackend {
                                            bool exclusive) = 0;
   // Whether the interface at `path` can still be opened (the keyboard is there).
   virtual bool Probe(const std::string& path) = 0;
+  // What names the keyboards this backend reaches for other programs that
+  // talk to them (device/keyboard_lock.h): the same text in every program
+  // reaching the same keyboard. Empty: nobody else can reach them, no lock.
+  virtual std::string KeyboardLockName() const { return {}; }
 };
 
 // The process-wide backend the device objects use when they were given none.

@@ -41,6 +41,11 @@ void HidDevice::UseBackend(std::shared_ptr<HidBackend> backend) {
   backend_ = std::move(backend);
 }
 
+std::string HidDevice::KeyboardLockName() const {
+  const std::shared_ptr<HidBackend> backend = Backend();
+  return backend ? backend->KeyboardLockName() : std::string();
+}
+
 std::shared_ptr<HidBackend> HidDevice::Backend() const {
   {
     std::lock_guard lock(mutex_);

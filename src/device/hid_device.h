@@ -72,6 +72,8 @@ class HidDevice {
   // Interface and collection numbers found in the path ("&mi_", "&col").
   std::uint32_t InterfaceNumber() const { return interface_number_; }
   std::uint32_t CollectionNumber() const { return collection_number_; }
+  // The backend's KeyboardLockName (empty without a backend).
+  std::string KeyboardLockName() const;
   // Counts successful opens; lets callers notice that the handle changed.
   std::uint64_t OpenGeneration() const { return generation_.load(); }
 

@@ -205,6 +205,11 @@ class HidrawBackend final : public HidBackend {
     return std::make_unique<HidrawChannel>(fd, std::move(descriptor), attributes, numbered);
   }
 
+  // One lock for every real keyboard of this user: the node of a keyboard
+  // is not known before the listing that finds it, and one person rarely
+  // has two of them.
+  std::string KeyboardLockName() const override { return "hidraw"; }
+
   bool Probe(const std::string& path) override {
     const int fd = ::open(HidrawNodePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno == EACCES || errno == EPERM;  // present, just not ours to read

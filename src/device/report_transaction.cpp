@@ -7,7 +7,9 @@
 #include <cstring>
 #include <ostream>
 
+#include "device/commands.h"
 #include "device/device_table.h"
+#include "device/keyboard_lock.h"
 
 namespace keyloom::device {
 namespace {
@@ -22,23 +24,34 @@ void SettleInput(TransactionState& s, HidDevice& device, bool new_request) {
     s.owed = 0;
   }
   std::array<std::uint8_t, kReportBytes> scratch{};
-  if (new_request && s.owed > 0) {
+  // Owed to this program, or to the one that held the keyboard before: every
+  // handle hears every answer.
+  if (new_request && s.owed + s.inherited > 0) {
+    std::uint32_t owed = s.owed + s.inherited;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
-    while (s.owed > 0) {
+    while (owed > 0) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
           deadline - std::chrono::steady_clock::now());
       if (left.count() <= 0) break;
       if (!device.Read(scratch.data(), scratch.size(), nullptr, static_cast<std::uint32_t>(left.count()))) break;
-      --s.owed;
+      --owed;
     }
     s.owed = 0;  // what did not come within a read time-out is taken as lost
+    s.inherited = 0;
   }
   while (device.Read(scratch.data(), scratch.size(), nullptr, 0)) {
     if (s.owed > 0) --s.owed;
   }
 }
 
+// The commands that change the keyboard's memory (device/commands.h).
+bool ChangesTheKeyboard(std::uint8_t command) {
+  return command == kCmdWriteConfig || command == kCmdWriteLightingArea || command == kCmdWriteKeyLayer ||
+         command == kCmdWriteMacroArea || command == kCmdWriteKeyColours;
+}
+
 std::atomic<std::uint64_t> g_answered{0};
+std::atomic<std::uint64_t> g_unanswering{0};
 
 }  // namespace
 
@@ -56,6 +69,10 @@ void StoreChecksum(std::uint8_t* report) {
 
 std::uint64_t AnsweredReportCount() { return g_answered.load(std::memory_order_relaxed); }
 
+std::uint64_t ChangeRequestsSent(const DeviceLink& link) { return link.transactions.changes_sent.load(); }
+
+std::uint64_t UnansweringReplyCount() { return g_unanswering.load(std::memory_order_relaxed); }
+
 bool ReplyAnswersRequest(const std::uint8_t* request, const std::uint8_t* reply, std::size_t reply_length) {
   if (reply_length < kReportBytes) return false;
   if (reply[0] != kCommandReportId) return false;
@@ -70,7 +87,7 @@ bool ReplyAnswersRequest(const std::uint8_t* request, const std::uint8_t* reply,
 
 std::uint32_t OwedReplies(DeviceLink& link) {
   std::lock_guard lock(link.transactions.lock);
-  return link.transactions.owed;
+  return link.transactions.owed + link.transactions.inherited;
 }
 
 std::ostream& operator<<(std::ostream& out, CommandResult result) { return out << static_cast<int>(result); }
@@ -85,11 +102,15 @@ CommandResult SendReport(DeviceLink& link, const std::uint8_t* request, std::siz
 
   HidDevice& device = link.CommandDevice();
   TransactionState& owed = link.transactions;
+  // No other program's transaction comes between this one's attempts.
+  KeyboardHold hold(link);
+  if (!hold.Held()) return CommandResult::kNotSent;
   bool unanswered = false;  // a reply came that did not answer the request
   for (int attempt = 0;;) {
     // The write and the read of its answer form one transaction.
     std::lock_guard lock(owed.lock);
     SettleInput(owed, device, attempt == 0);
+    if (ChangesTheKeyboard(report[3])) owed.changes_sent.fetch_add(1);
     if (!device.Write(report.data(), report.size(), nullptr, kWriteTimeoutMs)) return CommandResult::kWriteFailed;
     ++owed.owed;
     std::size_t got = 0;
@@ -102,6 +123,7 @@ CommandResult SendReport(DeviceLink& link, const std::uint8_t* request, std::siz
       }
       std::memset(reply, 0, reply_length);
       unanswered = true;
+      g_unanswering.fetch_add(1, std::memory_order_relaxed);
     }
     if (++attempt > kAttempts - 1) return unanswered ? CommandResult::kBadReply : CommandResult::kNotSent;
   }

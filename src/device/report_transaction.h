@@ -63,12 +63,25 @@ bool ReplyAnswersRequest(const std::uint8_t* request, const std::uint8_t* reply,
 // Answers that come after their read gave up are counted as owed: the next
 // transaction first collects them (waiting at most one read time-out) and
 // discards every report already queued, so a late answer never lands in a
-// later caller's buffer.
+// later caller's buffer. The whole transaction holds the keyboard against
+// other programs (device/keyboard_lock.h); when another program keeps it
+// past the wait limit, the result is 0 and KeyboardBusy(link) is true.
 CommandResult SendReport(DeviceLink& link, const std::uint8_t* request, std::size_t request_length,
                          std::uint8_t* reply, std::size_t reply_length, std::size_t* transferred);
 
 // Answers still owed by the keyboard on the command device (for tests).
 std::uint32_t OwedReplies(DeviceLink& link);
+
+// Replies read since the start of the process, on every link, that did not
+// answer the request they were read for (noise, another program's or a late
+// answer); each was thrown away and the request sent again.
+std::uint64_t UnansweringReplyCount();
+
+// Requests sent on the link that change the keyboard's memory (the write
+// commands: configuration, lighting, key layers, macros, key colours),
+// whether answered or not: another program showing the keyboard must then
+// read it again. Safe from any thread.
+std::uint64_t ChangeRequestsSent(const DeviceLink& link);
 
 // Transactions answered since the start of the process, on every link:
 // progress displays count a long transfer's reports with it. Safe from any

@@ -100,6 +100,9 @@ class VirtualBackend final : public HidBackend {
     return std::make_unique<VirtualChannel>(std::move(client), *it);
   }
 
+  // One keyboard per server.
+  std::string KeyboardLockName() const override { return "vkbd:" + Socket(); }
+
   // The connection monitor probes the open interface ten times a second:
   // the probes share one control connection instead of making one each, and
   // a connection that broke is made again once.

@@ -12,6 +12,7 @@
 
 #include "emulator/descriptors.h"
 #include "emulator/state_file.h"
+#include "platform/peer_user.h"
 #include "vkbdsocket/socket_protocol.h"
 #include "vkbdsocket/vkbd_client.h"
 
@@ -89,7 +90,11 @@ bool VkbdServer::Start(std::string& error) {
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
   const std::string& path = options_.socketPath;
-  if (path.empty() || path.size() >= sizeof addr.sun_path) {
+  if (path.empty()) {
+    error = "no private runtime folder for the socket; give --socket or set XDG_RUNTIME_DIR";
+    return false;
+  }
+  if (path.size() >= sizeof addr.sun_path) {
     error = "socket path too long: " + path;
     return false;
   }
@@ -164,6 +169,11 @@ void VkbdServer::Accept() {
   for (;;) {
     int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) return;
+    // Only processes of our own user reach the keyboard.
+    if (!peer::SameUser(fd)) {
+      ::close(fd);
+      continue;
+    }
     // Sends block at most one second: a client that stops reading loses
     // messages rather than stalling the keyboard.
     timeval tv{1, 0};
@@ -270,13 +280,12 @@ void VkbdServer::RunDue() {
         }
         break;
       }
-      case Delivery::Kind::kSend: {
-        auto it = connections_.find(d.connection);
-        if (it == connections_.end()) break;
-        if (it->second.interfaceNumber == kCommandInterface) trace_.Write('R', d.bytes, Elapsed());
+      case Delivery::Kind::kSend:
+        SendReply(d.connection, d.bytes);
+        break;
+      case Delivery::Kind::kEvent:
         SendTo(d.connection, d.bytes);
         break;
-      }
       case Delivery::Kind::kUnplug:
         Unplug();
         break;
@@ -284,15 +293,31 @@ void VkbdServer::RunDue() {
   }
 }
 
-bool VkbdServer::SendTo(std::uint64_t id, std::span<const std::uint8_t> bytes) {
+void VkbdServer::SendReply(std::uint64_t requester, std::span<const std::uint8_t> reply) {
+  // As on a hidraw node, every open handle of the command interface gets a
+  // copy of every input report, whoever asked. The other handles get theirs
+  // first and without waiting (a handle nobody reads loses reports rather
+  // than stalling the keyboard), so that when the requester has its answer,
+  // every other copy is already queued where its reader will find it.
+  std::vector<std::uint64_t> others;
+  for (const auto& [id, c] : connections_) {
+    if (id != requester && c.bound && c.interfaceNumber == kCommandInterface) others.push_back(id);
+  }
+  if (others.empty() && connections_.count(requester) == 0) return;  // nobody to hear it
+  trace_.Write('R', reply, Elapsed());
+  for (std::uint64_t id : others) SendTo(id, reply, MSG_DONTWAIT);
+  SendTo(requester, reply);
+}
+
+bool VkbdServer::SendTo(std::uint64_t id, std::span<const std::uint8_t> bytes, int flags) {
   auto it = connections_.find(id);
   if (it == connections_.end()) return false;
   for (;;) {
-    const ssize_t n = ::send(it->second.fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    const ssize_t n = ::send(it->second.fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | flags);
     if (n >= 0) return true;
     if (errno == EINTR) continue;
     if (errno == EPIPE || errno == ECONNRESET) CloseConnection(id);
-    return false;  // a time-out loses this message only
+    return false;  // a time-out (or a full queue) loses this message only
   }
 }
 
@@ -306,7 +331,7 @@ void VkbdServer::CloseConnection(std::uint64_t id) {
 void VkbdServer::OnConsumerReport(std::span<const std::uint8_t> report) {
   for (const auto& [id, c] : connections_) {
     if (c.bound && c.interfaceNumber == kConsumerInterface) {
-      Schedule(Delivery::Kind::kSend, id, std::vector<std::uint8_t>(report.begin(), report.end()),
+      Schedule(Delivery::Kind::kEvent, id, std::vector<std::uint8_t>(report.begin(), report.end()),
                std::chrono::milliseconds(options_.latencyMs));
     }
   }

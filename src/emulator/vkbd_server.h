@@ -7,6 +7,9 @@
 // received, and its reply leaves `latencyMs` (plus any delay fault) after
 // that; consumer reports also leave `latencyMs` after the event. Deliveries
 // to one connection keep their order unless a delay fault reorders them.
+// Like a hidraw node, every connection bound to an interface receives every
+// input report of it: each reply goes to every command connection (the one
+// that sent the request last), each consumer report to every consumer one.
 // Unplugging closes every bound connection and drops what was queued for
 // them.
 #include <chrono>
@@ -63,7 +66,9 @@ class VkbdServer : private CtlHost {
   struct Delivery {
     Clock::time_point due;
     std::uint64_t seq = 0;
-    enum class Kind { kProcess, kSend, kUnplug } kind = Kind::kSend;
+    // kSend: a command reply (to every command handle); kEvent: one
+    // consumer report to one handle.
+    enum class Kind { kProcess, kSend, kEvent, kUnplug } kind = Kind::kSend;
     std::uint64_t connection = 0;
     std::vector<std::uint8_t> bytes;
     bool operator>(const Delivery& o) const { return due != o.due ? due > o.due : seq > o.seq; }
@@ -78,7 +83,8 @@ class VkbdServer : private CtlHost {
   void Schedule(Delivery::Kind kind, std::uint64_t connection, std::vector<std::uint8_t> bytes,
                 Clock::duration after);
   void RunDue();
-  bool SendTo(std::uint64_t id, std::span<const std::uint8_t> bytes);
+  void SendReply(std::uint64_t requester, std::span<const std::uint8_t> reply);
+  bool SendTo(std::uint64_t id, std::span<const std::uint8_t> bytes, int flags = 0);
   void CloseConnection(std::uint64_t id);
   void OnConsumerReport(std::span<const std::uint8_t> report);
   void SaveStateIfChanged();

@@ -109,6 +109,9 @@ int WriteKeysAndMacros(device::DeviceLink& link, KeyStores& stores, host::Prompt
   }
   deviceLock.unlock();
 
+  // The whole write holds the keyboard: no other program's transaction
+  // comes between its reports.
+  device::KeyboardHold hold(link);
   done.sent = true;
   done.begin = device::BeginWrite(link);
   done.macroArea = device::WriteMacroArea(link, image.data(), static_cast<std::uint32_t>(image.size()));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "device/keyboard_lock.h"
 #include "device/commands.h"
 #include "keys/key_catalogue.h"
 #include "lighting/lighting_operations.h"
@@ -76,6 +77,8 @@ bool KeyColourEditor::RenameLayout(std::u16string_view name) {
 }
 
 KeyColourChange KeyColourEditor::WriteKey(int position, Colour colour, bool follows) {
+  // One frame: no other program's transaction comes between its reports.
+  device::KeyboardHold hold(link_);
   const int slot = Slot();
   const std::uint8_t rgb[3] = {Red(colour), Green(colour), Blue(colour)};
   device::CommandResult result = BeginLightingWrite(link_);

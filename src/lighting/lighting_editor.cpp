@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "device/keyboard_lock.h"
 #include "lighting/lighting_operations.h"
 
 namespace keyloom::lighting {
@@ -93,6 +94,8 @@ std::string RgbBoxText(std::string_view typed) {
 
 device::CommandResult WriteLightingFields(device::DeviceLink& link, const LightingSession& lighting,
                                           const std::vector<FieldWrite>& writes) {
+  // One frame: no other program's transaction comes between its reports.
+  device::KeyboardHold hold(link);
   device::CommandResult result = BeginLightingWrite(link);
   for (const FieldWrite& w : writes) {
     if (result != device::CommandResult::kOk) break;

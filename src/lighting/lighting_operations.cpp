@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 
+#include "device/keyboard_lock.h"
 #include "device/commands.h"
 #include "device/device_table.h"
 #include "keys/key_catalogue.h"
@@ -63,12 +64,16 @@ device::CommandResult WriteLightingBytes(device::DeviceLink& link, const Lightin
 
 device::CommandResult WriteLightingField(device::DeviceLink& link, const LightingSession& lighting, int offset,
                                          std::initializer_list<std::uint8_t> bytes) {
+  // One frame: no other program's transaction comes between its reports.
+  device::KeyboardHold hold(link);
   device::CommandResult result = BeginLightingWrite(link);
   if (result == device::CommandResult::kOk) result = WriteLightingBytes(link, lighting, offset, bytes.begin(), int(bytes.size()));
   return Ended(link, result);
 }
 
 device::CommandResult WriteKeyColour(device::DeviceLink& link, LightingSession& lighting, int position, Colour colour) {
+  // One frame: no other program's transaction comes between its reports.
+  device::KeyboardHold hold(link);
   const std::uint8_t rgb[3] = {Red(colour), Green(colour), Blue(colour)};
   device::CommandResult result = BeginLightingWrite(link);
   if (result == device::CommandResult::kOk) result = device::WriteKeyColours(link, rgb, 3, std::uint32_t(position), lighting.LightingSlot);
@@ -78,6 +83,8 @@ device::CommandResult WriteKeyColour(device::DeviceLink& link, LightingSession& 
 }
 
 device::CommandResult SendKeyColours(device::DeviceLink& link, const LightingSession& lighting) {
+  // One frame: no other program's transaction comes between its reports.
+  device::KeyboardHold hold(link);
   const int slot = lighting.LightingSlot;
   const int chunks = int(link.DeviceTable.KeyCount.load()) / 18;
   device::CommandResult result = BeginLightingWrite(link);
@@ -93,6 +100,8 @@ device::CommandResult SendKeyColours(device::DeviceLink& link, const LightingSes
 }
 
 device::CommandResult WriteDefaultLighting(device::DeviceLink& link, const LightingSession& lighting) {
+  // One frame: no other program's transaction comes between its reports.
+  device::KeyboardHold hold(link);
   const auto bytes = DefaultLightingBytes();
   device::CommandResult result = BeginLightingWrite(link);
   if (result == device::CommandResult::kOk) result = WriteLightingBytes(link, lighting, 0, bytes.data(), int(bytes.size()));
@@ -100,6 +109,8 @@ device::CommandResult WriteDefaultLighting(device::DeviceLink& link, const Light
 }
 
 int ReadLightingFromKeyboard(device::DeviceLink& link, LightingSession& lighting, bool with_layouts) {
+  // One frame: no other program's transaction comes between its reports.
+  device::KeyboardHold hold(link);
   if (ReadConfigurationBlock(link, lighting) != device::CommandResult::kOk) return -1;
   (void)BeginLightingWrite(link);
   if (with_layouts && SupportsCustomColours(lighting.ConfigBlockCopy)) {

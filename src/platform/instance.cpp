@@ -1,5 +1,7 @@
 #include "platform/instance.h"
 
+#include "platform/peer_user.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -77,12 +79,6 @@ bool MakeAddress(const std::filesystem::path& path, sockaddr_un& addr) {
   return true;
 }
 
-bool SameUser(int socket_fd) {
-  ucred cred{};
-  socklen_t len = sizeof cred;
-  return ::getsockopt(socket_fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 && cred.uid == ::getuid();
-}
-
 int MsLeft(Clock::time_point deadline) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
   return left < 0 ? 0 : static_cast<int>(left);
@@ -134,7 +130,7 @@ struct Guard::State {
       if (!(p[0].revents & POLLIN)) continue;
       Fd client(::accept4(listener.fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
       if (client.fd < 0) continue;
-      if (!SameUser(client.fd)) continue;
+      if (!peer::SameUser(client.fd)) continue;
       std::array<std::uint8_t, kRequestBytes> in{};
       const auto deadline = Clock::now() + std::chrono::milliseconds(kClientReadMs);
       if (!Transfer(client.fd, in.data(), in.size(), false, deadline, wake_read.fd)) continue;
@@ -226,7 +222,7 @@ std::optional<std::int64_t> Guard::Send(const Request& request, int timeout_ms) 
   if (fd.fd < 0) return std::nullopt;
   if (::connect(fd.fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return std::nullopt;
   // Only an instance of the same user is told anything.
-  if (!SameUser(fd.fd)) return std::nullopt;
+  if (!peer::SameUser(fd.fd)) return std::nullopt;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
   auto out = EncodeRequest(request);
   if (!Transfer(fd.fd, out.data(), out.size(), true, deadline)) return std::nullopt;

@@ -1,7 +1,11 @@
 #include "platform/paths.h"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdlib>
 #include <string>
@@ -54,9 +58,45 @@ std::filesystem::path UserDataBase() { return XdgDir("XDG_DATA_HOME", ".local/sh
 
 std::filesystem::path ConfigBase() { return XdgDir("XDG_CONFIG_HOME", ".config"); }
 
+bool IsOwnFolder(const std::filesystem::path& dir, bool private_only) {
+  struct stat st {};
+  if (dir.empty() || ::lstat(dir.c_str(), &st) != 0) return false;
+  if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return false;
+  return (st.st_mode & (private_only ? 077 : 022)) == 0;
+}
+
+namespace {
+
+// Makes `dir` (its parent must exist) as a private folder, or takes the one
+// there when it is ours: a folder of ours that others may enter is closed
+// to them; a link, a file or another user's folder is never used.
+bool MakePrivateFolder(const std::filesystem::path& dir) {
+  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  // Checked on the opened folder itself, so that nothing can be swapped in
+  // between the check and the repair.
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+  if (ok && (st.st_mode & 077) != 0) ok = ::fchmod(fd, 0700) == 0;
+  ::close(fd);
+  return ok && IsOwnFolder(dir, true);
+}
+
+}  // namespace
+
 std::filesystem::path RuntimeDir() {
-  if (const char* v = std::getenv("XDG_RUNTIME_DIR"); v && v[0] == '/') return v;
-  return "/tmp";
+  if (const char* v = std::getenv("XDG_RUNTIME_DIR"); v && v[0] == '/' && IsOwnFolder(v, false)) return v;
+  const std::string own = "keyloom-" + std::to_string(::geteuid());
+  std::filesystem::path tmp = "/tmp";
+  if (const char* t = std::getenv("TMPDIR"); t && t[0] == '/') tmp = t;
+  if (MakePrivateFolder(tmp / own)) return tmp / own;
+  std::error_code ec;
+  const std::filesystem::path cache = XdgDir("XDG_CACHE_HOME", ".cache") / "keyloom";
+  std::filesystem::create_directories(cache, ec);
+  const std::filesystem::path run = cache / ("run-" + std::to_string(::geteuid()));
+  if (!ec && MakePrivateFolder(run)) return run;
+  return {};
 }
 
 }  // namespace keyloom::paths

@@ -16,7 +16,18 @@ std::filesystem::path ResourceDir();
 std::filesystem::path UserDataBase();
 // $XDG_CONFIG_HOME, default ~/.config.
 std::filesystem::path ConfigBase();
-// $XDG_RUNTIME_DIR, default /tmp.
+// The user's private runtime folder, where the sockets and lock files live:
+// $XDG_RUNTIME_DIR when it names a folder of this user that nobody else may
+// write to; else $TMPDIR/keyloom-<uid> (TMPDIR default /tmp), made 0700 and
+// checked each time (a real folder, not a link, of this user, 0700); else
+// $XDG_CACHE_HOME/keyloom/run-<uid> (default ~/.cache) made and checked the
+// same way. Empty when none of them can be had (another user owns the name,
+// say): then nothing is created or connected to.
 std::filesystem::path RuntimeDir();
+
+// Whether `dir` is a folder (not a link to one) owned by this user that
+// nobody else may write to; with `private_only`, nobody else may even enter
+// it (mode 0700).
+bool IsOwnFolder(const std::filesystem::path& dir, bool private_only);
 
 }  // namespace keyloom::paths

@@ -40,6 +40,9 @@ bool ReadKeyboardMacros(device::DeviceLink& link, std::vector<keys::MacroRecord>
 int ReadProfileFromKeyboard(KeyboardSession& session, const std::filesystem::path& path) {
   device::DeviceLink& link = session.link;
   if (GetActiveSlot(session) == kUnknownSlot) return 0;
+  // The key maps and macros are read as one: no other program writes
+  // between them.
+  device::KeyboardHold hold(link);
   try {
     const std::uint32_t layerBytes =
         std::min<std::uint32_t>(link.DeviceTable.LayerBytes.load(), static_cast<std::uint32_t>(kKeyMapBuffer));

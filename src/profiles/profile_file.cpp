@@ -9,6 +9,7 @@
 #include "keys/byte_order.h"
 #include "keys/text_source.h"
 #include "platform/atomic_file.h"
+#include "platform/shared_folder.h"
 #include "platform/text.h"
 #include "profiles/data_folder.h"
 #include "profiles/editing_lock.h"
@@ -305,14 +306,28 @@ int SaveWorkingProfileLocked(KeyboardSession& session) {
   return SaveStore(session, path, std::nullopt);
 }
 
+namespace {
+
+// An export goes where the user says, /tmp included: never through a link
+// another user planted there.
+int ExportStore(KeyboardSession& session, const std::filesystem::path& path, std::optional<std::uint32_t> trailer) {
+  bool claimed = false;
+  if (!platform::ClaimForReplace(path, claimed)) return 0;
+  const int saved = SaveStore(session, path, trailer);
+  if (saved != 1 && claimed) platform::ReleaseClaim(path);
+  return saved;
+}
+
+}  // namespace
+
 int ExportProfileFile(KeyboardSession& session, const std::filesystem::path& path) {
   const std::optional<std::uint32_t> trailer = ReportRateTrailer(session);
   EditingLock lock(session);
-  return SaveStore(session, path, trailer);
+  return ExportStore(session, path, trailer);
 }
 
 int ExportProfileFileLocked(KeyboardSession& session, const std::filesystem::path& path) {
-  return SaveStore(session, path, ReportRateTrailer(session));
+  return ExportStore(session, path, ReportRateTrailer(session));
 }
 
 void SetEmptyProfile(keys::KeyMacroStore& store, std::uint8_t flag) {

@@ -1,5 +1,9 @@
 #include "vkbdsocket/socket_protocol.h"
 
+#include <filesystem>
+
+#include "platform/paths.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -49,10 +53,11 @@ bool Header(Reader& r, std::uint8_t type) {
 
 std::string DefaultSocketPath() {
   if (const char* p = std::getenv("KEYLOOM_VKBD_SOCKET"); p && *p) return p;
-  if (const char* d = std::getenv("XDG_RUNTIME_DIR"); d && *d) {
-    return std::string(d) + "/keyloom-vkbd.sock";
-  }
-  return "/tmp/keyloom-vkbd.sock";
+  // Never a shared folder: another user's socket there would hear our keys
+  // and macros.
+  const std::filesystem::path dir = paths::RuntimeDir();
+  if (dir.empty()) return {};
+  return (dir / "keyloom-vkbd.sock").string();
 }
 
 ControlMessage ParseControlMessage(std::span<const std::uint8_t> message) {

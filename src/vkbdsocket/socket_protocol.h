@@ -3,7 +3,9 @@
 //
 // Transport: a Unix socket of type SOCK_SEQPACKET. Every message is one
 // datagram; nothing is split or joined. Default path: $KEYLOOM_VKBD_SOCKET,
-// else $XDG_RUNTIME_DIR/keyloom-vkbd.sock, else /tmp/keyloom-vkbd.sock.
+// else keyloom-vkbd.sock in the user's private runtime folder
+// (platform/paths.h RuntimeDir). Both ends serve or talk only to a peer of
+// their own user (the socket's SO_PEERCRED).
 //
 // A connection starts in the control phase. All integers are little-endian.
 // Every control message starts with the type byte and the version byte
@@ -36,7 +38,11 @@
 // first, as many bytes as the interface's output report length; the command
 // interface answers each with one input report unless a fault or unplugging
 // intervenes), each server message is one input report of the interface
-// (for the consumer interface, 3 bytes: 0x01, usage LE). An empty message
+// (for the consumer interface, 3 bytes: 0x01, usage LE). As with a hidraw
+// node, every connection bound to an interface receives every input report
+// of it: the reply to one client's request reaches every client bound to the
+// command interface, so a client must tell its own answers from others'. An
+// empty message
 // cannot be told from the end of the connection and closes it. When the keyboard is
 // unplugged the server closes every bound connection; LIST then answers with
 // plugged 0 and no interfaces and OPEN with status 2 until it is plugged again.
@@ -84,7 +90,8 @@ struct InterfaceInfo {
   bool operator==(const InterfaceInfo&) const = default;
 };
 
-// $KEYLOOM_VKBD_SOCKET, $XDG_RUNTIME_DIR/keyloom-vkbd.sock or /tmp/...
+// $KEYLOOM_VKBD_SOCKET, else keyloom-vkbd.sock in the private runtime
+// folder; empty when there is no private runtime folder.
 std::string DefaultSocketPath();
 
 // A control message as the server parses it.

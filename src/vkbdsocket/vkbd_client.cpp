@@ -1,5 +1,7 @@
 #include "vkbdsocket/vkbd_client.h"
 
+#include "platform/peer_user.h"
+
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -39,7 +41,9 @@ bool VkbdClient::Connect(const std::string& path) {
   std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
   int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+  // A socket served by another user is no keyboard of ours: it would hear
+  // every key map and macro we send.
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || !peer::SameUser(fd)) {
     ::close(fd);
     return false;
   }

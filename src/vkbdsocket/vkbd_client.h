@@ -20,7 +20,8 @@ class VkbdClient {
   VkbdClient(const VkbdClient&) = delete;
   VkbdClient& operator=(const VkbdClient&) = delete;
 
-  // Connects to the server; false when nobody listens there.
+  // Connects to the server; false when nobody listens there or the server
+  // runs as another user.
   bool Connect(const std::string& path);
   bool Connected() const { return fd_ >= 0; }
   void Close();

@@ -4,16 +4,19 @@
 #include "emulator/vkbd_server.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <thread>
 
 #include "emulator/descriptors.h"
 #include "emulator/state_file.h"
+#include "platform/peer_user.h"
 #include "vkbdsocket/socket_protocol.h"
 #include "vkbdsocket/vkbd_client.h"
 
@@ -314,6 +317,73 @@ TEST_F(VkbdSocket, ReportInFlightIsCarriedOutAfterTheHostCloses) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_EQ(s.Server().Firmware().Snapshot().lighting[1], 7);
+}
+
+// As on a hidraw node: every client bound to the command interface hears
+// every reply, whoever asked; the consumer interface hears none of them. A
+// client that never reads loses copies but never holds the keyboard up.
+TEST_F(VkbdSocket, EveryCommandClientHearsEveryReply) {
+  RunningServer s(Options());
+  ASSERT_TRUE(s.Started()) << s.Error();
+  auto asker = Open(kCommandInterface);
+  auto listener = Open(kCommandInterface);
+  auto events = Open(kConsumerInterface);
+  auto idle = Open(kCommandInterface);  // never read
+
+  std::uint8_t value = 0;
+  for (int i = 0; i < 2000; ++i) {
+    value = static_cast<std::uint8_t>(i);
+    const Report request = MakeRequest(kCmdWriteLighting, 1, static_cast<std::uint16_t>(i % 40), {&value, 1});
+    auto reply = Ask(asker, request, 1000);
+    ASSERT_TRUE(reply) << "request " << i;
+    std::vector<std::uint8_t> copy;
+    ASSERT_EQ(listener.Receive(copy, 1000), 1) << "request " << i;
+    EXPECT_TRUE(std::equal(copy.begin(), copy.end(), reply->begin(), reply->end())) << "request " << i;
+  }
+  std::vector<std::uint8_t> nothing;
+  EXPECT_EQ(listener.Receive(nothing, 20), 0);
+  EXPECT_EQ(events.Receive(nothing, 20), 0);
+  // The idle client's queue holds what fitted, oldest first.
+  ASSERT_EQ(idle.Receive(nothing, 0), 1);
+  EXPECT_EQ(nothing[5], 0);
+}
+
+// Runs `body` in a child process; true when it returned true.
+bool InChild(const std::function<bool()>& body) {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(body() ? 0 : 1);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The keyboard serves only its own user, and a client talks only to a
+// server of its own user: another user's socket would hear every key map
+// and macro sent to it. (The expected user is moved so that a process of
+// our own user stands for another's.)
+TEST_F(VkbdSocket, ServerAndClientTalkOnlyToTheirOwnUser) {
+  RunningServer s(Options());
+  ASSERT_TRUE(s.Started()) << s.Error();
+  const std::string socket = dir / "kb.sock";
+  EXPECT_TRUE(InChild([&] {
+    peer::ScopedExpectedUser other(::geteuid() + 1);  // the server is "another user's"
+    VkbdClient c;
+    return !c.Connect(socket);
+  }));
+  {
+    peer::ScopedExpectedUser other(::geteuid() + 1);  // the client is "another user's"
+    EXPECT_TRUE(InChild([&] {
+      peer::ScopedExpectedUser ours(::geteuid());
+      VkbdClient c;
+      bool plugged = false;
+      std::vector<InterfaceInfo> list;
+      return c.Connect(socket) && !c.List(plugged, list, 1000);
+    }));
+  }
+  VkbdClient c;
+  bool plugged = false;
+  std::vector<InterfaceInfo> list;
+  EXPECT_TRUE(c.Connect(socket) && c.List(plugged, list, 1000));
 }
 
 TEST_F(VkbdSocket, MalformedControlMessagesGetAnErrorAndAClose) {

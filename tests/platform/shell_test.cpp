@@ -134,6 +134,37 @@ TEST_F(ShellTest, DocumentsAndAddressesGoToTheDesktopHandlerWithoutParameters) {
   }
 }
 
+// Paths, addresses and parameters go to the started program as arguments,
+// never through a shell: whatever they hold, nothing in them runs.
+TEST_F(ShellTest, ShellCharactersInPathsAndLinksAreNeverRun) {
+  WriteProgram(bin_ / "xdg-open", kReporter);
+  WriteProgram(bin_ / "KbDaemon", kReporter);
+  const std::string odd = "a $(touch hacked1) `touch hacked2`; touch hacked3 | 'q\"' & >x <y *.html";
+  std::ofstream(work_ / odd) << "<html></html>";
+  struct Case {
+    std::filesystem::path file;
+    std::u16string parameters;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {work_ / odd, u"NULL", {(work_ / odd).string()}},
+      {"https://example.com/?q=$(touch hacked4)&r=';touch hacked5;'", u"", {"https://example.com/?q=$(touch hacked4)&r=';touch hacked5;'"}},
+      {bin_ / "KbDaemon", u"\"$(touch hacked6)\" ;touch hacked7 `touch hacked8`",
+       {"$(touch hacked6)", ";touch", "hacked7", "`touch", "hacked8`"}},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(report_);
+    OpenRequest request;
+    request.file = c.file;
+    request.parameters = c.parameters;
+    request.directory = work_;
+    ASSERT_TRUE(Open(request)) << c.file;
+    EXPECT_EQ(Args(WaitForReport(report_)), c.expected) << c.file;
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(work_))
+    EXPECT_EQ(entry.path().filename().string().rfind("hacked", 0), std::string::npos) << entry.path();
+  EXPECT_FALSE(std::filesystem::exists(work_ / "x"));
+}
+
 TEST_F(ShellTest, NothingToStartIsReportedAsFailure) {
   const struct {
     std::filesystem::path file;

@@ -246,6 +246,17 @@ class VkbdProcess {
     return RunProgram(Program("keyloomctl"), all, Environment(), input);
   }
 
+  // keyloomctl --virtual-keyboard=SOCKET ARGS... started and left running
+  // (stdin empty), so that several can run at once.
+  std::unique_ptr<testing_support::ChildProcess> StartKeyloomctl(const std::vector<std::string>& args) const {
+    testing_support::ProcessStart start;
+    start.program = Program("keyloomctl");
+    start.args = {"--virtual-keyboard=" + socket_.string()};
+    start.args.insert(start.args.end(), args.begin(), args.end());
+    start.env = Environment();
+    return std::make_unique<testing_support::ChildProcess>(start);
+  }
+
   // The same with a person at a terminal typing `typed` on stdin.
   RunResult KeyloomctlOnTerminal(const std::vector<std::string>& args, const std::string& typed) const {
     std::vector<std::string> all{"--virtual-keyboard=" + socket_.string()};
