@@ -1,5 +1,7 @@
 #include "cli/command_table.h"
 
+#include "platform/registry.h"
+
 #include <algorithm>
 #include <optional>
 #include <thread>
@@ -180,7 +182,11 @@ int RunCli(const std::vector<std::string>& all_args, CommandIo& io) {
     PrintCommandHelp(io.out, *best);
     return kExitSuccess;
   }
-  return best->run(rest, io);
+  (void)registry::TakeNotices();  // from an earlier command run in this process
+  const int status = best->run(rest, io);
+  // What the stores did to damaged files on the way is told once.
+  for (const std::string& notice : registry::TakeNotices()) io.err << kProgram << ": " << notice << "\n";
+  return status;
 }
 
 }  // namespace keyloom::cli
