@@ -1,5 +1,7 @@
 #include "cli/profile_commands.h"
 
+#include "platform/atomic_file.h"
+
 #include <filesystem>
 
 #include "cli/command_options.h"
@@ -207,6 +209,8 @@ int RunRead(const std::vector<std::string>& args, CommandIo& io) {
       return Failure(io, "could not read the keyboard's active slot");
     case Read::kReadFailed:
       return Failure(io, "could not read the keyboard's key maps and macros into " + file.string());
+    case Read::kWriteFailed:
+      return Failure(io, "could not write " + file.string() + ": " + platform::FileErrorText(read.error));
     case Read::kNoReadBack:
       return Failure(io, file.string() + " was written but does not read back");
   }
