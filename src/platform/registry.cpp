@@ -162,7 +162,10 @@ Store Parse(const std::string& bytes) {
     content = text::FromUtf8(utf8);
     if (text::ToUtf8(content) != utf8) damaged("it is not valid UTF-8 text");
   }
-  if (content.find(u'\0') != std::u16string::npos) damaged("it holds NUL characters");
+  if (content.find(u'\0') != std::u16string::npos) {
+    damaged("it holds NUL characters");
+    std::erase(content, u'\0');  // kept in the damaged copy, not in the rewrite
+  }
 
   KeyData* current = nullptr;
   std::size_t line_number = 0;
@@ -402,6 +405,12 @@ void SetStoreFile(const std::filesystem::path& file) {
   g_file = file;
   g_file_set = true;
   g_cache = Cache{};
+}
+
+std::string RewrittenStoreText(std::string_view bytes, std::string& damage) {
+  const Store store = Parse(std::string(bytes));
+  damage = store.damage;
+  return Serialise(store);
 }
 
 std::vector<std::string> TakeNotices() {

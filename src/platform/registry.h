@@ -48,6 +48,11 @@ class ScopedStoreFile {
 // first rewrite, or left unchanged when that copy cannot be made.
 std::vector<std::string> TakeNotices();
 
+// The text a rewrite of a store file holding `bytes` would write (UTF-8),
+// and in `damage` why that rewrite would lose part of them (empty when it
+// would not). For checks of the text form; safe on any bytes.
+std::string RewrittenStoreText(std::string_view bytes, std::string& damage);
+
 // A key under HKEY_CURRENT_USER. Open fails when the key does not exist
 // (and the store file is readable); Create makes it. Failing I/O makes
 // both fail.
