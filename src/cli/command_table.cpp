@@ -1,5 +1,6 @@
 #include "cli/command_table.h"
 
+#include "platform/atomic_file.h"
 #include "platform/registry.h"
 
 #include <algorithm>
@@ -99,6 +100,12 @@ profiles::KeyboardSession& Session(CommandIo& io) { return *io.session; }
 int Failure(CommandIo& io, std::string_view reason) {
   io.err << kProgram << ": " << reason << "\n";
   return kExitFailure;
+}
+
+std::string WriteFailure(std::string_view what, const std::filesystem::path& file) {
+  std::error_code error;
+  (void)platform::CanReplaceFile(file, error);
+  return "could not write " + std::string(what) + file.string() + ": " + platform::FileErrorText(error);
 }
 
 int RunCli(const std::vector<std::string>& all_args, CommandIo& io) {

@@ -253,7 +253,7 @@ bool EditingSession::Apply(bool all_slots, int slot, std::string& reason) {
   else if (written != 1)
     reason = "the keyboard did not take the keys and macros";
   else
-    reason = "could not save the working profile " + profiles::WorkingProfilePath().string();
+    reason = WriteFailure("the working profile ", profiles::WorkingProfilePath());
   return false;
 }
 

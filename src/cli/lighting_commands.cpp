@@ -311,7 +311,7 @@ int RunLayout(const std::vector<std::string>& args, CommandIo& io) {
     return Failure(io, reason);
   const int selected = editor.SelectedLayout();
   if (name && !editor.RenameLayout(*name))
-    return Failure(io, "could not write " + lighting::UserColourFile(keyboard.lighting.paths, slot).string());
+    return Failure(io, WriteFailure("the colour file ", lighting::UserColourFile(keyboard.lighting.paths, slot)));
 
   if (options.Has("--json")) {
     io.out << "{\"slot\": " << slot << ", \"selected\": " << selected << ", \"layouts\": [";

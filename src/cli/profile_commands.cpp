@@ -108,7 +108,7 @@ int RunExport(const std::vector<std::string>& args, CommandIo& io) {
   EditingSession session(io);
   if (!OpenWithLighting(session, io, status)) return status;
   const profiles::ProfileExport exported = profiles::ProfileEditor(session.Keyboard()).Export(file);
-  if (!exported.written) return Failure(io, "could not write " + file.string());
+  if (!exported.written) return Failure(io, WriteFailure("", file));
   return Report(io, json, file, exported.summary,
                 "Saved the keys of slots 0, 1 and 2, the macros and the report rate to " + file.string());
 }

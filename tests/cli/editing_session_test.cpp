@@ -147,6 +147,16 @@ TEST_F(EditingSessionFailures, AWorkingProfileThatCannotBeWrittenIsNamedNotBlame
                       ": Is a directory (the keyboard was read; nothing was changed)\n");
   EXPECT_EQ(model_.Snapshot().layers, before.layers);
   EXPECT_TRUE(std::filesystem::is_directory(working));
+  std::filesystem::remove(working);
+
+  // Files the user names get the same precision.
+  const std::filesystem::path folder = dir_ / "backup.kyl";
+  std::filesystem::create_directories(folder);
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"profile", "export", folder.string()},
+                                               {"profile", "read", folder.string()}}) {
+    EXPECT_EQ(Run(args), kExitFailure) << args[1];
+    EXPECT_EQ(err_, "keyloomctl: could not write " + folder.string() + ": Is a directory\n") << args[1];
+  }
 }
 
 }  // namespace
