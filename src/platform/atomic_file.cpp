@@ -131,7 +131,10 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& file, std:
 
 namespace {
 
-constexpr std::size_t kTempSuffixLength = 6;  // what mkostemp puts for "XXXXXX"
+constexpr std::size_t kTempRandomLength = 6;  // what mkostemps puts for "XXXXXX"
+// Ends every temporary's name, so that a cleaner never takes a file of the
+// user's (".big.kyl.backup", say) for one of ours.
+constexpr std::string_view kTempEnding = ".saving";
 
 std::error_code LastError() { return std::error_code(errno, std::generic_category()); }
 
@@ -162,8 +165,11 @@ std::filesystem::path FolderOf(const std::filesystem::path& file) {
 std::string TemporaryPrefix(const std::filesystem::path& file) { return "." + file.filename().string() + "."; }
 
 bool IsTemporaryName(const std::string& name, const std::string& prefix) {
-  if (name.size() != prefix.size() + kTempSuffixLength || name.compare(0, prefix.size(), prefix) != 0) return false;
-  for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+  if (name.size() != prefix.size() + kTempRandomLength + kTempEnding.size() ||
+      name.compare(0, prefix.size(), prefix) != 0 ||
+      name.compare(name.size() - kTempEnding.size(), kTempEnding.size(), kTempEnding) != 0)
+    return false;
+  for (std::size_t i = prefix.size(); i < prefix.size() + kTempRandomLength; ++i) {
     const char c = name[i];
     if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
   }
@@ -183,10 +189,10 @@ void FlushFolder(const std::filesystem::path& folder) {
 // cleaner that removed it between its creation and the lock (it looked
 // stale for that instant) makes it start again.
 bool CreateLockedTemporary(const std::filesystem::path& file, std::string& name, Fd& out, std::error_code& error) {
-  const std::string base = (FolderOf(file) / TemporaryPrefix(file)).string() + "XXXXXX";
+  const std::string base = (FolderOf(file) / TemporaryPrefix(file)).string() + "XXXXXX" + std::string(kTempEnding);
   for (int attempt = 0; attempt < 8; ++attempt) {
     name = base;
-    Fd tmp(::mkostemp(name.data(), O_CLOEXEC));
+    Fd tmp(::mkostemps(name.data(), static_cast<int>(kTempEnding.size()), O_CLOEXEC));
     if (tmp.fd < 0) {
       error = LastError();
       return false;

@@ -44,7 +44,7 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& file,
 
 // Replaces `file` with `bytes`. A new file gets mode 0666 minus umask; an
 // existing file keeps its permission bits. The temporary file
-// (".<name>.XXXXXX" beside the file) is flushed to disk before the rename
+// (".<name>.XXXXXX.saving" beside the file) is flushed to disk before the rename
 // and the folder after it, so neither a crash nor a power loss can leave an
 // empty or partial file under the name. The temporary is held locked while
 // it is written; stale ones of `file` that a killed writer left behind are
@@ -54,7 +54,7 @@ bool WriteFileAtomically(const std::filesystem::path& file, std::string_view byt
                          std::error_code* error = nullptr);
 
 // Removes the temporaries of `file` that no writer holds any more: regular
-// files named ".<name>.XXXXXX" in its folder, owned by this user, whose lock
+// files named ".<name>.XXXXXX.saving" in its folder, owned by this user, whose lock
 // can be taken (a writer that is alive holds it until its rename). Returns
 // how many were removed.
 std::size_t RemoveStaleTemporaries(const std::filesystem::path& file);

@@ -79,12 +79,13 @@ TEST(CrashSafety, OnlyStaleTemporariesOfTheSameFileAreCleared) {
   TempDir dir;
   const std::filesystem::path file = dir.path() / "$Profile0";
   auto make = [](const std::filesystem::path& p) { std::ofstream(p, std::ios::binary) << "x"; };
-  const std::filesystem::path stale = dir.path() / ".$Profile0.Ab12Cd";
-  const std::filesystem::path held = dir.path() / ".$Profile0.HeLd00";
-  const std::filesystem::path other_file = dir.path() / ".other.kyl.Ab12Cd";
-  const std::filesystem::path wrong_shape = dir.path() / ".$Profile0.toolong7";
-  const std::filesystem::path folder = dir.path() / ".$Profile0.Folder";
-  for (const auto& p : {stale, held, other_file, wrong_shape}) make(p);
+  const std::filesystem::path stale = dir.path() / ".$Profile0.Ab12Cd.saving";
+  const std::filesystem::path held = dir.path() / ".$Profile0.HeLd00.saving";
+  const std::filesystem::path other_file = dir.path() / ".other.kyl.Ab12Cd.saving";
+  const std::filesystem::path users_own = dir.path() / ".$Profile0.backup";  // a name of the user's
+  const std::filesystem::path wrong_shape = dir.path() / ".$Profile0.toolong7.saving";
+  const std::filesystem::path folder = dir.path() / ".$Profile0.Folder.saving";
+  for (const auto& p : {stale, held, other_file, users_own, wrong_shape}) make(p);
   std::filesystem::create_directory(folder);
   // A writer that is alive holds its temporary's lock.
   const int fd = ::open(held.c_str(), O_RDONLY | O_CLOEXEC);
@@ -95,6 +96,7 @@ TEST(CrashSafety, OnlyStaleTemporariesOfTheSameFileAreCleared) {
   EXPECT_FALSE(std::filesystem::exists(stale));
   EXPECT_TRUE(std::filesystem::exists(held));
   EXPECT_TRUE(std::filesystem::exists(other_file));
+  EXPECT_TRUE(std::filesystem::exists(users_own));
   EXPECT_TRUE(std::filesystem::exists(wrong_shape));
   EXPECT_TRUE(std::filesystem::is_directory(folder));
   ::close(fd);

@@ -355,7 +355,7 @@ TEST(IniWrite, ReplacesTheFileAtomically) {
   WriteBytes(file, before);
   std::filesystem::permissions(file, std::filesystem::perms(0640));
   // A stray temporary file from an earlier crash is cleared by the write.
-  WriteBytes(dir.path() / ".a.ini.Xy12Zq", "half written");
+  WriteBytes(dir.path() / ".a.ini.Xy12Zq.saving", "half written");
   ASSERT_TRUE(WriteString(file, u"S", u"K", u"new"));
   EXPECT_EQ(GetString(file, u"S", u"K"), u"new");
   EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0640));

@@ -218,7 +218,7 @@ TEST_F(RegistryTest, AFailedWriteLeavesTheOldFileWhole) {
   const std::string good = ReadBytes(file_);
   // A temporary file left by a crash is never read, and the next write
   // clears it.
-  WriteBytes(file_.parent_path() / ".registry.reg.AbC123", "[HKEY_CURRENT_USER\\Half");
+  WriteBytes(file_.parent_path() / ".registry.reg.AbC123.saving", "[HKEY_CURRENT_USER\\Half");
   EXPECT_EQ(key->GetDword(u"dwLanguageId"), 0x0804u);
   {
     keyloom::testing::FileSizeLimit limit(good.size() + 8);

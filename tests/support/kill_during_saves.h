@@ -42,14 +42,14 @@ struct KillDuringSaves {
     std::string first_mixed;  // what the file held the first time it was mixed
   };
 
-  // The writer's temporaries of `file`: ".<name>.XXXXXX".
+  // Every other file beside `file`: the writer's temporaries, or anything
+  // else a save left behind.
   static int Temporaries(const std::filesystem::path& file) {
-    const std::string prefix = "." + file.filename().string() + ".";
     int n = 0;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), ec)) {
       const std::string name = entry.path().filename().string();
-      if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) ++n;
+      if (name.rfind("." + file.filename().string() + ".", 0) == 0) ++n;
     }
     return n;
   }
