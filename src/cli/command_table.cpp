@@ -1,5 +1,8 @@
 #include "cli/command_table.h"
 
+#include "platform/atomic_file.h"
+#include "platform/registry.h"
+
 #include <algorithm>
 #include <optional>
 #include <thread>
@@ -102,6 +105,12 @@ int Failure(CommandIo& io, std::string_view reason) {
   return kExitFailure;
 }
 
+std::string WriteFailure(std::string_view what, const std::filesystem::path& file) {
+  std::error_code error;
+  (void)platform::CanReplaceFile(file, error);
+  return "could not write " + std::string(what) + file.string() + ": " + platform::FileErrorText(error);
+}
+
 int RunCli(const std::vector<std::string>& all_args, CommandIo& io) {
   // The shell's completion asks for its words; no keyboard is involved.
   if (!all_args.empty() && all_args[0] == kCompletionWordsOption)
@@ -190,7 +199,11 @@ int RunCli(const std::vector<std::string>& all_args, CommandIo& io) {
     PrintCommandHelp(io.out, *best);
     return kExitSuccess;
   }
-  return best->run(rest, io);
+  (void)registry::TakeNotices();  // from an earlier command run in this process
+  const int status = best->run(rest, io);
+  // What the stores did to damaged files on the way is told once.
+  for (const std::string& notice : registry::TakeNotices()) io.err << kProgram << ": " << notice << "\n";
+  return status;
 }
 
 }  // namespace keyloom::cli

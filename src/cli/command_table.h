@@ -9,6 +9,7 @@
 #include <functional>
 #include <istream>
 #include <ostream>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,5 +74,9 @@ int RunCli(const std::vector<std::string>& args, CommandIo& io);
 int UsageError(CommandIo& io, std::string_view command, std::string_view reason);
 // Writes "keyloomctl: <reason>"; returns 1.
 int Failure(CommandIo& io, std::string_view reason);
+// "could not write FILE: why" for a file a command failed to replace, the
+// reason found by checking the file and its folder ("unknown error" when
+// they look fine, as after a full disk).
+std::string WriteFailure(std::string_view what, const std::filesystem::path& file);
 
 }  // namespace keyloom::cli

@@ -11,6 +11,7 @@
 #include "keys/keyboard_writer.h"
 #include "keys/macro_lookups.h"
 #include "keys/text_source.h"
+#include "platform/atomic_file.h"
 #include "platform/host.h"
 #include "platform/text.h"
 #include "profiles/active_slot.h"
@@ -190,7 +191,24 @@ bool EditingSession::ReadKeyboard(std::string& reason) {
   // A reload that could not read the keyboard leaves an empty store, which
   // must never be written back over the keyboard's keys and macros.
   if (!profiles::LastReloadReadKeyboard(session_)) {
-    reason = "could not read the keyboard's key maps and macros";
+    const profiles::ReloadFailure failure = profiles::LastReloadFailure(session_);
+    const std::string file = profiles::WorkingProfilePath().string();
+    const std::string why = failure.error ? ": " + platform::FileErrorText(failure.error) : std::string();
+    switch (failure.step) {
+      case profiles::ReloadStep::kFileWrite:
+        reason = "could not write the working profile " + file + why +
+                 " (the keyboard was read; nothing was changed)";
+        break;
+      case profiles::ReloadStep::kFileRead:
+        reason = "could not load the working profile " + file + " back after writing it" + why;
+        break;
+      case profiles::ReloadStep::kNoFile:
+        reason = "the per-user data folder could not be made";
+        break;
+      default:
+        reason = "could not read the keyboard's key maps and macros";
+        break;
+    }
     return false;
   }
   return true;
@@ -235,7 +253,7 @@ bool EditingSession::Apply(bool all_slots, int slot, std::string& reason) {
   else if (written != 1)
     reason = "the keyboard did not take the keys and macros";
   else
-    reason = "could not save the working profile " + profiles::WorkingProfilePath().string();
+    reason = WriteFailure("the working profile ", profiles::WorkingProfilePath());
   return false;
 }
 

@@ -44,17 +44,31 @@ bool Taken(const lighting::LightingChange& change, const device::DeviceLink& lin
 // False with the reason when a key colour change did not reach the
 // keyboard or the slot's user colour file.
 bool Taken(const lighting::KeyColourChange& change, const profiles::KeyboardSession& keyboard, std::string& reason,
-           std::string_view what) {
+           std::string_view what, bool file_after_keyboard = true) {
   using Outcome = lighting::KeyColourChange::Outcome;
   if (change.outcome == Outcome::kKeyboardFailed) {
     reason = "the keyboard did not take the " + std::string(what) + ": " + KeyboardResultText(keyboard.link, change.result);
     return false;
   }
   if (change.outcome == Outcome::kFileFailed) {
-    reason = "could not write " + lighting::UserColourFile(keyboard.lighting.paths, keyboard.lighting.LightingSlot).string();
+    const std::string file = lighting::UserColourFile(keyboard.lighting.paths, keyboard.lighting.LightingSlot).string();
+    reason = file_after_keyboard ? "the keyboard took the " + std::string(what) +
+                                       ", but it could not be saved to the colour file " + file
+                                 : "could not write the colour file " + file + "; nothing was sent";
     return false;
   }
   return true;
+}
+
+// Whether the slot's colour file can be used; tells what was done to a
+// damaged one, and fails with the reason otherwise.
+bool ColourFileReady(const lighting::ColourFileCheck& check, CommandIo& io, int& status) {
+  if (check.Usable()) {
+    if (const std::string told = check.Message(); !told.empty()) io.err << "keyloomctl: " << told << "\n";
+    return true;
+  }
+  status = Failure(io, check.Message());
+  return false;
 }
 
 // Connects and reads; on failure writes the reason and returns false.
@@ -291,14 +305,13 @@ int RunLayout(const std::vector<std::string>& args, CommandIo& io) {
     return Failure(io, "the keyboard has no custom colour layouts (effect 20)");
   const int slot = keyboard.lighting.LightingSlot;
   lighting::KeyColourEditor editor(keyboard.link, keyboard.lighting);
-  if (!editor.PrepareColourFile())
-    return Failure(io, "could not create the colour file " + lighting::UserColourFile(keyboard.lighting.paths, slot).string());
+  if (!ColourFileReady(editor.PrepareColourFile(chosen >= 0 || name), io, status)) return status;
 
-  if (chosen >= 0 && !Taken(editor.SelectLayout(chosen), keyboard, reason, "layout's key colours"))
+  if (chosen >= 0 && !Taken(editor.SelectLayout(chosen), keyboard, reason, "layout's key colours", false))
     return Failure(io, reason);
   const int selected = editor.SelectedLayout();
   if (name && !editor.RenameLayout(*name))
-    return Failure(io, "could not write " + lighting::UserColourFile(keyboard.lighting.paths, slot).string());
+    return Failure(io, WriteFailure("the colour file ", lighting::UserColourFile(keyboard.lighting.paths, slot)));
 
   if (options.Has("--json")) {
     io.out << "{\"slot\": " << slot << ", \"selected\": " << selected << ", \"layouts\": [";
@@ -395,8 +408,9 @@ int RunKey(const std::vector<std::string>& args, CommandIo& io) {
     return Failure(io, "slot " + std::to_string(slot) +
                            " does not show custom colours; select them with 'lighting set --effect 20'");
   lighting::KeyColourEditor editor(keyboard.link, keyboard.lighting);
-  if (!editor.PrepareColourFile())
-    return Failure(io, "could not create the colour file " + lighting::UserColourFile(keyboard.lighting.paths, slot).string());
+  // Checked before the keyboard changes: a key colour the file cannot keep
+  // would be lost at the next layout load.
+  if (!ColourFileReady(editor.PrepareColourFile(true), io, status)) return status;
 
   // The key is painted with its own colour: it no longer follows the base colour.
   if (!Taken(editor.SetKeyColour(position, colour), keyboard, reason, "key colour")) return Failure(io, reason);

@@ -1,5 +1,7 @@
 #include "cli/profile_commands.h"
 
+#include "platform/atomic_file.h"
+
 #include <filesystem>
 
 #include "cli/command_options.h"
@@ -111,7 +113,7 @@ int RunExport(const std::vector<std::string>& args, CommandIo& io) {
     return Failure(io, "did not write " + file.string() +
                            ": it is a link another user made in a shared folder, and writing through it could "
                            "overwrite any file of yours");
-  if (!exported.written) return Failure(io, "could not write " + file.string());
+  if (!exported.written) return Failure(io, WriteFailure("", file));
   return Report(io, json, file, exported.summary,
                 "Saved the keys of slots 0, 1 and 2, the macros and the report rate to " + file.string());
 }
@@ -212,6 +214,8 @@ int RunRead(const std::vector<std::string>& args, CommandIo& io) {
       return Failure(io, "could not read the keyboard's active slot");
     case Read::kReadFailed:
       return Failure(io, "could not read the keyboard's key maps and macros into " + file.string());
+    case Read::kWriteFailed:
+      return Failure(io, "could not write " + file.string() + ": " + platform::FileErrorText(read.error));
     case Read::kNoReadBack:
       return Failure(io, file.string() + " was written but does not read back");
   }

@@ -1,12 +1,14 @@
 #include "emulator/state_file.h"
 
+#include "platform/atomic_file.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 
 namespace keyloom::emulator {
@@ -111,35 +113,14 @@ bool DecodeState(const std::string& text, DecodedState& state, std::string& erro
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& contents) {
-  const std::string tmp = path + ".tmp." + std::to_string(::getpid());
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  std::size_t done = 0;
-  while (done < contents.size()) {
-    ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  const bool ok = ::fsync(fd) == 0;
-  if (::close(fd) != 0 || !ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  return true;
+  return platform::WriteFileAtomically(path, contents);
 }
 
 bool ReadWholeFile(const std::string& path, std::string& contents) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  std::ostringstream s;
-  s << f.rdbuf();
-  contents = s.str();
-  return !f.bad();
+  std::optional<std::string> bytes = platform::ReadWholeFile(path, kMaxStateFileBytes);
+  if (!bytes) return false;
+  contents = std::move(*bytes);
+  return true;
 }
 
 }  // namespace keyloom::emulator

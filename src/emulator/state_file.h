@@ -28,7 +28,11 @@ bool DecodeState(const std::string& text, DecodedState& state, std::string& erro
 
 // Atomic replace of `path` with `contents`; false on any failure.
 bool WriteFileAtomically(const std::string& path, const std::string& contents);
-// Whole file; false when it cannot be read.
+// The largest state file read: every area of the larger model with the
+// largest capacity, as hex, fits many times over.
+inline constexpr std::size_t kMaxStateFileBytes = 16u << 20;
+// Whole file; false when it cannot be read, is no regular file or is larger
+// than kMaxStateFileBytes.
 bool ReadWholeFile(const std::string& path, std::string& contents);
 
 // Lowercase hex of bytes, and back (false on odd length or a non-hex digit).

@@ -1,5 +1,7 @@
 #include "emulator/vkbd_server.h"
 
+#include <filesystem>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -42,7 +44,16 @@ bool VkbdServer::Start(std::string& error) {
   bool haveState = false;
   if (!options_.statePath.empty()) {
     std::string text;
-    if (ReadWholeFile(options_.statePath, text)) {
+    std::error_code ec;
+    const bool exists = std::filesystem::symlink_status(options_.statePath, ec).type() !=
+                        std::filesystem::file_type::not_found;
+    if (!ReadWholeFile(options_.statePath, text) && exists && !ec) {
+      // Never replaced by a fresh keyboard: what it holds may be the user's.
+      error = options_.statePath + ": cannot be read (no regular file, unreadable or larger than " +
+              std::to_string(kMaxStateFileBytes >> 20) + " MiB)";
+      return false;
+    }
+    if (exists && !ec) {
       if (!DecodeState(text, state, error)) {
         error = options_.statePath + ": " + error;
         return false;

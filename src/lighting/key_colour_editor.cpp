@@ -48,9 +48,8 @@ void KeyColourEditor::SetMark(int slot, int position, bool follows) {
   if (lighting_.panel) lighting_.panel->SetBaseColourMark(slot, position, follows ? 1 : 0);
 }
 
-bool KeyColourEditor::PrepareColourFile() {
-  const int slot = Slot();
-  return std::filesystem::exists(UserColourFile(lighting_.paths, slot)) || CopyColourTemplate(lighting_.paths, slot);
+ColourFileCheck KeyColourEditor::PrepareColourFile(bool for_writing) {
+  return PrepareUserColourFile(lighting_.paths, Slot(), for_writing);
 }
 
 int KeyColourEditor::SelectedLayout() const { return ReadSelectedLayout(lighting_.paths, Slot()); }

@@ -50,9 +50,11 @@ class KeyColourEditor {
   // Whether the key at `position` follows the base colour in `slot`.
   bool FollowsBaseColour(int slot, int position) const;
 
-  // Creates the slot's user colour file from the template when it is
-  // missing. False when it could not be created.
-  bool PrepareColourFile();
+  // Makes the slot's user colour file ready (PrepareUserColourFile): from
+  // the template when it is missing or damaged (the damaged one kept
+  // beside it). With `for_writing` it also checks that the file can be
+  // saved, before anything goes to the keyboard.
+  ColourFileCheck PrepareColourFile(bool for_writing);
 
   // The selected layout of the slot into the key colours and the marks
   // (and onto the keyboard with `send`).

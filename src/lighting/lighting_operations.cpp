@@ -114,9 +114,16 @@ int ReadLightingFromKeyboard(device::DeviceLink& link, LightingSession& lighting
   if (ReadConfigurationBlock(link, lighting) != device::CommandResult::kOk) return -1;
   (void)BeginLightingWrite(link);
   if (with_layouts && SupportsCustomColours(lighting.ConfigBlockCopy)) {
-    Observer(lighting).RefillLayoutSelector(LayoutNames(lighting.paths, lighting.LightingSlot));
-    LoadLayout(lighting);
-    (void)SendKeyColours(link, lighting);
+    // A damaged file is set aside and restored before its names are shown;
+    // one that cannot be read sends nothing (not the defaults of a file
+    // that is merely out of reach).
+    const ColourFileCheck check = PrepareUserColourFile(lighting.paths, lighting.LightingSlot, false, false);
+    if (const std::string told = check.Message(); !told.empty()) Observer(lighting).ColourFileProblem(told);
+    if (check.Usable()) {
+      Observer(lighting).RefillLayoutSelector(LayoutNames(lighting.paths, lighting.LightingSlot));
+      LoadLayout(lighting);
+      (void)SendKeyColours(link, lighting);
+    }
   }
   std::array<std::uint8_t, 56> reply{};
   for (int s = 0; s < kSlotCount; ++s) {

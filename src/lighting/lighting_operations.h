@@ -32,6 +32,9 @@ class LightingPanelObserver {
   virtual int SwitchProfileSlot(int slot) { return 1; }
   // Slot buttons follow the keyboard's active slot.
   virtual void SyncSlotButtons(int active_slot) {}
+  // A user colour file was damaged and restored, or cannot be used: one
+  // line naming the file, for the user.
+  virtual void ColourFileProblem(const std::string& message) {}
 };
 
 device::CommandResult BeginLightingWrite(device::DeviceLink& link);

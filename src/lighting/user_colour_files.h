@@ -6,7 +6,9 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "lighting/lighting_state.h"
 
@@ -58,6 +60,42 @@ struct LayoutKey {
 };
 LayoutKey ReadLayoutKey(const LightingPaths& paths, int s, int n, int k);
 bool WriteLayoutKey(const LightingPaths& paths, int s, int n, int k, Colour colour, int base_flag);
+
+// ---- damage ----
+// The largest user colour file read (the template is about 36 KB).
+inline constexpr std::size_t kMaxUserColourFileBytes = 1u << 20;
+// Why the bytes of a user colour file cannot be its contents ("it is
+// empty", "it is not text", "line 3 is neither a section nor a value"), or
+// empty when they are an INI text. Safe on any bytes.
+std::optional<std::string> UserColourFileDamage(std::string_view bytes);
+
+// What making a slot's user colour file ready found and did.
+struct ColourFileCheck {
+  enum class State {
+    kReady,          // there, readable, whole (and replaceable when asked)
+    kCreated,        // was missing: copied from the template
+    kRestored,       // was damaged: kept as `kept`, then copied from the template
+    kCreateFailed,   // missing or damaged, and the template could not be copied
+    kUnreadable,     // exists but cannot be read (`detail`); left as it is
+    kNotKept,        // damaged (`detail`) and could not be moved aside; left as it is
+    kNotWritable,    // cannot be replaced now (`detail`); nothing was changed
+  };
+  State state = State::kReady;
+  std::filesystem::path file;
+  std::filesystem::path kept;
+  std::string detail;  // the damage or the system's reason
+  // The file can be read (and, when asked, written) now.
+  bool Usable() const { return state == State::kReady || state == State::kCreated || state == State::kRestored; }
+  // One line for the user, naming the file; empty for kReady and kCreated.
+  std::string Message() const;
+};
+// Makes the user colour file of `slot` ready to be read (and, with
+// `for_writing`, replaced): a missing file is copied from the template
+// (with `seed_missing`; else it stays missing and reads as the defaults); a
+// damaged one is moved aside to "<file>.damaged" and copied from the
+// template, so its layouts are never read as defaults nor written over.
+ColourFileCheck PrepareUserColourFile(const LightingPaths& paths, int slot, bool for_writing,
+                                      bool seed_missing = true);
 
 // Copies the template over the user colour file of `slot`, byte for byte.
 // The user file is replaced only once the whole template has been read, so

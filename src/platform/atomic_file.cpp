@@ -1,6 +1,8 @@
 #include "platform/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace keyloom::platform {
 namespace {
@@ -126,19 +129,141 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& file, std:
   return out;
 }
 
-bool WriteFileAtomically(const std::filesystem::path& given, std::string_view bytes) {
-  // Through a symbolic link, the file it points at is replaced, not the link.
-  std::filesystem::path file = given;
+namespace {
+
+constexpr std::size_t kTempRandomLength = 6;  // what mkostemps puts for "XXXXXX"
+// Ends every temporary's name, so that a cleaner never takes a file of the
+// user's (".big.kyl.backup", say) for one of ours.
+constexpr std::string_view kTempEnding = ".saving";
+
+std::error_code LastError() { return std::error_code(errno, std::generic_category()); }
+
+// The file that is really replaced: through a symbolic link, the file it
+// points at, not the link.
+bool ResolveTarget(const std::filesystem::path& given, std::filesystem::path& file, std::error_code& error) {
+  file = given;
   std::error_code ec;
   if (std::filesystem::is_symlink(given, ec)) {
     file = std::filesystem::weakly_canonical(given, ec);
-    if (ec) return false;
+    if (ec) {
+      error = ec;
+      return false;
+    }
   }
-  if (file.filename().empty()) return false;
-  const std::filesystem::path dir = file.parent_path().empty() ? "." : file.parent_path();
-  std::string tmpl = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
-  Fd tmp(::mkostemp(tmpl.data(), O_CLOEXEC));
-  if (tmp.fd < 0) return false;
+  if (file.filename().empty() || file.filename() == "." || file.filename() == "..") {
+    error = std::make_error_code(std::errc::is_a_directory);
+    return false;
+  }
+  return true;
+}
+
+std::filesystem::path FolderOf(const std::filesystem::path& file) {
+  return file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path();
+}
+
+// ".<name>." — the start of every temporary of `file`.
+std::string TemporaryPrefix(const std::filesystem::path& file) { return "." + file.filename().string() + "."; }
+
+bool IsTemporaryName(const std::string& name, const std::string& prefix) {
+  if (name.size() != prefix.size() + kTempRandomLength + kTempEnding.size() ||
+      name.compare(0, prefix.size(), prefix) != 0 ||
+      name.compare(name.size() - kTempEnding.size(), kTempEnding.size(), kTempEnding) != 0)
+    return false;
+  for (std::size_t i = prefix.size(); i < prefix.size() + kTempRandomLength; ++i) {
+    const char c = name[i];
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Flushes the folder's entries, so that a rename in it survives a power
+// loss. Best effort: some file systems cannot flush a folder.
+void FlushFolder(const std::filesystem::path& folder) {
+  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.fd >= 0) (void)::fsync(dir.fd);
+}
+
+// A new temporary beside `file`, created, locked and still in place: a
+// cleaner that removed it between its creation and the lock (it looked
+// stale for that instant) makes it start again.
+bool CreateLockedTemporary(const std::filesystem::path& file, std::string& name, Fd& out, std::error_code& error) {
+  const std::string base = (FolderOf(file) / TemporaryPrefix(file)).string() + "XXXXXX" + std::string(kTempEnding);
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    name = base;
+    Fd tmp(::mkostemps(name.data(), static_cast<int>(kTempEnding.size()), O_CLOEXEC));
+    if (tmp.fd < 0) {
+      error = LastError();
+      return false;
+    }
+    while (::flock(tmp.fd, LOCK_EX) != 0) {
+      if (errno != EINTR) {
+        error = LastError();
+        ::unlink(name.c_str());
+        return false;
+      }
+    }
+    struct stat opened {}, named {};
+    if (::fstat(tmp.fd, &opened) == 0 && ::lstat(name.c_str(), &named) == 0 && SameFile(opened, named)) {
+      out.fd = tmp.fd;
+      tmp.fd = -1;
+      return true;
+    }
+  }
+  error = std::make_error_code(std::errc::resource_unavailable_try_again);
+  return false;
+}
+
+}  // namespace
+
+std::size_t RemoveStaleTemporaries(const std::filesystem::path& given) {
+  std::filesystem::path file;
+  std::error_code ec;
+  if (!ResolveTarget(given, file, ec)) return 0;
+  const std::filesystem::path folder = FolderOf(file);
+  const std::string prefix = TemporaryPrefix(file);
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return 0;
+  std::vector<std::string> candidates;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (IsTemporaryName(entry->d_name, prefix)) candidates.emplace_back(entry->d_name);
+  }
+  ::closedir(dir);
+  std::size_t removed = 0;
+  const uid_t me = ::geteuid();
+  for (const std::string& name : candidates) {
+    const std::filesystem::path path = folder / name;
+    Fd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+    if (f.fd < 0) continue;
+    struct stat opened {}, named {};
+    if (::fstat(f.fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_uid != me) continue;
+    // A writer that is alive holds the lock until its rename.
+    if (::flock(f.fd, LOCK_EX | LOCK_NB) != 0) continue;
+    // Still the same file under that name (a finished writer renamed it away).
+    if (::lstat(path.c_str(), &named) != 0 || !SameFile(opened, named)) continue;
+    if (::unlink(path.c_str()) == 0) ++removed;
+  }
+  return removed;
+}
+
+bool WriteFileAtomically(const std::filesystem::path& given, std::string_view bytes, std::error_code* error_out) {
+  std::error_code error;
+  auto fail = [&](std::error_code e) {
+    if (error_out) *error_out = e;
+    return false;
+  };
+  std::filesystem::path file;
+  if (!ResolveTarget(given, file, error)) return fail(error);
+  {
+    struct stat target {};
+    if (::stat(file.c_str(), &target) == 0 && S_ISDIR(target.st_mode))
+      return fail(std::make_error_code(std::errc::is_a_directory));
+  }
+  RemoveStaleTemporaries(file);
+  std::string tmpl;
+  Fd tmp(-1);
+  if (!CreateLockedTemporary(file, tmpl, tmp, error)) return fail(error);
   struct stat st {};
   mode_t mode;
   if (::stat(file.c_str(), &st) == 0) {
@@ -146,14 +271,96 @@ bool WriteFileAtomically(const std::filesystem::path& given, std::string_view by
   } else {
     mode = 0666 & ~CurrentUmask();
   }
-  const bool ok = ::fchmod(tmp.fd, mode) == 0 && WriteAll(tmp.fd, bytes) && ::fsync(tmp.fd) == 0;
-  const int fd = tmp.fd;
-  tmp.fd = -1;
-  if (::close(fd) != 0 || !ok || ::rename(tmpl.c_str(), file.c_str()) != 0) {
+  if (::fchmod(tmp.fd, mode) != 0 || !WriteAll(tmp.fd, bytes) || ::fsync(tmp.fd) != 0) {
+    error = LastError();
     ::unlink(tmpl.c_str());
+    return fail(error);
+  }
+  // Renamed while still locked, so that no cleaner takes it for stale.
+  if (::rename(tmpl.c_str(), file.c_str()) != 0) {
+    error = LastError();
+    ::unlink(tmpl.c_str());
+    return fail(error);
+  }
+  FlushFolder(FolderOf(file));
+  return true;
+}
+
+bool CanReplaceFile(const std::filesystem::path& given, std::error_code& error) {
+  std::filesystem::path file;
+  if (!ResolveTarget(given, file, error)) return false;
+  struct stat st {};
+  if (::stat(file.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      error = std::make_error_code(std::errc::is_a_directory);
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      error = std::make_error_code(std::errc::invalid_argument);
+      return false;
+    }
+  } else if (errno != ENOENT) {
+    error = LastError();
+    return false;
+  }
+  const std::filesystem::path folder = FolderOf(file);
+  struct stat dir {};
+  if (::stat(folder.c_str(), &dir) != 0) {
+    error = LastError();
+    return false;
+  }
+  if (!S_ISDIR(dir.st_mode)) {
+    error = std::make_error_code(std::errc::not_a_directory);
+    return false;
+  }
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+    error = LastError();
     return false;
   }
   return true;
+}
+
+namespace {
+
+// An earlier damaged copy is kept too: the first free of ".damaged",
+// ".damaged.1" .. ".damaged.9"; the last one is reused when all are taken.
+std::filesystem::path DamagedName(const std::filesystem::path& file) {
+  std::filesystem::path kept;
+  for (int n = 0; n <= 9; ++n) {
+    kept = file;
+    kept += n == 0 ? std::string(".damaged") : ".damaged." + std::to_string(n);
+    struct stat st {};
+    if (::lstat(kept.c_str(), &st) != 0 && errno == ENOENT) break;
+  }
+  return kept;
+}
+
+}  // namespace
+
+std::filesystem::path KeepDamagedCopy(const std::filesystem::path& given, std::string_view bytes,
+                                      std::error_code& error) {
+  std::filesystem::path file;
+  if (!ResolveTarget(given, file, error)) return {};
+  const std::filesystem::path kept = DamagedName(file);
+  if (!WriteFileAtomically(kept, bytes, &error)) return {};
+  return kept;
+}
+
+std::filesystem::path KeepDamagedFile(const std::filesystem::path& given, std::error_code& error) {
+  std::filesystem::path file;
+  if (!ResolveTarget(given, file, error)) return {};
+  const std::filesystem::path kept = DamagedName(file);
+  if (::rename(file.c_str(), kept.c_str()) != 0) {
+    error = LastError();
+    return {};
+  }
+  FlushFolder(FolderOf(file));
+  return kept;
+}
+
+std::string FileErrorText(const std::error_code& error) {
+  if (!error) return "unknown error";
+  return error.message();
 }
 
 std::optional<FileStamp> StampOf(const std::filesystem::path& file) {

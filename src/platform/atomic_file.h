@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace keyloom::platform {
 
@@ -42,9 +43,41 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& file,
                                          std::size_t max_bytes = 64u << 20);
 
 // Replaces `file` with `bytes`. A new file gets mode 0666 minus umask; an
-// existing file keeps its permission bits. False (and the old file
-// untouched) when anything fails.
-bool WriteFileAtomically(const std::filesystem::path& file, std::string_view bytes);
+// existing file keeps its permission bits. The temporary file
+// (".<name>.XXXXXX.saving" beside the file) is flushed to disk before the rename
+// and the folder after it, so neither a crash nor a power loss can leave an
+// empty or partial file under the name. The temporary is held locked while
+// it is written; stale ones of `file` that a killed writer left behind are
+// removed first (RemoveStaleTemporaries). False (and the old file untouched)
+// when anything fails, with the cause in `error` when given.
+bool WriteFileAtomically(const std::filesystem::path& file, std::string_view bytes,
+                         std::error_code* error = nullptr);
+
+// Removes the temporaries of `file` that no writer holds any more: regular
+// files named ".<name>.XXXXXX.saving" in its folder, owned by this user, whose lock
+// can be taken (a writer that is alive holds it until its rename). Returns
+// how many were removed.
+std::size_t RemoveStaleTemporaries(const std::filesystem::path& file);
+
+// Whether `file` could be replaced now: it is a regular file or missing,
+// and its folder exists and lets this user create and rename files. False
+// with the cause otherwise (nothing is created).
+bool CanReplaceFile(const std::filesystem::path& file, std::error_code& error);
+
+// Moves a damaged `file` aside to "<file>.damaged" (or, when that is
+// taken, ".damaged.1" .. ".damaged.9") so a new file can take its place
+// without losing it. The
+// name it was kept under, or empty with the cause in `error`.
+std::filesystem::path KeepDamagedFile(const std::filesystem::path& file, std::error_code& error);
+
+// Writes `bytes`, what a damaged `file` held, to the name KeepDamagedFile
+// would use, for a caller that rewrites the file from what it could read.
+std::filesystem::path KeepDamagedCopy(const std::filesystem::path& file, std::string_view bytes,
+                                      std::error_code& error);
+
+// The cause of a failed file operation for a message: the system's text
+// ("Permission denied"), or "unknown error" for none.
+std::string FileErrorText(const std::error_code& error);
 
 // What identifies one version of a file for caching: a rewrite by rename
 // changes the inode, an in-place edit the size or the times.

@@ -12,6 +12,7 @@
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace keyloom::registry {
@@ -37,6 +38,9 @@ struct KeyData {
 
 struct Store {
   std::vector<KeyData> keys;
+  // Why rewriting the file from this store would lose part of it (text that
+  // is no valid encoding, lines outside our keys); empty when nothing would.
+  std::string damage;
 
   KeyData* Find(std::u16string_view path) {
     for (KeyData& k : keys)
@@ -142,33 +146,55 @@ std::u16string NormalisePath(std::u16string_view path) {
 }
 
 Store Parse(const std::string& bytes) {
+  Store store;
+  auto damaged = [&store](std::string why) {
+    if (store.damage.empty()) store.damage = std::move(why);
+  };
   std::u16string content;
   const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
   if (bytes.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
     for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) content.push_back(char16_t(b[i] | (b[i + 1] << 8)));
-  } else if (bytes.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
-    content = text::FromUtf8(std::string_view(bytes).substr(3));
+    if (bytes.size() % 2 != 0) damaged("it ends in half a UTF-16 character");
+    if (text::FromUtf8(text::ToUtf8(content)) != content) damaged("it is not valid UTF-16 text");
   } else {
-    content = text::FromUtf8(bytes);
+    const std::string_view utf8 = std::string_view(bytes).substr(
+        bytes.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF ? 3 : 0);
+    content = text::FromUtf8(utf8);
+    if (text::ToUtf8(content) != utf8) damaged("it is not valid UTF-8 text");
+  }
+  if (content.find(u'\0') != std::u16string::npos) {
+    damaged("it holds NUL characters");
+    std::erase(content, u'\0');  // kept in the damaged copy, not in the rewrite
   }
 
-  Store store;
   KeyData* current = nullptr;
+  std::size_t line_number = 0;
   std::size_t pos = 0;
   while (pos < content.size()) {
     auto end = content.find_first_of(u"\r\n", pos);
     if (end == std::u16string::npos) end = content.size();
     const std::u16string_view line = Trim(std::u16string_view(content).substr(pos, end - pos));
+    const std::size_t this_line = line_number + 1;
+    if (end < content.size() && content[end] == u'\n') ++line_number;
     pos = end + 1;
     if (line.empty() || line == kHeader || line == u"REGEDIT4") continue;
+    const std::string where = "line " + std::to_string(this_line);
     if (line.front() == u'[') {
       current = nullptr;
-      if (line.back() != u']') continue;
+      if (line.back() != u']') {
+        damaged(where + " is an unclosed key name");
+        continue;
+      }
       const std::u16string_view inner = line.substr(1, line.size() - 2);
-      if (inner.size() < kRoot.size() || !text::EqualsIgnoreCase(inner.substr(0, kRoot.size()), kRoot))
+      if (inner.size() < kRoot.size() || !text::EqualsIgnoreCase(inner.substr(0, kRoot.size()), kRoot)) {
+        damaged(where + " names a key outside HKEY_CURRENT_USER");
         continue;  // another root, or a deletion entry: not ours
+      }
       const std::u16string path = NormalisePath(inner.substr(kRoot.size()));
-      if (path.empty()) continue;
+      if (path.empty()) {
+        damaged(where + " names no key");
+        continue;
+      }
       current = store.Find(path);
       if (!current) {
         store.keys.push_back({path, {}});
@@ -176,7 +202,10 @@ Store Parse(const std::string& bytes) {
       }
       continue;
     }
-    if (!current) continue;
+    if (!current) {
+      damaged(where + " lies outside every key");
+      continue;
+    }
     Value v;
     v.raw = std::u16string(line);
     std::size_t i = 0;
@@ -243,6 +272,7 @@ std::string Serialise(const Store& store) {
 std::mutex g_mutex;  // guards everything below
 std::filesystem::path g_file;
 bool g_file_set = false;
+std::vector<std::string> g_notices;
 
 // The last parsed store and the stamp of the file it came from.
 struct Cache {
@@ -345,6 +375,20 @@ bool Modify(F change) {
   if (LoadLocked(current) == LoadResult::Unreadable) return false;
   Store copy = *current;
   if (!change(copy)) return true;
+  if (!copy.damage.empty()) {
+    // What this store cannot read is kept beside it before the rewrite.
+    const std::filesystem::path file = StoreFileLocked();
+    std::error_code ec;
+    const std::filesystem::path kept = platform::KeepDamagedCopy(file, g_cache.bytes, ec);
+    if (kept.empty()) {
+      g_notices.push_back("the registry store " + file.string() + " is damaged (" + copy.damage +
+                          ") and could not be kept aside (" + platform::FileErrorText(ec) + "); it was not changed");
+      return false;
+    }
+    g_notices.push_back("the registry store " + file.string() + " was damaged (" + copy.damage + "); it was kept as " +
+                        kept.string() + " and written again from what could be read");
+    copy.damage.clear();
+  }
   return SaveLocked(copy);
 }
 
@@ -361,6 +405,17 @@ void SetStoreFile(const std::filesystem::path& file) {
   g_file = file;
   g_file_set = true;
   g_cache = Cache{};
+}
+
+std::string RewrittenStoreText(std::string_view bytes, std::string& damage) {
+  const Store store = Parse(std::string(bytes));
+  damage = store.damage;
+  return Serialise(store);
+}
+
+std::vector<std::string> TakeNotices() {
+  std::lock_guard lock(g_mutex);
+  return std::exchange(g_notices, {});
 }
 
 std::filesystem::path StoreFile() {

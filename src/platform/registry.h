@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace keyloom::registry {
 
@@ -40,6 +41,17 @@ class ScopedStoreFile {
   std::filesystem::path previous_;
   bool previous_set_ = false;
 };
+
+// What the store did to a damaged file since the last call, one line each
+// naming the file: a file it could not read whole (text in no valid
+// encoding, lines outside its keys) is kept as "<file>.damaged" before its
+// first rewrite, or left unchanged when that copy cannot be made.
+std::vector<std::string> TakeNotices();
+
+// The text a rewrite of a store file holding `bytes` would write (UTF-8),
+// and in `damage` why that rewrite would lose part of them (empty when it
+// would not). For checks of the text form; safe on any bytes.
+std::string RewrittenStoreText(std::string_view bytes, std::string& damage);
 
 // A key under HKEY_CURRENT_USER. Open fails when the key does not exist
 // (and the store file is readable); Create makes it. Failing I/O makes

@@ -37,7 +37,10 @@ bool ReadKeyboardMacros(device::DeviceLink& link, std::vector<keys::MacroRecord>
 
 }  // namespace
 
-int ReadProfileFromKeyboard(KeyboardSession& session, const std::filesystem::path& path) {
+int ReadProfileFromKeyboard(KeyboardSession& session, const std::filesystem::path& path, ReloadFailure* failure) {
+  ReloadFailure local;
+  ReloadFailure& failed = failure ? *failure : local;
+  failed = {ReloadStep::kKeyboard, {}};
   device::DeviceLink& link = session.link;
   if (GetActiveSlot(session) == kUnknownSlot) return 0;
   // The key maps and macros are read as one: no other program writes
@@ -70,10 +73,22 @@ int ReadProfileFromKeyboard(KeyboardSession& session, const std::filesystem::pat
       const std::vector<std::uint8_t> record = keys::MacroRecordBytes(macro);
       image.insert(image.end(), record.begin(), record.end());
     }
-    return ReplaceFile(path, image) ? 1 : 0;
+    if (!ReplaceFile(path, image, &failed.error)) {
+      failed.step = ReloadStep::kFileWrite;
+      return 0;
+    }
+    failed = {};
+    return 1;
   } catch (const std::bad_alloc&) {
     return 0;
   }
+}
+
+ReloadFailure LastReloadFailure(const KeyboardSession& session) {
+  ReloadFailure f;
+  f.step = static_cast<ReloadStep>(session.profiles.LastReloadFailedStep.load());
+  if (const int e = session.profiles.LastReloadErrno.load()) f.error = std::error_code(e, std::generic_category());
+  return f;
 }
 
 bool LastReloadReadKeyboard(const KeyboardSession& session) { return session.profiles.LastReloadReadKeyboard.load(); }
@@ -85,10 +100,16 @@ int ReloadFromKeyboard(KeyboardSession& session) {
   const std::filesystem::path path = WorkingProfilePath();
   keys::KeyMacroStore& store = session.stores.EditingStore;
   bool loaded = false;
-  if (slot != kUnknownSlot && !path.empty() && ReadProfileFromKeyboard(session, path) == 1) {
+  ReloadFailure failure{ReloadStep::kKeyboard, {}};
+  if (path.empty()) {
+    failure.step = ReloadStep::kNoFile;
+  } else if (slot != kUnknownSlot && ReadProfileFromKeyboard(session, path, &failure) == 1) {
     EditingLock lock(store);
     loaded = LoadProfileFile(store, session.lighting.CurrentLighting, path) == 1;
+    failure.step = loaded ? ReloadStep::kNone : ReloadStep::kFileRead;
   }
+  session.profiles.LastReloadFailedStep.store(static_cast<int>(failure.step));
+  session.profiles.LastReloadErrno.store(failure.error.value());
   int table = 0;
   {
     EditingLock lock(store);

@@ -35,6 +35,10 @@ struct ProfileState {
   std::atomic<int> ConfigRead{0};
   // Whether the last reload filled the editing store from the keyboard.
   std::atomic<bool> LastReloadReadKeyboard{false};
+  // When it did not, which step failed (ReloadStep) and the system's error
+  // number of a file step (0 when there is none).
+  std::atomic<int> LastReloadFailedStep{0};
+  std::atomic<int> LastReloadErrno{0};
   // The menu the last rebuild made.
   std::mutex menu_mutex;
   ProfileMenuModel Menu;

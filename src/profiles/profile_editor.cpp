@@ -108,8 +108,11 @@ ProfileRead ProfileEditor::ReadKeyboard(const fs::path& file) {
     result.outcome = ProfileRead::Outcome::kNoActiveSlot;
     return result;
   }
-  if (ReadProfileFromKeyboard(session_, file) != 1) {
-    result.outcome = ProfileRead::Outcome::kReadFailed;
+  ReloadFailure failure;
+  if (ReadProfileFromKeyboard(session_, file, &failure) != 1) {
+    result.outcome = failure.step == ReloadStep::kFileWrite ? ProfileRead::Outcome::kWriteFailed
+                                                            : ProfileRead::Outcome::kReadFailed;
+    result.error = failure.error;
     return result;
   }
   LoadedProfile loaded;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <system_error>
 #include <optional>
 #include <vector>
 
@@ -86,9 +87,11 @@ struct ProfileRead {
     kRead,
     kNoActiveSlot,  // the keyboard's active slot is unknown
     kReadFailed,    // the keyboard's maps or macros could not be read: the file is untouched
+    kWriteFailed,   // the keyboard was read, the file could not be written (`error`): it is untouched
     kNoReadBack,    // written, but it does not read back
   };
   Outcome outcome = Outcome::kRead;
+  std::error_code error;
   ProfileSummary summary;  // the file's
   bool Ok() const { return outcome == Outcome::kRead; }
 };

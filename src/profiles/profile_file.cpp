@@ -260,10 +260,13 @@ std::vector<std::uint8_t> BuildProfileImage(keys::KeyMacroStore& store, std::opt
   return image;
 }
 
-bool ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  if (path.empty()) return false;
+bool ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes, std::error_code* error) {
+  if (path.empty()) {
+    if (error) *error = std::make_error_code(std::errc::no_such_file_or_directory);
+    return false;
+  }
   return platform::WriteFileAtomically(
-      path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+      path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), error);
 }
 
 namespace {

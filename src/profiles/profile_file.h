@@ -135,6 +135,8 @@ void SetEmptyProfile(keys::KeyMacroStore& store, std::uint8_t flag);
 int WriteEmptyProfile(const std::filesystem::path& path, std::uint8_t flag);
 
 // Writes `bytes` over `path` through a temporary file in the same folder.
-bool ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+// False with the system's reason in `error` when given.
+bool ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                 std::error_code* error = nullptr);
 
 }  // namespace keyloom::profiles

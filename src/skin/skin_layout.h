@@ -1,36 +1,17 @@
 #pragma once
-// Layout values of the skin INI files and the readers that place a dialog's
-// controls with them. A layout value is "x,y,w,h": a control's left and top
-// edge in its dialog's client coordinates, then its width and height; text
-// after the fourth number is ignored. A missing key reads as "1,1,1,1,x", a
-// 1 x 1 control at (1, 1), which the image-button reader takes as the sign of
-// a missing key.
+// The readers that place a dialog's controls with the layout values of the
+// skin INI files (layout_value.h).
 #include <QPixmap>
 #include <filesystem>
 #include <string_view>
+
+#include "skin/layout_value.h"
 
 class QWidget;
 
 namespace keyloom::skin {
 
 class CPngButton;
-
-// The value a missing key reads as.
-inline constexpr std::u16string_view kMissingLayout = u"1,1,1,1,x";
-
-struct LayoutValue {
-  int x = 1;
-  int y = 1;
-  int w = 1;
-  int h = 1;
-  int fields = 0;  // how many of the four numbers were present
-};
-
-// Parses "%d,%d,%d,%d": each number may have leading blanks and a sign, the
-// commas must follow the numbers directly. Parsing stops at the first field
-// that does not fit; fields not reached keep the missing-key value 1.
-// Numbers beyond the int range are clamped.
-LayoutValue ParseLayoutValue(std::u16string_view text);
 
 // Reads `key` of `section` (260 code units at most, default kMissingLayout).
 LayoutValue ReadLayoutValue(const std::filesystem::path& ini, std::u16string_view section,

@@ -3,6 +3,8 @@
 // empty, and writing it back would wipe the keyboard's macros and keys.
 #include <gtest/gtest.h>
 
+#include "profiles/data_folder.h"
+
 #include <atomic>
 #include <filesystem>
 #include <random>
@@ -132,6 +134,29 @@ TEST_F(EditingSessionFailures, KeysThatCouldNotBeReadAreNotWrittenBack) {
   backend_->spoil = -1;
   ASSERT_EQ(Run({"macro", "list"}), 0) << err_;
   EXPECT_NE(out_.find("Kept"), std::string::npos) << out_;
+}
+
+TEST_F(EditingSessionFailures, AWorkingProfileThatCannotBeWrittenIsNamedNotBlamedOnTheKeyboard) {
+  ASSERT_EQ(Run({"keys", "set", "A", "key:B"}), 0) << err_;
+  const std::filesystem::path working = profiles::WorkingProfilePath();
+  const emulator::Memories before = model_.Snapshot();
+  std::filesystem::remove(working);
+  std::filesystem::create_directories(working);
+  EXPECT_EQ(Run({"keys", "set", "S", "key:X"}), kExitFailure);
+  EXPECT_EQ(err_, "keyloomctl: could not write the working profile " + working.string() +
+                      ": Is a directory (the keyboard was read; nothing was changed)\n");
+  EXPECT_EQ(model_.Snapshot().layers, before.layers);
+  EXPECT_TRUE(std::filesystem::is_directory(working));
+  std::filesystem::remove(working);
+
+  // Files the user names get the same precision.
+  const std::filesystem::path folder = dir_ / "backup.kyl";
+  std::filesystem::create_directories(folder);
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"profile", "export", folder.string()},
+                                               {"profile", "read", folder.string()}}) {
+    EXPECT_EQ(Run(args), kExitFailure) << args[1];
+    EXPECT_EQ(err_, "keyloomctl: could not write " + folder.string() + ": Is a directory\n") << args[1];
+  }
 }
 
 }  // namespace

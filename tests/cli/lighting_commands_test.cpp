@@ -3,6 +3,9 @@
 // record change.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include <cctype>
 
 #include <algorithm>
@@ -342,6 +345,36 @@ TEST_F(LightingLayouts, KeyColoursGoToTheKeyboardAndTheSelectedLayout) {
     EXPECT_EQ(Run(bad), 2);
   }
   EXPECT_EQ(sent(a_position), lighting::MakeColour(0x40, 0x50, 0x60));
+}
+
+TEST_F(LightingLayouts, ADamagedColourFileIsToldAndKeptAndOneOutOfReachChangesNothing) {
+  ASSERT_EQ(Run({"lighting", "set", "--effect", "20"}), 0) << err_;
+  const std::filesystem::path file = dir_ / "UserDengColor_1.userd";
+  const std::string garbage("\x01\x02 not a colour file \xFF\x00", 24);
+  { std::ofstream(file, std::ios::binary) << garbage; }
+  // The layouts are the template's, never "0" names nor red defaults; the
+  // damaged bytes are kept beside the new file and the message names both.
+  ASSERT_EQ(Run({"lighting", "layout", "3"}), 0) << err_;
+  EXPECT_NE(out_.find("* 3  Ocean\n"), std::string::npos) << out_;
+  EXPECT_NE(err_.find("the colour file " + file.string() + " was damaged"), std::string::npos) << err_;
+  EXPECT_NE(err_.find(file.string() + ".damaged"), std::string::npos) << err_;
+  std::ifstream kept(file.string() + ".damaged", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), garbage);
+  const lighting::LayoutKey first = lighting::ReadLayoutKey(session_.lighting.paths, 1, 3, 0);
+  EXPECT_EQ(model_.Snapshot().keyColours[512], lighting::Red(first.colour));
+
+  // A colour file that cannot be read: a failure naming it, and the
+  // keyboard's colours stay as they were for every command.
+  std::filesystem::remove(file);
+  std::filesystem::create_directories(file);
+  const std::vector<std::uint8_t> colours = model_.Snapshot().keyColours;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"lighting", "layout", "2"}, {"lighting", "key", "0x01E", "102030"}}) {
+    SCOPED_TRACE(args[1]);
+    EXPECT_EQ(Run(args), 1);
+    EXPECT_EQ(err_, "keyloomctl: cannot read the colour file " + file.string() + ": it is a folder\n");
+    EXPECT_EQ(model_.Snapshot().keyColours, colours);
+  }
 }
 
 }  // namespace

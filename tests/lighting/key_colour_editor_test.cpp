@@ -29,7 +29,7 @@ class KeyColourEditorTest : public device::testing::ConnectedKeyboard {
                                     (fs::path(KEYLOOM_SOURCE_DIR) / "res" / "Skins" / "UserDengColor_").string()});
     lighting.LightingSlot = 1;
     lighting.CurrentLighting.effect = 20;
-    ASSERT_TRUE(editor.PrepareColourFile());
+    ASSERT_TRUE(editor.PrepareColourFile(false).Usable());
     ASSERT_TRUE(editor.LoadSelectedLayout(false).Ok());
   }
   void TearDown() override {

@@ -22,6 +22,8 @@ struct RecordingObserver : LightingPanelObserver {
   void RefillLayoutSelector(const std::vector<std::u16string>& names) override { refills.push_back(names); }
   void SetBaseColourMark(int, int, int) override { ++marks; }
   void CloseLightingPanel() override { ++closes; }
+  void ColourFileProblem(const std::string& message) override { problems.push_back(message); }
+  std::vector<std::string> problems;
   int SwitchProfileSlot(int) override {
     ++switches;
     return switch_answer;
@@ -128,6 +130,30 @@ TEST_F(LightingOperations, ReadDecodesTheEditedSlotAndClearsStaleEffects) {
   EXPECT_EQ(observer_.refills[0][3], u"0");  // no user file yet: default names
   EXPECT_EQ(observer_.marks, 106);
   EXPECT_EQ(Mem().keyColours[512 + 64 * 3], 255);  // default red keys sent
+}
+
+TEST_F(LightingOperations, ReadingLayoutsRestoresADamagedFileAndSendsNothingFromOneOutOfReach) {
+  ConnectWithEffects({1, 20});
+  lighting.LightingSlot = 0;
+  const fs::path file = UserColourFile(lighting.paths, 0);
+  { std::ofstream(file, std::ios::binary) << std::string(300, '\0'); }
+  ASSERT_EQ(ReadLightingFromKeyboard(link, lighting, true), 1);
+  ASSERT_EQ(observer_.problems.size(), 1u);
+  EXPECT_NE(observer_.problems[0].find(file.string() + ".damaged"), std::string::npos) << observer_.problems[0];
+  ASSERT_EQ(observer_.refills.size(), 1u);
+  EXPECT_EQ(observer_.refills[0][3], u"Ocean");  // the template's names, not "0"
+
+  // A colour file the program cannot read: the keyboard keeps its colours.
+  fs::remove(file);
+  fs::create_directories(file);
+  emulator::Memories m = Mem();
+  m.keyColours[64 * 3] = 7;
+  ASSERT_TRUE(model->Restore(m));
+  ASSERT_EQ(ReadLightingFromKeyboard(link, lighting, true), 1);
+  ASSERT_EQ(observer_.problems.size(), 2u);
+  EXPECT_EQ(observer_.problems[1], "cannot read the colour file " + file.string() + ": it is a folder");
+  EXPECT_EQ(observer_.refills.size(), 1u);
+  EXPECT_EQ(Mem().keyColours[64 * 3], 7);
 }
 
 TEST_F(LightingOperations, AFailedConfigurationReadChangesNothing) {

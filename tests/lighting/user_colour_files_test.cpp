@@ -6,8 +6,11 @@
 #include <iterator>
 #include <random>
 
+#include <unistd.h>
+
 #include "lighting/lighting_session.h"
 #include "platform/ini.h"
+#include "support/kill_during_saves.h"
 
 namespace keyloom::lighting {
 namespace {
@@ -100,6 +103,120 @@ TEST_F(UserColourFiles, TemplateCopyIsByteForByteAndAMissingTemplateKeepsTheUser
   WriteAll(UserColourFile(lighting.paths, 1), "[MODENAME]\r\n0=Mine\r\n");
   EXPECT_FALSE(CopyColourTemplate(lighting.paths, 1));
   EXPECT_EQ(ReadAll(UserColourFile(lighting.paths, 1)), "[MODENAME]\r\n0=Mine\r\n");
+}
+
+std::string Utf16Le(const std::string& ascii) {
+  std::string out = "\xFF\xFE";
+  for (char c : ascii) out += std::string{c, '\0'};
+  return out;
+}
+
+TEST(UserColourFileDamage, TellsTextFromWhatCannotBeAColourFile) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    const char* damage;  // empty: whole
+  } cases[] = {
+      {"UTF-8 file", "[MODENAME]\r\n0=Mine\r\n; note\r\n\r\n[Mode0]\r\n3=1,2,3,1\r\n", ""},
+      {"UTF-16LE file", Utf16Le("[MODENAME]\r\n0=Mine\r\n"), ""},
+      {"UTF-8 with BOM and a name in UTF-8", "\xEF\xBB\xBF[MODENAME]\n0=Bl\xC3\xA4u\n", ""},
+      {"empty", "", "it is empty"},
+      {"zeros, as a power loss leaves", std::string(4096, '\0'), "line 1 is not text"},
+      {"bad UTF-8", "[MODENAME]\n0=\xFF\xFE\n", "line 2 is not text"},
+      {"overlong UTF-8", "[MODENAME]\n0=\xC0\xAF\n", "line 2 is not text"},
+      {"lone UTF-16 surrogate", Utf16Le("[A]\n") + std::string("\x00\xD8", 2), "line 2 is not text"},
+      {"words before any section", "hello=1\n[MODENAME]\n", "line 1 is neither a section nor a value"},
+      {"a line without '='", "[MODENAME]\n0=a\nrandom words\n", "line 3 is neither a section nor a value"},
+      {"no section at all", "; only a comment\n", "it holds no section"},
+      {"over-long", "[A]\n" + std::string(kMaxUserColourFileBytes, 'x'), "it is larger than 1 MiB"},
+  };
+  for (const Case& c : cases) {
+    const std::optional<std::string> damage = UserColourFileDamage(c.bytes);
+    EXPECT_EQ(damage.value_or(""), c.damage) << c.what;
+  }
+}
+
+TEST_F(UserColourFiles, ADamagedFileIsKeptAsideAndRestoredFromTheTemplate) {
+  const std::string templ = Utf16Le("[MODENAME]\r\n3=Ocean\r\n[PRESENTMODE]\r\nmode=0\r\n");
+  WriteAll(ColourTemplateFile(lighting.paths), templ);
+  const fs::path file = UserColourFile(lighting.paths, 0);
+  using State = ColourFileCheck::State;
+
+  // Missing: created from the template, nothing to tell.
+  ColourFileCheck check = PrepareUserColourFile(lighting.paths, 0, true);
+  EXPECT_EQ(check.state, State::kCreated);
+  EXPECT_EQ(check.Message(), "");
+  EXPECT_EQ(ReadLayoutName(lighting.paths, 0, 3), u"Ocean");
+
+  // Garbage, then an empty file: each kept beside it under its own name,
+  // the layouts read the template's names, never "0".
+  const std::string garbage("\x13\x37\x00\xFF garbage", 12);
+  WriteAll(file, garbage);
+  check = PrepareUserColourFile(lighting.paths, 0, false);
+  EXPECT_EQ(check.state, State::kRestored);
+  EXPECT_EQ(check.kept, fs::path(file.string() + ".damaged"));
+  EXPECT_EQ(ReadAll(check.kept), garbage);
+  EXPECT_EQ(ReadAll(file), templ);
+  EXPECT_NE(check.Message().find(file.string()), std::string::npos) << check.Message();
+  EXPECT_NE(check.Message().find(check.kept.string()), std::string::npos) << check.Message();
+  EXPECT_EQ(ReadLayoutName(lighting.paths, 0, 3), u"Ocean");
+
+  WriteAll(file, "");
+  check = PrepareUserColourFile(lighting.paths, 0, false);
+  EXPECT_EQ(check.state, State::kRestored);
+  EXPECT_EQ(check.kept, fs::path(file.string() + ".damaged.1"));
+  EXPECT_EQ(ReadAll(file.string() + ".damaged"), garbage);
+
+  // A whole file is used as it is.
+  WriteAll(file, "[MODENAME]\r\n3=Mine\r\n");
+  check = PrepareUserColourFile(lighting.paths, 0, true);
+  EXPECT_EQ(check.state, State::kReady);
+  EXPECT_EQ(ReadAll(file), "[MODENAME]\r\n3=Mine\r\n");
+}
+
+TEST_F(UserColourFiles, AFileThatCannotBeUsedIsLeftAsItIsAndNamed) {
+  WriteAll(ColourTemplateFile(lighting.paths), "[MODENAME]\r\n0=T\r\n");
+  using State = ColourFileCheck::State;
+  // A folder under the file's name cannot be read, and nothing replaces it.
+  const fs::path file = UserColourFile(lighting.paths, 1);
+  fs::create_directories(file);
+  ColourFileCheck check = PrepareUserColourFile(lighting.paths, 1, false);
+  EXPECT_EQ(check.state, State::kUnreadable);
+  EXPECT_FALSE(check.Usable());
+  EXPECT_EQ(check.Message(), "cannot read the colour file " + file.string() + ": it is a folder");
+  EXPECT_TRUE(fs::is_directory(file));
+
+  // A folder that takes no new files: checked before anything is written.
+  if (::geteuid() != 0) {
+    const fs::path locked = dir_ / "locked";
+    fs::create_directories(locked);
+    WriteAll(locked / "UserDengColor_0.userd", "[MODENAME]\r\n0=Mine\r\n");
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    LightingPaths paths = lighting.paths;
+    paths.user_colour_prefix = (locked / "UserDengColor_").string();
+    check = PrepareUserColourFile(paths, 0, true);
+    EXPECT_EQ(check.state, State::kNotWritable);
+    EXPECT_NE(check.Message().find("Permission denied"), std::string::npos) << check.Message();
+    EXPECT_EQ(PrepareUserColourFile(paths, 0, false).state, State::kReady);
+    fs::permissions(locked, fs::perms::owner_all);
+  }
+}
+
+TEST_F(UserColourFiles, KilledSavesLeaveTheOldOrTheNewFile) {
+  // The shipped template: ten layouts, about 36 KB, every save rewrites it.
+  const fs::path shipped = fs::path(KEYLOOM_SOURCE_DIR) / "res" / "Skins" / "UserDengColor_3.userd";
+  WriteAll(ColourTemplateFile(lighting.paths), ReadAll(shipped));
+  ASSERT_TRUE(CopyColourTemplate(lighting.paths, 0));
+  testing_support::KillDuringSaves run;
+  run.file = UserColourFile(lighting.paths, 0);
+  run.save = [&](int v) {
+    return WriteLayoutKey(lighting.paths, 0, 4, 30, v ? MakeColour(1, 2, 3) : MakeColour(200, 100, 50), v);
+  };
+  const testing_support::KillDuringSaves::Figures f = run.Run(200);
+  EXPECT_EQ(f.kills, 200);
+  EXPECT_EQ(f.mixed, 0);
+  EXPECT_LE(f.most_temporaries, 1);
+  EXPECT_EQ(f.temporaries_left, 0);
 }
 
 TEST_F(UserColourFiles, PanelOpenFlagIsExactlyOne) {

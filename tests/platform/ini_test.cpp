@@ -354,14 +354,14 @@ TEST(IniWrite, ReplacesTheFileAtomically) {
   const std::string before = Encode(u"[S]\r\nK=old\r\n", Enc::Utf16LeBom);
   WriteBytes(file, before);
   std::filesystem::permissions(file, std::filesystem::perms(0640));
-  // A stray temporary file from an earlier crash changes nothing.
-  WriteBytes(dir.path() / ".a.ini.Xy12Zq", "half written");
+  // A stray temporary file from an earlier crash is cleared by the write.
+  WriteBytes(dir.path() / ".a.ini.Xy12Zq.saving", "half written");
   ASSERT_TRUE(WriteString(file, u"S", u"K", u"new"));
   EXPECT_EQ(GetString(file, u"S", u"K"), u"new");
   EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0640));
   std::size_t entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++entries;
-  EXPECT_EQ(entries, 2u);  // the file and the old stray, no new temporary
+  EXPECT_EQ(entries, 1u);  // the file: the old stray is gone, no new temporary
 
   // A write that fails half way (here: the file size limit, which holds even
   // for root) leaves the old file whole and no temporary file behind.
@@ -375,7 +375,7 @@ TEST(IniWrite, ReplacesTheFileAtomically) {
   EXPECT_EQ(ReadBytes(file), good);
   entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++entries;
-  EXPECT_EQ(entries, 2u);
+  EXPECT_EQ(entries, 1u);
 
   EXPECT_FALSE(WriteString(dir.path() / "no" / "such" / "dir.ini", u"S", u"K", u"v"));
 }

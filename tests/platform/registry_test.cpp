@@ -131,10 +131,51 @@ TEST_F(RegistryTest, ReadsHandWrittenFilesAndKeepsWhatItDoesNotInterpret) {
   const std::string after = ReadBytes(file_);
   EXPECT_NE(after.find("\"Blob\"=hex:01,02,03\n"), std::string::npos);
   EXPECT_NE(after.find("; a note\n"), std::string::npos);
-  EXPECT_EQ(after.find("HKEY_LOCAL_MACHINE"), std::string::npos);  // not ours: not kept
+  EXPECT_EQ(after.find("HKEY_LOCAL_MACHINE"), std::string::npos);  // not ours: not kept here,
+  EXPECT_EQ(ReadBytes(file_.string() + ".damaged"), text);            // but beside it
+  const std::vector<std::string> notices = TakeNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0], "the registry store " + file_.string() +
+                            " was damaged (line 3 names a key outside HKEY_CURRENT_USER); it was kept as " +
+                            file_.string() + ".damaged and written again from what could be read");
   EXPECT_EQ(key->GetDword(u"dwLanguageId"), 0x0404u);
   EXPECT_TRUE(key->DeleteValue(u"dup"));
   EXPECT_FALSE(key->GetString(u"Dup"));  // the later copy does not take its place
+}
+
+TEST_F(RegistryTest, AFileItCannotReadWholeIsKeptBesideItBeforeARewrite) {
+  std::filesystem::create_directories(file_.parent_path());
+  const std::string ours = "[HKEY_CURRENT_USER\\Software\\Tarn-60 Gaming Keyboard]\n";
+  struct Case {
+    const char* what;
+    std::string bytes;
+    bool damaged;
+  } cases[] = {
+      {"whole file with a note and another value type", ours + "; note\n\"Blob\"=hex:01\n", false},
+      {"empty file", "", false},
+      {"random bytes", std::string("\x8f\x13\x00\xfe\xc3\x28 junk", 12), true},
+      {"a line before any key", "hello\n" + ours, true},
+      {"an unclosed key name", ours + "[HKEY_CURRENT_USER\\Software\\X\n\"a\"=\"b\"\n", true},
+      {"UTF-16 with an odd last byte", std::string("\xFF\xFE[\0", 4) + "x", true},
+      {"invalid UTF-8 in a value", ours + "\"a\"=\"\xC0\xAF\"\n", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(file_.string() + ".damaged");
+    (void)TakeNotices();
+    WriteBytes(file_, c.bytes);
+    auto key = Key::Create(kApp);
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(key->SetDword(u"dwLanguageId", 0));
+    EXPECT_EQ(key->GetDword(u"dwLanguageId"), 0u);
+    EXPECT_EQ(std::filesystem::exists(file_.string() + ".damaged"), c.damaged);
+    if (c.damaged) EXPECT_EQ(ReadBytes(file_.string() + ".damaged"), c.bytes);
+    EXPECT_EQ(TakeNotices().size(), c.damaged ? 1u : 0u);
+    // Once rewritten, the file is whole: the next change keeps nothing aside.
+    std::filesystem::remove(file_.string() + ".damaged");
+    ASSERT_TRUE(key->SetDword(u"dwLanguageId", 0x409));
+    EXPECT_FALSE(std::filesystem::exists(file_.string() + ".damaged"));
+  }
 }
 
 TEST_F(RegistryTest, ReadsUtf16FilesAsExportedAndWritesUtf8) {
@@ -175,8 +216,9 @@ TEST_F(RegistryTest, AFailedWriteLeavesTheOldFileWhole) {
   ASSERT_TRUE(key);
   ASSERT_TRUE(key->SetDword(u"dwLanguageId", 0x0804));
   const std::string good = ReadBytes(file_);
-  // A temporary file left by a crash is ignored.
-  WriteBytes(file_.parent_path() / ".registry.reg.AbC123", "[HKEY_CURRENT_USER\\Half");
+  // A temporary file left by a crash is never read, and the next write
+  // clears it.
+  WriteBytes(file_.parent_path() / ".registry.reg.AbC123.saving", "[HKEY_CURRENT_USER\\Half");
   EXPECT_EQ(key->GetDword(u"dwLanguageId"), 0x0804u);
   {
     keyloom::testing::FileSizeLimit limit(good.size() + 8);
@@ -187,7 +229,7 @@ TEST_F(RegistryTest, AFailedWriteLeavesTheOldFileWhole) {
   EXPECT_EQ(key->TypeOf(u"Long"), ValueType::Missing);
   std::size_t entries = 0;
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(file_.parent_path())) ++entries;
-  EXPECT_EQ(entries, 3u);  // the store, its lock file and the old stray: nothing new
+  EXPECT_EQ(entries, 2u);  // the store and its lock file: the stray is gone, nothing new
 }
 
 TEST_F(RegistryTest, ProcessesSharingTheStoreLoseNoUpdate) {

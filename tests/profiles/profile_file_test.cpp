@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "support/kill_during_saves.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -349,6 +353,43 @@ TEST_F(ProfileFiles, SavedOffsetsPointAtOwnTextsInRecordOrder) {
     EXPECT_EQ(text, e.text);
   }
   EXPECT_EQ(store.block.tables[1][0x20].value, 0x1Fu) << "a record without text keeps its value";
+}
+
+// Saves killed at random moments leave the working profile and an export
+// whole (the empty profile or the one with 30 macros, about 1 MB), and no
+// pile of temporaries.
+TEST_F(ProfileFiles, KilledSavesLeaveTheOldOrTheNewFile) {
+  FillStore();
+  const keys::MacroRecord macro = store.macros.front();
+  const auto set_version = [&](int v) {
+    store.macros.assign(v ? 30 : 0, macro);
+    for (std::size_t i = 0; i < store.macros.size(); ++i) store.macros[i].id = std::uint16_t(i + 1);
+  };
+  EnsureDataFolder();
+  WriteBytes(WorkingProfilePath(), {});
+  struct Kind {
+    const char* what;
+    fs::path file;
+    std::function<int()> save;
+  } kinds[] = {
+      {"working profile", WorkingProfilePath(), [&] { return SaveWorkingProfile(); }},
+      {"export", File("big.kyl"), [&] { return ExportProfileFile(File("big.kyl")); }},
+  };
+  for (const Kind& kind : kinds) {
+    SCOPED_TRACE(kind.what);
+    testing_support::KillDuringSaves run;
+    run.file = kind.file;
+    run.save = [&](int v) {
+      set_version(v);
+      return kind.save() == 1;
+    };
+    const testing_support::KillDuringSaves::Figures f = run.Run(200);
+    EXPECT_EQ(f.kills, 200);
+    EXPECT_EQ(f.mixed, 0);
+    EXPECT_LE(f.most_temporaries, 1);
+    EXPECT_EQ(f.temporaries_left, 0);
+    EXPECT_NE(run.versions[0].size(), run.versions[1].size());
+  }
 }
 
 TEST_F(ProfileFiles, EmptyProfileSizesWithAndWithoutTrailer) {
