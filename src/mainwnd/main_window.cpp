@@ -18,6 +18,7 @@
 #include "app/settings_paths.h"
 #include "app/shell_actions.h"
 #include "app/single_instance.h"
+#include "app/version.h"
 #include "device/device_monitors.h"
 #include "i18n/texts.h"
 #include "keys/key_prompts.h"
@@ -231,7 +232,11 @@ bool CKeyloomDlg::OnInitDialog() {
     skin::PlaceButtonWithOffset(*arrow, SkinIniPath(), u"BUTTONINFO", key, u"BUTTONINFO2", key, arrow_);
     controls_[id] = arrow;
   }
-  AddButton(control::kVersion, u"QUORVE_VER", false)->setEnabled(false);
+  // The version plate: disabled, it shows the program's version.
+  skin::CPngButton* plate = AddButton(control::kVersion, u"QUORVE_VER", false);
+  plate->setEnabled(false);
+  plate->SetCaption(true, 8, QStringLiteral("Verdana Unicode MS"), CaptionColours());
+  plate->setText(QStringLiteral("v") + QString::fromUtf8(app::Version().data(), static_cast<qsizetype>(app::Version().size())));
   AddButton(control::kSlot1, u"FUNC_PROFILE1");
   AddButton(control::kSlot2, u"FUNC_PROFILE2");
   AddButton(control::kSlot3, u"FUNC_PROFILE3");

@@ -7,6 +7,7 @@
 #include "app/flip_setting.h"
 #include "app/keyboard_reactions.h"
 #include "app/single_instance.h"
+#include "app/version.h"
 #include "i18n/texts.h"
 #include "keys/key_assignment.h"
 #include "keys/key_catalogue.h"
@@ -287,6 +288,8 @@ TEST_F(MainWindowTest, ControlsSitAtTheirLayoutRectangles) {
   EXPECT_FALSE(Key(1140).isEnabled()) << "G6 starts disabled";
   EXPECT_EQ(window->size(), QSize(1000, 556));
   EXPECT_FALSE(window->Control(control::kSwitch)->isVisible());
+  EXPECT_FALSE(Control(control::kVersion).isEnabled());
+  EXPECT_EQ(Control(control::kVersion).text(), QStringLiteral("v") + QString::fromUtf8(app::Version().data(), static_cast<qsizetype>(app::Version().size())));
 }
 
 }  // namespace
