@@ -105,7 +105,9 @@ TEST_F(AppSettingsStoreTest, FlipReadsZeroOrOneAndTogglesToTheOther) {
     auto key = registry::Key::Create(SettingsSectionKey(u"PROFILES"));
     ASSERT_TRUE(key.has_value());
     key->DeleteValue(u"Flip");
-    if (c.stored) ASSERT_TRUE(WriteSettingString(u"PROFILES", u"Flip", c.stored));
+    if (c.stored) {
+      ASSERT_TRUE(WriteSettingString(u"PROFILES", u"Flip", c.stored));
+    }
     EXPECT_EQ(ReadFlipSetting(), c.read);
     EXPECT_EQ(ToggleFlipSetting(), c.toggled);
     EXPECT_EQ(ReadFlipSetting(), c.toggled);

@@ -71,7 +71,9 @@ TEST(StateFile, OneThatCannotBeReadStopsTheStartAndIsKept) {
     std::string error;
     EXPECT_FALSE(server.Start(error));
     EXPECT_EQ(error.rfind(state.string() + ": ", 0), 0u) << error;
-    if (before) EXPECT_EQ(std::filesystem::file_size(state), before);
+    if (before) {
+      EXPECT_EQ(std::filesystem::file_size(state), before);
+    }
     else EXPECT_TRUE(std::filesystem::is_directory(state));
   }
 }

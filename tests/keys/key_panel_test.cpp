@@ -18,7 +18,9 @@ TEST(KeyPanel, EveryButtonOnceWithItsPlaceInTheSkin) {
   std::set<std::string> layout_keys;
   for (const PanelButton& b : buttons) {
     EXPECT_TRUE(ids.insert(b.controlId).second) << b.controlId;
-    if (!b.layoutKey.empty()) EXPECT_TRUE(layout_keys.insert(b.layoutKey).second) << b.layoutKey;
+    if (!b.layoutKey.empty()) {
+      EXPECT_TRUE(layout_keys.insert(b.layoutKey).second) << b.layoutKey;
+    }
   }
   struct Case {
     int id;

@@ -118,7 +118,9 @@ TEST(Paths, RuntimeFolderIsPrivateToTheUser) {
     ScopedEnv xdg("XDG_RUNTIME_DIR", c.xdg);
     const fs::path got = RuntimeDir();
     EXPECT_EQ(got, c.expected);
-    if (got != session) EXPECT_EQ(mode(got), 0700);
+    if (got != session) {
+      EXPECT_EQ(mode(got), 0700);
+    }
     EXPECT_TRUE(IsOwnFolder(got, got != session));
   }
   // Nothing private to be had: no folder at all.

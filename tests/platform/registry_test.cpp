@@ -169,7 +169,9 @@ TEST_F(RegistryTest, AFileItCannotReadWholeIsKeptBesideItBeforeARewrite) {
     ASSERT_TRUE(key->SetDword(u"dwLanguageId", 0));
     EXPECT_EQ(key->GetDword(u"dwLanguageId"), 0u);
     EXPECT_EQ(std::filesystem::exists(file_.string() + ".damaged"), c.damaged);
-    if (c.damaged) EXPECT_EQ(ReadBytes(file_.string() + ".damaged"), c.bytes);
+    if (c.damaged) {
+      EXPECT_EQ(ReadBytes(file_.string() + ".damaged"), c.bytes);
+    }
     EXPECT_EQ(TakeNotices().size(), c.damaged ? 1u : 0u);
     // Once rewritten, the file is whole: the next change keeps nothing aside.
     std::filesystem::remove(file_.string() + ".damaged");

@@ -37,7 +37,9 @@ class SharedFolder : public ::testing::Test {
   // A link to the victim file, owned by `uid` (root only can give it away).
   void PlantLink(const fs::path& at, uid_t uid) {
     fs::create_symlink(victim, at);
-    if (uid != ::geteuid()) ASSERT_EQ(::lchown(at.c_str(), uid, uid), 0);
+    if (uid != ::geteuid()) {
+      ASSERT_EQ(::lchown(at.c_str(), uid, uid), 0);
+    }
   }
   TempDir dir;
   fs::path shared, plain, victim;

@@ -51,7 +51,9 @@ TEST_F(SlotButtons, ButtonOfAnotherSlotSwitchesTheActiveOneOnlyReads) {
     EXPECT_EQ(outcome.lightingRead, 1);
     EXPECT_EQ(model->ActiveSlot(), c.keyboardSlotAfter);
     EXPECT_EQ(session.lighting.LightingSlot, c.pressed) << "the lighting panel edits the pressed slot";
-    if (!c.switched) EXPECT_EQ(model->Snapshot().config, config) << "the configuration was written";
+    if (!c.switched) {
+      EXPECT_EQ(model->Snapshot().config, config) << "the configuration was written";
+    }
   }
   session.windows.CompositeDialogOpen.store(false);
   EXPECT_EQ(PressSlotButton(session, 3).switched, false);
