@@ -30,6 +30,7 @@
 #include "profiles/data_folder.h"
 #include "profiles/editing_lock.h"
 #include "profiles/keyboard_profile.h"
+#include "profiles/outside_change.h"
 #include "profiles/profile_file.h"
 #include "profiles/profile_menu.h"
 #include "profiles/profile_transfer.h"
@@ -712,6 +713,22 @@ void CKeyloomDlg::ProfileRefresh() {
       });
 }
 
+void CKeyloomDlg::OutsideChangeRefresh() {
+  if (busy_) {
+    refresh_after_busy_ = true;
+    return;
+  }
+  RunBusy([this] { return profiles::ReloadAfterOutsideChange(session_); },
+          [this](int) {
+            SetUnappliedChanges(session_.windows.MainWindowHasUnappliedChanges.load());
+            const int slot = profiles::SyncSlotButtons(session_);
+            if (slot >= 0) ShowSlotButtons(slot);
+            ShowReportButtons(session_.lighting.CurrentLighting.report_rate);
+            ShowProfileCaption();
+            captions_after_busy_ = true;
+          });
+}
+
 void CKeyloomDlg::ShowProfileCaption() {
   if (skin::CPngButton* caption = Control(control::kProfiles)) {
     const profiles::ProfileMenuModel model = profiles::CurrentProfileMenu(session_);
@@ -794,6 +811,15 @@ std::int64_t CKeyloomDlg::OnPrivateMessage(std::uint32_t message, std::uint32_t 
   if (message == app::kQuitMessage && wparam == app::kQuitTag) {
     Trace("request KILL");
     Close();
+    return 1;
+  }
+  if (message == app::kKeyboardChangedMessage && wparam == app::kKeyboardChangedTag) {
+    // Another program (keyloomctl) changed the keyboard: what the window
+    // holds is stale. The editors close (their edits were made on the old
+    // copy) and everything is read again, so nothing stale is written back.
+    Trace("keyboard changed elsewhere");
+    OnPrivateMessage(kCloseEditorsMessage, 0, 0);
+    OutsideChangeRefresh();
     return 1;
   }
   if (message == kProfileMessage && wparam == kProfileTag) {

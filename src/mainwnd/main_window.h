@@ -100,6 +100,8 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   void ShowAbout();
   void RefreshKeyCaptions();
   void ProfileRefresh();
+  // Another program changed the keyboard: read everything again.
+  void OutsideChangeRefresh();
   void LanguageRefresh();
   void SetTrayIconState(int kind, int id);
 

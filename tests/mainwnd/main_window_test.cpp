@@ -225,6 +225,27 @@ TEST_F(MainWindowTest, KeyboardResetEventEndsOnSlotZero) {
   EXPECT_FALSE(window->Bridge().TimerRunning(app::kTimerReseedColours));
 }
 
+TEST_F(MainWindowTest, ChangeByAnotherProgramIsReadBackAndDropsStaleEdits) {
+  Connect();
+  window->ShowAbout();
+  window->SetUnappliedChanges(true);
+  // keyloomctl switched the slot and set its report rate.
+  ASSERT_TRUE(model->SwitchSlotOnKeyboard(2));
+  ASSERT_TRUE(model->Transact(emulator::MakeRequest(device::kCmdBeginWrite, 0, 0)).hasReply);
+  const std::uint8_t rate = 1;
+  ASSERT_TRUE(model->Transact(emulator::MakeRequest(device::kCmdWriteLightingArea, 1, 2 * 42 + kReportRateByte, {&rate, 1})).hasReply);
+  ASSERT_TRUE(model->Transact(emulator::MakeRequest(device::kCmdEndWrite, 0, 0)).hasReply);
+  const auto layers = model->Snapshot().layers;
+
+  EXPECT_EQ(window->OnPrivateMessage(app::kKeyboardChangedMessage, app::kKeyboardChangedTag, 1234), 1);
+  ASSERT_TRUE(PumpUntil([&] { return !window->Busy() && window->ShownSlotButton() == 2; }));
+  EXPECT_EQ(window->ShownReportRate(), 1);
+  EXPECT_FALSE(window->HasUnappliedChanges()) << "stale edits were kept";
+  ASSERT_TRUE(PumpUntil([&] { return window->AboutDialog() == nullptr; }));
+  EXPECT_EQ(model->Snapshot().layers, layers) << "the window wrote its stale copy back";
+  EXPECT_EQ(window->OnPrivateMessage(app::kKeyboardChangedMessage, app::kShowTag, 0), 0);
+}
+
 TEST_F(MainWindowTest, LightingEventRereadsTheLighting) {
   Connect();
   ASSERT_TRUE(model->Transact(emulator::MakeRequest(device::kCmdBeginWrite, 0, 0)).hasReply);
