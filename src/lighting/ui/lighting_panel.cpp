@@ -172,6 +172,7 @@ LightingPanel::LightingPanel(skin::CBaseDialog& window, profiles::KeyboardSessio
     const int id = kRgbBoxes[i];
     box->setObjectName(QStringLiteral("control%1").arg(id));
     box->setMaxLength(8);
+    box->setPlaceholderText(QStringList{QStringLiteral("R"), QStringLiteral("G"), QStringLiteral("B")}[i]);
     Place(*box, rgb_keys[i]);
     connect(box, &QLineEdit::textChanged, this, [this, id] { EditRgbBox(id); });
     controls_[id] = box;
@@ -199,12 +200,16 @@ void LightingPanel::Place(QWidget& control, std::u16string_view layout_key) {
 QLabel* LightingPanel::AddLabel(int id, std::u16string_view layout_key) {
   auto* label = new QLabel(&window_);
   label->setObjectName(QStringLiteral("control%1").arg(id));
-  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  // The colourful switches' labels follow their switch; the others lead
+  // their control.
+  const bool after = id == control::kGeneralColourfulLabel || id == control::kReactiveColourfulLabel;
+  label->setAlignment((after ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
   label->setStyleSheet(QStringLiteral("color: #DCE3EC; background: transparent;"));
   QFont font(QStringLiteral("Arial"));
   font.setPixelSize(12);
   label->setFont(font);
   Place(*label, layout_key);
+  label_keys_[id] = std::u16string(layout_key);
   controls_[id] = label;
   return label;
 }
@@ -254,10 +259,28 @@ void LightingPanel::SetVisible(std::initializer_list<int> ids, bool on) {
     if (QWidget* w = Control(id)) w->setVisible(on);
 }
 
+void LightingPanel::FitLabel(int id) {
+  auto* label = qobject_cast<QLabel*>(Control(id));
+  auto key = label_keys_.find(id);
+  if (!label || key == label_keys_.end()) return;
+  Place(*label, key->second);
+  // A text longer than its place grows away from the control it names.
+  const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 4;
+  const QRect place = label->geometry();
+  if (needed <= place.width()) return;
+  if (label->alignment() & Qt::AlignRight)
+    label->setGeometry(place.right() + 1 - needed, place.y(), needed, place.height());
+  else
+    label->setGeometry(place.x(), place.y(), needed, place.height());
+}
+
 void LightingPanel::SetLabels() {
   for (auto [id, key] : kLabelTexts) {
     if (!key) continue;
-    if (auto* label = qobject_cast<QLabel*>(Control(id))) label->setText(QString::fromStdU16String(i18n::LightText(key)));
+    if (auto* label = qobject_cast<QLabel*>(Control(id))) {
+      label->setText(QString::fromStdU16String(i18n::LightText(key)));
+      FitLabel(id);
+    }
   }
   // The effect names follow the language too.
   FillEffectSelector();
@@ -296,6 +319,8 @@ void LightingPanel::PlaceDirectionControls(int effect) {
   const int ids[3] = {control::kDirectionLabel, control::kDirectionFirst, control::kDirectionSecond};
   for (int i = 0; i < 3; ++i)
     if (QWidget* w = Control(ids[i])) Place(*w, Key(keys[i]));
+  label_keys_[control::kDirectionLabel] = Key(keys[0]);
+  FitLabel(control::kDirectionLabel);
 }
 
 void LightingPanel::ShowDirectionPictures(int effect) {
@@ -364,7 +389,8 @@ void LightingPanel::Refresh() {
   FillEffectSelector();
   ShowSliders();
   ShowColourButtons();
-  ShowColourfulSwitches(s.colourful, s.effect7_option);
+  // Both switches show the colourful byte they write.
+  ShowColourfulSwitches(s.colourful, s.colourful);
   s.effect17_colour = ShownEffect17Colour(s.effect17_colour);
   ShowEffect17Colour(s.effect17_colour);
   if (SupportsLayouts()) {
@@ -433,7 +459,7 @@ void LightingPanel::ApplyDefault() {
   const LightingState& s = editor_.State();
   ShowSliders();
   ShowColourButtons();
-  ShowColourfulSwitches(s.colourful, s.effect7_option);
+  ShowColourfulSwitches(s.colourful, s.colourful);
   ShowDirectionPictures(s.effect);
 }
 

@@ -145,6 +145,7 @@ class LightingPanel final : public QObject, public LightingPanelObserver {
   PictureSwitch* AddPicture(int id, std::u16string_view layout_key);
   skin::CSkinColorBtn* AddColourButton(int id, std::u16string_view layout_key);
   void Place(QWidget& control, std::u16string_view layout_key);
+  void FitLabel(int id);
   const QPixmap& Picture(const QString& name);
   void ShowPicture(int id, const QString& name);
   void PlaceDirectionControls(int effect);
@@ -171,6 +172,7 @@ class LightingPanel final : public QObject, public LightingPanelObserver {
   preview::LcgPreviewRandom random_;
   std::unique_ptr<preview::PreviewEngine> preview_;
   std::map<int, QWidget*> controls_;
+  std::map<int, std::u16string> label_keys_;  // each label's layout key
   std::map<QString, QPixmap> pictures_;
   QComboBox* effect_selector_ = nullptr;
   QComboBox* layout_selector_ = nullptr;
