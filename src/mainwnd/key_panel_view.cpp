@@ -80,8 +80,13 @@ void KeyPanelView::ApplyFlip(int flip) {
 }
 
 void KeyPanelView::ClearKeyColours() {
+  // The preview clears every tick for the effects it does not draw: keys
+  // already clear are left alone, so nothing is repainted then.
   for (auto& [id, button] : buttons_) {
-    overlays_[id] = Overlay{};
+    Overlay& overlay = overlays_[id];
+    const bool clear = !overlay.on && overlay.colour == QColor(Qt::black) && overlay.strength == Overlay{}.strength;
+    if (clear && !Assigned(id)) continue;
+    overlay = Overlay{};
     SetAssigned(id, false);
     button->update();
   }
@@ -90,7 +95,9 @@ void KeyPanelView::ClearKeyColours() {
 void KeyPanelView::SetKeyColour(int controlId, QColor colour, int strength, bool on) {
   skin::CPngButton* button = Button(controlId);
   if (!button) return;
-  overlays_[controlId] = Overlay{colour, strength, on};
+  Overlay& overlay = overlays_[controlId];
+  if (overlay.on == on && overlay.strength == strength && overlay.colour == colour) return;
+  overlay = Overlay{colour, strength, on};
   button->update();
 }
 
