@@ -27,6 +27,10 @@ KeyPanelView::KeyPanelView(QWidget& window, const std::filesystem::path& skin_in
                              pictures_.down, pictures_.disabled, pictures_.highlight);
     }
     if (!key.startsEnabled) button->setEnabled(false);
+    // A key's face is cut from the window's state pictures and covers the
+    // whole button: the window behind it need not be painted first (the
+    // preview repaints every key twenty times a second).
+    button->setAttribute(Qt::WA_OpaquePaintEvent);
     const int id = key.controlId;
     button->SetDrawCallback([this, id](skin::CPngButton& b, QPainter& painter, bool) {
       const Overlay& overlay = overlays_[id];
@@ -99,6 +103,12 @@ void KeyPanelView::SetKeyColour(int controlId, QColor colour, int strength, bool
   if (overlay.on == on && overlay.strength == strength && overlay.colour == colour) return;
   overlay = Overlay{colour, strength, on};
   button->update();
+}
+
+std::optional<QColor> KeyPanelView::KeyColour(int controlId) const {
+  auto it = overlays_.find(controlId);
+  if (it == overlays_.end() || !it->second.on) return std::nullopt;
+  return it->second.colour;
 }
 
 void KeyPanelView::Click(int controlId) {

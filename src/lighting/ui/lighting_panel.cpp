@@ -386,6 +386,12 @@ void LightingPanel::ApplyEffectVisibility(int effect, bool open) {
 
 void LightingPanel::Refresh() {
   LightingState& s = session_.lighting.CurrentLighting;
+  // The keyboard changed the effect (its own keys, another program): the
+  // keys drop what the previous effect drew and the preview starts afresh.
+  if (s.panel_open && s.effect != ShownEffect()) {
+    keys_.ClearKeyColours();
+    preview_->RequestRestart();
+  }
   FillEffectSelector();
   ShowSliders();
   ShowColourButtons();

@@ -216,6 +216,21 @@ TEST_F(LightingPanelTest, ColourButtonsWriteColourfulOffThenTheColourAndTurnBoth
   ChooseEffect(6);
   Picture(control::kReactiveColourful).Click();
   EXPECT_EQ(Byte(field::kColourful), 1);
+  // After a read both switches show the colourful byte they write.
+  window->OnTimer(app::kTimerReloadLighting);
+  EXPECT_EQ(Picture(control::kReactiveColourful).PictureName(), "sjsdown");
+  EXPECT_EQ(Picture(control::kGeneralColourful).PictureName(), "sjsdown");
+}
+
+TEST_F(LightingPanelTest, AnEffectChangedOnTheKeyboardRestartsThePreview) {
+  OpenPanel();
+  ChooseEffect(20);
+  EXPECT_TRUE(window->KeyPanel().KeyColour(kFn).has_value()) << "effect 20 shows the key colours";
+  PokeKeyboard(field::kEffect, 8);  // an effect the preview leaves dark
+  window->OnTimer(app::kTimerReloadLighting);
+  EXPECT_EQ(Panel().ShownEffect(), 8);
+  EXPECT_FALSE(Shown(control::kLayoutSelector));
+  EXPECT_FALSE(window->KeyPanel().KeyColour(kFn).has_value()) << "the custom colours are gone";
 }
 
 TEST_F(LightingPanelTest, DirectionAndEffect17ColourButtons) {
@@ -320,12 +335,15 @@ TEST_F(LightingPanelTest, PaintingKeysWithBothToolsAndANewBaseColour) {
   window->KeyPanel().Click(kFn);
   EXPECT_EQ(KeyboardKeyColour(Position(kKeyS)), MakeColour(0, 200, 0));
   EXPECT_EQ(KeyboardKeyColour(Position(kFn)), MakeColour(0, 200, 0));
+  EXPECT_EQ(window->KeyPanel().KeyColour(kKeyS), QColor(0, 200, 0)) << "the window shows what the keyboard has";
   EXPECT_EQ(ReadLayoutKey(session.lighting.paths, slot, layout, Position(kKeyS)).base_flag, 0);
   EXPECT_EQ(ReadLayoutKey(session.lighting.paths, slot, layout, Position(kKeyA)).base_flag, 1);
 
   Widget<skin::CSkinColorBtn>(control::kBaseColour).ChooseColour(QColor(0, 0, 255));
   EXPECT_EQ(KeyboardKeyColour(Position(kKeyA)), MakeColour(0, 0, 255));
   EXPECT_EQ(KeyboardKeyColour(Position(kKeyS)), MakeColour(0, 200, 0)) << "painted with tool 0";
+  EXPECT_EQ(window->KeyPanel().KeyColour(kKeyA), QColor(0, 0, 255));
+  EXPECT_EQ(window->KeyPanel().KeyColour(kKeyS), QColor(0, 200, 0));
   EXPECT_EQ(ReadLayoutKey(session.lighting.paths, slot, layout, Position(kKeyA)).colour, MakeColour(0, 0, 255));
   EXPECT_EQ(ReadLayoutKey(session.lighting.paths, slot, layout, Position(kKeyS)).colour, MakeColour(0, 200, 0));
 
