@@ -496,6 +496,7 @@ void CKeyloomDlg::Apply(std::function<void()> then) {
 bool CKeyloomDlg::RunBusy(std::function<int()> work, std::function<void(int)> finished) {
   if (busy_) return false;
   busy_ = true;
+  if (lighting_panel_) lighting_panel_->SetEnabled(false);
   StartBusyPicture();
   QPointer<CKeyloomDlg> self(this);
   const bool started = worker_.Start(std::move(work), [self, finished](int result) {
@@ -504,6 +505,7 @@ bool CKeyloomDlg::RunBusy(std::function<int()> work, std::function<void(int)> fi
         [self, finished, result] {
           if (!self) return;
           self->busy_ = false;
+          if (self->lighting_panel_) self->lighting_panel_->SetEnabled(true);
           self->StopBusyPicture();
           if (finished) finished(result);
           self->AfterBusy();
@@ -512,6 +514,7 @@ bool CKeyloomDlg::RunBusy(std::function<int()> work, std::function<void(int)> fi
   });
   if (!started) {
     busy_ = false;
+    if (lighting_panel_) lighting_panel_->SetEnabled(true);
     StopBusyPicture();
   }
   return started;

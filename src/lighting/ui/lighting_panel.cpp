@@ -602,6 +602,11 @@ void LightingPanel::ShowKeyColours() {
 
 void LightingPanel::UpdateBaseMarks() { key_colours_.UpdateBaseMarks(); }
 
+void LightingPanel::SetEnabled(bool on) {
+  for (auto& [id, control] : controls_)
+    if (!qobject_cast<QLabel*>(control) || qobject_cast<PictureSwitch*>(control)) control->setEnabled(on);
+}
+
 void LightingPanel::PreviewTick() {
   if (!IsOpen()) return;
   preview_->Tick(preview::PreviewInputFrom(editor_.State()), true, *sink_);

@@ -96,6 +96,9 @@ class LightingPanel final : public QObject, public LightingPanelObserver {
   void ApplyEffectVisibility(int effect, bool open);
   // One preview step (the window's 50 ms timer). Nothing while closed.
   void PreviewTick();
+  // While the window's keyboard work runs (it reads and writes the same
+  // lighting values) the controls take no input.
+  void SetEnabled(bool on);
 
   // What the controls do; the tests drive them through the controls.
   void SelectEffectIndex(int index);

@@ -17,8 +17,10 @@ class PictureSwitch final : public QLabel {
   void ShowPicture(const QPixmap& picture, const QString& name);
   const QString& PictureName() const { return name_; }
 
-  // A click as the user's.
-  void Click() { emit clicked(); }
+  // A click as the user's (nothing while disabled).
+  void Click() {
+    if (isEnabled()) emit clicked();
+  }
 
  signals:
   void clicked();

@@ -415,6 +415,24 @@ TEST_F(LightingPanelTest, DefaultWritesTheDefaultRecordAndRestoresTheColourFile)
   EXPECT_EQ(Panel().SpeedSlider()->Pos(), 2);
 }
 
+TEST_F(LightingPanelTest, ControlsTakeNoInputWhileTheWindowWorksOnTheKeyboard) {
+  OpenPanel();
+  ChooseEffect(1);
+  const bool colourful = session.lighting.CurrentLighting.colourful;
+  window->Apply();
+  ASSERT_TRUE(window->Busy());
+  for (int id : {control::kLamp, control::kEffectSelector, control::kBrightness, control::kGeneralColour,
+                 control::kGeneralColourful, control::kDirectionFirst})
+    EXPECT_FALSE(Widget(id).isEnabled()) << id;
+  Picture(control::kGeneralColourful).Click();
+  EXPECT_EQ(session.lighting.CurrentLighting.colourful, colourful);
+  ASSERT_TRUE(PumpUntil([this] { return !window->Busy(); }));
+  EXPECT_TRUE(Widget(control::kEffectSelector).isEnabled());
+  Picture(control::kGeneralColourful).Click();
+  EXPECT_NE(session.lighting.CurrentLighting.colourful, colourful);
+  EXPECT_EQ(Byte(field::kColourful), colourful ? 0 : 1);
+}
+
 TEST_F(LightingPanelTest, SlotButtonClosesAnOpenPanel) {
   OpenPanel();
   window->OnCommand(mainwnd::control::kSlot2);
