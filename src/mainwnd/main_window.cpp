@@ -871,7 +871,8 @@ void CKeyloomDlg::RefreshLightingPanel() {
 }
 
 void CKeyloomDlg::UpdatePreviewTimer() {
-  const bool wanted = isVisible() && lighting_panel_ && lighting_panel_->IsOpen();
+  // A minimised window is out of sight as much as a hidden one.
+  const bool wanted = isVisible() && !isMinimized() && lighting_panel_ && lighting_panel_->IsOpen();
   if (wanted && !bridge_.TimerRunning(kTimerPreview)) {
     bridge_.SetTimer(kTimerPreview, lighting::preview::kTickMilliseconds);
   } else if (!wanted && bridge_.TimerRunning(kTimerPreview)) {
@@ -887,6 +888,11 @@ void CKeyloomDlg::showEvent(QShowEvent* event) {
 void CKeyloomDlg::hideEvent(QHideEvent* event) {
   CBaseDialog::hideEvent(event);
   UpdatePreviewTimer();
+}
+
+void CKeyloomDlg::changeEvent(QEvent* event) {
+  CBaseDialog::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) UpdatePreviewTimer();
 }
 
 // ---- key clicks ----

@@ -161,6 +161,7 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   skin::CPngButton* AddButton(int id, std::u16string_view key, bool command = true);

@@ -453,6 +453,10 @@ TEST_F(LightingPanelTest, PreviewRunsOnlyWhileShownWithThePanelOpen) {
   EXPECT_FALSE(window->PreviewTimerRunning());
   window->show();
   EXPECT_TRUE(window->PreviewTimerRunning());
+  window->showMinimized();
+  EXPECT_FALSE(window->PreviewTimerRunning()) << "minimised";
+  window->showNormal();
+  EXPECT_TRUE(window->PreviewTimerRunning());
 
   Picture(control::kLamp).Click();
   EXPECT_FALSE(window->PreviewTimerRunning());
