@@ -433,6 +433,21 @@ TEST_F(LightingPanelTest, ControlsTakeNoInputWhileTheWindowWorksOnTheKeyboard) {
   EXPECT_EQ(Byte(field::kColourful), colourful ? 0 : 1);
 }
 
+TEST_F(LightingPanelTest, AKeyboardResetClosesThePanelAndReseedsTheColourFiles) {
+  OpenPanel();
+  ChooseEffect(20);
+  window->KeyPanel().Click(kKeyA);
+  ASSERT_NE(ColourFile(), TemplateFile());
+  window->OnTimer(app::kTimerReseedColours);
+  ASSERT_TRUE(PumpUntil([this] { return !window->Busy(); }));
+  EXPECT_FALSE(Panel().IsOpen());
+  EXPECT_FALSE(Shown(control::kEffectSelector));
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    std::ifstream in(UserColourFile(session.lighting.paths, slot), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), TemplateFile()) << slot;
+  }
+}
+
 TEST_F(LightingPanelTest, SlotButtonClosesAnOpenPanel) {
   OpenPanel();
   window->OnCommand(mainwnd::control::kSlot2);
