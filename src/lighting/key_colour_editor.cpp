@@ -42,9 +42,14 @@ bool KeyColourEditor::FollowsBaseColour(int slot, int position) const {
   return marks_[std::size_t(position)][std::size_t(slot)];
 }
 
-void KeyColourEditor::SetMark(int slot, int position, bool follows) {
+void KeyColourEditor::RememberMark(int slot, int position, bool follows) {
   if (slot < 0 || slot >= kSlotCount || position < 0 || position >= kPositions) return;
   marks_[std::size_t(position)][std::size_t(slot)] = follows;
+}
+
+void KeyColourEditor::SetMark(int slot, int position, bool follows) {
+  if (slot < 0 || slot >= kSlotCount || position < 0 || position >= kPositions) return;
+  RememberMark(slot, position, follows);
   if (lighting_.panel) lighting_.panel->SetBaseColourMark(slot, position, follows ? 1 : 0);
 }
 

@@ -49,6 +49,9 @@ class KeyColourEditor {
   Colour KeyColour(int position) const { return KeyColourAt(lighting_.KeyColours, Slot(), position); }
   // Whether the key at `position` follows the base colour in `slot`.
   bool FollowsBaseColour(int slot, int position) const;
+  // Takes a mark that a layout load outside the editor found in the file
+  // (LoadLayout reports it to the panel); no one is told.
+  void RememberMark(int slot, int position, bool follows);
 
   // Makes the slot's user colour file ready (PrepareUserColourFile): from
   // the template when it is missing or damaged (the damaged one kept

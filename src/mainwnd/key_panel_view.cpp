@@ -27,6 +27,10 @@ KeyPanelView::KeyPanelView(QWidget& window, const std::filesystem::path& skin_in
                              pictures_.down, pictures_.disabled, pictures_.highlight);
     }
     if (!key.startsEnabled) button->setEnabled(false);
+    // A key's face is cut from the window's state pictures and covers the
+    // whole button: the window behind it need not be painted first (the
+    // preview repaints every key twenty times a second).
+    button->setAttribute(Qt::WA_OpaquePaintEvent);
     const int id = key.controlId;
     button->SetDrawCallback([this, id](skin::CPngButton& b, QPainter& painter, bool) {
       const Overlay& overlay = overlays_[id];
@@ -80,8 +84,13 @@ void KeyPanelView::ApplyFlip(int flip) {
 }
 
 void KeyPanelView::ClearKeyColours() {
+  // The preview clears every tick for the effects it does not draw: keys
+  // already clear are left alone, so nothing is repainted then.
   for (auto& [id, button] : buttons_) {
-    overlays_[id] = Overlay{};
+    Overlay& overlay = overlays_[id];
+    const bool clear = !overlay.on && overlay.colour == QColor(Qt::black) && overlay.strength == Overlay{}.strength;
+    if (clear && !Assigned(id)) continue;
+    overlay = Overlay{};
     SetAssigned(id, false);
     button->update();
   }
@@ -90,8 +99,16 @@ void KeyPanelView::ClearKeyColours() {
 void KeyPanelView::SetKeyColour(int controlId, QColor colour, int strength, bool on) {
   skin::CPngButton* button = Button(controlId);
   if (!button) return;
-  overlays_[controlId] = Overlay{colour, strength, on};
+  Overlay& overlay = overlays_[controlId];
+  if (overlay.on == on && overlay.strength == strength && overlay.colour == colour) return;
+  overlay = Overlay{colour, strength, on};
   button->update();
+}
+
+std::optional<QColor> KeyPanelView::KeyColour(int controlId) const {
+  auto it = overlays_.find(controlId);
+  if (it == overlays_.end() || !it->second.on) return std::nullopt;
+  return it->second.colour;
 }
 
 void KeyPanelView::Click(int controlId) {

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "keys/key_panel.h"
@@ -63,6 +64,8 @@ class KeyPanelView final : public QObject {
   void ClearKeyColours();
   // The overlay of one button (the lighting preview, per-key colours).
   void SetKeyColour(int controlId, QColor colour, int strength, bool on);
+  // The overlay colour a key shows, or nothing while its overlay is off.
+  std::optional<QColor> KeyColour(int controlId) const;
 
   skin::CPngButton* Button(int controlId) const;
   const std::map<int, skin::CPngButton*>& Buttons() const { return buttons_; }

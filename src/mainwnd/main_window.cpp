@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QShowEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QImageReader>
@@ -23,6 +24,7 @@
 #include "i18n/texts.h"
 #include "keys/key_prompts.h"
 #include "lighting/lighting_operations.h"
+#include "lighting/ui/lighting_panel.h"
 #include "mainwnd/about_dialog.h"
 #include "platform/shell.h"
 #include "profiles/active_slot.h"
@@ -144,6 +146,7 @@ CKeyloomDlg::~CKeyloomDlg() {
   prompter_.Close();
   StopMonitors();
   worker_.Wait();
+  lighting_panel_.reset();
   session_.SetSink(nullptr);
   session_.SetPrompter(nullptr);
   session_.windows.RunApply = nullptr;
@@ -265,6 +268,7 @@ bool CKeyloomDlg::OnInitDialog() {
 
   key_panel_->ApplyFlip(app::ReadFlipSetting());
   ShowFlipIndicator();
+  InitLightingPanel();
 
   user_data_ = app::kMainWindowMarker;
   setProperty("userData", QVariant::fromValue<quint32>(user_data_));
@@ -493,6 +497,7 @@ void CKeyloomDlg::Apply(std::function<void()> then) {
 bool CKeyloomDlg::RunBusy(std::function<int()> work, std::function<void(int)> finished) {
   if (busy_) return false;
   busy_ = true;
+  if (lighting_panel_) lighting_panel_->SetEnabled(false);
   StartBusyPicture();
   QPointer<CKeyloomDlg> self(this);
   const bool started = worker_.Start(std::move(work), [self, finished](int result) {
@@ -501,6 +506,7 @@ bool CKeyloomDlg::RunBusy(std::function<int()> work, std::function<void(int)> fi
         [self, finished, result] {
           if (!self) return;
           self->busy_ = false;
+          if (self->lighting_panel_) self->lighting_panel_->SetEnabled(true);
           self->StopBusyPicture();
           if (finished) finished(result);
           self->AfterBusy();
@@ -509,6 +515,7 @@ bool CKeyloomDlg::RunBusy(std::function<int()> work, std::function<void(int)> fi
   });
   if (!started) {
     busy_ = false;
+    if (lighting_panel_) lighting_panel_->SetEnabled(true);
     StopBusyPicture();
   }
   return started;
@@ -563,6 +570,7 @@ void CKeyloomDlg::Default() {
       key_panel_->ShowPrompts(prompts, app::ReadFlipSetting());
       SetUnappliedChanges(true);
     }
+    if (lighting_panel_->IsOpen()) lighting_panel_->ApplyDefault();
     // The report rate goes back to its first value once the keys are on the
     // keyboard, so the two writes never cross.
     Apply([this] { SelectReportRate(0); });
@@ -597,6 +605,8 @@ void CKeyloomDlg::PressSlotButton(int slot) {
   if (busy_) return;
   const profiles::SlotButtonOutcome outcome = profiles::PressSlotButton(session_, slot);
   if (outcome.lightingRead == 1) ShowReportButtons(session_.lighting.CurrentLighting.report_rate);
+  RefreshLightingPanel();
+  if (lighting_panel_->IsOpen()) lighting_panel_->Close();
   if (!outcome.switched) return;
   ShowSlotButtons(slot);
   view_switch_ = 0;
@@ -708,6 +718,8 @@ void CKeyloomDlg::ProfileRefresh() {
         const int slot = profiles::SyncSlotButtons(session_);
         if (slot >= 0) ShowSlotButtons(slot);
         if (lighting_read == 1) ShowReportButtons(session_.lighting.CurrentLighting.report_rate);
+        RefreshLightingPanel();
+        if (lighting::SupportsCustomColours(session_.lighting.ConfigBlockCopy)) lighting_panel_->UpdateBaseMarks();
         ShowProfileCaption();
         captions_after_busy_ = true;
       });
@@ -754,6 +766,7 @@ void CKeyloomDlg::LanguageRefresh() {
   SetCaption(control::kOk, "PROFILE_OK");
   SetCaption(control::kCancel, "PROFILE_CANCLE");
   SetCaption(control::kApply, "PROFILE_APPLY", 10);
+  if (lighting_panel_) lighting_panel_->SetLabels();
   ShowProfileCaption();
   if (tray_) tray_->PrepareMenu();
 }
@@ -845,17 +858,67 @@ void CKeyloomDlg::OnTimer(unsigned id) {
       if (busy_) return;
       if (lighting::ReadLightingFromKeyboard(session_.link, session_.lighting, false) == 1)
         ShowReportButtons(session_.lighting.CurrentLighting.report_rate);
+      RefreshLightingPanel();
       return;
     case app::kTimerReseedColours:
       bridge_.KillTimer(id);
       if (busy_) return;
       profiles::AfterKeyboardReset(session_);
       ShowReportButtons(session_.lighting.CurrentLighting.report_rate);
+      RefreshLightingPanel();
       PressSlotButton(0);
+      return;
+    case kTimerPreview:
+      if (lighting_panel_) lighting_panel_->PreviewTick();
       return;
     default:
       return;
   }
+}
+
+// ---- the lighting panel ----
+
+void CKeyloomDlg::InitLightingPanel() {
+  lighting::ui::LightingPanel::Hooks hooks;
+  hooks.refresh_captions = [this] { RefreshKeyCaptions(); };
+  hooks.open_changed = [this] {
+    // Opening may have answered the pending-changes question.
+    SetUnappliedChanges(session_.windows.MainWindowHasUnappliedChanges.load());
+    UpdatePreviewTimer();
+  };
+  lighting_panel_ = std::make_unique<lighting::ui::LightingPanel>(*this, session_, *key_panel_, std::move(hooks));
+  if (!key_painter_) key_painter_ = [this](int id) { lighting_panel_->PaintKey(id); };
+}
+
+void CKeyloomDlg::RefreshLightingPanel() {
+  if (!lighting_panel_) return;
+  lighting_panel_->Refresh();
+  UpdatePreviewTimer();
+}
+
+void CKeyloomDlg::UpdatePreviewTimer() {
+  // A minimised window is out of sight as much as a hidden one.
+  const bool wanted = isVisible() && !isMinimized() && lighting_panel_ && lighting_panel_->IsOpen();
+  if (wanted && !bridge_.TimerRunning(kTimerPreview)) {
+    bridge_.SetTimer(kTimerPreview, lighting::preview::kTickMilliseconds);
+  } else if (!wanted && bridge_.TimerRunning(kTimerPreview)) {
+    bridge_.KillTimer(kTimerPreview);
+  }
+}
+
+void CKeyloomDlg::showEvent(QShowEvent* event) {
+  CBaseDialog::showEvent(event);
+  UpdatePreviewTimer();
+}
+
+void CKeyloomDlg::hideEvent(QHideEvent* event) {
+  CBaseDialog::hideEvent(event);
+  UpdatePreviewTimer();
+}
+
+void CKeyloomDlg::changeEvent(QEvent* event) {
+  CBaseDialog::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) UpdatePreviewTimer();
 }
 
 // ---- key clicks ----

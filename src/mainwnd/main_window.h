@@ -39,6 +39,10 @@ class CPngButton;
 class CTrayIcon;
 }  // namespace keyloom::skin
 
+namespace keyloom::lighting::ui {
+class LightingPanel;
+}
+
 namespace keyloom::mainwnd {
 
 
@@ -68,6 +72,7 @@ inline constexpr std::uint32_t kApplyMessage = 0x001E;
 inline constexpr unsigned kTimerBusy = 1050;
 inline constexpr int kBusyFrames = 10;
 inline constexpr int kBusyFrameMs = 50;
+inline constexpr unsigned kTimerPreview = 1052;
 
 class CKeyloomDlg final : public skin::CBaseDialog,
                           public app::PrivateMessageTarget,
@@ -128,6 +133,11 @@ class CKeyloomDlg final : public skin::CBaseDialog,
 
   skin::CPngButton* Control(int id) const;
   KeyPanelView& KeyPanel() { return *key_panel_; }
+  lighting::ui::LightingPanel& LightingPanel() { return *lighting_panel_; }
+  // The lighting panel shows the session's lighting values.
+  void RefreshLightingPanel();
+  // The preview runs while the window is visible and the lighting panel open.
+  bool PreviewTimerRunning() const { return bridge_.TimerRunning(kTimerPreview); }
   app::WindowMessageBridge& Bridge() { return bridge_; }
   app::EventSinkAdapter& Events() { return events_; }
   app::MessageBoxPrompter& Prompter() { return prompter_; }
@@ -151,6 +161,9 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   skin::CPngButton* AddButton(int id, std::u16string_view key, bool command = true);
@@ -170,6 +183,8 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   void OpenLink(const QString& link);
   void ShowFlipIndicator();
   void ShowTrayIcon();
+  void InitLightingPanel();
+  void UpdatePreviewTimer();
 
   profiles::KeyboardSession& session_;
   app::WindowMessageBridge bridge_;
@@ -181,6 +196,7 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   app::BusyWork worker_;
   std::map<int, skin::CPngButton*> controls_;
   std::unique_ptr<KeyPanelView> key_panel_;
+  std::unique_ptr<lighting::ui::LightingPanel> lighting_panel_;
   KeyFacePictures faces_;
   QPixmap arrow_;
   QLabel* busy_picture_ = nullptr;
