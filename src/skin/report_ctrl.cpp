@@ -1,5 +1,6 @@
 #include "skin/report_ctrl.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
@@ -8,7 +9,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QWheelEvent>
@@ -42,6 +46,17 @@ int LeadingInt(const QString& s) {
     v = std::min<long long>(v * 10 + (s[i].unicode() - u'0'), INT32_MAX);
   }
   return static_cast<int>(negative ? -v : v);
+}
+
+// The in-place editor stands out from the cell it covers: the list's
+// background and text with a frame in the highlight colour.
+// (the drop-down's list likewise).
+QString EditorStyle(const QPalette& pal, const QString& type) {
+  const QString colours = QStringLiteral("background:%1;color:%2;selection-background-color:%3;selection-color:%4;")
+                              .arg(pal.color(QPalette::Base).name(), pal.color(QPalette::Text).name(),
+                                   pal.color(QPalette::Highlight).name(), pal.color(QPalette::HighlightedText).name());
+  const QString frame = QStringLiteral("border:1px solid %1;").arg(pal.color(QPalette::Highlight).name());
+  return QStringLiteral("%1{%2%3padding:0px 2px;} %1 QAbstractItemView{%2%3outline:0px;}").arg(type, colours, frame);
 }
 
 // Sets an int to 1 for the lifetime of the guard.
@@ -229,8 +244,59 @@ class ReportRows : public QAbstractTableModel {
   bool show_checks = false;
 };
 
+namespace {
+
+// Draws the cells as the style does, but the check boxes itself: a framed
+// box, filled with the highlight colour and ticked when checked, that shows
+// on dark and on highlighted rows alike.
+class ReportItemDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyledItemDelegate::paint(painter, option, index);
+    const QVariant check = index.data(Qt::CheckStateRole);
+    if (!check.isValid()) return;
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const QWidget* widget = option.widget;
+    const QStyle* style = widget ? widget->style() : QApplication::style();
+    const QRect area = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, widget);
+    const int side = std::min(area.width(), area.height());
+    if (side <= 2) return;
+    const QRectF box(area.x() + (area.width() - side) / 2.0 + 0.5, area.y() + (area.height() - side) / 2.0 + 0.5,
+                     side - 1.0, side - 1.0);
+    const bool checked = check.toInt() == Qt::Checked;
+    const bool selected = opt.state & QStyle::State_Selected;
+    const QPalette& pal = opt.palette;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    // Cover whatever the style drew there.
+    painter->fillRect(area, opt.backgroundBrush.style() != Qt::NoBrush && !selected
+                                ? opt.backgroundBrush
+                                : pal.brush(selected ? QPalette::Highlight : QPalette::Base));
+    painter->setPen(QPen(selected ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::PlaceholderText), 1.0));
+    painter->setBrush(checked ? pal.color(QPalette::Highlight) : pal.color(QPalette::Base));
+    painter->drawRoundedRect(box, side / 6.0, side / 6.0);
+    if (checked) {
+      QPainterPath tick;
+      tick.moveTo(box.left() + box.width() * 0.22, box.top() + box.height() * 0.52);
+      tick.lineTo(box.left() + box.width() * 0.42, box.top() + box.height() * 0.72);
+      tick.lineTo(box.left() + box.width() * 0.78, box.top() + box.height() * 0.28);
+      painter->setPen(QPen(pal.color(QPalette::HighlightedText), std::max(1.5, side / 7.0), Qt::SolidLine, Qt::RoundCap,
+                           Qt::RoundJoin));
+      painter->setBrush(Qt::NoBrush);
+      painter->drawPath(tick);
+    }
+    painter->restore();
+  }
+};
+
+}  // namespace
+
 CReportCtrl::CReportCtrl(QWidget* parent) : QTableView(parent), rows_(new ReportRows(this)) {
   setModel(rows_);
+  setItemDelegate(new ReportItemDelegate(this));
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -637,6 +703,7 @@ QWidget* CReportCtrl::CreateEditor(const EditSetup& setup, const QString& text) 
     }
     if (line_edit_) line_edit_->hide();
     combo_->setFont(font());
+    combo_->setStyleSheet(EditorStyle(palette(), QStringLiteral("QComboBox")));
     combo_->clear();
     combo_->addItems(setup.choices);
     const int current = setup.current_choice >= 0 && setup.current_choice < setup.choices.size()
@@ -652,6 +719,7 @@ QWidget* CReportCtrl::CreateEditor(const EditSetup& setup, const QString& text) 
   }
   if (combo_) combo_->hide();
   line_edit_->setFont(font());
+  line_edit_->setStyleSheet(EditorStyle(palette(), QStringLiteral("QLineEdit")));
   line_edit_->setAlignment(ToQt(setup.alignment));
   line_edit_->setMaxLength(std::max(setup.max_length, 1));
   line_edit_->setText(text);
