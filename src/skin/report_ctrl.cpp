@@ -59,20 +59,21 @@ QString EditorStyle(const QPalette& pal, const QString& type) {
   return QStringLiteral("%1{%2%3padding:0px 2px;} %1 QAbstractItemView{%2%3outline:0px;}").arg(type, colours, frame);
 }
 
-// Sets an int to 1 for the lifetime of the guard.
+// Sets an int to 1 for the lifetime of the guard (guards nest).
 class InternalChange {
  public:
-  explicit InternalChange(int* flag) : flag_(flag) {
+  explicit InternalChange(int* flag) : flag_(flag), old_(flag ? *flag : 0) {
     if (flag_) *flag_ = 1;
   }
   ~InternalChange() {
-    if (flag_) *flag_ = 0;
+    if (flag_) *flag_ = old_;
   }
   InternalChange(const InternalChange&) = delete;
   InternalChange& operator=(const InternalChange&) = delete;
 
  private:
   int* flag_;
+  int old_;
 };
 
 }  // namespace
@@ -319,6 +320,10 @@ CReportCtrl::CReportCtrl(QWidget* parent) : QTableView(parent), rows_(new Report
   header->setSortIndicatorShown(false);
   connect(header, &QHeaderView::sectionClicked, this, &CReportCtrl::SortByColumn);
   connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, &CReportCtrl::OnVerticalScrollAction);
+  // A resized column keeps the editor over its cell.
+  connect(header, &QHeaderView::sectionResized, this, [this] {
+    if (QWidget* editor = EditorWidget()) editor->setGeometry(visualRect(rows_->index(edit_row_, edit_column_)));
+  });
 }
 
 CReportCtrl::~CReportCtrl() {
@@ -587,6 +592,10 @@ int CReportCtrl::MoveItem(int row, int position) {
   position = ClampReportPosition(position, rows_->rowCount());
   if (position != row) rows_->Move(row, position);
   return position;
+}
+
+void CReportCtrl::EnsureVisible(int row) {
+  if (ValidRow(row) && ValidColumn(0)) scrollTo(rows_->index(row, 0));
 }
 
 // ---- sorting ----

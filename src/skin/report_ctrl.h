@@ -153,6 +153,8 @@ class CReportCtrl : public QTableView {
   int MoveDown(int row, int count = 1) { return MoveItem(row, ClampedSum(row, count)); }
   int MoveToTop(int row) { return MoveItem(row, -1); }
   int MoveToBottom(int row) { return MoveItem(row, INT32_MAX); }
+  // Scrolls the list so that `row` is visible.
+  void EnsureVisible(int row);
 
   // ---- sorting ----
   // What a click on column `column`'s header does when sortable: ascending

@@ -215,6 +215,9 @@ TEST(ReportCtrl, EdgeCases) {
          ASSERT_NE(r.LineEdit(), nullptr);
          EXPECT_EQ(r.LineEdit()->text(), "s2");
          EXPECT_EQ(r.LineEdit()->geometry(), r.ctrl.visualRect(r.ctrl.model()->index(2, 1)));
+         r.ctrl.horizontalHeader()->resizeSection(0, 170);  // the editor follows its cell
+         EXPECT_EQ(r.LineEdit()->geometry(), r.ctrl.visualRect(r.ctrl.model()->index(2, 1)));
+         EXPECT_EQ(r.LineEdit()->geometry().left(), 170);
          // A click on another row commits nothing changed and only selects it.
          r.Click(3, 0);
          EXPECT_EQ(r.ctrl.GetEditRow(), -1);
