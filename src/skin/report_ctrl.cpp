@@ -656,6 +656,16 @@ void CReportCtrl::HandleClick(QMouseEvent* event, bool double_click) {
   if (left && editable_ && !check_changed && was_active && ValidRow(row)) StartEdit(row, column);
 }
 
+void CReportCtrl::keyPressEvent(QKeyEvent* event) {
+  const int row = currentIndex().isValid() ? currentIndex().row() : -1;
+  if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && checkboxes_shown_ && ValidRow(row)) {
+    if (checkbox_style_ != kFixedCheck) SetChecked(row, !rows_->rows[static_cast<std::size_t>(row)].checked, true);
+    event->accept();
+    return;
+  }
+  QTableView::keyPressEvent(event);
+}
+
 void CReportCtrl::wheelEvent(QWheelEvent* event) {
   if (edit_row_ >= 0) {
     // Scrolling while editing cancels the edit instead.

@@ -83,8 +83,9 @@ class CReportCtrl : public QTableView {
 
   using Validator = std::function<bool(EditCommit& edit)>;
   using BeforeEditHook = std::function<bool(int row, int column, EditSetup& setup)>;
-  // Called first by EndEdit; returning 0 ends the edit without storing it
-  // and EndEdit returns 0.
+  // Called first by every EndEdit (also when no edit is running, as by the
+  // operations that end any edit); returning 0 ends the edit without
+  // storing it and EndEdit returns 0.
   using EndEditHook = std::function<int(CReportCtrl& ctrl, bool commit)>;
   using SortHook = std::function<void(int column)>;
   using CheckChangeCallback = std::function<void(int row, CReportCtrl& ctrl)>;
@@ -206,6 +207,8 @@ class CReportCtrl : public QTableView {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  // Space toggles the focused row's check box as a click would.
+  void keyPressEvent(QKeyEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:

@@ -448,6 +448,21 @@ TEST(ReportCtrl, EdgeCases) {
          EXPECT_TRUE(r.callbacks.empty());
          EXPECT_TRUE(r.check_clicks.empty());
        }},
+      {"Space toggles the focused row's check with the callback, except in fixed mode",
+       [](Report& r) {
+         r.ctrl.SetCheckboxStyle(CReportCtrl::kSingleCheck);
+         r.ctrl.SetItemStates(0, kCheck);
+         r.ctrl.SetItemStates(2, kSelect | kFocus);
+         r.callbacks.clear();
+         QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+         QCoreApplication::sendEvent(&r.ctrl, &space);
+         EXPECT_EQ(r.Rows(kCheck), Ints{2});
+         EXPECT_EQ(r.callbacks, Ints{2});
+         r.ctrl.SetCheckboxStyle(CReportCtrl::kFixedCheck);
+         r.ctrl.SetItemStates(2, kCheck);
+         QCoreApplication::sendEvent(&r.ctrl, &space);
+         EXPECT_EQ(r.Rows(kCheck), Ints{2});
+       }},
       {"DeleteAllItems with a test deletes the matching rows only",
        [](Report& r) {
          r.ctrl.SetCheckboxStyle(CReportCtrl::kCheckboxes);
