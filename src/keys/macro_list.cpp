@@ -104,6 +104,11 @@ void MacroListModel::Rename(std::u16string_view typed) {
 bool MacroListModel::Delete() {
   if (SelectedMacro() == nullptr) return false;
   if (!IsMacroInUse(stores_, macros_[selected_], prompter_).mayDelete) return false;
+  // Keys of other slots that play a later macro would otherwise keep its old
+  // place on the keyboard: a missing macro, or after the next full write the
+  // first one.
+  if (DeletionMovesMacrosInUse(store_, macros_, static_cast<std::size_t>(selected_)))
+    stores_.RewriteAllProfiles = true;
   macros_.erase(macros_.begin() + selected_);
   if (macros_.empty()) {
     selected_ = -1;

@@ -30,6 +30,19 @@ MacroUse IsMacroInUse(KeyStores& stores, const MacroRecord& macro, host::Prompte
   return MacroUse{true, yes};
 }
 
+bool DeletionMovesMacrosInUse(KeyMacroStore& store, std::span<const MacroRecord> macros, std::size_t position) {
+  auto lock = store.Lock();
+  for (std::size_t later = position + 1; later < macros.size(); ++later) {
+    if (macros[later].isNew == 1) continue;
+    for (const AssignmentTable& table : store.block.tables) {
+      for (const KeyAssignment& record : table) {
+        if (record.kind == kMacroKind && record.value == macros[later].id) return true;
+      }
+    }
+  }
+  return false;
+}
+
 std::vector<RecordRef> ReconcileWithMacroList(KeyMacroStore& store, std::span<const MacroRecord> macros) {
   std::vector<RecordRef> reset;
   auto lock = store.Lock();

@@ -22,6 +22,12 @@ struct MacroUse {
 // deletion proceed.
 MacroUse IsMacroInUse(KeyStores& stores, const MacroRecord& macro, host::Prompter& prompter);
 
+// Whether deleting macros[position] moves a macro that a key plays: the
+// keyboard refers to macros by their place in its list, so every later macro
+// moves down a place, and the key maps of every slot that play one of them
+// must be written again (not only the active slot's). Under the lock.
+bool DeletionMovesMacrosInUse(KeyMacroStore& store, std::span<const MacroRecord> macros, std::size_t position);
+
 struct RecordRef {
   int profile = 0;
   int record = 0;

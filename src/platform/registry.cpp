@@ -12,6 +12,8 @@
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -169,6 +171,11 @@ Store Parse(const std::string& bytes) {
 
   KeyData* current = nullptr;
   std::size_t line_number = 0;
+  // Indexes by folded name, so that a file of many keys or values parses
+  // in linear time: key path -> its index; per key, the names seen.
+  std::unordered_map<std::u16string, std::size_t> key_index;
+  std::vector<std::unordered_set<std::u16string>> names_seen;
+  std::unordered_set<std::u16string>* current_names = nullptr;
   std::size_t pos = 0;
   while (pos < content.size()) {
     auto end = content.find_first_of(u"\r\n", pos);
@@ -195,11 +202,13 @@ Store Parse(const std::string& bytes) {
         damaged(where + " names no key");
         continue;
       }
-      current = store.Find(path);
-      if (!current) {
+      const auto [at, added] = key_index.try_emplace(text::ToUpperAscii(path), store.keys.size());
+      if (added) {
         store.keys.push_back({path, {}});
-        current = &store.keys.back();
+        names_seen.emplace_back();
       }
+      current = &store.keys[at->second];
+      current_names = &names_seen[at->second];
       continue;
     }
     if (!current) {
@@ -234,7 +243,8 @@ Store Parse(const std::string& bytes) {
       v.named = true;
     }
     // The first of duplicated values wins; later copies are kept as lines.
-    if (v.type != ValueType::Missing && FindValue(*current, v.name)) v.type = ValueType::Missing;
+    if (v.type != ValueType::Missing && !current_names->insert(text::ToUpperAscii(v.name)).second)
+      v.type = ValueType::Missing;
     current->values.push_back(std::move(v));
   }
   return store;

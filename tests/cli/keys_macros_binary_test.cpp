@@ -340,6 +340,29 @@ TEST_F(KeysMacrosBinary, DeletingAMacroInUseAsksFirst) {
   EXPECT_EQ(area[4] | (area[5] << 8), 0) << "macro count in the keyboard's image";
 }
 
+TEST_F(KeysMacrosBinary, DeletingAnUnusedMacroKeepsOtherSlotsPlayingTheLaterOnes) {
+  // The keyboard refers to macros by place: deleting the second moves the
+  // third down, and a key of another slot that plays it must follow.
+  Run({"macro", "add", "First", "--actions", "H down 10, H up 0"});
+  Run({"macro", "add", "Second", "--actions", "J down 10, J up 0"});
+  Run({"macro", "add", "Third", "--actions", "K down 10, K up 0"});
+  Run({"keys", "set", "A", "macro:Third", "--slot", "1"});
+  ASSERT_EQ(kb_.Ctl({"slot", "1"}).status, 0);
+  const std::vector<Event> third = Press(kUsageA);
+  ASSERT_FALSE(third.empty());
+  ASSERT_EQ(kb_.Ctl({"slot", "0"}).status, 0);
+
+  Run({"macro", "delete", "Second"});
+  JsonValue keys = Json({"keys", "--slot", "1"});
+  ASSERT_EQ(keys["keys"].items.size(), 1u);
+  EXPECT_EQ(keys["keys"].items[0]["action"].string, "macro:Third");
+  ASSERT_EQ(kb_.Ctl({"slot", "1"}).status, 0);
+  EXPECT_EQ(Press(kUsageA), third);
+  // A full write keeps it so (it used to turn the key to the first macro).
+  Run({"apply", "--all"});
+  EXPECT_EQ(Press(kUsageA), third);
+}
+
 TEST_F(KeysMacrosBinary, QuestionsWithoutATerminalAreAnsweredNoAndSaySo) {
   Run({"macro", "add", "Used", "--actions", "H down 10, H up 0"});
   Run({"keys", "set", "Z", "macro:Used"});

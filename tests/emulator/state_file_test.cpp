@@ -19,6 +19,7 @@ namespace {
 using keyloom::testing::TempDir;
 
 TEST(StateFile, KilledSavesLeaveTheOldOrTheNewState) {
+  if (testing_support::KillDuringSaves::kSkipped) GTEST_SKIP() << testing_support::KillDuringSaves::kSkipReason;
   TempDir dir;
   FirmwareOptions options;
   options.macroCapacity = 65536;  // a larger file: about 300 KB of hex

@@ -203,6 +203,7 @@ TEST_F(UserColourFiles, AFileThatCannotBeUsedIsLeftAsItIsAndNamed) {
 }
 
 TEST_F(UserColourFiles, KilledSavesLeaveTheOldOrTheNewFile) {
+  if (testing_support::KillDuringSaves::kSkipped) GTEST_SKIP() << testing_support::KillDuringSaves::kSkipReason;
   // The shipped template: ten layouts, about 36 KB, every save rewrites it.
   const fs::path shipped = fs::path(KEYLOOM_SOURCE_DIR) / "res" / "Skins" / "UserDengColor_3.userd";
   WriteAll(ColourTemplateFile(lighting.paths), ReadAll(shipped));

@@ -34,6 +34,7 @@ void ExpectNoMixAndNoPileUp(const KillDuringSaves::Figures& f) {
 }
 
 TEST(CrashSafety, AReplacedFileIsOldOrNewAfterEveryKill) {
+  if (testing_support::KillDuringSaves::kSkipped) GTEST_SKIP() << testing_support::KillDuringSaves::kSkipReason;
   TempDir dir;
   KillDuringSaves run;
   run.file = dir.path() / "big.kyl";
@@ -45,6 +46,7 @@ TEST(CrashSafety, AReplacedFileIsOldOrNewAfterEveryKill) {
 }
 
 TEST(CrashSafety, TheRegistryStoreIsOldOrNewAfterEveryKill) {
+  if (testing_support::KillDuringSaves::kSkipped) GTEST_SKIP() << testing_support::KillDuringSaves::kSkipReason;
   TempDir dir;
   KillDuringSaves run;
   run.file = dir.path() / "registry.reg";
@@ -58,6 +60,7 @@ TEST(CrashSafety, TheRegistryStoreIsOldOrNewAfterEveryKill) {
 }
 
 TEST(CrashSafety, AnIniFileIsOldOrNewAfterEveryKill) {
+  if (testing_support::KillDuringSaves::kSkipped) GTEST_SKIP() << testing_support::KillDuringSaves::kSkipReason;
   TempDir dir;
   ini::ScopedEmptyCache cache;
   KillDuringSaves run;

@@ -359,6 +359,7 @@ TEST_F(ProfileFiles, SavedOffsetsPointAtOwnTextsInRecordOrder) {
 // whole (the empty profile or the one with 30 macros, about 1 MB), and no
 // pile of temporaries.
 TEST_F(ProfileFiles, KilledSavesLeaveTheOldOrTheNewFile) {
+  if (testing_support::KillDuringSaves::kSkipped) GTEST_SKIP() << testing_support::KillDuringSaves::kSkipReason;
   FillStore();
   const keys::MacroRecord macro = store.macros.front();
   const auto set_version = [&](int v) {
