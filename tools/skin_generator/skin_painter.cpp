@@ -325,10 +325,8 @@ void PaintButton(QPainter& p, const Control& c, Look look) {
   } else if (c.icon == Icon::Plate) {
     p.setPen(QPen(QColor(0x2E, 0x33, 0x3C), 1));
     p.setBrush(QColor(0x15, 0x18, 0x1D));
+    // The version plate: the program writes its version on it.
     p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), 9, 9);
-    p.setFont(UiFont(10, QFont::Medium));
-    p.setPen(kMuted);
-    p.drawText(r, Qt::AlignCenter, QStringLiteral("GAMING KEYBOARD"));
   } else if (c.icon == Icon::ArrowLeft || c.icon == Icon::ArrowRight) {
     PaintIcon(p, c.icon, r.adjusted(3, 3, -3, -3), look == Look::Disable ? col.ink : kAccent);
   } else if (c.icon == Icon::LockCaps || c.icon == Icon::LockNum || c.icon == Icon::LockScroll ||
