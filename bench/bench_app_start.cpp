@@ -97,46 +97,19 @@ Started StartAndWait(const std::string& program, const std::vector<std::string>&
   return s;
 }
 
-void KeyloomStartToShown(benchmark::State& state) {
-  keyloom::cli::testing::VkbdProcess keyboard;
-  if (!keyboard.Started()) {
-    state.SkipWithError("keyloom-vkbd did not start");
-    return;
-  }
+// Starts `program` once per iteration in a fresh home, timing the start
+// until it writes "shown"; the resident memory a moment later (the window
+// painted, keyloom's profile read) is the "rss_kib" counter.
+void MeasureStartToShown(benchmark::State& state, const std::string& program, const std::vector<std::string>& args) {
   long rss = 0;
   for (auto _ : state) {
     state.PauseTiming();
     const fs::path home = FreshHome();
     state.ResumeTiming();
-    Started s = StartAndWait(std::string(KEYLOOM_BUILD_DIR) + "/keyloom",
-                             {"--virtual-keyboard=" + keyboard.Socket().string()}, home, "shown");
+    Started s = StartAndWait(program, args, home, "shown");
     state.PauseTiming();
     if (!s.child) {
-      state.SkipWithError("keyloom did not show its window");
-      break;
-    }
-    state.SetIterationTime(s.seconds);
-    std::this_thread::sleep_for(300ms);  // the window painted, the profile read
-    rss = ResidentKiB(s.child->pid());
-    s.child->Stop(2s);
-    std::error_code ec;
-    fs::remove_all(home, ec);
-    state.ResumeTiming();
-  }
-  state.counters["rss_kib"] = static_cast<double>(rss);
-}
-BENCHMARK(KeyloomStartToShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-
-void BareQtWindowStartToShown(benchmark::State& state) {
-  long rss = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    const fs::path home = FreshHome();
-    state.ResumeTiming();
-    Started s = StartAndWait(std::string(KEYLOOM_BUILD_DIR) + "/bench/keyloom-bench-bare-window", {}, home, "shown");
-    state.PauseTiming();
-    if (!s.child) {
-      state.SkipWithError("the bare window did not show");
+      state.SkipWithError((program + " did not show its window").c_str());
       break;
     }
     state.SetIterationTime(s.seconds);
@@ -148,6 +121,21 @@ void BareQtWindowStartToShown(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.counters["rss_kib"] = static_cast<double>(rss);
+}
+
+void KeyloomStartToShown(benchmark::State& state) {
+  keyloom::cli::testing::VkbdProcess keyboard;
+  if (!keyboard.Started()) {
+    state.SkipWithError("keyloom-vkbd did not start");
+    return;
+  }
+  MeasureStartToShown(state, std::string(KEYLOOM_BUILD_DIR) + "/keyloom",
+                      {"--virtual-keyboard=" + keyboard.Socket().string()});
+}
+BENCHMARK(KeyloomStartToShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BareQtWindowStartToShown(benchmark::State& state) {
+  MeasureStartToShown(state, std::string(KEYLOOM_BUILD_DIR) + "/bench/keyloom-bench-bare-window", {});
 }
 BENCHMARK(BareQtWindowStartToShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 

@@ -449,28 +449,27 @@ void CKeyloomDlg::closeEvent(QCloseEvent* event) {
 
 void CKeyloomDlg::OnOK() { Apply(); }
 
+namespace {
+// Enter and Esc neither apply nor close: the window ignores them.
+bool IsEnterOrEsc(const QKeyEvent& event) {
+  return event.key() == Qt::Key_Escape || event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
+}
+}  // namespace
+
 void CKeyloomDlg::keyPressEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      event->accept();
-      return;
-    default:
-      CBaseDialog::keyPressEvent(event);
+  if (IsEnterOrEsc(*event)) {
+    event->accept();
+    return;
   }
+  CBaseDialog::keyPressEvent(event);
 }
 
 void CKeyloomDlg::keyReleaseEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      event->accept();
-      return;
-    default:
-      CBaseDialog::keyReleaseEvent(event);
+  if (IsEnterOrEsc(*event)) {
+    event->accept();
+    return;
   }
+  CBaseDialog::keyReleaseEvent(event);
 }
 
 // ---- Apply and the busy picture ----

@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 
+#include "app/ui/qt_test_app.h"
+
 #include <deque>
 #include <memory>
 #include <string>
@@ -30,19 +32,8 @@
 
 namespace keyloom::mainwnd::testing {
 
-QApplication& App();
-
-// Runs the event loop until `done` holds; false after the time-out.
-template <typename Pred>
-bool PumpUntil(Pred done, int timeout_ms = 10000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > timeout_ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
+using app::testing::App;
+using app::testing::PumpUntil;
 
 // Runs the event loop for a while.
 inline void Pump(int ms) {
@@ -90,7 +81,7 @@ class MainWindowTest : public ::testing::Test {
   // reading of the profile that follows it.
   void Connect() {
     std::thread([this] { profiles::HandleConnectionChange(session, 1); }).join();
-    ASSERT_TRUE(PumpUntil([this] { return window->ShownSlotButton() >= 0 && !window->Busy(); }));
+    ASSERT_TRUE(PumpUntil([this] { return window->ShownSlotButton() >= 0 && !window->Busy(); }, 20000));
     Pump(150);  // the busy picture's last frames
   }
 
