@@ -214,22 +214,32 @@ bool CKeyloomDlg::OnInitDialog() {
     const lighting::LightingState& state = session_.lighting.CurrentLighting;
     return KeyPanelView::LightingView{state.panel_open, state.effect};
   });
-  AddButton(control::kOk, u"CONTROL_OK");
-  AddButton(control::kCancel, u"CONTROL_CANCEL");
-  AddButton(control::kProfiles, u"FUNC_PROFILES");
-  AddButton(control::kApply, u"CONTROL2_APPLY");
-  AddButton(control::kMacro, u"FUNC_MACRO");
-  AddButton(control::kLink, u"QUORVE_LINK");
-  AddButton(control::kHelp, u"CONTROL_HELP");
-  AddButton(control::kMinimise, u"CONTROL_MINIMIZE");
-  AddButton(control::kClose, u"CONTROL_CLOSE");
-  AddButton(control::kLockCaps, u"LOCK_CAPS", false);
-  AddButton(control::kLockNum, u"LOCK_NUM", false);
-  AddButton(control::kLockScroll, u"LOCK_SCROLL", false);
-  AddButton(control::kLockAb, u"LOCK_AB", false);
-  AddButton(control::kFlipIndicator, u"FLIP_0", false);
-  AddButton(control::kFlipLeft, u"FLIP_1");
-  AddButton(control::kFlipRight, u"FLIP_2");
+  // The window's image buttons: id, layout key, whether a click is a command.
+  struct ButtonPlace {
+    int id;
+    std::u16string_view key;
+    bool command;
+  };
+  static constexpr ButtonPlace kButtons[] = {
+      {control::kOk, u"CONTROL_OK", true},           {control::kCancel, u"CONTROL_CANCEL", true},
+      {control::kProfiles, u"FUNC_PROFILES", true},  {control::kApply, u"CONTROL2_APPLY", true},
+      {control::kMacro, u"FUNC_MACRO", true},        {control::kLink, u"QUORVE_LINK", true},
+      {control::kHelp, u"CONTROL_HELP", true},       {control::kMinimise, u"CONTROL_MINIMIZE", true},
+      {control::kClose, u"CONTROL_CLOSE", true},     {control::kLockCaps, u"LOCK_CAPS", false},
+      {control::kLockNum, u"LOCK_NUM", false},       {control::kLockScroll, u"LOCK_SCROLL", false},
+      {control::kLockAb, u"LOCK_AB", false},         {control::kFlipIndicator, u"FLIP_0", false},
+      {control::kFlipLeft, u"FLIP_1", true},         {control::kFlipRight, u"FLIP_2", true},
+      {control::kVersion, u"QUORVE_VER", false},     {control::kSlot1, u"FUNC_PROFILE1", true},
+      {control::kSlot2, u"FUNC_PROFILE2", true},     {control::kSlot3, u"FUNC_PROFILE3", true},
+      {control::kDefault, u"FUNC_DEFAULT", true},    {control::kMenu, u"CONTROL_MENU", true},
+      {control::kSwitch, u"FUNC_SWITCH", true},      {control::kReport1, u"FUNC_REPORT1", true},
+      {control::kReport2, u"FUNC_REPORT2", true},    {control::kReport3, u"FUNC_REPORT3", true},
+      {control::kReport4, u"FUNC_REPORT4", true},    {control::kWeb, u"CONTROL_Network", true},
+      {control::kFacebook, u"CONTROL_Facebook", true}, {control::kTwitter, u"CONTROL_twitter", true},
+  };
+  for (const ButtonPlace& place : kButtons) AddButton(place.id, place.key, place.command);
+  // The view switch is laid out and never shown.
+  Control(control::kSwitch)->hide();
   for (auto [id, key] : {std::pair{control::kLeftArrow, u"LEFT_ARROW"}, std::pair{control::kRightArrow, u"RIGHT_ARROW"}}) {
     auto* arrow = new skin::CPngButton(this);
     arrow->setFocusPolicy(Qt::NoFocus);
@@ -237,23 +247,10 @@ bool CKeyloomDlg::OnInitDialog() {
     controls_[id] = arrow;
   }
   // The version plate: disabled, it shows the program's version.
-  skin::CPngButton* plate = AddButton(control::kVersion, u"QUORVE_VER", false);
+  skin::CPngButton* plate = Control(control::kVersion);
   plate->setEnabled(false);
   plate->SetCaption(true, 8, QStringLiteral("Verdana Unicode MS"), CaptionColours());
   plate->setText(QStringLiteral("v") + QString::fromUtf8(app::Version().data(), static_cast<qsizetype>(app::Version().size())));
-  AddButton(control::kSlot1, u"FUNC_PROFILE1");
-  AddButton(control::kSlot2, u"FUNC_PROFILE2");
-  AddButton(control::kSlot3, u"FUNC_PROFILE3");
-  AddButton(control::kDefault, u"FUNC_DEFAULT");
-  AddButton(control::kMenu, u"CONTROL_MENU");
-  AddButton(control::kSwitch, u"FUNC_SWITCH")->hide();
-  AddButton(control::kReport1, u"FUNC_REPORT1");
-  AddButton(control::kReport2, u"FUNC_REPORT2");
-  AddButton(control::kReport3, u"FUNC_REPORT3");
-  AddButton(control::kReport4, u"FUNC_REPORT4");
-  AddButton(control::kWeb, u"CONTROL_Network");
-  AddButton(control::kFacebook, u"CONTROL_Facebook");
-  AddButton(control::kTwitter, u"CONTROL_twitter");
 
   // The busy picture: ten frames, hidden until keyboard work runs.
   busy_picture_ = new QLabel(this);
@@ -712,16 +709,7 @@ void CKeyloomDlg::ProfileRefresh() {
         if (slot >= 0) session_.lighting.LightingSlot = slot;
         return lighting::ReadLightingFromKeyboard(session_.link, session_.lighting, true);
       },
-      [this](int lighting_read) {
-        SetUnappliedChanges(session_.windows.MainWindowHasUnappliedChanges.load());
-        const int slot = profiles::SyncSlotButtons(session_);
-        if (slot >= 0) ShowSlotButtons(slot);
-        if (lighting_read == 1) ShowReportButtons(session_.lighting.CurrentLighting.report_rate);
-        RefreshLightingPanel();
-        if (lighting::SupportsCustomColours(session_.lighting.ConfigBlockCopy)) lighting_panel_->UpdateBaseMarks();
-        ShowProfileCaption();
-        captions_after_busy_ = true;
-      });
+      [this](int lighting_read) { ShowKeyboardRead(lighting_read == 1); });
 }
 
 void CKeyloomDlg::OutsideChangeRefresh() {
@@ -729,15 +717,21 @@ void CKeyloomDlg::OutsideChangeRefresh() {
     refresh_after_busy_ = true;
     return;
   }
+  // The reload reads the slot's lighting and report rate with the keys.
   RunBusy([this] { return profiles::ReloadAfterOutsideChange(session_); },
-          [this](int) {
-            SetUnappliedChanges(session_.windows.MainWindowHasUnappliedChanges.load());
-            const int slot = profiles::SyncSlotButtons(session_);
-            if (slot >= 0) ShowSlotButtons(slot);
-            ShowReportButtons(session_.lighting.CurrentLighting.report_rate);
-            ShowProfileCaption();
-            captions_after_busy_ = true;
-          });
+          [this](int) { ShowKeyboardRead(true); });
+}
+
+void CKeyloomDlg::ShowKeyboardRead(bool lighting_read) {
+  SetUnappliedChanges(session_.windows.MainWindowHasUnappliedChanges.load());
+  const int slot = profiles::SyncSlotButtons(session_);
+  if (slot >= 0) ShowSlotButtons(slot);
+  if (lighting_read) ShowReportButtons(session_.lighting.CurrentLighting.report_rate);
+  RefreshLightingPanel();
+  if (lighting::SupportsCustomColours(session_.lighting.ConfigBlockCopy)) lighting_panel_->UpdateBaseMarks();
+  ShowProfileCaption();
+  // The worker has let go of the stores by the time this runs out.
+  captions_after_busy_ = true;
 }
 
 void CKeyloomDlg::ShowProfileCaption() {

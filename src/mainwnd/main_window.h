@@ -171,6 +171,9 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   void ShowSlotButtons(int slot);
   void ShowReportButtons(int index);
   void ShowProfileCaption();
+  // What a read of the keyboard brought: slot, report rate, lighting, caption;
+  // the key captions follow once the worker is done.
+  void ShowKeyboardRead(bool lighting_read);
   void StartMonitors();
   void StopMonitors();
   bool CanExit();
