@@ -35,6 +35,19 @@ bool ReadKeyboardMacros(device::DeviceLink& link, std::vector<keys::MacroRecord>
   return true;
 }
 
+// A key map can name a macro place the macro area does not hold (a write
+// that stopped between the macros and the key maps, a macro area that does
+// not decode). The keyboard plays nothing for such a key; read as a macro
+// it would dangle, and the next write would give it the first macro.
+void DisableMissingMacros(keys::AssignmentTable& table, std::size_t macroCount) {
+  for (keys::KeyAssignment& record : table) {
+    if (record.kind == static_cast<std::uint16_t>(keys::KeyKind::Macro) && record.value > macroCount) {
+      record.kind = static_cast<std::uint16_t>(keys::KeyKind::Disabled);
+      record.value = 0;
+    }
+  }
+}
+
 }  // namespace
 
 int ReadProfileFromKeyboard(KeyboardSession& session, const std::filesystem::path& path, ReloadFailure* failure) {
@@ -65,6 +78,7 @@ int ReadProfileFromKeyboard(KeyboardSession& session, const std::filesystem::pat
     for (int slot = 0; slot < kProfileSlotCount; ++slot) {
       keys::DecodeKeyMap(std::span<const std::uint8_t>(maps[slot].data(), layerBytes), factory, keyCount,
                          block.tables[slot]);
+      DisableMissingMacros(block.tables[slot], macros.size());
     }
     block.tables[3].fill(keys::KeyAssignment{});
 

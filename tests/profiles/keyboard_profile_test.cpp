@@ -2,6 +2,7 @@
 // connection handler, against the in-process virtual keyboard.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 #include <string>
 #include <thread>
@@ -148,20 +149,48 @@ TEST_F(KeyboardProfiles, ReloadEmptiesTheStoreWhenTheKeyboardCannotBeRead) {
 }
 
 TEST_F(KeyboardProfiles, ReadProfileFromKeyboardKeepsOnlyWhatDecodes) {
-  // A macro area that claims macros but does not decode gives a profile
-  // without macros, and keeps the key maps.
-  PutAssignmentsOnKeyboard();
-  emulator::Memories m = model->Snapshot();
-  m.macroArea[4] = 0xFF;  // macro count 255
-  ASSERT_TRUE(model->Restore(m));
-  const fs::path path = env_->Base() / "read.kyl";
-  ASSERT_EQ(ReadProfileFromKeyboard(path), 1);
-  const std::vector<std::uint8_t> file = ReadBytes(path);
-  ASSERT_EQ(file.size(), 0x8040u);
-  keys::KeyTableBlock block;
-  ASSERT_TRUE(block.ReadFrom(file));
-  EXPECT_EQ(block.tables[0][keys::KeyCodeToSlot(kA)].value, kB);
-  for (const keys::KeyAssignment& r : block.tables[3]) ASSERT_EQ(r, keys::KeyAssignment{});
+  // The keyboard holds one macro, played by Z in slot 2. What its memories
+  // become decides what is read: a macro area that claims macros but does
+  // not decode gives a profile without macros and keeps the key maps; a key
+  // naming a macro the area does not hold reads as disabled (the keyboard
+  // plays nothing for it), so that no later write hands it the first macro.
+  struct Case {
+    const char* name;
+    std::function<void(emulator::Memories&)> change;
+    std::size_t fileBytes;
+    std::uint16_t zKind;
+    std::uint32_t zValue;
+  };
+  const auto playsFourthMacro = [](emulator::Memories& m) {
+    const std::uint8_t playFirst[] = {0x05, 0x01, 0x00};
+    auto at = std::search(m.layers.begin(), m.layers.end(), std::begin(playFirst), std::end(playFirst));
+    ASSERT_NE(at, m.layers.end());
+    at[2] = 3;
+  };
+  const std::vector<Case> cases = {
+      {"as written", [](emulator::Memories&) {}, 0x8040u + 0x7F00u, std::uint16_t(KeyKind::Macro), 1},
+      {"macro area claims 255 macros", [](emulator::Memories& m) { m.macroArea[4] = 0xFF; }, 0x8040u,
+       std::uint16_t(KeyKind::Disabled), 0},
+      {"Z names the fourth macro", playsFourthMacro, 0x8040u + 0x7F00u, std::uint16_t(KeyKind::Disabled), 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PutAssignmentsOnKeyboard();
+    emulator::Memories m = model->Snapshot();
+    c.change(m);
+    ASSERT_TRUE(model->Restore(m));
+    const fs::path path = env_->Base() / "read.kyl";
+    ASSERT_EQ(ReadProfileFromKeyboard(path), 1);
+    const std::vector<std::uint8_t> file = ReadBytes(path);
+    ASSERT_EQ(file.size(), c.fileBytes);
+    keys::KeyTableBlock block;
+    ASSERT_TRUE(block.ReadFrom(file));
+    EXPECT_EQ(block.tables[0][keys::KeyCodeToSlot(kA)].value, kB);
+    const keys::KeyAssignment z = block.tables[2][keys::KeyCodeToSlot(kZ)];
+    EXPECT_EQ(z.kind, c.zKind);
+    EXPECT_EQ(z.value, c.zValue);
+    for (const keys::KeyAssignment& r : block.tables[3]) ASSERT_EQ(r, keys::KeyAssignment{});
+  }
 }
 
 // What the windows hear across a run of connection reports, the first of
