@@ -63,7 +63,7 @@ const char* TabPictureName(KeyDialogTab tab, bool macro_only) {
 
 Keyloom_DlgComposite::Keyloom_DlgComposite(profiles::KeyboardSession& session, host::Prompter& prompter, Hooks hooks,
                                            QWidget* parent)
-    : CBaseDialog(134, parent, app::Paths().AppDir / "Skins" / "Composite.ini", app::Paths().AppDir),
+    : CBaseDialog(134, parent, app::Paths().AppDir / "Skins" / "Composite.ini", app::Paths().AppDir / "Skins"),
       session_(session),
       prompter_(prompter),
       hooks_(std::move(hooks)) {
@@ -182,7 +182,7 @@ void Keyloom_DlgComposite::LoadTabPictures() {
       const QString name = QStringLiteral("Skins\\%1_%2.jpg")
                                .arg(QLatin1String(TabPictureName(tab, false)),
                                     QLatin1String(s == 3 && !has_disable ? "down" : states[s]));
-      if (std::optional<QImage> image = skin::LoadSkinPicture(SkinDir(), name.toStdU16String()))
+      if (std::optional<QImage> image = skin::LoadSkinPicture(app::Paths().AppDir, name.toStdU16String()))
         set[std::size_t(s)] = skin::MakeStatePicture(*image, *this);
     }
   }
