@@ -12,6 +12,7 @@
 #include "app/settings_paths.h"
 #include "i18n/texts.h"
 #include "keys/key_catalogue.h"
+#include "keys/key_prompts.h"
 #include "platform/native_keys.h"
 #include "platform/shell.h"
 #include "platform/text.h"
@@ -120,8 +121,16 @@ bool Keyloom_DlgComposite::OnInitDialog() {
   for (int id : {kKeyTab, kMediaTab, kFunctionTab, kClear}) Control(id)->setVisible(!macro_only);
   Control(kMacroTab)->setVisible(true);
   title_->setText(Tr(macro_only ? "MACRO_EDIT_TISHI" : "KEY_SETTING_TISHI"));
+  // What the key does now, as its button's tooltip says.
   const KeyCode code = KeyCodeOfRecord(record_);
-  qobject_cast<QLabel*>(Control(kKeyLabel))->setText(Q(GetKeyName(code)));
+  const int g = record_ >= kFirstGRecord ? (record_ - kFirstGRecord) % kGRecordsPerBank + 1 : 0;
+  const std::u16string name = g ? u"G" + std::u16string(1, char16_t(u'0' + g)) : GetKeyName(code);
+  std::u16string prompt;
+  {
+    profiles::EditingLock lock(session_);
+    prompt = KeyPromptText(session_.stores.EditingStore, name, model_->Opened());
+  }
+  qobject_cast<QLabel*>(Control(kKeyLabel))->setText(Q(prompt));
   ShowModel();
 
   // Beside the clicked key, or centred for the macro-only dialog.
@@ -177,11 +186,10 @@ void Keyloom_DlgComposite::LoadTabPictures() {
   for (KeyDialogTab tab : {KeyDialogTab::kSingleKey, KeyDialogTab::kMacro, KeyDialogTab::kMedia, KeyDialogTab::kFunction}) {
     std::array<QPixmap, 4>& set = pictures_[tab];
     for (int s = 0; s < 4; ++s) {
-      // The single-key, multimedia and function sets have no disabled face.
-      const bool has_disable = tab == KeyDialogTab::kMacro;
-      const QString name = QStringLiteral("Skins\\%1_%2.jpg")
-                               .arg(QLatin1String(TabPictureName(tab, false)),
-                                    QLatin1String(s == 3 && !has_disable ? "down" : states[s]));
+      // Only the macro set has a disabled face; the buttons that can be
+      // disabled sit at the same places in every set.
+      const char* set_name = s == 3 ? "macro" : TabPictureName(tab, false);
+      const QString name = QStringLiteral("Skins\\%1_%2.jpg").arg(QLatin1String(set_name), QLatin1String(states[s]));
       if (std::optional<QImage> image = skin::LoadSkinPicture(app::Paths().AppDir, name.toStdU16String()))
         set[std::size_t(s)] = skin::MakeStatePicture(*image, *this);
     }
@@ -206,6 +214,11 @@ void Keyloom_DlgComposite::BuildControls() {
   AddButton(kMacroTab, u"CONTROL_MACRO", Tr("MACRO_SETTING"));
   AddButton(kMediaTab, u"CONTROL_MEDIA", Tr("MULTI_MEDIA"));
   AddButton(kFunctionTab, u"CONTROL_FUNCTION", Tr("FUNCTION_KEY"));
+  // The shown tab is drawn lifted, on the page: its caption stays light.
+  for (int id : {kKeyTab, kMacroTab, kMediaTab, kFunctionTab}) {
+    const QColor light(0xE8, 0xEC, 0xF2), shown(0x5C, 0xD6, 0xF0), dim(0x55, 0x5B, 0x66);
+    Button(id)->SetCaption(true, 9, kFace, {light, QColor(Qt::white), shown, dim, light});
+  }
   AddButton(kClear, u"CONTROL_CLEAR")->SetTooltipText(Tr("COMPOSITE_PROMPT_CLEAR"), true);
   AddButton(kOsk, u"CONTROL_OSK")->SetTooltipText(Tr("COMPOSITE_PROMPT_OSK"), true);
 
