@@ -306,7 +306,11 @@ ScreenPoint PlaceBesideKey(const ScreenRect& key, int w, int h, int W, int H) {
   if (right && above) return {key.right, key.top - h};
   if (left && below) return {key.left - w, key.bottom};
   if (left && above) return {key.left - w, key.top - h};
-  return {key.right, key.bottom};
+  // Fits beside the key nowhere: below-right, moved back onto the screen as
+  // far as it goes, so the dialog's buttons stay reachable.
+  const int x = std::max(0, std::min(key.right, W - w));
+  const int y = std::max(0, std::min(key.bottom, H - h));
+  return {x, y};
 }
 
 int RecordOfKeyButton(int control_id, int g_bank) {

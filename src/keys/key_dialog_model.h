@@ -134,7 +134,8 @@ namespace keyloom::keys {
 
 // Where the dialog opens beside the clicked key: below-right, above-right,
 // below-left, above-left of the key's rectangle, the first that fits on the
-// screen (else below-right). Screen coordinates from (0, 0).
+// screen; else below-right moved back onto the screen. Screen coordinates
+// from (0, 0).
 struct ScreenRect {
   int left = 0, top = 0, right = 0, bottom = 0;
 };

@@ -265,9 +265,13 @@ TEST_F(KeyDialogModelTest, PlacementBesideTheKeyAndRecordsOfButtons) {
       {"above right", {100, 600, 140, 640}, {140, 180}},
       {"below left", {1000, 100, 1040, 140}, {440, 140}},
       {"above left", {1000, 600, 1040, 640}, {440, 180}},
-      {"nowhere: below right", {400, 300, 880, 500}, {880, 500}},
+      {"nowhere: below right, kept on the screen", {400, 300, 880, 500}, {720, 380}},
+      {"nowhere on a small screen: top left", {0, 0, 40, 40}, {0, 0}},
   };
-  for (const Case& c : cases) EXPECT_EQ(PlaceBesideKey(c.key, 560, 420, 1280, 800), c.at) << c.name;
+  for (const Case& c : cases) {
+    const bool small = std::string(c.name).find("small") != std::string::npos;
+    EXPECT_EQ(PlaceBesideKey(c.key, 560, 420, small ? 500 : 1280, small ? 400 : 800), c.at) << c.name;
+  }
   EXPECT_EQ(RecordOfKeyButton(1058), KeyCodeToSlot(kA));
   EXPECT_EQ(RecordOfKeyButton(kMacroOnlyControlId), kRecordG9);
   EXPECT_EQ(RecordOfKeyButton(GKeyControlIds()[0], 1), GKeyRecordIndex(0, 1));
