@@ -8,7 +8,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+#include <filesystem>
+#include <fstream>
+
 #include "emulator/key_playback.h"
+#include "platform/shell.h"
 #include "keys/key_catalogue.h"
 #include "keys/key_macro_store.h"
 #include "mainwnd/main_window_fixture.h"
@@ -223,6 +227,37 @@ TEST_F(KeySettingDialogTest, LastGButtonEditsMacrosOnlyCentred) {
   for (int id : {dlg::kKeyTab, dlg::kMediaTab, dlg::kFunctionTab, dlg::kClear})
     EXPECT_FALSE(dialog->Control(id)->isVisible()) << id;
   dialog->Click(dlg::kCancel);
+}
+
+TEST_F(KeySettingDialogTest, OnScreenKeyboardStartsOrIsReportedMissing) {
+  // PATH holds only what each case installs.
+  const std::filesystem::path bin = home_.path() / "bin";
+  std::filesystem::create_directories(bin);
+  env_.Set("PATH", bin.c_str());
+  std::vector<std::filesystem::path> started;
+  shell::ScopedRecorder recorder([&](const shell::OpenRequest& request) {
+    started.push_back(request.file);
+    return true;
+  });
+  Keyloom_DlgComposite& dialog = Open(kA);
+
+  asked.clear();
+  dialog.Click(dlg::kOsk);
+  EXPECT_TRUE(started.empty());
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], i18n::Text("OSK_NOT_FOUND"));
+  EXPECT_EQ(asked[0].find(u"#Error"), std::u16string::npos);
+
+  const std::filesystem::path onboard = bin / "onboard";
+  std::ofstream(onboard) << "#!/bin/sh\n";
+  std::filesystem::permissions(onboard, std::filesystem::perms::owner_all);
+  asked.clear();
+  dialog.Click(dlg::kOsk);
+  ASSERT_EQ(started.size(), 1u);
+  EXPECT_EQ(started[0], onboard);
+  EXPECT_TRUE(asked.empty());
+  EXPECT_TRUE(dialog.isVisible());
+  dialog.Click(dlg::kCancel);
 }
 
 }  // namespace
