@@ -496,17 +496,18 @@ void Keyloom_DlgComposite::FillActions() {
   actions_->setUpdatesEnabled(false);
   actions_->DeleteAllItems();
   const auto& actions = model_->Actions();
+  // A key's name is looked up in the language file: once per key, not per row.
+  std::map<KeyCode, QString> names;
+  const QString states[] = {Q(MacroStateText(kPress)), Q(MacroStateText(kRelease))};
   for (std::size_t row = 0; row < actions.size(); ++row) {
-    actions_->InsertItem(static_cast<int>(row), Q(GetKeyName(actions[row].code)));
-    ShowActionRow(static_cast<int>(row));
+    const MacroAction& action = actions[row];
+    auto name = names.find(action.code);
+    if (name == names.end()) name = names.emplace(action.code, Q(GetKeyName(action.code))).first;
+    const int at = actions_->InsertItem(static_cast<int>(row), name->second);
+    actions_->SetItemText(at, 1, states[action.state == kRelease ? 1 : 0]);
+    actions_->SetItemText(at, 2, QString::number(action.delay));
   }
   actions_->setUpdatesEnabled(true);
-}
-
-void Keyloom_DlgComposite::ShowActionRow(int row) {
-  const MacroAction& action = model_->Actions()[std::size_t(row)];
-  actions_->SetItemText(row, 1, Q(MacroStateText(action.state)));
-  actions_->SetItemText(row, 2, QString::number(action.delay));
 }
 
 void Keyloom_DlgComposite::MarkChanged() { Button(kApply)->setEnabled(model_ && model_->Changed()); }

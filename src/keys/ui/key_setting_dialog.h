@@ -105,7 +105,6 @@ class Keyloom_DlgComposite final : public skin::CBaseDialog {
   void ShowCaptured();
   void FillMacroList();
   void FillActions();
-  void ShowActionRow(int row);
   void MarkChanged();
   void HoldKeyboard(bool on);
   void EndEditing();
