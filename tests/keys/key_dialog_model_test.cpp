@@ -2,6 +2,7 @@
 // what each edit keeps, the record Apply stores, and that closing without
 // applying leaves the editing store as it was.
 #include "keys/key_dialog_model.h"
+#include "keys/key_panel.h"
 
 #include <gtest/gtest.h>
 
@@ -276,6 +277,7 @@ TEST_F(KeyDialogModelTest, PlacementBesideTheKeyAndRecordsOfButtons) {
   EXPECT_EQ(RecordOfKeyButton(kMacroOnlyControlId), kRecordG9);
   EXPECT_EQ(RecordOfKeyButton(GKeyControlIds()[0], 1), GKeyRecordIndex(0, 1));
   EXPECT_EQ(RecordOfKeyButton(1), -1);
+  EXPECT_EQ(RecordOfKeyButton(kFirstDKeyControlId), -1) << "D keys have no key code, so no record";
 }
 
 }  // namespace

@@ -127,6 +127,33 @@ TEST_F(KeySettingDialogTest, CapturedKeyIsWhatTheKeyboardSends) {
   EXPECT_EQ(Usages(Play(kA)), (std::vector<std::pair<std::uint16_t, bool>>{{0x04, true}, {0x04, false}}));
 }
 
+TEST_F(KeySettingDialogTest, CaptureOfNativeKeys) {
+  struct Case {
+    const char* name;
+    std::uint32_t evdev, keysym;
+    bool press;
+    keys::KeyCode captured;
+  };
+  const Case cases[] = {
+      {"left Super", 125, 0xFFEB, true, 0x15B},
+      {"right Super", 126, 0xFFEC, true, 0x15C},
+      {"Menu", 127, 0xFF67, true, 0x15D},
+      {"Print Screen on its release", 99, 0xFF61, false, 0x137},
+      {"Print Screen's press alone: nothing", 99, 0xFF61, true, 0},
+      {"release of B alone: nothing", 48, 'b', false, 0},
+      {"volume up passes", 115, 0x1008FF13, true, 0},
+  };
+  Keyloom_DlgComposite& dialog = Open(kA);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dialog.Click(dlg::kClear);
+    QKeyEvent event(c.press ? QEvent::KeyPress : QEvent::KeyRelease, 0, Qt::NoModifier, c.evdev + 8, c.keysym, 0);
+    QApplication::sendEvent(&dialog, &event);
+    EXPECT_EQ(dialog.Model()->CapturedKey(), c.captured);
+  }
+  dialog.Click(dlg::kCancel);
+}
+
 TEST_F(KeySettingDialogTest, MediaAndFunctionEntries) {
   struct Case {
     const char* name;
