@@ -583,12 +583,14 @@ void Keyloom_DlgComposite::Apply() {
   if (cycles_->isEnabled() && cycles_->text() != QString::number(model_->Cycles())) {
     cycles_->setText(QString::number(model_->SetCycles(cycles_->text().trimmed().toLongLong())));
   }
+  // OK without changes stores nothing new: the main window's Apply stays as it is.
+  const bool changed = model_->Changed();
   {
     profiles::EditingLock lock(session_);
     model_->Apply(session_.link);
   }
   ShowModel();
-  if (hooks_.applied) hooks_.applied();
+  if (changed && hooks_.applied) hooks_.applied();
 }
 
 void Keyloom_DlgComposite::OnOK() {

@@ -112,12 +112,14 @@ TEST_F(KeySettingDialogTest, CapturedKeyIsWhatTheKeyboardSends) {
   EXPECT_EQ(Record(kA).kind, 2);
   EXPECT_EQ(Usages(Play(kA)), (std::vector<std::pair<std::uint16_t, bool>>{{0x05, true}, {0x05, false}}));
 
-  // Opened again, the key shows B; OK without changes keeps it.
+  // Opened again, the key shows B; OK without changes keeps it and leaves
+  // nothing to apply.
   Keyloom_DlgComposite& again = Open(kA);
   EXPECT_EQ(qobject_cast<QLineEdit*>(again.Control(dlg::kCaptured))->text(), QStringLiteral("B"));
   again.Click(dlg::kOk);
   EXPECT_EQ(Record(kA).kind, 2);
   EXPECT_EQ(Record(kA).value, kB);
+  EXPECT_FALSE(Control(control::kApply).isEnabled());
 
   // The key assigned to itself returns to its factory function.
   Keyloom_DlgComposite& itself = Open(kA);
@@ -244,6 +246,19 @@ TEST_F(KeySettingDialogTest, EscapeAndEnterCloseNothing) {
     }
   }
   dialog.Click(dlg::kCancel);
+}
+
+TEST_F(KeySettingDialogTest, ProfileSwitchClosesTheDialogWithoutApplying) {
+  const auto record_before = Record(kA);
+  Keyloom_DlgComposite& dialog = Open(kA);
+  Type(dialog, 48, 'b');
+  EXPECT_TRUE(session.windows.CompositeDialogOpen.load());
+  window->OnPrivateMessage(kCloseEditorsMessage, 0, 0);
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(dialog.OpenCount(), 0);
+  EXPECT_FALSE(session.windows.CompositeDialogOpen.load());
+  EXPECT_EQ(Record(kA), record_before);
+  EXPECT_FALSE(Key(ControlOfKey(kA)).isDown()) << "the clicked key shows released again";
 }
 
 TEST_F(KeySettingDialogTest, LastGButtonEditsMacrosOnlyCentred) {
