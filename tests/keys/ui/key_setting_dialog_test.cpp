@@ -216,6 +216,42 @@ TEST_F(KeySettingDialogTest, MacroEditedInPlaceAndAssignedToF12) {
   }
 }
 
+TEST_F(KeySettingDialogTest, MacroListAddRenameAndDeleteInUse) {
+  PutMacro({{100, kA, keys::kPress}, {0, kA, keys::kRelease}});
+  Keyloom_DlgComposite& dialog = Open(kF12);
+  dialog.Click(dlg::kMacroTab);
+  auto* list = qobject_cast<QComboBox*>(dialog.Control(dlg::kMacroList));
+  dialog.Click(dlg::kAddMacro);
+  ASSERT_EQ(list->count(), 2);
+  EXPECT_EQ(list->currentIndex(), 1);
+  EXPECT_EQ(dialog.Actions().GetItemCount(), 0) << "the new macro has no actions";
+  list->lineEdit()->setText(QStringLiteral("Greeting"));
+  emit list->lineEdit()->editingFinished();
+  EXPECT_EQ(list->itemText(1), QStringLiteral("Greeting"));
+  OkAndApply(dialog);
+  ASSERT_EQ(session.stores.EditingStore.macros.size(), 2u);
+  EXPECT_EQ(session.stores.EditingStore.macros[1].name, u"Greeting");
+  EXPECT_EQ(Record(kF12).value, session.stores.EditingStore.macros[1].id);
+
+  // Deleting the macro F12 plays asks; No keeps it, Yes removes it and F12
+  // returns to its factory function.
+  Keyloom_DlgComposite& again = Open(kF12);
+  ASSERT_EQ(list->currentText(), QStringLiteral("Greeting"));
+  asked.clear();
+  answers = {host::Answer::No};
+  again.Click(dlg::kDeleteMacro);
+  EXPECT_EQ(asked.size(), 1u);
+  EXPECT_EQ(list->count(), 2);
+  answers = {host::Answer::Yes};
+  again.Click(dlg::kDeleteMacro);
+  EXPECT_EQ(list->count(), 1);
+  again.Click(dlg::kKeyTab);
+  OkAndApply(again);
+  EXPECT_EQ(session.stores.EditingStore.macros.size(), 1u);
+  EXPECT_EQ(Record(kF12).kind, 0);
+  EXPECT_EQ(Usages(Play(kF12)), (std::vector<std::pair<std::uint16_t, bool>>{{0x45, true}, {0x45, false}}));
+}
+
 TEST_F(KeySettingDialogTest, CancelAfterChangesLeavesTheStoresAlone) {
   PutMacro({{100, kA, keys::kPress}, {0, kA, keys::kRelease}});
   const auto before = session.stores.EditingStore.macros;
