@@ -252,6 +252,31 @@ TEST_F(KeySettingDialogTest, MacroListAddRenameAndDeleteInUse) {
   EXPECT_EQ(Usages(Play(kF12)), (std::vector<std::pair<std::uint16_t, bool>>{{0x45, true}, {0x45, false}}));
 }
 
+TEST_F(KeySettingDialogTest, MovedRowsPlayInTheirNewOrder) {
+  PutMacro({{0, kB, keys::kPress}, {50, kB, keys::kRelease}, {0, kA, keys::kPress}, {0, kA, keys::kRelease}});
+  Keyloom_DlgComposite& dialog = Open(kF12);
+  dialog.Click(dlg::kMacroTab);
+  skin::CReportCtrl& rows = dialog.Actions();
+  // As a click selects: that row alone.
+  auto select = [&](int row) {
+    rows.SetAllItemStates(skin::kAny, skin::kUnselect | skin::kUnfocus);
+    rows.SetItemStates(row, skin::kSelect | skin::kFocus);
+  };
+  select(2);
+  dialog.Click(dlg::kTop);  // A down first
+  EXPECT_EQ(rows.GetItemText(0, 0), QStringLiteral("A"));
+  select(3);
+  dialog.Click(dlg::kUp);  // A up before B up
+  EXPECT_EQ(rows.GetItemText(2, 2), QStringLiteral("0"));
+  EXPECT_EQ(rows.GetItemText(3, 2), QStringLiteral("50")) << "a row keeps its pause";
+  answers = {host::Answer::No};
+  dialog.Click(dlg::kClearActions);
+  EXPECT_EQ(rows.GetItemCount(), 4) << "No keeps the rows";
+  OkAndApply(dialog);
+  EXPECT_EQ(Usages(Play(kF12)), (std::vector<std::pair<std::uint16_t, bool>>{
+                                    {0x04, true}, {0x05, true}, {0x04, false}, {0x05, false}}));
+}
+
 TEST_F(KeySettingDialogTest, CancelAfterChangesLeavesTheStoresAlone) {
   PutMacro({{100, kA, keys::kPress}, {0, kA, keys::kRelease}});
   const auto before = session.stores.EditingStore.macros;
