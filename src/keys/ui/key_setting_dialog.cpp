@@ -183,17 +183,19 @@ QLabel* Keyloom_DlgComposite::AddLabel(int id, std::u16string_view layout_key, c
 
 void Keyloom_DlgComposite::LoadTabPictures() {
   const char* states[] = {"normal", "over", "down", "disable"};
-  for (KeyDialogTab tab : {KeyDialogTab::kSingleKey, KeyDialogTab::kMacro, KeyDialogTab::kMedia, KeyDialogTab::kFunction}) {
-    std::array<QPixmap, 4>& set = pictures_[tab];
+  auto load = [&](std::array<QPixmap, 4>& set, KeyDialogTab tab, bool macro_only) {
     for (int s = 0; s < 4; ++s) {
-      // Only the macro set has a disabled face; the buttons that can be
+      // Only the macro sets have a disabled face; the buttons that can be
       // disabled sit at the same places in every set.
-      const char* set_name = s == 3 ? "macro" : TabPictureName(tab, false);
+      const char* set_name = s == 3 && !macro_only ? "macro" : TabPictureName(tab, macro_only);
       const QString name = QStringLiteral("Skins\\%1_%2.jpg").arg(QLatin1String(set_name), QLatin1String(states[s]));
       if (std::optional<QImage> image = skin::LoadSkinPicture(app::Paths().AppDir, name.toStdU16String()))
         set[std::size_t(s)] = skin::MakeStatePicture(*image, *this);
     }
-  }
+  };
+  for (KeyDialogTab tab : {KeyDialogTab::kSingleKey, KeyDialogTab::kMacro, KeyDialogTab::kMedia, KeyDialogTab::kFunction})
+    load(pictures_[tab], tab, false);
+  load(macro_only_pictures_, KeyDialogTab::kMacro, true);
 }
 
 void Keyloom_DlgComposite::BuildControls() {
@@ -444,7 +446,8 @@ void Keyloom_DlgComposite::ShowModel() {
   if (!model_) return;
   filling_ = true;
   const KeyDialogTab tab = model_->Tab();
-  const auto& pictures = pictures_[tab];
+  // The macro-only dialog has its own set, without the other tabs.
+  const auto& pictures = model_->MacroOnly() ? macro_only_pictures_ : pictures_[tab];
   // Every button takes the face of the shown tab; the tab picture under the page.
   for (auto& [id, button] : buttons_) {
     skin::PlaceImageButton(*button, SkinIniPath(), u"BUTTONINFO",

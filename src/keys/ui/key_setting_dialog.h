@@ -135,6 +135,7 @@ class Keyloom_DlgComposite final : public skin::CBaseDialog {
   skin::CReportCtrl* actions_ = nullptr;
   // The tab's pictures: normal, over, down, disabled.
   std::map<KeyDialogTab, std::array<QPixmap, 4>> pictures_;
+  std::array<QPixmap, 4> macro_only_pictures_;
 };
 
 }  // namespace keyloom::keys::ui
