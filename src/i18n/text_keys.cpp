@@ -84,6 +84,7 @@ constexpr auto kTextKeys = std::to_array<TextKey>({
     Text("FUNCTION_KEY"),
     Text("COMPOSITE_PROMPT_CLEAR"),
     Text("COMPOSITE_PROMPT_OSK"),
+    Text("OSK_NOT_FOUND"),
     Text("SINGLE_STATIC"),
     Text("IDS_MACRO_KB_KEY"),
     Text("IDS_MACRO_MOU_KEY"),

@@ -30,6 +30,7 @@
 #include "profiles/active_slot.h"
 #include "profiles/connection_handler.h"
 #include "profiles/data_folder.h"
+#include "keys/ui/key_setting_dialog.h"
 #include "profiles/editing_lock.h"
 #include "profiles/keyboard_profile.h"
 #include "profiles/outside_change.h"
@@ -266,6 +267,7 @@ bool CKeyloomDlg::OnInitDialog() {
   key_panel_->ApplyFlip(app::ReadFlipSetting());
   ShowFlipIndicator();
   InitLightingPanel();
+  InitKeyDialog();
 
   user_data_ = app::kMainWindowMarker;
   setProperty("userData", QVariant::fromValue<quint32>(user_data_));
@@ -780,6 +782,7 @@ std::int64_t CKeyloomDlg::OnPrivateMessage(std::uint32_t message, std::uint32_t 
   }
   if (message == kCloseEditorsMessage) {
     if (about_) about_->reject();
+    if (key_dialog_ && key_dialog_->OpenCount() > 0) key_dialog_->OnCancel();
     return 1;
   }
   if (message == kInitMessage && wparam == kInitTag) {
@@ -881,6 +884,27 @@ void CKeyloomDlg::InitLightingPanel() {
   };
   lighting_panel_ = std::make_unique<lighting::ui::LightingPanel>(*this, session_, *key_panel_, std::move(hooks));
   if (!key_painter_) key_painter_ = [this](int id) { lighting_panel_->PaintKey(id); };
+}
+
+void CKeyloomDlg::InitKeyDialog() {
+  keys::ui::Keyloom_DlgComposite::Hooks hooks;
+  hooks.table = [this] { return profiles::PanelTable(session_); };
+  hooks.button_rect = [this](int id) -> std::optional<QRect> {
+    const skin::CPngButton* button = key_panel_->Button(id);
+    if (!button) return std::nullopt;
+    return QRect(button->mapToGlobal(QPoint(0, 0)), button->size());
+  };
+  hooks.applied = [this] {
+    RefreshKeyCaptions();
+    SetUnappliedChanges(true);
+  };
+  hooks.press_button = [this](int id, bool pressed) {
+    if (skin::CPngButton* button = key_panel_->Button(id)) button->SetPressedLook(pressed);
+  };
+  key_dialog_ = new keys::ui::Keyloom_DlgComposite(session_, prompter_, std::move(hooks), this);
+  if (!key_editor_) key_editor_ = [this](int id) {
+    if (key_dialog_) key_dialog_->OpenForButton(id, false);
+  };
 }
 
 void CKeyloomDlg::RefreshLightingPanel() {

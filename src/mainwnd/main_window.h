@@ -43,6 +43,10 @@ namespace keyloom::lighting::ui {
 class LightingPanel;
 }
 
+namespace keyloom::keys::ui {
+class Keyloom_DlgComposite;
+}
+
 namespace keyloom::mainwnd {
 
 
@@ -134,6 +138,8 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   skin::CPngButton* Control(int id) const;
   KeyPanelView& KeyPanel() { return *key_panel_; }
   lighting::ui::LightingPanel& LightingPanel() { return *lighting_panel_; }
+  // The key-setting dialog the key clicks open (null before Initialise).
+  keys::ui::Keyloom_DlgComposite* KeyDialog() const { return key_dialog_; }
   // The lighting panel shows the session's lighting values.
   void RefreshLightingPanel();
   // The preview runs while the window is visible and the lighting panel open.
@@ -187,6 +193,7 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   void ShowFlipIndicator();
   void ShowTrayIcon();
   void InitLightingPanel();
+  void InitKeyDialog();
   void UpdatePreviewTimer();
 
   profiles::KeyboardSession& session_;
@@ -213,6 +220,7 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   QPointer<CAboutDlg> about_;
   QPointer<QMenu> last_menu_;
   QString link_;
+  keys::ui::Keyloom_DlgComposite* key_dialog_ = nullptr;  // a child of the window
   KeyHandler key_editor_;
   KeyHandler key_painter_;
   int shown_slot_ = -1;

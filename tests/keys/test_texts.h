@@ -32,6 +32,9 @@ inline const std::map<std::string, std::u16string, std::less<>>& DefaultTestText
       {"MACRO_DEFAULT_NAME", u"(none)"},
       {"MACRO_NEW_PREFIX", u"Macro"},
       {"MACRO_ERR_MAX", u"At most %d macros"},
+      {"MACRO_ACTION_ERR_DELAY_MAX", u"At most %d ms"},
+      {"MACRO_ACTION_ERR_DELAY_MIN", u"At least %d ms"},
+      {"MACRO_ACTION_CLEAR_CONFIRM", u"Remove all actions?"},
       {"MACRO_DELETE_CONFIRM_OF_KEYS", u"Keys use this macro. Delete it?"},
   };
   return texts;

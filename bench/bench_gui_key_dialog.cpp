@@ -1,0 +1,78 @@
+// Opening the key-setting dialog on a key that plays a macro of 4000
+// actions (the most a macro holds): the dialog on Qt's offscreen platform,
+// the macro's rows filled into the action list. Each iteration opens the
+// dialog for the key and closes it again.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include "app/settings_paths.h"
+#include "i18n/texts.h"
+#include "keys/key_catalogue.h"
+#include "keys/key_macro_store.h"
+#include "keys/ui/key_setting_dialog.h"
+#include "platform/host.h"
+#include "platform/scoped_env.h"
+#include "platform/test_dir.h"
+#include "profiles/keyboard_session.h"
+#include "skin/report_ctrl.h"
+
+namespace {
+
+using namespace keyloom;
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "bench_gui_key_dialog";
+  static char* argv[] = {name, nullptr};
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  static QApplication app(argc, argv);
+  return app;
+}
+
+class OkPrompter : public host::Prompter {
+ public:
+  host::Answer Ask(const host::MessageBoxRequest& request) override { return request.default_button; }
+};
+
+void BM_OpenOnA4000ActionMacro(benchmark::State& state) {
+  App();
+  keyloom::testing::TempDir home;
+  keyloom::testing::ScopedEnv env;
+  env.Set("XDG_CONFIG_HOME", (home.path() / "config").c_str());
+  env.Set("XDG_DATA_HOME", (home.path() / "data").c_str());
+  app::ScopedSettingsPaths paths;
+  i18n::ScopedLanguageFileDir languages{KEYLOOM_BUILD_DIR};
+  app::InitProgramPaths(KEYLOOM_BUILD_DIR, std::string(KEYLOOM_BUILD_DIR) + "/keyloom");
+  app::InitUserPaths(home.path() / "data");
+
+  profiles::KeyboardSession session;
+  keys::MacroRecord macro;
+  macro.name = u"Long";
+  macro.id = 1;
+  for (std::size_t i = 0; i < keys::kMaxMacroActions; ++i)
+    macro.actions.push_back({10, keys::KeyCode(0x1E + i % 10), std::uint16_t(i % 2)});
+  session.stores.EditingStore.macros = {macro};
+  constexpr keys::KeyCode kA = 0x1E;
+  const int record = keys::KeyCodeToSlot(kA);
+  keys::StoreAssignment(session.stores.EditingStore, 0, record, keys::MakeAssignment(record, keys::KeyKind::Macro, 1, 1));
+  int control = 0;
+  for (const auto& key : keys::PanelOrderKeys())
+    if (key.code == kA) control = key.controlId;
+
+  OkPrompter prompter;
+  keys::ui::Keyloom_DlgComposite::Hooks hooks;
+  hooks.table = [] { return 0; };
+  keys::ui::Keyloom_DlgComposite dialog(session, prompter, std::move(hooks), nullptr);
+  for (auto _ : state) {
+    if (dialog.OpenForButton(control, false) != 1 || dialog.Actions().GetItemCount() != 4000) {
+      state.SkipWithError("the dialog did not open on the macro");
+      break;
+    }
+    QApplication::processEvents();
+    dialog.OnCancel();
+  }
+}
+BENCHMARK(BM_OpenOnA4000ActionMacro)->Unit(benchmark::kMillisecond);
+
+}  // namespace
