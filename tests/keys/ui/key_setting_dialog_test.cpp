@@ -202,7 +202,9 @@ TEST_F(KeySettingDialogTest, MacroEditedInPlaceAndAssignedToF12) {
     EditCell(dialog, 0, 2, c.pause);
     EXPECT_EQ(dialog.Actions().GetItemText(0, 2), QString::number(c.kept_pause));
     EXPECT_EQ(asked.size(), c.message ? 1u : 0u);
-    if (c.message) EXPECT_NE(asked[0].find(u"40000"), std::u16string::npos);
+    if (c.message) {
+      EXPECT_NE(asked[0].find(u"40000"), std::u16string::npos);
+    }
     SetCycles(dialog, c.cycles);
     EXPECT_EQ(qobject_cast<QLineEdit*>(dialog.Control(dlg::kCycles))->text(), QString::number(c.kept_cycles));
     OkAndApply(dialog);
