@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QListWidget>
 #include <QScreen>
 
+#include "app/record_delays_setting.h"
 #include "app/settings_paths.h"
 #include "i18n/texts.h"
 #include "keys/key_catalogue.h"
@@ -291,9 +293,7 @@ void Keyloom_DlgComposite::BuildControls() {
   Place(*record_delays_, u"FUNC_MACRO_RECORD_DELAY");
   controls_[kRecordDelays] = record_delays_;
   AddLabel(kRecordDelaysLabel, u"FUNC_MACRO_RECORD_DELAY2", "RECORD_DELAY");
-  // Recording needs the keyboard recorder, which this build does not have yet.
-  Button(kRecord)->setEnabled(false);
-  record_delays_->setEnabled(false);
+  record_delays_->setChecked(app::ReadRecordDelaysSetting());
 
   // ---- what the controls do ----
   connect(Button(kOk), &QAbstractButton::clicked, this, [this] { OnOK(); });
@@ -305,6 +305,7 @@ void Keyloom_DlgComposite::BuildControls() {
                                                {kFunctionTab, KeyDialogTab::kFunction}};
   for (auto [id, tab] : tabs) {
     connect(Button(id), &QAbstractButton::clicked, this, [this, tab = tab] {
+      if (tab != KeyDialogTab::kMacro) StopRecording();
       EndEditing();
       if (model_ && model_->ChooseTab(tab)) {
         ShowModel();
@@ -319,6 +320,9 @@ void Keyloom_DlgComposite::BuildControls() {
     MarkChanged();
   });
   connect(Button(kOsk), &QAbstractButton::clicked, this, [this] { StartOnScreenKeyboard(); });
+  connect(Button(kRecord), &QAbstractButton::clicked, this, [this] { StartStopRecording(); });
+  // The setting is saved as soon as it changes.
+  connect(record_delays_, &QCheckBox::toggled, this, [](bool on) { app::WriteRecordDelaysSetting(on); });
   connect(media_, &QListWidget::currentRowChanged, this, [this](int row) {
     if (filling_ || !model_ || !model_->SelectMedia(row)) return;
     MarkChanged();
@@ -330,6 +334,7 @@ void Keyloom_DlgComposite::BuildControls() {
 
   connect(macro_list_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (filling_ || !model_ || index < 0) return;
+    StopRecording();
     EndEditing();
     model_->SelectMacro(index);
     FillMacroList();
@@ -347,12 +352,14 @@ void Keyloom_DlgComposite::BuildControls() {
   });
   connect(Button(kAddMacro), &QAbstractButton::clicked, this, [this] {
     if (!model_) return;
+    StopRecording();
     EndEditing();
     if (model_->AddMacro() == MacroListModel::AddResult::Added) MarkChanged();
     FillMacroList();
   });
   connect(Button(kDeleteMacro), &QAbstractButton::clicked, this, [this] {
     if (!model_) return;
+    StopRecording();
     EndEditing();
     if (model_->DeleteMacro()) MarkChanged();
     FillMacroList();
@@ -402,6 +409,8 @@ void Keyloom_DlgComposite::BuildControls() {
         setup.current_choice = action.state == kRelease ? 1 : 0;
         return true;
       case 2:
+        // Editing a pause ends the recording.
+        StopRecording();
         setup.max_length = 6;
         return true;
       default:
@@ -489,7 +498,8 @@ void Keyloom_DlgComposite::FillMacroList() {
   macro_list_->setCurrentIndex(model_->SelectedMacro());
   cycles_->setText(QString::number(model_->Cycles()));
   const bool has_macro = model_->Macro() != nullptr;
-  for (int id : {kDeleteMacro, kDeleteAction, kClearActions, kTop, kUp, kDown, kBottom}) Button(id)->setEnabled(has_macro);
+  for (int id : {kDeleteMacro, kDeleteAction, kClearActions, kTop, kUp, kDown, kBottom, kRecord})
+    Button(id)->setEnabled(has_macro);
   cycles_->setEnabled(has_macro);
   filling_ = false;
   FillActions();
@@ -533,15 +543,59 @@ void Keyloom_DlgComposite::HoldKeyboard(bool on) {
 }
 
 bool Keyloom_DlgComposite::TakeKeyEvent(QKeyEvent* event) {
-  if (!model_ || model_->Tab() != KeyDialogTab::kSingleKey || model_->MacroOnly()) return false;
+  if (!model_) return false;
   const bool release = event->type() == QEvent::KeyRelease;
   const std::uint32_t evdev = native_keys::EvdevFromXkbKeycode(event->nativeScanCode());
   const auto message = native_keys::WindowsKeyFromNative(evdev, event->nativeVirtualKey(), release, event->isAutoRepeat());
   const KeyCode code = message ? KeyCodeFromKeyMessage(message->vk, message->keyData) : 0;
+  if (recorder_.Recording()) return RecordKeyEvent(code, release, event->isAutoRepeat());
+  if (model_->Tab() != KeyDialogTab::kSingleKey || model_->MacroOnly()) return false;
   if (!model_->KeyEvent(code, !release, event->isAutoRepeat())) return false;
   ShowCaptured();
   MarkChanged();
   return true;
+}
+
+// ---- recording ----
+
+void Keyloom_DlgComposite::StartStopRecording() {
+  if (recorder_.Recording()) {
+    StopRecording();
+    return;
+  }
+  if (!model_ || !model_->Macro()) return;
+  EndEditing();
+  if (!clock_.isValid()) clock_.start();
+  recorder_.Start(static_cast<std::uint32_t>(clock_.elapsed()), actions_->GetNextItem(skin::kSelect));
+  Button(kRecord)->setText(Tr("MACRO_ACTION_STOP_RECORD"));
+  // Typed keys are the recorder's: no other window sees them.
+  HoldKeyboard(true);
+}
+
+void Keyloom_DlgComposite::StopRecording() {
+  if (!recorder_.Recording()) return;
+  recorder_.Stop();
+  Button(kRecord)->setText(Tr("MACRO_ACTION_RECORD"));
+  HoldKeyboard(model_ && model_->Tab() == KeyDialogTab::kSingleKey && !model_->MacroOnly());
+}
+
+bool Keyloom_DlgComposite::RecordKeyEvent(KeyCode code, bool release, bool auto_repeat) {
+  std::vector<MacroAction>* rows = model_ ? model_->EditableActions() : nullptr;
+  if (!rows) return false;
+  const MacroRecorder::Outcome outcome = recorder_.KeyEvent(
+      *rows, code, release, auto_repeat, static_cast<std::uint32_t>(clock_.elapsed()), record_delays_->isChecked());
+  if (outcome.recorded > 0) {
+    model_->ActionsEdited();
+    FillActions();
+    // Recorded rows show in grey; the last is selected, the next goes after it.
+    for (int row = outcome.selected - outcome.recorded + 1; row <= outcome.selected; ++row)
+      actions_->SetCellTextColor(row, -1, QColor(Qt::gray), false);
+    actions_->SetAllItemStates(skin::kSelect, skin::kUnselect);
+    actions_->SetItemStates(outcome.selected, skin::kSelect | skin::kFocus);
+    actions_->EnsureVisible(outcome.selected);
+    MarkChanged();
+  }
+  return outcome.swallow;
 }
 
 void Keyloom_DlgComposite::keyPressEvent(QKeyEvent* event) {
@@ -569,6 +623,7 @@ void Keyloom_DlgComposite::showEvent(QShowEvent* event) {
 }
 
 void Keyloom_DlgComposite::hideEvent(QHideEvent* event) {
+  StopRecording();
   HoldKeyboard(false);
   CBaseDialog::hideEvent(event);
 }
@@ -582,6 +637,7 @@ void Keyloom_DlgComposite::StartOnScreenKeyboard() {
 
 void Keyloom_DlgComposite::Apply() {
   if (!model_) return;
+  StopRecording();
   EndEditing();
   if (cycles_->isEnabled() && cycles_->text() != QString::number(model_->Cycles())) {
     cycles_->setText(QString::number(model_->SetCycles(cycles_->text().trimmed().toLongLong())));
@@ -598,6 +654,7 @@ void Keyloom_DlgComposite::Apply() {
 
 void Keyloom_DlgComposite::OnOK() {
   Apply();
+  StopRecording();
   HoldKeyboard(false);
   model_.reset();
   open_count_ = 0;
@@ -607,6 +664,7 @@ void Keyloom_DlgComposite::OnOK() {
 }
 
 void Keyloom_DlgComposite::OnCancel() {
+  StopRecording();
   HoldKeyboard(false);
   model_.reset();
   open_count_ = 0;

@@ -5,6 +5,7 @@
 // on-screen keyboard, OK / Apply / Cancel. The rules live in
 // keys::KeyDialogModel; this is its view on the composite skin. One dialog
 // is made per main window and reused for every opening.
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include <functional>
@@ -13,6 +14,7 @@
 #include <optional>
 
 #include "keys/key_dialog_model.h"
+#include "keys/macro_recorder.h"
 #include "skin/base_dialog.h"
 
 class QCheckBox;
@@ -109,12 +111,18 @@ class Keyloom_DlgComposite final : public skin::CBaseDialog {
   void HoldKeyboard(bool on);
   void EndEditing();
   void StartOnScreenKeyboard();
+  // The record button: starts or stops recording typed keys into the macro.
+  void StartStopRecording();
+  void StopRecording();
+  bool RecordKeyEvent(KeyCode code, bool release, bool auto_repeat);
   void Message(const std::u16string& text);
 
   profiles::KeyboardSession& session_;
   host::Prompter& prompter_;
   Hooks hooks_;
   std::unique_ptr<KeyDialogModel> model_;
+  MacroRecorder recorder_;
+  QElapsedTimer clock_;
   int control_id_ = 0;
   int record_ = -1;
   int open_count_ = 0;

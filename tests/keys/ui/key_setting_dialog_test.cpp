@@ -3,6 +3,7 @@
 // Apply and what the keyboard itself then sends for the key.
 #include "keys/ui/key_setting_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/record_delays_setting.h"
 #include "emulator/key_playback.h"
 #include "platform/shell.h"
 #include "keys/key_catalogue.h"
@@ -216,6 +218,55 @@ TEST_F(KeySettingDialogTest, MacroEditedInPlaceAndAssignedToF12) {
     EXPECT_EQ(events[1].t - events[0].t, c.kept_pause);
     EXPECT_EQ(events.size(), 2u * std::size_t(c.kept_cycles));
   }
+}
+
+// Typed keys recorded into the macro after its selected first row, with
+// the record-delays setting off (fixed 50 ms pauses, so the figures do not
+// depend on the machine's speed); the measured pauses are the recorder's
+// own tests.
+TEST_F(KeySettingDialogTest, RecordedMacroPlaysOnF12) {
+  PutMacro({{100, kA, keys::kPress}, {0, kA, keys::kRelease}});
+  Keyloom_DlgComposite& dialog = Open(kF12);
+  dialog.Click(dlg::kMacroTab);
+  auto* delays = qobject_cast<QCheckBox*>(dialog.Control(dlg::kRecordDelays));
+  ASSERT_NE(delays, nullptr);
+  delays->setChecked(true);
+  EXPECT_TRUE(app::ReadRecordDelaysSetting()) << "saved at once";
+  delays->setChecked(false);
+  EXPECT_FALSE(app::ReadRecordDelaysSetting());
+
+  dialog.Actions().SetItemStates(0, skin::kSelect | skin::kFocus);
+  ASSERT_TRUE(dialog.Button(dlg::kRecord)->isEnabled());
+  dialog.Click(dlg::kRecord);
+  const auto send = [&](QEvent::Type type, std::uint32_t evdev, std::uint32_t keysym, bool repeat) {
+    QKeyEvent event(type, 0, Qt::NoModifier, evdev + 8, keysym, 0, QString(), repeat);
+    QApplication::sendEvent(&dialog, &event);
+  };
+  send(QEvent::KeyPress, 48, 'b', false);
+  send(QEvent::KeyPress, 48, 'b', true);  // auto-repeats are not recorded
+  send(QEvent::KeyPress, 48, 'b', true);
+  send(QEvent::KeyRelease, 48, 'b', false);
+  ASSERT_EQ(dialog.Actions().GetItemCount(), 4);
+  const std::uint32_t pauses[] = {50, 50, 100, 0};
+  for (int row = 0; row < 4; ++row) {
+    EXPECT_EQ(dialog.Actions().GetItemText(row, 2), QString::number(pauses[row])) << "row " << row;
+  }
+  EXPECT_EQ(dialog.Actions().GetNextItem(skin::kSelect), 2) << "the last recorded row";
+
+  // A tab switch ends the recording: the single-key tab takes the next key.
+  dialog.Click(dlg::kKeyTab);
+  Type(dialog, 46, 'c');
+  dialog.Click(dlg::kMacroTab);
+  EXPECT_EQ(dialog.Actions().GetItemCount(), 4);
+  OkAndApply(dialog);
+  EXPECT_EQ(Record(kF12).kind, 4);
+  const auto events = Play(kF12);
+  EXPECT_EQ(Usages(events), (std::vector<std::pair<std::uint16_t, bool>>{
+                                {0x04, true}, {0x05, true}, {0x05, false}, {0x04, false}}));
+  ASSERT_EQ(events.size(), 4u);
+  EXPECT_EQ(events[1].t - events[0].t, 50u);
+  EXPECT_EQ(events[2].t - events[1].t, 50u);
+  EXPECT_EQ(events[3].t - events[2].t, 100u);
 }
 
 TEST_F(KeySettingDialogTest, MacroListAddRenameAndDeleteInUse) {
