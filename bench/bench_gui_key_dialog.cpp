@@ -1,10 +1,13 @@
 // Opening the key-setting dialog on a key that plays a macro of 4000
 // actions (the most a macro holds): the dialog on Qt's offscreen platform,
 // the macro's rows filled into the action list. Each iteration opens the
-// dialog for the key and closes it again.
+// dialog for the key and closes it again. Recording the 4000th action: a
+// typed key arriving while the dialog records into a macro of 3999 actions,
+// the action list shown again with it.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 
 #include "app/settings_paths.h"
 #include "i18n/texts.h"
@@ -74,5 +77,57 @@ void BM_OpenOnA4000ActionMacro(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_OpenOnA4000ActionMacro)->Unit(benchmark::kMillisecond);
+
+void BM_RecordThe4000thAction(benchmark::State& state) {
+  App();
+  keyloom::testing::TempDir home;
+  keyloom::testing::ScopedEnv env;
+  env.Set("XDG_CONFIG_HOME", (home.path() / "config").c_str());
+  env.Set("XDG_DATA_HOME", (home.path() / "data").c_str());
+  app::ScopedSettingsPaths paths;
+  i18n::ScopedLanguageFileDir languages{KEYLOOM_BUILD_DIR};
+  app::InitProgramPaths(KEYLOOM_BUILD_DIR, std::string(KEYLOOM_BUILD_DIR) + "/keyloom");
+  app::InitUserPaths(home.path() / "data");
+
+  profiles::KeyboardSession session;
+  keys::MacroRecord macro;
+  macro.name = u"Long";
+  macro.id = 1;
+  for (std::size_t i = 0; i + 1 < keys::kMaxMacroActions; ++i)
+    macro.actions.push_back({10, keys::KeyCode(0x1E + i % 10), std::uint16_t(i % 2)});
+  session.stores.EditingStore.macros = {macro};
+  constexpr keys::KeyCode kA = 0x1E;
+  const int record = keys::KeyCodeToSlot(kA);
+  keys::StoreAssignment(session.stores.EditingStore, 0, record, keys::MakeAssignment(record, keys::KeyKind::Macro, 1, 1));
+  int control = 0;
+  for (const auto& key : keys::PanelOrderKeys())
+    if (key.code == kA) control = key.controlId;
+
+  OkPrompter prompter;
+  keys::ui::Keyloom_DlgComposite::Hooks hooks;
+  hooks.table = [] { return 0; };
+  keys::ui::Keyloom_DlgComposite dialog(session, prompter, std::move(hooks), nullptr);
+  namespace dlg = keys::ui::composite;
+  for (auto _ : state) {
+    state.PauseTiming();
+    dialog.OpenForButton(control, false);
+    dialog.Click(dlg::kMacroTab);
+    dialog.Click(dlg::kRecord);
+    QApplication::processEvents();
+    state.ResumeTiming();
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, 48 + 8, 'b', 0);  // B
+    QApplication::sendEvent(&dialog, &press);
+    QApplication::processEvents();
+    state.PauseTiming();
+    const bool recorded = dialog.Actions().GetItemCount() == 4000;
+    dialog.OnCancel();
+    state.ResumeTiming();
+    if (!recorded) {
+      state.SkipWithError("the key was not recorded as the 4000th action");
+      break;
+    }
+  }
+}
+BENCHMARK(BM_RecordThe4000thAction)->Unit(benchmark::kMillisecond);
 
 }  // namespace
