@@ -1,6 +1,8 @@
 #include "profiles/ui/profile_dialog.h"
 
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPointer>
 
 #include <optional>
@@ -35,15 +37,17 @@ constexpr ButtonPlace kButtons[] = {
     {control::kDelete, u"FUNC_DELETE", "PROFILE_LIST_DELETE"}, {control::kApply, u"CONTROL2_APPLY", "PROFILE_APPLY"},
 };
 
-// The dialog's four state pictures: normal, over, pressed and disabled (the
-// pressed picture again). Made once, at the first opening.
+// The dialog's four state pictures: normal, over, pressed and disabled.
+// The skin has no disabled picture; the pressed one (lit) would make a
+// disabled Apply look active, so the disabled face is the normal picture
+// dimmed. Made once, at the first opening.
 struct StatePictures {
   QPixmap normal, over, pressed, disabled;
 };
 
 std::optional<StatePictures> MakePictures(const QWidget& dialog) {
   const std::u16string_view names[] = {u"Skins\\Profile_normal.jpg", u"Skins\\Profile_over.jpg",
-                                       u"Skins\\Profile_down.jpg", u"Skins\\Profile_down.jpg"};
+                                       u"Skins\\Profile_down.jpg"};
   std::vector<QPixmap> made;
   for (std::u16string_view name : names) {
     const std::optional<QImage> picture = skin::LoadSkinPicture(app::Paths().AppDir, name);
@@ -53,7 +57,12 @@ std::optional<StatePictures> MakePictures(const QWidget& dialog) {
     }
     made.push_back(skin::MakeStatePicture(*picture, dialog));
   }
-  return StatePictures{made[0], made[1], made[2], made[3]};
+  QPixmap disabled = made[0];
+  {
+    QPainter painter(&disabled);
+    painter.fillRect(QRect(QPoint(0, 0), disabled.deviceIndependentSize().toSize()), QColor(0x10, 0x12, 0x16, 150));
+  }
+  return StatePictures{made[0], made[1], made[2], disabled};
 }
 
 }  // namespace
@@ -95,6 +104,8 @@ bool CKeyloom_DlgProfile::OnInitDialog() {
     list_ctrl_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_ctrl_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_ctrl_->SetGridLines(true);
+    list_ctrl_->setTextElideMode(Qt::ElideMiddle);
+    list_ctrl_->horizontalHeader()->setStretchLastSection(true);
     list_ctrl_->SetCheckChangeCallback([this](int row, skin::CReportCtrl&) { CheckChanged(row); });
     for (const ButtonPlace& place : kButtons) {
       auto* button = new skin::CPngButton(this);
