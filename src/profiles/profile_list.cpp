@@ -130,8 +130,14 @@ std::vector<std::pair<std::u16string, std::u16string>> ProfileList::StoredEntrie
   std::u16string count;
   for (char c : std::to_string(Count())) count.push_back(static_cast<char16_t>(c));
   entries.emplace_back(ProfileListKey(0), count);
-  for (int i = 0; i < Count(); ++i)
-    entries.emplace_back(ProfileListKey(i + 1), text::FromUtf8(rows_[static_cast<std::size_t>(i)].file.string()));
+  for (int i = 0; i < Count(); ++i) {
+    const ProfileListRow& row = rows_[static_cast<std::size_t>(i)];
+    // A slot's row as folder, name and ".kyl"; a file's row names its file
+    // as chosen (another extension included), so it reads back as that file.
+    std::filesystem::path file = row.file;
+    if (row.slot >= 0) file = row.file.parent_path() / (row.file.stem().string() + ".kyl");
+    entries.emplace_back(ProfileListKey(i + 1), text::FromUtf8(file.string()));
+  }
   return entries;
 }
 

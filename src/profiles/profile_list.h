@@ -5,7 +5,8 @@
 // loads into the active slot. The list is remembered in the settings
 // store's "PROFILES" section: "PROFILE00" holds the number of rows
 // ("%d"), "PROFILE01".. one row each, its file's full path; the first three
-// entries are the slots' rows (the working profile). The stored list is
+// entries are the slots' rows (the working profile's folder and name with
+// ".kyl"), which reading skips: every opening shows the slots. The list is
 // outside input: reading it is bounded and safe on any text.
 #include <cstddef>
 #include <filesystem>

@@ -164,7 +164,7 @@ TEST_F(ProfileListRows, StoredEntriesReadBackAsTheSameFileRows) {
   const auto entries = list.StoredEntries();
   ASSERT_EQ(entries.size(), 7u);
   EXPECT_EQ(entries[0], (std::pair<std::u16string, std::u16string>{u"PROFILE00", u"6"}));
-  EXPECT_EQ(entries[1], (std::pair<std::u16string, std::u16string>{u"PROFILE01", u"/data/$Profile0"}));
+  EXPECT_EQ(entries[1], (std::pair<std::u16string, std::u16string>{u"PROFILE01", u"/data/$Profile0.kyl"}));
   std::map<std::u16string, std::u16string> stored(entries.begin(), entries.end());
   EXPECT_EQ(Parse(stored), (std::vector<fs::path>{File("a.kyl"), File("b.kyl"), other}));
 }

@@ -159,7 +159,10 @@ void CKeyloom_DlgProfile::FillList() {
 
 void CKeyloom_DlgProfile::ShowRow(int row) {
   const ProfileListRow& r = list_.Rows()[static_cast<std::size_t>(row)];
-  QString name = QString::fromStdU16String(ProfileRowName(r));
+  // The slots' rows all show the working profile; their names tell them apart.
+  static constexpr const char* kSlotNames[] = {"PROFILE_1", "PROFILE_2", "PROFILE_3"};
+  QString name = r.slot >= 0 && r.slot < kProfileSlotCount ? Tr(kSlotNames[r.slot])
+                                                             : QString::fromStdU16String(ProfileRowName(r));
   if (r.missing) name += QStringLiteral(" ") + Tr("PROFILE_FILE_MISSING");
   list_ctrl_->SetItemText(row, 1, name);
   list_ctrl_->SetItemText(row, 2, QString::fromStdU16String(ProfileRowFolder(r)));

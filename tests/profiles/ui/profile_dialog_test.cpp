@@ -121,7 +121,8 @@ TEST_F(ProfileDialogTest, OpensWithTheActiveSlotCheckedAndNothingToApply) {
   }
   const fs::path working = WorkingProfilePath();
   for (int row = 0; row < 3; ++row) {
-    EXPECT_EQ(List().GetItemText(row, 1), QString::fromStdString(working.stem().string()));
+    const std::string slot_name = "PROFILE_" + std::to_string(row + 1);
+    EXPECT_EQ(List().GetItemText(row, 1), QString::fromStdU16String(i18n::Text(slot_name)));
     EXPECT_EQ(List().GetItemText(row, 2), QString::fromStdString(working.parent_path().string()) + "/");
   }
 }
@@ -220,7 +221,7 @@ TEST_F(ProfileDialogTest, TheAppliedListIsStoredAndShownAgainAtTheNextOpening) {
 
   Press(control::kApply);
   EXPECT_EQ(Stored(0), u"5");
-  const std::u16string working = text::FromUtf8(WorkingProfilePath().string());
+  const std::u16string working = text::FromUtf8(WorkingProfilePath().string()) + u".kyl";
   EXPECT_EQ(Stored(1), working);
   EXPECT_EQ(Stored(2), working);
   EXPECT_EQ(Stored(3), working);
