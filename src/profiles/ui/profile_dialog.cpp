@@ -1,6 +1,7 @@
 #include "profiles/ui/profile_dialog.h"
 
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPointer>
@@ -128,7 +129,7 @@ bool CKeyloom_DlgProfile::OnInitDialog() {
   list_ctrl_->DeleteAllItems();
   QString layout;
   const std::pair<const char*, int> columns[] = {
-      {"PROFILE_LIST_ACTIVE", 60}, {"PROFILE_LIST_NAME", 120}, {"PROFILE_LIST_PATH", 230}};
+      {"PROFILE_LIST_ACTIVE", 60}, {"PROFILE_LIST_NAME", 160}, {"PROFILE_LIST_PATH", 230}};
   for (const auto& [key, width] : columns) {
     QString title = Tr(key);
     title.remove(QLatin1Char(',')).remove(QLatin1Char(';'));
@@ -154,6 +155,8 @@ void CKeyloom_DlgProfile::FillList() {
   }
   showing_check_ = false;
   ShowCheck();
+  // No cell is current until the user picks one.
+  list_ctrl_->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::Clear);
   SetModified(false);
 }
 
