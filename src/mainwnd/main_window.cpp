@@ -39,6 +39,7 @@
 #include "profiles/profile_transfer.h"
 #include "profiles/slot_buttons.h"
 #include "profiles/slot_switch.h"
+#include "profiles/ui/profile_dialog.h"
 #include "skin/png_button.h"
 #include "skin/skin_layout.h"
 #include "skin/skin_picture.h"
@@ -139,6 +140,7 @@ CKeyloomDlg::CKeyloomDlg(profiles::KeyboardSession& session, QWidget* parent)
   connect(&events_, &app::EventSinkAdapter::activeSlotChanged, this, [this](int slot) {
     if (slot >= 0 && slot < profiles::kProfileSlotCount) ShowSlotButtons(slot);
     ShowProfileCaption();
+    if (profile_dialog_) profile_dialog_->SyncActiveSlot(slot);
   });
   connect(&events_, &app::EventSinkAdapter::reportRateChanged, this, [this](int index) { ShowReportButtons(index); });
 }
@@ -352,6 +354,8 @@ void CKeyloomDlg::OnCommand(int id) {
       ShowBackupMenu(QCursor::pos());
       return;
     case control::kProfiles:
+      OpenProfileManager();
+      return;
     case control::kProfileMenu:
       ShowProfileMenu(QCursor::pos());
       return;
@@ -365,18 +369,13 @@ void CKeyloomDlg::OnCommand(int id) {
       ShowAbout();
       return;
     case command::kImport: {
-      const QString path = QFileDialog::getOpenFileName(isVisible() ? this : nullptr, QString(), QString(),
-                                                        QStringLiteral("(*.kyl) (*.kyl);;(*.*) (*)"));
+      const QString path = ChooseFile(false);
       if (!path.isEmpty()) ImportFile(path);
       return;
     }
     case command::kExport: {
-      QFileDialog dialog(isVisible() ? this : nullptr, QString(), QString(),
-                         QStringLiteral("(*.kyl) (*.kyl);;(*.*) (*)"));
-      dialog.setAcceptMode(QFileDialog::AcceptSave);
-      dialog.setDefaultSuffix(QStringLiteral("kyl"));
-      if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        ExportFile(dialog.selectedFiles().front());
+      const QString path = ChooseFile(true);
+      if (!path.isEmpty()) ExportFile(path);
       return;
     }
     default:
@@ -392,6 +391,52 @@ void CKeyloomDlg::OnCommand(int id) {
   if (profiles::SlotOfProfileCommand(id, slot)) {
     if (!busy_) profiles::SwitchProfileSlot(session_, slot);
   }
+}
+
+QString CKeyloomDlg::ChooseFile(bool save, const QString& initial) {
+  QWidget* parent = isVisible() ? this : nullptr;
+  if (profile_dialog_ && profile_dialog_->isVisible()) parent = profile_dialog_;
+  if (file_chooser_) return file_chooser_(parent, save, initial);
+  QFileDialog dialog(parent, QString(), initial, QStringLiteral("(*.kyl) (*.kyl);;(*.*) (*)"));
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (save) {
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setDefaultSuffix(QStringLiteral("kyl"));
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().front();
+}
+
+void CKeyloomDlg::OpenProfileManager() {
+  if (busy_) return;
+  if (!profile_dialog_) {
+    profiles::ui::CKeyloom_DlgProfile::Hooks hooks;
+    hooks.run_busy = [this](std::function<int()> work, std::function<void(int)> finished) {
+      return RunBusy(
+          [this, work] {
+            const int result = work();
+            // The lighting of the slot that is active now, as a reload reads it.
+            const int slot = profiles::CachedActiveSlot(session_);
+            if (slot >= 0) session_.lighting.LightingSlot = slot;
+            const int lighting = lighting::ReadLightingFromKeyboard(session_.link, session_.lighting, true);
+            return result | (lighting == 1 ? 2 : 0);
+          },
+          [this, finished](int result) {
+            ShowKeyboardRead((result & 2) != 0);
+            if (finished) finished(result & 1);
+          });
+    };
+    hooks.choose_file = [this](bool save, const QString& initial) { return ChooseFile(save, initial); };
+    profile_dialog_ = new profiles::ui::CKeyloom_DlgProfile(session_, std::move(hooks), this);
+    profile_dialog_->setWindowModality(Qt::ApplicationModal);
+  }
+  if (profile_dialog_->IsOpen()) {
+    profile_dialog_->raise();
+    profile_dialog_->activateWindow();
+    return;
+  }
+  profile_dialog_->OpenModeless();
 }
 
 void CKeyloomDlg::OpenLink(const QString& link) {
@@ -431,6 +476,7 @@ void CKeyloomDlg::Close() {
 
 bool CKeyloomDlg::CanExit() {
   if (about_) about_->reject();
+  if (profile_dialog_) profile_dialog_->CloseIfOpen();
   // Another start may run from now on.
   app::ReleaseInstanceLock();
   prompter_.Close();
@@ -783,6 +829,7 @@ std::int64_t CKeyloomDlg::OnPrivateMessage(std::uint32_t message, std::uint32_t 
   if (message == kCloseEditorsMessage) {
     if (about_) about_->reject();
     if (key_dialog_ && key_dialog_->OpenCount() > 0) key_dialog_->OnCancel();
+    if (profile_dialog_) profile_dialog_->CloseIfOpen();
     return 1;
   }
   if (message == kInitMessage && wparam == kInitTag) {

@@ -29,6 +29,7 @@
 #include "mainwnd/about_dialog.h"
 #include "mainwnd/key_panel_view.h"
 #include "profiles/keyboard_session.h"
+#include "profiles/ui/profile_dialog.h"
 #include "skin/base_dialog.h"
 
 class QLabel;
@@ -104,6 +105,14 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   void ToggleFlip();
   void ShowProfileMenu(QPoint at);
   void ShowBackupMenu(QPoint at);
+  // Opens the profile manager (modal, without blocking the caller).
+  void OpenProfileManager();
+  profiles::ui::CKeyloom_DlgProfile* ProfileManager() const { return profile_dialog_.data(); }
+  // Where the file dialogs' names come from: `save` for a save dialog,
+  // `initial` the proposed name; empty when cancelled. Tests answer here.
+  using FileChooser = std::function<QString(QWidget* parent, bool save, const QString& initial)>;
+  void SetFileChooser(FileChooser chooser) { file_chooser_ = std::move(chooser); }
+  QString ChooseFile(bool save, const QString& initial = QString());
   void ImportFile(const QString& path);
   bool ExportFile(const QString& path);
   void ShowAbout();
@@ -218,6 +227,8 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   bool exit_after_busy_ = false;
   std::unique_ptr<skin::CTrayIcon> tray_;
   QPointer<CAboutDlg> about_;
+  QPointer<profiles::ui::CKeyloom_DlgProfile> profile_dialog_;
+  FileChooser file_chooser_;
   QPointer<QMenu> last_menu_;
   QString link_;
   keys::ui::Keyloom_DlgComposite* key_dialog_ = nullptr;  // a child of the window
