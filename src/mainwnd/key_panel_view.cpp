@@ -10,7 +10,7 @@
 namespace keyloom::mainwnd {
 
 KeyPanelView::KeyPanelView(QWidget& window, const std::filesystem::path& skin_ini, const KeyFacePictures& pictures)
-    : QObject(&window), pictures_(pictures) {
+    : QObject(&window), window_(window), pictures_(pictures) {
   for (const keys::PanelButton& key : keys::PanelButtons()) {
     auto* button = new skin::CPngButton(&window);
     button->setObjectName(QStringLiteral("key%1").arg(key.controlId));
@@ -92,7 +92,7 @@ void KeyPanelView::ClearKeyColours() {
     if (clear && !Assigned(id)) continue;
     overlay = Overlay{};
     SetAssigned(id, false);
-    button->update();
+    Repaint(*button);
   }
 }
 
@@ -102,7 +102,21 @@ void KeyPanelView::SetKeyColour(int controlId, QColor colour, int strength, bool
   Overlay& overlay = overlays_[controlId];
   if (overlay.on == on && overlay.strength == strength && overlay.colour == colour) return;
   overlay = Overlay{colour, strength, on};
-  button->update();
+  Repaint(*button);
+}
+
+void KeyPanelView::Repaint(skin::CPngButton& button) {
+  if (batch_depth_ == 0) {
+    button.update();
+    return;
+  }
+  if (button.isVisible()) pending_ |= button.geometry();
+}
+
+void KeyPanelView::FlushRepaint() {
+  if (pending_.isEmpty()) return;
+  window_.update(pending_);
+  pending_ = QRect();
 }
 
 std::optional<QColor> KeyPanelView::KeyColour(int controlId) const {

@@ -9,6 +9,7 @@
 #include <QColor>
 #include <QObject>
 #include <QPixmap>
+#include <QRect>
 
 #include <filesystem>
 #include <functional>
@@ -64,6 +65,22 @@ class KeyPanelView final : public QObject {
   void ClearKeyColours();
   // The overlay of one button (the lighting preview, per-key colours).
   void SetKeyColour(int controlId, QColor colour, int strength, bool on);
+  // While one is alive, overlay changes are repainted together when the last
+  // one ends: one repaint of the keys' area for a whole preview frame
+  // instead of one per key (each costs the window's bookkeeping over all
+  // its children).
+  class RepaintBatch {
+   public:
+    explicit RepaintBatch(KeyPanelView& view) : view_(view) { ++view_.batch_depth_; }
+    ~RepaintBatch() {
+      if (--view_.batch_depth_ == 0) view_.FlushRepaint();
+    }
+    RepaintBatch(const RepaintBatch&) = delete;
+    RepaintBatch& operator=(const RepaintBatch&) = delete;
+
+   private:
+    KeyPanelView& view_;
+  };
   // The overlay colour a key shows, or nothing while its overlay is off.
   std::optional<QColor> KeyColour(int controlId) const;
 
@@ -81,8 +98,14 @@ class KeyPanelView final : public QObject {
     bool on = false;
   };
   void SetAssigned(int controlId, bool assigned);
+  // Repaints a button now, or when the open batch ends.
+  void Repaint(skin::CPngButton& button);
+  void FlushRepaint();
 
+  QWidget& window_;
   KeyFacePictures pictures_;
+  int batch_depth_ = 0;
+  QRect pending_;  // what the open batch repaints, in the window's coordinates
   std::map<int, skin::CPngButton*> buttons_;
   std::map<int, bool> assigned_;
   std::map<int, Overlay> overlays_;

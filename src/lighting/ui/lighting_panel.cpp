@@ -609,6 +609,7 @@ void LightingPanel::SetEnabled(bool on) {
 
 void LightingPanel::PreviewTick() {
   if (!IsOpen()) return;
+  const mainwnd::KeyPanelView::RepaintBatch batch(keys_);
   preview_->Tick(preview::PreviewInputFrom(editor_.State()), true, *sink_);
 }
 
