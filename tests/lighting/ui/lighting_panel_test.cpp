@@ -9,6 +9,8 @@
 
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <optional>
 #include <set>
 
 #include "keys/key_panel.h"
@@ -16,6 +18,7 @@
 #include "lighting/ui/lighting_panel.h"
 #include "lighting/ui/picture_switch.h"
 #include "lighting/user_colour_files.h"
+#include "mainwnd/key_panel_view.h"
 #include "mainwnd/main_window_fixture.h"
 #include "skin/bitmap_slider.h"
 #include "skin/posted_message.h"
@@ -478,6 +481,37 @@ TEST_F(LightingPanelTest, PreviewRunsOnlyWhileShownWithThePanelOpen) {
   const int closed = Panel().Preview().Phase(4);
   Panel().PreviewTick();
   EXPECT_EQ(Panel().Preview().Phase(4), closed) << "a closed panel shows no preview";
+}
+
+// A preview frame repaints its keys together: every key whose colour the
+// frame changed is painted again.
+TEST_F(LightingPanelTest, APreviewFrameRepaintsEveryKeyItRecoloured) {
+  OpenPanel();
+  ChooseEffect(4);
+  Pump(50);
+  struct PaintCounter : QObject {
+    std::map<QObject*, int> paints;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+      if (event->type() == QEvent::Paint) ++paints[watched];
+      return false;
+    }
+  } counter;
+  mainwnd::KeyPanelView& keys = window->KeyPanel();
+  std::map<int, std::optional<QColor>> before;
+  for (const auto& [id, button] : keys.Buttons()) {
+    before[id] = keys.KeyColour(id);
+    button->installEventFilter(&counter);
+  }
+  Panel().PreviewTick();
+  Pump(50);
+  int recoloured = 0;
+  for (const auto& [id, button] : keys.Buttons()) {
+    button->removeEventFilter(&counter);
+    if (keys.KeyColour(id) == before[id] || button->isHidden()) continue;
+    ++recoloured;
+    EXPECT_GT(counter.paints[button], 0) << "key " << id << " recoloured but not repainted";
+  }
+  EXPECT_GT(recoloured, 50) << "the frame recolours the keyboard";
 }
 
 TEST_F(LightingPanelTest, LabelsFollowTheLanguage) {
