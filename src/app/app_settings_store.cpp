@@ -50,4 +50,10 @@ bool WriteSettingString(std::u16string_view section, std::u16string_view entry,
   return key && key->SetString(entry, value);
 }
 
+bool WriteSettingStrings(std::u16string_view section,
+                         const std::vector<std::pair<std::u16string, std::u16string>>& values) {
+  auto key = registry::Key::Create(SettingsSectionKey(section));
+  return key && key->SetStrings(values);
+}
+
 }  // namespace keyloom::app

@@ -6,6 +6,8 @@
 // Safe to call from any thread.
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace keyloom::app {
 
@@ -40,5 +42,9 @@ std::u16string GetSettingString(std::u16string_view section, std::u16string_view
 // store cannot be written.
 bool WriteSettingString(std::u16string_view section, std::u16string_view entry,
                         std::u16string_view value);
+// Writes several values of one section in one change of the store: all of
+// them, or (false) none.
+bool WriteSettingStrings(std::u16string_view section,
+                         const std::vector<std::pair<std::u16string, std::u16string>>& values);
 
 }  // namespace keyloom::app

@@ -513,18 +513,33 @@ bool Key::SetDword(std::u16string_view name, std::uint32_t value) {
   });
 }
 
+namespace {
+
+void StoreString(KeyData& k, std::u16string_view name, std::u16string_view value) {
+  Value* v = FindValue(k, name);
+  if (!v) {
+    k.values.push_back({});
+    v = &k.values.back();
+    v->name = std::u16string(name);
+    v->named = true;
+  }
+  v->type = ValueType::String;
+  v->string = std::u16string(value);
+}
+
+}  // namespace
+
 bool Key::SetString(std::u16string_view name, std::u16string_view value) {
   return Modify([&](Store& s) {
+    StoreString(KeyFor(s, path_), name, value);
+    return true;
+  });
+}
+
+bool Key::SetStrings(const std::vector<std::pair<std::u16string, std::u16string>>& values) {
+  return Modify([&](Store& s) {
     KeyData& k = KeyFor(s, path_);
-    Value* v = FindValue(k, name);
-    if (!v) {
-      k.values.push_back({});
-      v = &k.values.back();
-      v->name = std::u16string(name);
-      v->named = true;
-    }
-    v->type = ValueType::String;
-    v->string = std::u16string(value);
+    for (const auto& [name, value] : values) StoreString(k, name, value);
     return true;
   });
 }

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace keyloom::registry {
@@ -67,6 +68,9 @@ class Key {
   std::optional<std::u16string> GetString(std::u16string_view name) const;
   bool SetDword(std::u16string_view name, std::uint32_t value);  // replaces any type
   bool SetString(std::u16string_view name, std::u16string_view value);
+  // Several strings in one change: all of them are in the file afterwards,
+  // or (on failure) none.
+  bool SetStrings(const std::vector<std::pair<std::u16string, std::u16string>>& values);
   // True when the value is gone afterwards (also when there was none).
   bool DeleteValue(std::u16string_view name);
 

@@ -142,13 +142,9 @@ std::vector<std::pair<std::u16string, std::u16string>> ProfileList::StoredEntrie
 }
 
 bool ProfileList::Store() const {
-  bool ok = true;
-  // The rows first, the count last: a list cut short by a failed write
-  // still reads as the rows written before.
-  const auto entries = StoredEntries();
-  for (std::size_t i = 1; i < entries.size(); ++i)
-    ok = app::WriteSettingString(kProfileListSection, entries[i].first, entries[i].second) && ok;
-  return app::WriteSettingString(kProfileListSection, entries[0].first, entries[0].second) && ok;
+  // One change of the store: the whole list or, when it cannot be written,
+  // the one stored before.
+  return app::WriteSettingStrings(kProfileListSection, StoredEntries());
 }
 
 int ApplyProfileRow(KeyboardSession& session, const ProfileListRow* checked) {

@@ -85,7 +85,8 @@ class ProfileList {
 
   // What Apply stores: (key, value) pairs, "PROFILE00" with the count first.
   std::vector<std::pair<std::u16string, std::u16string>> StoredEntries() const;
-  // Writes them to the settings store; false when it cannot be written.
+  // Writes them to the settings store in one change; false when it cannot
+  // be written (the list stored before stays whole).
   bool Store() const;
 
  private:

@@ -234,6 +234,29 @@ TEST_F(RegistryTest, AFailedWriteLeavesTheOldFileWhole) {
   EXPECT_EQ(entries, 2u);  // the store and its lock file: the stray is gone, nothing new
 }
 
+// Several strings in one change: every one is there afterwards, a name
+// already stored (in any case) is replaced in place; a change that cannot
+// be written leaves none of them.
+TEST_F(RegistryTest, SeveralStringsAreWrittenTogetherOrNotAtAll) {
+  auto key = Key::Create(kApp);
+  ASSERT_TRUE(key);
+  ASSERT_TRUE(key->SetDword(u"Count", 7));
+  ASSERT_TRUE(key->SetStrings({{u"count", u"2"}, {u"Row1", u"a"}, {u"Row2", u"b"}}));
+  EXPECT_EQ(key->GetString(u"Count"), u"2");
+  EXPECT_EQ(key->GetString(u"Row1"), u"a");
+  EXPECT_EQ(key->GetString(u"Row2"), u"b");
+  EXPECT_EQ(ReadBytes(file_).find("\"count\""), std::string::npos) << "replaced under its stored name";
+
+  const std::string good = ReadBytes(file_);
+  {
+    keyloom::testing::FileSizeLimit limit(good.size() + 8);
+    EXPECT_FALSE(key->SetStrings({{u"Row1", u"c"}, {u"Row3", std::u16string(500, u'x')}}));
+  }
+  EXPECT_EQ(ReadBytes(file_), good);
+  EXPECT_EQ(key->GetString(u"Row1"), u"a");
+  EXPECT_EQ(key->TypeOf(u"Row3"), ValueType::Missing);
+}
+
 TEST_F(RegistryTest, ProcessesSharingTheStoreLoseNoUpdate) {
   ASSERT_TRUE(Key::Create(kApp));
   constexpr int kProcesses = 3;

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <map>
 
+#include "platform/file_size_limit.h"
+#include "platform/registry.h"
 #include "platform/test_dir.h"
 
 namespace keyloom::profiles {
@@ -167,6 +169,25 @@ TEST_F(ProfileListRows, StoredEntriesReadBackAsTheSameFileRows) {
   EXPECT_EQ(entries[1], (std::pair<std::u16string, std::u16string>{u"PROFILE01", u"/data/$Profile0.kyl"}));
   std::map<std::u16string, std::u16string> stored(entries.begin(), entries.end());
   EXPECT_EQ(Parse(stored), (std::vector<fs::path>{File("a.kyl"), File("b.kyl"), other}));
+}
+
+// Apply stores the list in one change of the settings store: a list that
+// cannot be written leaves the one stored before whole, not a mix of both.
+TEST_F(ProfileListRows, StoringIsOneChangeOfTheSettingsStore) {
+  registry::ScopedStoreFile store(dir_.path() / "registry.reg");
+  ProfileList list;
+  list.Fill("/data/$Profile0", {File("a.kyl")}, 0);
+  ASSERT_TRUE(list.Store());
+  EXPECT_EQ(ReadStoredProfileList(), (std::vector<fs::path>{File("a.kyl")}));
+
+  list.Fill("/data/$Profile0", {File("b.kyl"), File("c.kyl")}, 0);
+  {
+    keyloom::testing::FileSizeLimit limit(fs::file_size(dir_.path() / "registry.reg") + 8);
+    EXPECT_FALSE(list.Store());
+  }
+  EXPECT_EQ(ReadStoredProfileList(), (std::vector<fs::path>{File("a.kyl")}));
+  ASSERT_TRUE(list.Store());
+  EXPECT_EQ(ReadStoredProfileList(), (std::vector<fs::path>{File("b.kyl"), File("c.kyl")}));
 }
 
 }  // namespace
