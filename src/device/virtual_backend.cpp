@@ -1,8 +1,13 @@
 #include "device/virtual_backend.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <mutex>
+#include <optional>
 
 #include "vkbdsocket/vkbd_client.h"
 
@@ -20,10 +25,30 @@ int InterfaceOfPath(const std::string& path) {
   return n <= 255 ? n : -1;
 }
 
+// An open interface's connection as the probes see it. The server closes
+// every connection bound to the keyboard when the keyboard goes away (and
+// all of them when it stops), so a connection still open means the
+// keyboard is still there: asking that costs one poll() and no message.
+struct ChannelWatch {
+  std::mutex mutex;
+  int fd = -1;  // -1 once the channel is gone
+};
+
 class VirtualChannel final : public HidChannel {
  public:
-  VirtualChannel(vkbdsocket::VkbdClient client, vkbdsocket::InterfaceInfo info)
-      : client_(std::move(client)), info_(std::move(info)) {}
+  VirtualChannel(vkbdsocket::VkbdClient client, vkbdsocket::InterfaceInfo info, std::shared_ptr<ChannelWatch> watch)
+      : client_(std::move(client)), info_(std::move(info)), watch_(std::move(watch)) {
+    std::lock_guard lock(watch_->mutex);
+    watch_->fd = client_.Fd();
+  }
+  ~VirtualChannel() override {
+    // Before the connection closes: a probe never polls a closed (or
+    // reused) descriptor.
+    std::lock_guard lock(watch_->mutex);
+    watch_->fd = -1;
+  }
+  VirtualChannel(const VirtualChannel&) = delete;
+  VirtualChannel& operator=(const VirtualChannel&) = delete;
 
   HidAttributes Attributes() const override { return {info_.vendor, info_.product, 0x0100}; }
   std::vector<std::uint8_t> ReportDescriptor() const override { return info_.descriptor; }
@@ -66,6 +91,7 @@ class VirtualChannel final : public HidChannel {
  private:
   vkbdsocket::VkbdClient client_;
   vkbdsocket::InterfaceInfo info_;
+  std::shared_ptr<ChannelWatch> watch_;
   std::vector<std::uint8_t> message_;
 };
 
@@ -97,19 +123,27 @@ class VirtualBackend final : public HidBackend {
                            [&](const vkbdsocket::InterfaceInfo& i) { return i.number == number; });
     if (it == interfaces.end()) return nullptr;
     if (!client.Open(static_cast<std::uint8_t>(number), nullptr, kControlTimeoutMs)) return nullptr;
-    return std::make_unique<VirtualChannel>(std::move(client), *it);
+    auto watch = std::make_shared<ChannelWatch>();
+    {
+      std::lock_guard lock(probe_mutex_);
+      watches_[number] = watch;
+    }
+    return std::make_unique<VirtualChannel>(std::move(client), *it, std::move(watch));
   }
 
   // One keyboard per server.
   std::string KeyboardLockName() const override { return "vkbd:" + Socket(); }
 
-  // The connection monitor probes the open interface ten times a second:
-  // the probes share one control connection instead of making one each, and
-  // a connection that broke is made again once.
+  // The connection monitor probes the open interface ten times a second.
+  // While this backend has the interface open, its connection tells
+  // (ChannelWatch); otherwise the server is asked, the probes sharing one
+  // control connection instead of making one each, and a connection that
+  // broke is made again once.
   bool Probe(const std::string& path) override {
     const int number = InterfaceOfPath(path);
     if (number < 0) return false;
     std::lock_guard lock(probe_mutex_);
+    if (const std::optional<bool> open = ProbeOpenChannel(number)) return *open;
     std::vector<vkbdsocket::InterfaceInfo> interfaces;
     bool plugged = false;
     bool listed = false;
@@ -124,9 +158,28 @@ class VirtualBackend final : public HidBackend {
 
  private:
   std::string Socket() const { return socket_.empty() ? vkbdsocket::DefaultSocketPath() : socket_; }
+
+  // Whether the open channel of the interface is still connected; nothing
+  // when no channel of this backend has it open. Called with probe_mutex_.
+  std::optional<bool> ProbeOpenChannel(int number) {
+    auto it = watches_.find(number);
+    if (it == watches_.end()) return std::nullopt;
+    const std::shared_ptr<ChannelWatch> watch = it->second.lock();
+    if (!watch) {
+      watches_.erase(it);
+      return std::nullopt;
+    }
+    std::lock_guard lock(watch->mutex);
+    if (watch->fd < 0) return std::nullopt;
+    pollfd p{watch->fd, POLLRDHUP, 0};
+    if (::poll(&p, 1, 0) < 0) return std::nullopt;
+    return (p.revents & (POLLHUP | POLLRDHUP | POLLERR | POLLNVAL)) == 0;
+  }
+
   std::string socket_;
   std::mutex probe_mutex_;
   vkbdsocket::VkbdClient probe_client_;
+  std::map<int, std::weak_ptr<ChannelWatch>> watches_;  // the latest open channel per interface
 };
 
 }  // namespace

@@ -99,7 +99,19 @@ TEST_F(VirtualSocket, ListsOpensAndRunsCommands) {
   std::uint8_t config[44];
   EXPECT_NE(ReadConfig(link, config), CommandResult::kOk);
   ASSERT_TRUE(Ctl({"plug"}));
+  // The connection the keyboard dropped stays gone with the keyboard back,
+  // before any read on it failed too; opened again, it answers.
+  EXPECT_FALSE(device.ProbePath());
+  ASSERT_TRUE(Ctl({"unplug"}));
+  ASSERT_TRUE(Ctl({"plug"}));
+  device.Close();
+  ASSERT_TRUE(device.Open(seen[1].path, true, true, true, false));
   EXPECT_TRUE(device.ProbePath());
+  ASSERT_TRUE(Ctl({"unplug"}));
+  ASSERT_TRUE(Ctl({"plug"}));
+  EXPECT_FALSE(device.ProbePath()) << "unplugged and plugged between two probes";
+  device.Close();
+  EXPECT_TRUE(device.ProbePath()) << "no channel open: the server is asked";
 }
 
 TEST_F(VirtualSocket, MonitorsFollowTheServedKeyboard) {
