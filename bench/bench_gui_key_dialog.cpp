@@ -9,16 +9,13 @@
 #include <QApplication>
 #include <QKeyEvent>
 
-#include "app/settings_paths.h"
-#include "i18n/texts.h"
 #include "keys/key_catalogue.h"
 #include "keys/key_macro_store.h"
 #include "keys/ui/key_setting_dialog.h"
 #include "platform/host.h"
-#include "platform/scoped_env.h"
-#include "platform/test_dir.h"
 #include "profiles/keyboard_session.h"
 #include "skin/report_ctrl.h"
+#include "support/program_home.h"
 
 namespace {
 
@@ -40,14 +37,7 @@ class OkPrompter : public host::Prompter {
 
 void BM_OpenOnA4000ActionMacro(benchmark::State& state) {
   App();
-  keyloom::testing::TempDir home;
-  keyloom::testing::ScopedEnv env;
-  env.Set("XDG_CONFIG_HOME", (home.path() / "config").c_str());
-  env.Set("XDG_DATA_HOME", (home.path() / "data").c_str());
-  app::ScopedSettingsPaths paths;
-  i18n::ScopedLanguageFileDir languages{KEYLOOM_BUILD_DIR};
-  app::InitProgramPaths(KEYLOOM_BUILD_DIR, std::string(KEYLOOM_BUILD_DIR) + "/keyloom");
-  app::InitUserPaths(home.path() / "data");
+  keyloom::testing::ProgramHome home{KEYLOOM_BUILD_DIR};
 
   profiles::KeyboardSession session;
   keys::MacroRecord macro;
@@ -80,14 +70,7 @@ BENCHMARK(BM_OpenOnA4000ActionMacro)->Unit(benchmark::kMillisecond);
 
 void BM_RecordThe4000thAction(benchmark::State& state) {
   App();
-  keyloom::testing::TempDir home;
-  keyloom::testing::ScopedEnv env;
-  env.Set("XDG_CONFIG_HOME", (home.path() / "config").c_str());
-  env.Set("XDG_DATA_HOME", (home.path() / "data").c_str());
-  app::ScopedSettingsPaths paths;
-  i18n::ScopedLanguageFileDir languages{KEYLOOM_BUILD_DIR};
-  app::InitProgramPaths(KEYLOOM_BUILD_DIR, std::string(KEYLOOM_BUILD_DIR) + "/keyloom");
-  app::InitUserPaths(home.path() / "data");
+  keyloom::testing::ProgramHome home{KEYLOOM_BUILD_DIR};
 
   profiles::KeyboardSession session;
   keys::MacroRecord macro;

@@ -11,18 +11,15 @@
 #include <memory>
 #include <thread>
 
-#include "app/settings_paths.h"
 #include "device/report_transaction.h"
 #include "emulator/firmware_model.h"
-#include "i18n/texts.h"
 #include "lighting/lighting_state.h"
 #include "lighting/ui/lighting_panel.h"
 #include "mainwnd/main_window.h"
-#include "platform/scoped_env.h"
-#include "platform/test_dir.h"
 #include "profiles/connection_handler.h"
 #include "profiles/keyboard_session.h"
 #include "support/inprocess_keyboard.h"
+#include "support/program_home.h"
 
 namespace {
 
@@ -39,14 +36,7 @@ QApplication& App() {
 
 void BM_PanelPreviewTick(benchmark::State& state) {
   App();
-  keyloom::testing::TempDir home;
-  keyloom::testing::ScopedEnv env;
-  env.Set("XDG_CONFIG_HOME", (home.path() / "config").c_str());
-  env.Set("XDG_DATA_HOME", (home.path() / "data").c_str());
-  app::ScopedSettingsPaths paths;
-  i18n::ScopedLanguageFileDir languages{KEYLOOM_BUILD_DIR};
-  app::InitProgramPaths(KEYLOOM_BUILD_DIR, std::string(KEYLOOM_BUILD_DIR) + "/keyloom");
-  app::InitUserPaths(home.path() / "data");
+  keyloom::testing::ProgramHome home{KEYLOOM_BUILD_DIR};
 
   emulator::FirmwareModel model;
   auto keyboard = device::InProcessKeyboard::Create(model);

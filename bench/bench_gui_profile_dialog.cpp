@@ -11,16 +11,12 @@
 #include <string>
 
 #include "app/app_settings_store.h"
-#include "app/settings_paths.h"
-#include "i18n/texts.h"
 #include "platform/registry.h"
-#include "platform/scoped_env.h"
-#include "platform/test_dir.h"
-#include "platform/text.h"
 #include "profiles/keyboard_session.h"
 #include "profiles/profile_list.h"
 #include "profiles/ui/profile_dialog.h"
 #include "skin/report_ctrl.h"
+#include "support/program_home.h"
 
 namespace {
 
@@ -38,17 +34,10 @@ QApplication& App() {
 // The program's paths in a fresh home, the settings store in it, and the
 // longest list stored there.
 struct FullList {
-  keyloom::testing::TempDir home;
-  keyloom::testing::ScopedEnv env;
-  app::ScopedSettingsPaths paths;
-  i18n::ScopedLanguageFileDir languages{KEYLOOM_BUILD_DIR};
+  keyloom::testing::ProgramHome home{KEYLOOM_BUILD_DIR};
   registry::ScopedStoreFile store{home.path() / "registry.reg"};
 
   FullList() {
-    env.Set("XDG_CONFIG_HOME", (home.path() / "config").c_str());
-    env.Set("XDG_DATA_HOME", (home.path() / "data").c_str());
-    app::InitProgramPaths(KEYLOOM_BUILD_DIR, std::string(KEYLOOM_BUILD_DIR) + "/keyloom");
-    app::InitUserPaths(home.path() / "data");
     std::vector<std::filesystem::path> files;
     for (int i = 3; i < profiles::kMaxStoredProfileRows; ++i) {
       const std::filesystem::path file = home.path() / ("profile " + std::to_string(i) + ".kyl");

@@ -496,38 +496,35 @@ std::optional<std::u16string> Key::GetString(std::u16string_view name) const {
   return v->string;
 }
 
-bool Key::SetDword(std::u16string_view name, std::uint32_t value) {
-  return Modify([&](Store& s) {
-    KeyData& k = KeyFor(s, path_);
-    Value* v = FindValue(k, name);
-    if (!v) {
-      k.values.push_back({});
-      v = &k.values.back();
-      v->name = std::u16string(name);
-      v->named = true;
-    }
-    v->type = ValueType::Dword;
-    v->dword = value;
-    v->string.clear();
-    return true;
-  });
-}
-
 namespace {
 
+// The named value of the key, added when it has none.
+Value& ValueFor(KeyData& k, std::u16string_view name) {
+  if (Value* v = FindValue(k, name)) return *v;
+  k.values.push_back({});
+  Value& v = k.values.back();
+  v.name = std::u16string(name);
+  v.named = true;
+  return v;
+}
+
 void StoreString(KeyData& k, std::u16string_view name, std::u16string_view value) {
-  Value* v = FindValue(k, name);
-  if (!v) {
-    k.values.push_back({});
-    v = &k.values.back();
-    v->name = std::u16string(name);
-    v->named = true;
-  }
-  v->type = ValueType::String;
-  v->string = std::u16string(value);
+  Value& v = ValueFor(k, name);
+  v.type = ValueType::String;
+  v.string = std::u16string(value);
 }
 
 }  // namespace
+
+bool Key::SetDword(std::u16string_view name, std::uint32_t value) {
+  return Modify([&](Store& s) {
+    Value& v = ValueFor(KeyFor(s, path_), name);
+    v.type = ValueType::Dword;
+    v.dword = value;
+    v.string.clear();
+    return true;
+  });
+}
 
 bool Key::SetString(std::u16string_view name, std::u16string_view value) {
   return Modify([&](Store& s) {

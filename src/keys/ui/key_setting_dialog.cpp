@@ -654,23 +654,22 @@ void Keyloom_DlgComposite::Apply() {
 
 void Keyloom_DlgComposite::OnOK() {
   Apply();
-  StopRecording();
-  HoldKeyboard(false);
-  model_.reset();
-  open_count_ = 0;
-  session_.windows.CompositeDialogOpen.store(false);
-  if (hooks_.press_button) hooks_.press_button(control_id_, false);
+  CloseDown();
   CBaseDialog::OnOK();
 }
 
 void Keyloom_DlgComposite::OnCancel() {
+  CloseDown();
+  CBaseDialog::OnCancel();
+}
+
+void Keyloom_DlgComposite::CloseDown() {
   StopRecording();
   HoldKeyboard(false);
   model_.reset();
   open_count_ = 0;
   session_.windows.CompositeDialogOpen.store(false);
   if (hooks_.press_button) hooks_.press_button(control_id_, false);
-  CBaseDialog::OnCancel();
 }
 
 void Keyloom_DlgComposite::ShowTab(KeyDialogTab tab) {

@@ -114,6 +114,9 @@ class Keyloom_DlgComposite final : public skin::CBaseDialog {
   // The record button: starts or stops recording typed keys into the macro.
   void StartStopRecording();
   void StopRecording();
+  // What closing does either way: recording stopped, the keyboard let go,
+  // the edit dropped and the key's button released.
+  void CloseDown();
   bool RecordKeyEvent(KeyCode code, bool release, bool auto_repeat);
   void Message(const std::u16string& text);
 
