@@ -23,6 +23,7 @@
 #include "device/virtual_backend.h"
 #include "platform/scoped_env.h"
 #include "support/process_runner.h"
+#include "vkbdsocket/vkbd_client.h"
 
 namespace keyloom::device {
 namespace {
@@ -56,13 +57,21 @@ class ServedKeyboard {
     start.env = testing_support::CurrentEnvironment();
     start.output_file = start.error_file = (dir / "server.log").string();
     server_ = std::make_unique<testing_support::ChildProcess>(start);
-    for (int i = 0; i < 500 && !std::filesystem::exists(socket_); ++i) std::this_thread::sleep_for(10ms);
+    // The socket's file is there before the server listens: wait for an answer.
+    for (int i = 0; i < 500 && !Answers(); ++i) std::this_thread::sleep_for(10ms);
   }
   ~ServedKeyboard() { server_->Stop(2s); }
-  bool Serving() const { return std::filesystem::exists(socket_); }
+  bool Serving() const { return Answers(); }
   const std::string& Socket() const { return socket_; }
 
  private:
+  bool Answers() const {
+    vkbdsocket::VkbdClient client;
+    bool plugged = false;
+    std::vector<vkbdsocket::InterfaceInfo> interfaces;
+    return client.Connect(socket_) && client.List(plugged, interfaces, 1000);
+  }
+
   std::string socket_;
   std::unique_ptr<testing_support::ChildProcess> server_;
 };
