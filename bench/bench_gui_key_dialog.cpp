@@ -35,15 +35,13 @@ class OkPrompter : public host::Prompter {
   host::Answer Ask(const host::MessageBoxRequest& request) override { return request.default_button; }
 };
 
-void BM_OpenOnA4000ActionMacro(benchmark::State& state) {
-  App();
-  keyloom::testing::ProgramHome home{KEYLOOM_BUILD_DIR};
-
-  profiles::KeyboardSession session;
+// Gives the editing store one macro of `actions` actions and plays it on A
+// in the first slot; returns A's button on the on-screen keyboard.
+int PlaceLongMacroOnA(profiles::KeyboardSession& session, std::size_t actions) {
   keys::MacroRecord macro;
   macro.name = u"Long";
   macro.id = 1;
-  for (std::size_t i = 0; i < keys::kMaxMacroActions; ++i)
+  for (std::size_t i = 0; i < actions; ++i)
     macro.actions.push_back({10, keys::KeyCode(0x1E + i % 10), std::uint16_t(i % 2)});
   session.stores.EditingStore.macros = {macro};
   constexpr keys::KeyCode kA = 0x1E;
@@ -52,6 +50,15 @@ void BM_OpenOnA4000ActionMacro(benchmark::State& state) {
   int control = 0;
   for (const auto& key : keys::PanelOrderKeys())
     if (key.code == kA) control = key.controlId;
+  return control;
+}
+
+void BM_OpenOnA4000ActionMacro(benchmark::State& state) {
+  App();
+  keyloom::testing::ProgramHome home{KEYLOOM_BUILD_DIR};
+
+  profiles::KeyboardSession session;
+  const int control = PlaceLongMacroOnA(session, keys::kMaxMacroActions);
 
   OkPrompter prompter;
   keys::ui::Keyloom_DlgComposite::Hooks hooks;
@@ -73,18 +80,7 @@ void BM_RecordThe4000thAction(benchmark::State& state) {
   keyloom::testing::ProgramHome home{KEYLOOM_BUILD_DIR};
 
   profiles::KeyboardSession session;
-  keys::MacroRecord macro;
-  macro.name = u"Long";
-  macro.id = 1;
-  for (std::size_t i = 0; i + 1 < keys::kMaxMacroActions; ++i)
-    macro.actions.push_back({10, keys::KeyCode(0x1E + i % 10), std::uint16_t(i % 2)});
-  session.stores.EditingStore.macros = {macro};
-  constexpr keys::KeyCode kA = 0x1E;
-  const int record = keys::KeyCodeToSlot(kA);
-  keys::StoreAssignment(session.stores.EditingStore, 0, record, keys::MakeAssignment(record, keys::KeyKind::Macro, 1, 1));
-  int control = 0;
-  for (const auto& key : keys::PanelOrderKeys())
-    if (key.code == kA) control = key.controlId;
+  const int control = PlaceLongMacroOnA(session, keys::kMaxMacroActions - 1);
 
   OkPrompter prompter;
   keys::ui::Keyloom_DlgComposite::Hooks hooks;
