@@ -10,7 +10,7 @@
 namespace keyloom::mainwnd {
 
 KeyPanelView::KeyPanelView(QWidget& window, const std::filesystem::path& skin_ini, const KeyFacePictures& pictures)
-    : QObject(&window), window_(window), pictures_(pictures) {
+    : QObject(&window), window_(window) {
   for (const keys::PanelButton& key : keys::PanelButtons()) {
     auto* button = new skin::CPngButton(&window);
     button->setObjectName(QStringLiteral("key%1").arg(key.controlId));
@@ -19,13 +19,15 @@ KeyPanelView::KeyPanelView(QWidget& window, const std::filesystem::path& skin_in
       // D1..D6 have no place in the skin: a 1 x 1 button, off until Flip
       // enables it.
       button->setGeometry(1, 1, 1, 1);
-      button->SetPicturesAt(1, 1, pictures_.normal, pictures_.over, pictures_.down, pictures_.disabled,
-                            pictures_.highlight, false);
+      button->SetPicturesAt(1, 1, pictures.normal, pictures.over, pictures.down, pictures.disabled,
+                            pictures.highlight, false);
     } else {
       const std::u16string layout_key(key.layoutKey.begin(), key.layoutKey.end());
-      skin::PlaceImageButton(*button, skin_ini, u"BUTTONINFO", layout_key, pictures_.normal, pictures_.over,
-                             pictures_.down, pictures_.disabled, pictures_.highlight);
+      skin::PlaceImageButton(*button, skin_ini, u"BUTTONINFO", layout_key, pictures.normal, pictures.over,
+                             pictures.down, pictures.disabled, pictures.highlight);
     }
+    // An assigned key shows the pressed face (SetAssigned).
+    button->SetTogglePictures(pictures.normal, pictures.down, false, false, false);
     if (!key.startsEnabled) button->setEnabled(false);
     // A key's face is cut from the window's state pictures and covers the
     // whole button: the window behind it need not be painted first (the
@@ -64,7 +66,7 @@ void KeyPanelView::SetAssigned(int controlId, bool assigned) {
   if (!button) return;
   assigned_[controlId] = assigned;
   // An assigned key keeps the pressed face whatever the mouse does.
-  button->SetTogglePictures(pictures_.normal, pictures_.down, assigned, assigned, true);
+  button->SetToggleState(assigned, assigned, true);
 }
 
 void KeyPanelView::ShowPrompts(const std::vector<keys::ButtonPrompt>& prompts, int flip) {

@@ -45,7 +45,8 @@ struct KeyFacePictures {
 class KeyPanelView final : public QObject {
   Q_OBJECT
  public:
-  // The buttons become children of `window`.
+  // The buttons become children of `window`; each keeps the part of the
+  // pictures under it.
   KeyPanelView(QWidget& window, const std::filesystem::path& skin_ini, const KeyFacePictures& pictures);
 
   // Where clicks go (not owning; null: nothing happens). `state` tells the
@@ -103,7 +104,6 @@ class KeyPanelView final : public QObject {
   void FlushRepaint();
 
   QWidget& window_;
-  KeyFacePictures pictures_;
   int batch_depth_ = 0;
   QRect pending_;  // what the open batch repaints, in the window's coordinates
   std::map<int, skin::CPngButton*> buttons_;

@@ -82,13 +82,16 @@ skin::CPngButton::CaptionColours CaptionColours() {
 std::vector<QPixmap> StatePictures(const std::vector<std::u16string_view>& names, const QWidget& window) {
   std::vector<QPixmap> pictures;
   for (std::u16string_view name : names) {
-    const std::optional<QImage> picture = skin::LoadSkinPicture(app::Paths().AppDir, name);
+    std::optional<QImage> picture = skin::LoadSkinPicture(app::Paths().AppDir, name);
     if (!picture) {
       skin::ReportSkinFailure(skin::JoinSkinPath(app::Paths().AppDir, name));
       pictures.emplace_back();
       continue;
     }
-    pictures.push_back(skin::MakeStatePicture(*picture, window));
+    // The buttons cut their faces from the picture itself; one that cannot
+    // be decoded gives the black state picture.
+    pictures.push_back(picture->isNull() ? skin::MakeStatePicture(*picture, window)
+                                         : QPixmap::fromImage(*std::move(picture)));
   }
   return pictures;
 }
@@ -195,12 +198,15 @@ bool CKeyloomDlg::OnInitDialog() {
       StatePictures({u"Skins\\main_normal.jpg", u"Skins\\main_over.jpg", u"Skins\\main_down.jpg",
                      u"Skins\\main_disable.jpg", u"Skins\\Arrow.jpg", u"Skins\\main_color0.jpg"},
                     *this);
-  faces_.normal = pictures[0];
-  faces_.over = pictures[1];
-  faces_.down = pictures[2];
-  faces_.disabled = pictures[3];
-  arrow_ = pictures[4];
-  faces_.highlight = pictures[5];
+  // Each button keeps its own part of them; the whole pictures go when
+  // the window is set up.
+  KeyFacePictures faces;
+  faces.normal = pictures[0];
+  faces.over = pictures[1];
+  faces.down = pictures[2];
+  faces.disabled = pictures[3];
+  const QPixmap& arrow_picture = pictures[4];
+  faces.highlight = pictures[5];
   // The second colour face goes with the key values' view, which this
   // window never switches to; it must be there all the same.
   if (!SkinPictureReadable(u"Skins\\main_color1.jpg")) return false;
@@ -212,7 +218,7 @@ bool CKeyloomDlg::OnInitDialog() {
   link_ = QString::fromStdU16String(SkinIni().GetString(u"SCREEN", u"Link", default_link).value_or(default_link));
 
   // The on-screen keyboard, then the window's own controls.
-  key_panel_ = std::make_unique<KeyPanelView>(*this, SkinIniPath(), faces_);
+  key_panel_ = std::make_unique<KeyPanelView>(*this, SkinIniPath(), faces);
   key_panel_->SetActions(this, [this] {
     const lighting::LightingState& state = session_.lighting.CurrentLighting;
     return KeyPanelView::LightingView{state.panel_open, state.effect};
@@ -240,13 +246,18 @@ bool CKeyloomDlg::OnInitDialog() {
       {control::kReport4, u"FUNC_REPORT4", true},    {control::kWeb, u"CONTROL_Network", true},
       {control::kFacebook, u"CONTROL_Facebook", true}, {control::kTwitter, u"CONTROL_twitter", true},
   };
-  for (const ButtonPlace& place : kButtons) AddButton(place.id, place.key, place.command);
+  for (const ButtonPlace& place : kButtons) AddButton(place.id, place.key, place.command, faces);
+  // The report-rate and slot buttons show the pressed face when on, the
+  // Flip indicator the mouse-over face.
+  for (int id : kReportButtons) Control(id)->SetTogglePictures(faces.normal, faces.down, false, false, false);
+  for (int id : kSlotButtons) Control(id)->SetTogglePictures(faces.normal, faces.down, false, false, false);
+  Control(control::kFlipIndicator)->SetTogglePictures(faces.normal, faces.over, false, false, false);
   // The view switch is laid out and never shown.
   Control(control::kSwitch)->hide();
   for (auto [id, key] : {std::pair{control::kLeftArrow, u"LEFT_ARROW"}, std::pair{control::kRightArrow, u"RIGHT_ARROW"}}) {
     auto* arrow = new skin::CPngButton(this);
     arrow->setFocusPolicy(Qt::NoFocus);
-    skin::PlaceButtonWithOffset(*arrow, SkinIniPath(), u"BUTTONINFO", key, u"BUTTONINFO2", key, arrow_);
+    skin::PlaceButtonWithOffset(*arrow, SkinIniPath(), u"BUTTONINFO", key, u"BUTTONINFO2", key, arrow_picture);
     controls_[id] = arrow;
   }
   // The version plate: disabled, it shows the program's version.
@@ -281,12 +292,13 @@ bool CKeyloomDlg::OnInitDialog() {
   return true;
 }
 
-skin::CPngButton* CKeyloomDlg::AddButton(int id, std::u16string_view key, bool command) {
+skin::CPngButton* CKeyloomDlg::AddButton(int id, std::u16string_view key, bool command,
+                                         const KeyFacePictures& faces) {
   auto* button = new skin::CPngButton(this);
   button->setObjectName(QStringLiteral("control%1").arg(id));
   button->setFocusPolicy(Qt::NoFocus);
-  skin::PlaceImageButton(*button, SkinIniPath(), u"BUTTONINFO", key, faces_.normal, faces_.over, faces_.down,
-                         faces_.disabled, faces_.highlight);
+  skin::PlaceImageButton(*button, SkinIniPath(), u"BUTTONINFO", key, faces.normal, faces.over, faces.down,
+                         faces.disabled, faces.highlight);
   if (command) connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
   controls_[id] = button;
   return button;
@@ -633,7 +645,7 @@ void CKeyloomDlg::ShowReportButtons(int index) {
   shown_rate_ = index;
   for (int i = 0; i < 4; ++i) {
     if (skin::CPngButton* button = Control(kReportButtons[i]))
-      button->SetTogglePictures(faces_.normal, faces_.down, true, i == index, true);
+      button->SetToggleState(true, i == index, true);
   }
 }
 
@@ -641,7 +653,7 @@ void CKeyloomDlg::ShowSlotButtons(int slot) {
   shown_slot_ = slot;
   for (int i = 0; i < 3; ++i) {
     if (skin::CPngButton* button = Control(kSlotButtons[i]))
-      button->SetTogglePictures(faces_.normal, faces_.down, true, i == slot, true);
+      button->SetToggleState(true, i == slot, true);
   }
 }
 
@@ -664,7 +676,7 @@ void CKeyloomDlg::ToggleFlip() {
 
 void CKeyloomDlg::ShowFlipIndicator() {
   if (skin::CPngButton* indicator = Control(control::kFlipIndicator))
-    indicator->SetTogglePictures(faces_.normal, faces_.over, true, app::ReadFlipSetting() == 1, true);
+    indicator->SetToggleState(true, app::ReadFlipSetting() == 1, true);
 }
 
 // ---- menus ----

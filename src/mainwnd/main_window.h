@@ -181,7 +181,7 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   void changeEvent(QEvent* event) override;
 
  private:
-  skin::CPngButton* AddButton(int id, std::u16string_view key, bool command = true);
+  skin::CPngButton* AddButton(int id, std::u16string_view key, bool command, const KeyFacePictures& faces);
   void SetCaption(int id, const char* text_key, int point_size = 9, const char* face = "Arial Unicode MS");
   void ShowSlotButtons(int slot);
   void ShowReportButtons(int index);
@@ -216,8 +216,6 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   std::map<int, skin::CPngButton*> controls_;
   std::unique_ptr<KeyPanelView> key_panel_;
   std::unique_ptr<lighting::ui::LightingPanel> lighting_panel_;
-  KeyFacePictures faces_;
-  QPixmap arrow_;
   QLabel* busy_picture_ = nullptr;
   std::array<QPixmap, kBusyFrames> busy_frames_;
   int busy_frame_ = 0;

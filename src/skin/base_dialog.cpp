@@ -83,7 +83,7 @@ bool CBaseDialog::OnInitDialog() {
 
   // The background follows the screen's density (a @2x twin where there is
   // one); the outline cuts the shape in layout units.
-  const QImage background = main.empty() ? QImage() : LoadSkinPicture(skin_dir_, main).value_or(QImage());
+  QImage background = main.empty() ? QImage() : LoadSkinPicture(skin_dir_, main).value_or(QImage());
   if (background.isNull()) {
     ReportSkinFailure(main_path);
     return false;
@@ -93,7 +93,7 @@ bool CBaseDialog::OnInitDialog() {
     ReportSkinFailure(mask_path);
     return false;
   }
-  background_ = QPixmap::fromImage(background);
+  background_ = QPixmap::fromImage(std::move(background));
   outline_ = std::move(outline);
 
   resize(background_.deviceIndependentSize().toSize());

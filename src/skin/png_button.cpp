@@ -1,5 +1,7 @@
 #include "skin/png_button.h"
 
+#include "skin/skin_picture.h"
+
 #include <QCursor>
 #include <QFontMetrics>
 #include <QMouseEvent>
@@ -65,21 +67,76 @@ void CPngButton::SetPicturesAt(int x, int y, const QPixmap& normal, const QPixma
   SetPictures(normal, over, pressed, disabled, highlight, redraw);
 }
 
+CPngButton::FacePicture CPngButton::CutFace(const QPixmap& picture) const {
+  // A picture this button already cut a face from gives the same face (the
+  // toggle pictures are usually two of the five).
+  for (const FacePicture* face : {&normal_, &over_, &pressed_, &disabled_, &highlight_pic_, &toggle_off_, &toggle_on_}) {
+    if (!picture.isNull() && face->source == picture.cacheKey()) return *face;
+  }
+  FacePicture face{picture, QPoint(0, 0), picture.cacheKey()};
+  if (picture.isNull() || size().isEmpty()) return face;
+  const QRect wanted(QPoint(offset_x_ - 1, offset_y_ - 1), size());
+  const QRect drawn(QPoint(0, 0), picture.deviceIndependentSize().toSize());
+  const qreal ratio = picture.devicePixelRatio();
+  const auto device = [ratio](const QRect& r) {
+    return QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio).toRect();
+  };
+  if (drawn.contains(wanted) || !parentWidget()) {
+    const QRect part = wanted & drawn;
+    face.pixmap = picture.copy(device(part));
+    face.origin = part.topLeft();
+  } else {
+    // Past the picture the face is black, up to the dialog's client area
+    // and the state pictures' margin, as a state picture is made.
+    const QRect extent(QPoint(0, 0), parentWidget()->rect().size() + QSize(kStatePictureMargin, kStatePictureMargin));
+    const QRect part = wanted & extent;
+    face.pixmap = QPixmap(part.size() * ratio);
+    face.pixmap.fill(Qt::black);
+    const QRect inside = part & drawn;
+    if (!inside.isEmpty()) {
+      QPainter painter(&face.pixmap);
+      painter.setCompositionMode(QPainter::CompositionMode_Source);
+      painter.drawPixmap(device(inside).topLeft() - device(part).topLeft(), picture, device(inside));
+    }
+    face.origin = part.topLeft();
+  }
+  face.pixmap.setDevicePixelRatio(ratio);
+  return face;
+}
+
 void CPngButton::SetPictures(const QPixmap& normal, const QPixmap& over, const QPixmap& pressed,
                              const QPixmap& disabled, const QPixmap& highlight, bool redraw) {
-  normal_ = normal;
-  over_ = over;
-  pressed_ = pressed;
-  disabled_ = disabled;
-  highlight_pic_ = highlight;
+  // New pictures (or a new offset) are cut anew; toggle pictures given
+  // before follow when they are one of the new pictures.
+  const std::array<FacePicture, 2> toggles{std::move(toggle_off_), std::move(toggle_on_)};
+  normal_ = over_ = pressed_ = disabled_ = highlight_pic_ = toggle_off_ = toggle_on_ = FacePicture{};
+  normal_ = CutFace(normal);
+  over_ = CutFace(over);
+  pressed_ = CutFace(pressed);
+  disabled_ = CutFace(disabled);
+  highlight_pic_ = CutFace(highlight);
+  const auto follow = [this](const FacePicture& toggle) {
+    for (const FacePicture* face : {&normal_, &over_, &pressed_, &disabled_, &highlight_pic_}) {
+      if (toggle.source != 0 && face->source == toggle.source) return *face;
+    }
+    return toggle;
+  };
+  toggle_off_ = follow(toggles[0]);
+  toggle_on_ = follow(toggles[1]);
   ClearMouseState();
   if (redraw) update();
 }
 
 void CPngButton::SetTogglePictures(const QPixmap& off, const QPixmap& on, bool toggle_mode, bool toggle_state,
                                    bool redraw) {
-  toggle_off_ = off;
-  toggle_on_ = on;
+  FacePicture cut_off = CutFace(off);
+  FacePicture cut_on = CutFace(on);
+  toggle_off_ = std::move(cut_off);
+  toggle_on_ = std::move(cut_on);
+  SetToggleState(toggle_mode, toggle_state, redraw);
+}
+
+void CPngButton::SetToggleState(bool toggle_mode, bool toggle_state, bool redraw) {
   toggle_mode_ = toggle_mode;
   toggle_state_ = toggle_state;
   ClearMouseState();
@@ -142,7 +199,7 @@ CPngButton::Face CPngButton::CurrentFace() const {
   return Face::Normal;
 }
 
-const QPixmap& CPngButton::PictureOf(Face face) const {
+const CPngButton::FacePicture& CPngButton::FaceOf(Face face) const {
   switch (face) {
     case Face::Over: return over_;
     case Face::Pressed: return pressed_;
@@ -226,7 +283,8 @@ void CPngButton::DrawCaption(QPainter& painter, const QColor& colour) {
 
 void CPngButton::paintEvent(QPaintEvent*) {
   const Face face = CurrentFace();
-  const QPixmap& picture = PictureOf(face);
+  const FacePicture& shown_face = FaceOf(face);
+  const QPixmap& picture = shown_face.pixmap;
   // What the button shows is kept at the screen's density, so that @2x
   // pictures stay sharp; positions are in layout units.
   const qreal ratio = devicePixelRatioF();
@@ -247,11 +305,13 @@ void CPngButton::paintEvent(QPaintEvent*) {
     if (!frame_mode_ || !face_drawn_) {
       if (!picture.isNull()) {
         const QPoint origin(offset_x_ - 1, offset_y_ - 1);
-        const QRect source = QRect(origin, size()) & QRect(QPoint(0, 0), picture.deviceIndependentSize().toSize());
+        const QRect source = QRect(origin, size()) &
+                             QRect(shown_face.origin, picture.deviceIndependentSize().toSize());
         const qreal picture_ratio = picture.devicePixelRatio();
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawPixmap(QPointF(source.topLeft() - origin), picture,
-                           QRectF(QPointF(source.topLeft()) * picture_ratio, QSizeF(source.size()) * picture_ratio));
+                           QRectF(QPointF(source.topLeft() - shown_face.origin) * picture_ratio,
+                                  QSizeF(source.size()) * picture_ratio));
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         face_drawn_ = true;
       }
@@ -261,10 +321,9 @@ void CPngButton::paintEvent(QPaintEvent*) {
       painter.setBrush(Qt::NoBrush);
       painter.drawRect(QRectF(1, 1, width() - 2, height() - 2));
     }
-    last_drawn_ = picture;
     if (caption_) DrawCaption(painter, CaptionColourOf(face));
     if (draw_callback_) {
-      const bool normal_drawn = picture.cacheKey() == normal_.cacheKey();
+      const bool normal_drawn = picture.cacheKey() == normal_.pixmap.cacheKey();
       draw_callback_(*this, painter, normal_drawn);
     }
   }

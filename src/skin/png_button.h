@@ -2,7 +2,12 @@
 // The image button of the skinned dialogs. Its face is the rectangle of one
 // of the dialog's state pictures (normal, mouse-over, pressed, disabled,
 // highlight) that starts one pixel left of and above the button's picture
-// offset; optionally a caption is written over it. In frame mode the button
+// offset; optionally a caption is written over it. A button placed before it
+// is given its pictures keeps only the part under it of each (the dialog can
+// then let go of the whole pictures). A picture may be a state picture
+// (MakeStatePicture) or the skin picture itself: where a face reaches past
+// the picture it is black, up to the parent's client area plus the state
+// pictures' margin, as in a state picture. In frame mode the button
 // instead draws a 2-pixel frame in the frame colour over what it showed
 // last (the on-screen keyboard marks keys this way).
 //
@@ -47,6 +52,8 @@ class CPngButton : public QAbstractButton {
                    const QPixmap& disabled, const QPixmap& highlight, bool redraw);
   void SetTogglePictures(const QPixmap& off, const QPixmap& on, bool toggle_mode, bool toggle_state,
                          bool redraw);
+  // Toggle mode and state, with the toggle pictures given before.
+  void SetToggleState(bool toggle_mode, bool toggle_state, bool redraw);
   void SetHighlight(bool on, bool redraw);
   void SetFrame(const QColor& colour, bool on);
   void SetCaption(bool show, int point_size, const QString& face, const CaptionColours& colours,
@@ -87,16 +94,24 @@ class CPngButton : public QAbstractButton {
   bool event(QEvent* event) override;
 
  private:
-  const QPixmap& PictureOf(Face face) const;
+  // One face: the part of a state picture the button shows (the whole
+  // picture while the button has no size), where that part lies in the
+  // picture in layout units, and which picture it was cut from.
+  struct FacePicture {
+    QPixmap pixmap;
+    QPoint origin;
+    qint64 source = 0;
+  };
+  FacePicture CutFace(const QPixmap& picture) const;
+  const FacePicture& FaceOf(Face face) const;
   QColor CaptionColourOf(Face face) const;
   void DrawCaption(QPainter& painter, const QColor& colour);
   void OnHover();
   void ShowTooltip();
   void ClearMouseState();
 
-  QPixmap normal_, over_, pressed_, disabled_, highlight_pic_;
-  QPixmap toggle_off_, toggle_on_;
-  QPixmap last_drawn_;
+  FacePicture normal_, over_, pressed_, disabled_, highlight_pic_;
+  FacePicture toggle_off_, toggle_on_;
   QPixmap shown_;  // what the button showed after its last drawing
   bool face_drawn_ = false;  // shown_ holds a face copied from a picture
   bool hover_ = false;

@@ -1,9 +1,11 @@
 #include "skin/png_button.h"
+#include "skin/skin_picture.h"
 
 #include <gtest/gtest.h>
 
 #include <QPainter>
 #include <QPixmap>
+#include <QWidget>
 #include <cmath>
 #include <map>
 
@@ -55,6 +57,31 @@ TEST(PngButton, ShowsTheStatePicturesPixelsFromOneLeftAndAboveItsOffset) {
   for (QPoint p : {QPoint(0, 0), QPoint(29, 0), QPoint(0, 11), QPoint(29, 11), QPoint(13, 7)}) {
     EXPECT_EQ(shown.pixel(p), CoordinateColour(99 + p.x(), 39 + p.y())) << p.x() << "," << p.y();
   }
+}
+
+// A button keeps only its part of each picture: it shows the same once the
+// pictures are gone, and given the skin picture itself instead of a state
+// picture it shows what the state picture would give, black past the
+// picture's edge.
+TEST(PngButton, KeepsItsFacesAfterThePicturesAreGoneAsFromAStatePicture) {
+  QWidget dialog;
+  dialog.resize(200, 100);
+  auto* from_picture = new CPngButton(&dialog);
+  auto* from_state_picture = new CPngButton(&dialog);
+  for (CPngButton* button : {from_picture, from_state_picture}) button->setGeometry(180, 85, 30, 20);
+  {
+    const QImage picture = testing::CoordinatePicture(190, 95);
+    const QPixmap state = MakeStatePicture(picture, dialog);
+    const QPixmap raw = QPixmap::fromImage(picture);
+    from_picture->SetPicturesAt(180, 85, raw, raw, raw, raw, raw, false);
+    from_state_picture->SetPicturesAt(180, 85, state, state, state, state, state, false);
+  }
+  const QImage shown = from_picture->grab().toImage();
+  EXPECT_EQ(shown, from_state_picture->grab().toImage());
+  EXPECT_EQ(shown.pixel(0, 0), CoordinateColour(179, 84));
+  EXPECT_EQ(shown.pixel(10, 10), CoordinateColour(189, 94));
+  EXPECT_EQ(QColor(shown.pixel(11, 5)), QColor(Qt::black));
+  EXPECT_EQ(QColor(shown.pixel(5, 11)), QColor(Qt::black));
 }
 
 TEST_F(ButtonFaces, FaceFollowsThePriorityOfStates) {
