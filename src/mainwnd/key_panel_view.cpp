@@ -9,7 +9,7 @@
 
 namespace keyloom::mainwnd {
 
-KeyPanelView::KeyPanelView(QWidget& window, const std::filesystem::path& skin_ini, const KeyFacePictures& pictures)
+KeyPanelView::KeyPanelView(QWidget& window, const std::filesystem::path& skin_ini)
     : QObject(&window), window_(window) {
   for (const keys::PanelButton& key : keys::PanelButtons()) {
     auto* button = new skin::CPngButton(&window);
@@ -19,15 +19,11 @@ KeyPanelView::KeyPanelView(QWidget& window, const std::filesystem::path& skin_in
       // D1..D6 have no place in the skin: a 1 x 1 button, off until Flip
       // enables it.
       button->setGeometry(1, 1, 1, 1);
-      button->SetPicturesAt(1, 1, pictures.normal, pictures.over, pictures.down, pictures.disabled,
-                            pictures.highlight, false);
+      button->SetPictureOffset(1, 1);
     } else {
       const std::u16string layout_key(key.layoutKey.begin(), key.layoutKey.end());
-      skin::PlaceImageButton(*button, skin_ini, u"BUTTONINFO", layout_key, pictures.normal, pictures.over,
-                             pictures.down, pictures.disabled, pictures.highlight);
+      skin::PlaceImageButton(*button, skin_ini, u"BUTTONINFO", layout_key);
     }
-    // An assigned key shows the pressed face (SetAssigned).
-    button->SetTogglePictures(pictures.normal, pictures.down, false, false, false);
     if (!key.startsEnabled) button->setEnabled(false);
     // A key's face is cut from the window's state pictures and covers the
     // whole button: the window behind it need not be painted first (the

@@ -37,17 +37,13 @@ class KeyButtonActions {
   virtual void PaintKey(int controlId) = 0;
 };
 
-// The five state pictures of the main window the key faces are cut from.
-struct KeyFacePictures {
-  QPixmap normal, over, down, disabled, highlight;
-};
-
 class KeyPanelView final : public QObject {
   Q_OBJECT
  public:
-  // The buttons become children of `window`; each keeps the part of the
-  // pictures under it.
-  KeyPanelView(QWidget& window, const std::filesystem::path& skin_ini, const KeyFacePictures& pictures);
+  // The buttons become children of `window`, placed; the window gives them
+  // their faces (CPngButton::SetFace), the pressed face as the toggle-on
+  // face that an assigned key shows.
+  KeyPanelView(QWidget& window, const std::filesystem::path& skin_ini);
 
   // Where clicks go (not owning; null: nothing happens). `state` tells the
   // panel whether the lighting panel is open and which effect it shows.

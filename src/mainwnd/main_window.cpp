@@ -77,25 +77,6 @@ skin::CPngButton::CaptionColours CaptionColours() {
           QColor(0xFF, 0xFF, 0xFF)};
 }
 
-// The main window's state pictures as pixmaps. A picture that cannot be
-// opened is reported as a skin failure (and comes back null).
-std::vector<QPixmap> StatePictures(const std::vector<std::u16string_view>& names, const QWidget& window) {
-  std::vector<QPixmap> pictures;
-  for (std::u16string_view name : names) {
-    std::optional<QImage> picture = skin::LoadSkinPicture(app::Paths().AppDir, name);
-    if (!picture) {
-      skin::ReportSkinFailure(skin::JoinSkinPath(app::Paths().AppDir, name));
-      pictures.emplace_back();
-      continue;
-    }
-    // The buttons cut their faces from the picture itself; one that cannot
-    // be decoded gives the black state picture.
-    pictures.push_back(picture->isNull() ? skin::MakeStatePicture(*picture, window)
-                                         : QPixmap::fromImage(*std::move(picture)));
-  }
-  return pictures;
-}
-
 // A picture the window needs to be there but does not draw yet.
 bool SkinPictureReadable(std::u16string_view name) {
   const std::filesystem::path path = skin::JoinSkinPath(app::Paths().AppDir, name);
@@ -193,32 +174,11 @@ bool CKeyloomDlg::OnInitDialog() {
   }
   SetUnappliedChanges(false);
 
-  // The full-window state pictures the buttons cut their faces from.
-  const std::vector<QPixmap> pictures =
-      StatePictures({u"Skins\\main_normal.jpg", u"Skins\\main_over.jpg", u"Skins\\main_down.jpg",
-                     u"Skins\\main_disable.jpg", u"Skins\\Arrow.jpg", u"Skins\\main_color0.jpg"},
-                    *this);
-  // Each button keeps its own part of them; the whole pictures go when
-  // the window is set up.
-  KeyFacePictures faces;
-  faces.normal = pictures[0];
-  faces.over = pictures[1];
-  faces.down = pictures[2];
-  faces.disabled = pictures[3];
-  const QPixmap& arrow_picture = pictures[4];
-  faces.highlight = pictures[5];
-  // The second colour face goes with the key values' view, which this
-  // window never switches to; it must be there all the same.
-  if (!SkinPictureReadable(u"Skins\\main_color1.jpg")) return false;
-  for (const QPixmap& picture : pictures) {
-    if (picture.isNull()) return false;
-  }
-
   const std::u16string default_link(kDefaultLink, kDefaultLink + sizeof kDefaultLink - 1);
   link_ = QString::fromStdU16String(SkinIni().GetString(u"SCREEN", u"Link", default_link).value_or(default_link));
 
   // The on-screen keyboard, then the window's own controls.
-  key_panel_ = std::make_unique<KeyPanelView>(*this, SkinIniPath(), faces);
+  key_panel_ = std::make_unique<KeyPanelView>(*this, SkinIniPath());
   key_panel_->SetActions(this, [this] {
     const lighting::LightingState& state = session_.lighting.CurrentLighting;
     return KeyPanelView::LightingView{state.panel_open, state.effect};
@@ -246,20 +206,16 @@ bool CKeyloomDlg::OnInitDialog() {
       {control::kReport4, u"FUNC_REPORT4", true},    {control::kWeb, u"CONTROL_Network", true},
       {control::kFacebook, u"CONTROL_Facebook", true}, {control::kTwitter, u"CONTROL_twitter", true},
   };
-  for (const ButtonPlace& place : kButtons) AddButton(place.id, place.key, place.command, faces);
-  // The report-rate and slot buttons show the pressed face when on, the
-  // Flip indicator the mouse-over face.
-  for (int id : kReportButtons) Control(id)->SetTogglePictures(faces.normal, faces.down, false, false, false);
-  for (int id : kSlotButtons) Control(id)->SetTogglePictures(faces.normal, faces.down, false, false, false);
-  Control(control::kFlipIndicator)->SetTogglePictures(faces.normal, faces.over, false, false, false);
+  for (const ButtonPlace& place : kButtons) AddButton(place.id, place.key, place.command);
   // The view switch is laid out and never shown.
   Control(control::kSwitch)->hide();
   for (auto [id, key] : {std::pair{control::kLeftArrow, u"LEFT_ARROW"}, std::pair{control::kRightArrow, u"RIGHT_ARROW"}}) {
     auto* arrow = new skin::CPngButton(this);
     arrow->setFocusPolicy(Qt::NoFocus);
-    skin::PlaceButtonWithOffset(*arrow, SkinIniPath(), u"BUTTONINFO", key, u"BUTTONINFO2", key, arrow_picture);
+    skin::PlaceButtonWithOffset(*arrow, SkinIniPath(), u"BUTTONINFO", key, u"BUTTONINFO2", key);
     controls_[id] = arrow;
   }
+  if (!CutButtonFaces()) return false;
   // The version plate: disabled, it shows the program's version.
   skin::CPngButton* plate = Control(control::kVersion);
   plate->setEnabled(false);
@@ -292,16 +248,70 @@ bool CKeyloomDlg::OnInitDialog() {
   return true;
 }
 
-skin::CPngButton* CKeyloomDlg::AddButton(int id, std::u16string_view key, bool command,
-                                         const KeyFacePictures& faces) {
+skin::CPngButton* CKeyloomDlg::AddButton(int id, std::u16string_view key, bool command) {
   auto* button = new skin::CPngButton(this);
   button->setObjectName(QStringLiteral("control%1").arg(id));
   button->setFocusPolicy(Qt::NoFocus);
-  skin::PlaceImageButton(*button, SkinIniPath(), u"BUTTONINFO", key, faces.normal, faces.over, faces.down,
-                         faces.disabled, faces.highlight);
+  skin::PlaceImageButton(*button, SkinIniPath(), u"BUTTONINFO", key);
   if (command) connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
   controls_[id] = button;
   return button;
+}
+
+bool CKeyloomDlg::CutButtonFaces() {
+  using Face = skin::CPngButton::Face;
+  // The window's image buttons and the keys cut their faces from the
+  // full-window state pictures, decoded one after the other into one
+  // buffer; none of the pictures is kept.
+  std::vector<skin::CPngButton*> buttons;
+  for (const auto& [id, button] : controls_) {
+    if (id != control::kLeftArrow && id != control::kRightArrow) buttons.push_back(button);
+  }
+  for (const auto& [id, button] : key_panel_->Buttons()) buttons.push_back(button);
+  bool complete = true;
+  QImage picture;
+  const auto load = [&](std::u16string_view name) {
+    if (!skin::LoadSkinPictureInto(picture, app::Paths().AppDir, name)) {
+      skin::ReportSkinFailure(skin::JoinSkinPath(app::Paths().AppDir, name));
+      complete = false;
+      return false;
+    }
+    // One that cannot be decoded gives black faces.
+    if (picture.isNull()) {
+      picture = QImage(size() + QSize(skin::kStatePictureMargin, skin::kStatePictureMargin), QImage::Format_RGB32);
+      picture.fill(Qt::black);
+    }
+    return true;
+  };
+  static constexpr std::pair<Face, std::u16string_view> kStates[] = {
+      {Face::Normal, u"Skins\\main_normal.jpg"},   {Face::Over, u"Skins\\main_over.jpg"},
+      {Face::Pressed, u"Skins\\main_down.jpg"},    {Face::Disabled, u"Skins\\main_disable.jpg"},
+      {Face::Highlight, u"Skins\\main_color0.jpg"},
+  };
+  for (const auto& [face, name] : kStates) {
+    if (!load(name)) continue;
+    for (skin::CPngButton* button : buttons) button->SetFace(face, picture);
+  }
+  // The arrows show one picture in every state.
+  if (load(u"Skins\\Arrow.jpg")) {
+    for (int id : {control::kLeftArrow, control::kRightArrow}) {
+      for (Face face : {Face::Normal, Face::Over, Face::Pressed, Face::Disabled, Face::Highlight})
+        Control(id)->SetFace(face, picture);
+    }
+  }
+  // The second colour face goes with the key values' view, which this
+  // window never switches to; it must be there all the same.
+  if (!SkinPictureReadable(u"Skins\\main_color1.jpg")) return false;
+  if (!complete) return false;
+  // The report-rate and slot buttons and the keys show the pressed face
+  // when on (a key when it has an assignment), the Flip indicator the
+  // mouse-over face.
+  for (int id : kReportButtons) Control(id)->SetToggleFaces(Face::Normal, Face::Pressed, false, false, false);
+  for (int id : kSlotButtons) Control(id)->SetToggleFaces(Face::Normal, Face::Pressed, false, false, false);
+  Control(control::kFlipIndicator)->SetToggleFaces(Face::Normal, Face::Over, false, false, false);
+  for (const auto& [id, button] : key_panel_->Buttons())
+    button->SetToggleFaces(Face::Normal, Face::Pressed, false, false, false);
+  return true;
 }
 
 skin::CPngButton* CKeyloomDlg::Control(int id) const {

@@ -181,7 +181,10 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   void changeEvent(QEvent* event) override;
 
  private:
-  skin::CPngButton* AddButton(int id, std::u16string_view key, bool command, const KeyFacePictures& faces);
+  skin::CPngButton* AddButton(int id, std::u16string_view key, bool command = true);
+  // Gives the image buttons and keys their faces; false when a state
+  // picture is missing.
+  bool CutButtonFaces();
   void SetCaption(int id, const char* text_key, int point_size = 9, const char* face = "Arial Unicode MS");
   void ShowSlotButtons(int slot);
   void ShowReportButtons(int index);

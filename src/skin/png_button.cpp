@@ -73,35 +73,71 @@ CPngButton::FacePicture CPngButton::CutFace(const QPixmap& picture) const {
   for (const FacePicture* face : {&normal_, &over_, &pressed_, &disabled_, &highlight_pic_, &toggle_off_, &toggle_on_}) {
     if (!picture.isNull() && face->source == picture.cacheKey()) return *face;
   }
-  FacePicture face{picture, QPoint(0, 0), picture.cacheKey()};
-  if (picture.isNull() || size().isEmpty()) return face;
-  const QRect wanted(QPoint(offset_x_ - 1, offset_y_ - 1), size());
-  const QRect drawn(QPoint(0, 0), picture.deviceIndependentSize().toSize());
+  if (picture.isNull() || size().isEmpty()) return FacePicture{picture, QPoint(0, 0), picture.cacheKey()};
+  FacePicture face = CutFace(picture.toImage());
+  face.source = picture.cacheKey();
+  return face;
+}
+
+CPngButton::FacePicture CPngButton::CutFace(const QImage& picture) const {
+  FacePicture face;
+  if (picture.isNull()) return face;
   const qreal ratio = picture.devicePixelRatio();
+  const QRect drawn(QPoint(0, 0), picture.deviceIndependentSize().toSize());
+  if (size().isEmpty()) {
+    face.pixmap = QPixmap::fromImage(picture);
+    return face;
+  }
+  const QRect wanted(QPoint(offset_x_ - 1, offset_y_ - 1), size());
   const auto device = [ratio](const QRect& r) {
     return QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio).toRect();
   };
   if (drawn.contains(wanted) || !parentWidget()) {
     const QRect part = wanted & drawn;
-    face.pixmap = picture.copy(device(part));
+    face.pixmap = QPixmap::fromImage(picture.copy(device(part)));
     face.origin = part.topLeft();
   } else {
     // Past the picture the face is black, up to the dialog's client area
     // and the state pictures' margin, as a state picture is made.
     const QRect extent(QPoint(0, 0), parentWidget()->rect().size() + QSize(kStatePictureMargin, kStatePictureMargin));
     const QRect part = wanted & extent;
-    face.pixmap = QPixmap(part.size() * ratio);
-    face.pixmap.fill(Qt::black);
+    QImage cut(part.size() * ratio, QImage::Format_RGB32);
+    cut.fill(Qt::black);
     const QRect inside = part & drawn;
     if (!inside.isEmpty()) {
-      QPainter painter(&face.pixmap);
+      QPainter painter(&cut);
       painter.setCompositionMode(QPainter::CompositionMode_Source);
-      painter.drawPixmap(device(inside).topLeft() - device(part).topLeft(), picture, device(inside));
+      painter.drawImage(device(inside).topLeft() - device(part).topLeft(), picture, device(inside));
     }
+    face.pixmap = QPixmap::fromImage(std::move(cut));
     face.origin = part.topLeft();
   }
   face.pixmap.setDevicePixelRatio(ratio);
   return face;
+}
+
+void CPngButton::SetFace(Face face, const QImage& picture) {
+  FacePicture cut = CutFace(picture);
+  switch (face) {
+    case Face::Normal: normal_ = std::move(cut); break;
+    case Face::Over: over_ = std::move(cut); break;
+    case Face::Pressed: pressed_ = std::move(cut); break;
+    case Face::Disabled: disabled_ = std::move(cut); break;
+    case Face::Highlight: highlight_pic_ = std::move(cut); break;
+    case Face::ToggleOff: toggle_off_ = std::move(cut); break;
+    case Face::ToggleOn: toggle_on_ = std::move(cut); break;
+  }
+}
+
+void CPngButton::SetPictureOffset(int x, int y) {
+  offset_x_ = x;
+  offset_y_ = y;
+}
+
+void CPngButton::SetToggleFaces(Face off, Face on, bool toggle_mode, bool toggle_state, bool redraw) {
+  toggle_off_ = FaceOf(off);
+  toggle_on_ = FaceOf(on);
+  SetToggleState(toggle_mode, toggle_state, redraw);
 }
 
 void CPngButton::SetPictures(const QPixmap& normal, const QPixmap& over, const QPixmap& pressed,

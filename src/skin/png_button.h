@@ -15,6 +15,7 @@
 // pressed; hovered; highlighted; normal.
 #include <QAbstractButton>
 #include <QColor>
+#include <QImage>
 #include <QPixmap>
 #include <QString>
 #include <QTimer>
@@ -54,6 +55,13 @@ class CPngButton : public QAbstractButton {
                          bool redraw);
   // Toggle mode and state, with the toggle pictures given before.
   void SetToggleState(bool toggle_mode, bool toggle_state, bool redraw);
+  // One face at a time, for dialogs that decode their state pictures one
+  // after the other: the picture offset first, then each face cut from its
+  // picture (which the caller may reuse for the next one), then the toggle
+  // faces chosen among those.
+  void SetPictureOffset(int x, int y);
+  void SetFace(Face face, const QImage& picture);
+  void SetToggleFaces(Face off, Face on, bool toggle_mode, bool toggle_state, bool redraw);
   void SetHighlight(bool on, bool redraw);
   void SetFrame(const QColor& colour, bool on);
   void SetCaption(bool show, int point_size, const QString& face, const CaptionColours& colours,
@@ -103,6 +111,7 @@ class CPngButton : public QAbstractButton {
     qint64 source = 0;
   };
   FacePicture CutFace(const QPixmap& picture) const;
+  FacePicture CutFace(const QImage& picture) const;
   const FacePicture& FaceOf(Face face) const;
   QColor CaptionColourOf(Face face) const;
   void DrawCaption(QPainter& painter, const QColor& colour);

@@ -32,6 +32,14 @@ LayoutValue PlaceControlKeepSize(QWidget& control, const std::filesystem::path& 
 }
 
 LayoutValue PlaceImageButton(CPngButton& button, const std::filesystem::path& ini, std::u16string_view section,
+                             std::u16string_view key) {
+  const LayoutValue v = PlaceControl(button, ini, section, key);
+  button.SetPictureOffset(v.x, v.y);
+  if (v.x == 1 && v.y == 1) button.setEnabled(false);
+  return v;
+}
+
+LayoutValue PlaceImageButton(CPngButton& button, const std::filesystem::path& ini, std::u16string_view section,
                              std::u16string_view key, const QPixmap& normal, const QPixmap& over,
                              const QPixmap& pressed, const QPixmap& disabled, const QPixmap& highlight) {
   const LayoutValue v = PlaceControl(button, ini, section, key);
@@ -42,11 +50,19 @@ LayoutValue PlaceImageButton(CPngButton& button, const std::filesystem::path& in
 
 LayoutValue PlaceButtonWithOffset(CPngButton& button, const std::filesystem::path& ini,
                                   std::u16string_view section, std::u16string_view key,
-                                  std::u16string_view offset_section, std::u16string_view offset_key,
-                                  const QPixmap& picture) {
+                                  std::u16string_view offset_section, std::u16string_view offset_key) {
   const LayoutValue v = PlaceControl(button, ini, section, key);
   const LayoutValue offset = ReadLayoutValue(ini, offset_section, offset_key);
-  button.SetPicturesAt(offset.x, offset.y, picture, picture, picture, picture, picture, true);
+  button.SetPictureOffset(offset.x, offset.y);
+  return v;
+}
+
+LayoutValue PlaceButtonWithOffset(CPngButton& button, const std::filesystem::path& ini,
+                                  std::u16string_view section, std::u16string_view key,
+                                  std::u16string_view offset_section, std::u16string_view offset_key,
+                                  const QPixmap& picture) {
+  const LayoutValue v = PlaceButtonWithOffset(button, ini, section, key, offset_section, offset_key);
+  button.SetPicturesAt(button.OffsetX(), button.OffsetY(), picture, picture, picture, picture, picture, true);
   return v;
 }
 

@@ -40,14 +40,23 @@ double SkinDevicePixelRatio() {
 
 namespace {
 
-QImage Decode(QIODevice& device) {
+// Decodes into `image` (null when the contents cannot be decoded), reusing
+// its buffer where the reader can.
+void DecodeInto(QIODevice& device, QImage& image) {
   QImageReader reader(&device);
   reader.setAutoTransform(false);
-  QImage image = reader.read();  // null when the contents cannot be decoded
-  if (!image.isNull()) {
-    // Pictures are used 1:1 without colour management.
-    image.setColorSpace(QColorSpace());
+  image.setDevicePixelRatio(1.0);
+  if (!reader.read(&image)) {
+    image = QImage();
+    return;
   }
+  // Pictures are used 1:1 without colour management.
+  image.setColorSpace(QColorSpace());
+}
+
+QImage Decode(QIODevice& device) {
+  QImage image;
+  DecodeInto(device, image);
   return image;
 }
 
@@ -89,6 +98,20 @@ std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u1
     if (std::optional<QImage> twin = LoadTwin(path, file)) return twin;
   }
   return Decode(file);
+}
+
+bool LoadSkinPictureInto(QImage& image, const std::filesystem::path& base, std::u16string_view relative) {
+  const auto path = JoinSkinPath(base, relative);
+  QFile file(QString::fromStdString(path.string()));
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  if (SkinDevicePixelRatio() >= kHighDensityRatio) {
+    if (std::optional<QImage> twin = LoadTwin(path, file)) {
+      image = *std::move(twin);
+      return true;
+    }
+  }
+  DecodeInto(file, image);
+  return true;
 }
 
 QPixmap MakeStatePicture(const QImage& picture, const QWidget& reference) {
