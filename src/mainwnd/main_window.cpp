@@ -258,46 +258,77 @@ skin::CPngButton* CKeyloomDlg::AddButton(int id, std::u16string_view key, bool c
   return button;
 }
 
-bool CKeyloomDlg::CutButtonFaces() {
-  using Face = skin::CPngButton::Face;
-  // The window's image buttons and the keys cut their faces from the
-  // full-window state pictures, decoded one after the other into one
-  // buffer; none of the pictures is kept.
+namespace {
+
+using Face = skin::CPngButton::Face;
+
+// The main window's state pictures. The mouse-over and highlight faces are
+// cut for every button when first shown (the highlight face never is in
+// this window); the disabled face only for the buttons that are disabled
+// when it is needed (a dozen at most).
+struct StatePicture {
+  Face face;
+  std::u16string_view name;
+  bool deferred;
+};
+constexpr StatePicture kStatePictures[] = {
+    {Face::Normal, u"Skins\\main_normal.jpg", false},  {Face::Pressed, u"Skins\\main_down.jpg", false},
+    {Face::Disabled, u"Skins\\main_disable.jpg", true}, {Face::Over, u"Skins\\main_over.jpg", true},
+    {Face::Highlight, u"Skins\\main_color0.jpg", true},
+};
+
+}  // namespace
+
+std::vector<skin::CPngButton*> CKeyloomDlg::FacedButtons() const {
   std::vector<skin::CPngButton*> buttons;
   for (const auto& [id, button] : controls_) {
     if (id != control::kLeftArrow && id != control::kRightArrow) buttons.push_back(button);
   }
   for (const auto& [id, button] : key_panel_->Buttons()) buttons.push_back(button);
+  return buttons;
+}
+
+// Decodes a state picture into `picture` (black when it cannot be decoded);
+// false, with the skin failure reported, when it cannot be opened.
+bool CKeyloomDlg::LoadStatePicture(std::u16string_view name, QImage& picture) const {
+  if (!skin::LoadSkinPictureInto(picture, app::Paths().AppDir, name)) {
+    skin::ReportSkinFailure(skin::JoinSkinPath(app::Paths().AppDir, name));
+    return false;
+  }
+  if (picture.isNull()) {
+    picture = QImage(size() + QSize(skin::kStatePictureMargin, skin::kStatePictureMargin), QImage::Format_RGB32);
+    picture.fill(Qt::black);
+  }
+  return true;
+}
+
+bool CKeyloomDlg::CutButtonFaces() {
+  // The window's image buttons and the keys cut their faces from the
+  // full-window state pictures, decoded one after the other into one
+  // buffer; none of the pictures is kept.
+  const std::vector<skin::CPngButton*> buttons = FacedButtons();
   bool complete = true;
   QImage picture;
-  const auto load = [&](std::u16string_view name) {
-    if (!skin::LoadSkinPictureInto(picture, app::Paths().AppDir, name)) {
-      skin::ReportSkinFailure(skin::JoinSkinPath(app::Paths().AppDir, name));
+  for (const StatePicture& state : kStatePictures) {
+    if (state.deferred) {
+      // Must be there all the same.
+      complete = SkinPictureReadable(state.name) && complete;
+      continue;
+    }
+    if (!LoadStatePicture(state.name, picture)) {
       complete = false;
-      return false;
+      continue;
     }
-    // One that cannot be decoded gives black faces.
-    if (picture.isNull()) {
-      picture = QImage(size() + QSize(skin::kStatePictureMargin, skin::kStatePictureMargin), QImage::Format_RGB32);
-      picture.fill(Qt::black);
-    }
-    return true;
-  };
-  static constexpr std::pair<Face, std::u16string_view> kStates[] = {
-      {Face::Normal, u"Skins\\main_normal.jpg"},   {Face::Over, u"Skins\\main_over.jpg"},
-      {Face::Pressed, u"Skins\\main_down.jpg"},    {Face::Disabled, u"Skins\\main_disable.jpg"},
-      {Face::Highlight, u"Skins\\main_color0.jpg"},
-  };
-  for (const auto& [face, name] : kStates) {
-    if (!load(name)) continue;
-    for (skin::CPngButton* button : buttons) button->SetFace(face, picture);
+    for (skin::CPngButton* button : buttons) button->SetFace(state.face, picture);
   }
   // The arrows show one picture in every state.
-  if (load(u"Skins\\Arrow.jpg")) {
+  if (LoadStatePicture(u"Skins\\Arrow.jpg", picture)) {
     for (int id : {control::kLeftArrow, control::kRightArrow}) {
       for (Face face : {Face::Normal, Face::Over, Face::Pressed, Face::Disabled, Face::Highlight})
         Control(id)->SetFace(face, picture);
     }
+  } else {
+    complete = false;
   }
   // The second colour face goes with the key values' view, which this
   // window never switches to; it must be there all the same.
@@ -311,7 +342,32 @@ bool CKeyloomDlg::CutButtonFaces() {
   Control(control::kFlipIndicator)->SetToggleFaces(Face::Normal, Face::Over, false, false, false);
   for (const auto& [id, button] : key_panel_->Buttons())
     button->SetToggleFaces(Face::Normal, Face::Pressed, false, false, false);
+  for (skin::CPngButton* button : buttons) button->SetFaceLoader([this](Face face) { CutDeferredFace(face); });
   return true;
+}
+
+void CKeyloomDlg::CutDeferredFace(Face face) {
+  // The only toggle face that is deferred is the Flip indicator's.
+  if (face == Face::ToggleOn || face == Face::ToggleOff) face = Face::Over;
+  for (const StatePicture& state : kStatePictures) {
+    if (!state.deferred || state.face != face) continue;
+    std::vector<skin::CPngButton*> buttons = FacedButtons();
+    if (face == Face::Disabled) {
+      std::erase_if(buttons, [](const skin::CPngButton* b) { return b->isEnabled() || b->HasFace(Face::Disabled); });
+      if (buttons.empty()) return;
+    } else {
+      const std::size_t index = face == Face::Over ? 0 : 1;
+      if (deferred_cut_[index]) return;
+      deferred_cut_[index] = true;
+    }
+    QImage picture;
+    if (!LoadStatePicture(state.name, picture)) return;
+    for (skin::CPngButton* button : buttons) button->SetFace(face, picture);
+    if (face == Face::Over) {
+      skin::CPngButton* indicator = Control(control::kFlipIndicator);
+      indicator->SetToggleFaces(Face::Normal, Face::Over, indicator->IsToggleMode(), indicator->ToggleState(), false);
+    }
+  }
 }
 
 skin::CPngButton* CKeyloomDlg::Control(int id) const {

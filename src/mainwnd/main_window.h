@@ -9,6 +9,7 @@
 // Work that talks to the keyboard at length (Apply, reading the profile
 // back, restoring a file) runs off the window's thread: the window keeps
 // painting, animates the busy picture and refuses edits until it ends.
+#include <QImage>
 #include <QPixmap>
 #include <QMenu>
 #include <QPointer>
@@ -31,6 +32,7 @@
 #include "profiles/keyboard_session.h"
 #include "profiles/ui/profile_dialog.h"
 #include "skin/base_dialog.h"
+#include "skin/png_button.h"
 
 class QLabel;
 class QMenu;
@@ -183,8 +185,11 @@ class CKeyloomDlg final : public skin::CBaseDialog,
  private:
   skin::CPngButton* AddButton(int id, std::u16string_view key, bool command = true);
   // Gives the image buttons and keys their faces; false when a state
-  // picture is missing.
+  // picture is missing. The faces seldom shown are cut when first needed.
   bool CutButtonFaces();
+  void CutDeferredFace(skin::CPngButton::Face face);
+  std::vector<skin::CPngButton*> FacedButtons() const;
+  bool LoadStatePicture(std::u16string_view name, QImage& picture) const;
   void SetCaption(int id, const char* text_key, int point_size = 9, const char* face = "Arial Unicode MS");
   void ShowSlotButtons(int slot);
   void ShowReportButtons(int index);
@@ -221,6 +226,7 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   std::unique_ptr<lighting::ui::LightingPanel> lighting_panel_;
   QLabel* busy_picture_ = nullptr;
   std::array<QPixmap, kBusyFrames> busy_frames_;
+  std::array<bool, 2> deferred_cut_{};  // mouse-over, highlight
   int busy_frame_ = 0;
   bool busy_ = false;
   bool refresh_after_busy_ = false;

@@ -129,6 +129,8 @@ void CPngButton::SetFace(Face face, const QImage& picture) {
   }
 }
 
+void CPngButton::SetFaceLoader(FaceLoader loader) { face_loader_ = std::move(loader); }
+
 void CPngButton::SetPictureOffset(int x, int y) {
   offset_x_ = x;
   offset_y_ = y;
@@ -137,7 +139,9 @@ void CPngButton::SetPictureOffset(int x, int y) {
 void CPngButton::SetToggleFaces(Face off, Face on, bool toggle_mode, bool toggle_state, bool redraw) {
   toggle_off_ = FaceOf(off);
   toggle_on_ = FaceOf(on);
-  SetToggleState(toggle_mode, toggle_state, redraw);
+  toggle_mode_ = toggle_mode;
+  toggle_state_ = toggle_state;
+  if (redraw) update();
 }
 
 void CPngButton::SetPictures(const QPixmap& normal, const QPixmap& over, const QPixmap& pressed,
@@ -319,6 +323,11 @@ void CPngButton::DrawCaption(QPainter& painter, const QColor& colour) {
 
 void CPngButton::paintEvent(QPaintEvent*) {
   const Face face = CurrentFace();
+  if (face_loader_ && FaceOf(face).pixmap.isNull()) {
+    // The dialog gives this face now (the loader may replace itself).
+    const FaceLoader loader = face_loader_;
+    loader(face);
+  }
   const FacePicture& shown_face = FaceOf(face);
   const QPixmap& picture = shown_face.pixmap;
   // What the button shows is kept at the screen's density, so that @2x

@@ -62,6 +62,11 @@ class CPngButton : public QAbstractButton {
   void SetPictureOffset(int x, int y);
   void SetFace(Face face, const QImage& picture);
   void SetToggleFaces(Face off, Face on, bool toggle_mode, bool toggle_state, bool redraw);
+  // Faces given only when first needed: the loader is called when the
+  // button is about to show a face it does not have, and gives it (to this
+  // button and any others) before the button draws.
+  using FaceLoader = std::function<void(Face face)>;
+  void SetFaceLoader(FaceLoader loader);
   void SetHighlight(bool on, bool redraw);
   void SetFrame(const QColor& colour, bool on);
   void SetCaption(bool show, int point_size, const QString& face, const CaptionColours& colours,
@@ -76,6 +81,7 @@ class CPngButton : public QAbstractButton {
   void SetPressedLook(bool pressed) { setDown(pressed); }
 
   Face CurrentFace() const;
+  bool HasFace(Face face) const { return !FaceOf(face).pixmap.isNull(); }
   int OffsetX() const { return offset_x_; }
   int OffsetY() const { return offset_y_; }
   bool IsHovered() const { return hover_; }
@@ -140,6 +146,7 @@ class CPngButton : public QAbstractButton {
   int escapement_ = 0;
   bool rotated_ = false;
   DrawCallback draw_callback_;
+  FaceLoader face_loader_;
   QString tooltip_text_;
   bool tooltip_active_ = false;
   QTimer tooltip_timer_;

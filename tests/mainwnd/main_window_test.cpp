@@ -3,6 +3,7 @@
 // window then shows.
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 
 #include "app/flip_setting.h"
 #include "app/keyboard_reactions.h"
@@ -15,6 +16,7 @@
 #include "mainwnd/main_window_fixture.h"
 #include "profiles/active_slot.h"
 #include "profiles/profile_file.h"
+#include "skin/skin_picture.h"
 #include "skin/tray_icon.h"
 
 namespace keyloom::mainwnd::testing {
@@ -292,6 +294,41 @@ TEST_F(MainWindowTest, DisconnectionHidesTheWindowAndClosesTheAboutBox) {
   ASSERT_NE(window->AboutDialog(), nullptr);
   std::thread([&] { profiles::HandleConnectionChange(session, 0); }).join();
   ASSERT_TRUE(PumpUntil([&] { return !window->isVisible() && window->AboutDialog() == nullptr; }));
+}
+
+// Each button shows its part of the state picture of its state; the faces
+// seldom shown (mouse-over, disabled) are cut when first needed.
+TEST_F(MainWindowTest, ButtonsShowTheirPartOfTheStatePictures) {
+  Connect();  // slot 1 active: its button shows the pressed face
+  Click(control::kFlipLeft);  // Flip on: F1 disabled, the indicator shows the mouse-over face
+  struct Case {
+    const char* what;
+    skin::CPngButton* button;
+    std::u16string_view picture;
+    bool hover;
+  };
+  const Case cases[] = {
+      {"idle key", &Key(kKeyA), u"Skins\\main_normal.jpg", false},
+      {"hovered key", &Key(kKeyA), u"Skins\\main_over.jpg", true},
+      {"active slot", &Control(control::kSlot1), u"Skins\\main_down.jpg", false},
+      {"disabled F1", &Key(1010), u"Skins\\main_disable.jpg", false},
+      {"Flip indicator on", &Control(control::kFlipIndicator), u"Skins\\main_over.jpg", false},
+  };
+  for (const Case& c : cases) {
+    if (c.hover) {
+      QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), c.button->mapToGlobal(QPointF(3, 3)), Qt::NoButton,
+                       Qt::NoButton, Qt::NoModifier);
+      QApplication::sendEvent(c.button, &move);
+      ASSERT_TRUE(PumpUntil([&] { return c.button->IsHovered(); })) << c.what;
+    }
+    const std::optional<QImage> picture = skin::LoadSkinPicture(app::Paths().AppDir, c.picture);
+    ASSERT_TRUE(picture) << c.what;
+    const QImage shown = c.button->grab().toImage();
+    // A corner, clear of any caption.
+    const QPoint at(c.button->OffsetX() - 1 + 1, c.button->OffsetY() - 1 + 1);
+    EXPECT_EQ(QColor(shown.pixel(1, 1)), QColor(picture->pixel(at))) << c.what;
+    EXPECT_NE(QColor(picture->pixel(at)), QColor(Qt::black)) << c.what << ": the case shows nothing";
+  }
 }
 
 TEST_F(MainWindowTest, ControlsSitAtTheirLayoutRectangles) {
