@@ -1,5 +1,7 @@
 #include "device/device_monitors.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -31,6 +33,41 @@ void Wait(DeviceLink& link, std::uint32_t ms) {
   }
   std::unique_lock lock(stop.mutex);
   stop.changed.wait_for(lock, std::chrono::milliseconds(ms), [&stop] { return stop.requested.load(); });
+}
+
+bool SleepHookInstalled() {
+  std::lock_guard lock(g_sleep_mutex);
+  return static_cast<bool>(g_sleep);
+}
+
+// The connected wait. On a channel that tells when its interface goes away
+// one wait on it, its transfers' failures and the stop replaces the probes:
+// a change ends it at once, so it lasts up to a second (`watched_ms`) where
+// the probes come every `ms`. True when the interface was watched and
+// stayed for the whole time, so it needs no probe; false when it must be
+// probed (after the usual sleep where it could not be watched).
+bool WaitWhileConnected(DeviceLink& link, HidDevice& device, std::uint32_t ms, std::uint32_t watched_ms,
+                        bool& hang_up_unconfirmed) {
+  MonitorStop& stop = link.monitor_stop;
+  // Tests' sleeps stand in for time; a hang-up the probe did not confirm
+  // last time would be reported again at once.
+  if (!SleepHookInstalled() && !hang_up_unconfirmed && !stop.requested.load()) {
+    switch (device.WatchOpenInterface(stop.wake_fd, watched_ms)) {
+      case HidDevice::Watch::Stayed:
+        return true;
+      case HidDevice::Watch::HungUp:
+        hang_up_unconfirmed = true;
+        return false;
+      case HidDevice::Watch::Failed:
+      case HidDevice::Watch::Woken:
+        return false;
+      case HidDevice::Watch::Unwatched:
+        break;
+    }
+  }
+  hang_up_unconfirmed = false;
+  Wait(link, ms);
+  return false;
 }
 
 void CallConnectionHandler(const ConnectionReports& reports, int connected) {
@@ -73,6 +110,10 @@ void RequestMonitorStop(DeviceLink& link) {
     link.monitor_stop.requested.store(true);
   }
   link.monitor_stop.changed.notify_all();
+  if (link.monitor_stop.wake_fd >= 0) {
+    const std::uint64_t one = 1;
+    (void)!::write(link.monitor_stop.wake_fd, &one, sizeof one);
+  }
   link.EventDevice().Abort();
 }
 
@@ -80,6 +121,10 @@ void ResetMonitorStop(DeviceLink& link) {
   {
     std::lock_guard lock(link.monitor_stop.mutex);
     link.monitor_stop.requested.store(false);
+  }
+  if (link.monitor_stop.wake_fd >= 0) {
+    std::uint64_t count = 0;
+    (void)!::read(link.monitor_stop.wake_fd, &count, sizeof count);
   }
   link.EventDevice().ClearAbort();
 }
@@ -136,10 +181,12 @@ void ConnectionMonitor(DeviceLink& link, const ConnectionReports& reports) {
   DeviceConnected.store(0);
 
   bool first_cycle = true;
+  bool watched = false;  // the last wait watched the open interface stay
+  bool hang_up_unconfirmed = false;
   while (!MonitorStopRequested(link)) {
     if (DeviceConnected.load() == 1) {
       // A handle that failed is gone too, even when the path answers again.
-      if (device.HandleFailed() || !device.ProbePath()) {
+      if (device.HandleFailed() || (!watched && !device.ProbePath())) {
         DeviceConnected.store(0);
         CallConnectionHandler(reports, 0);
       }
@@ -162,7 +209,12 @@ void ConnectionMonitor(DeviceLink& link, const ConnectionReports& reports) {
       }
       device.EndEnumeration();
     }
-    Wait(link, DeviceConnected.load() == 1 ? 100 : 1000);
+    if (DeviceConnected.load() == 1) {
+      watched = WaitWhileConnected(link, device, 100, 1000, hang_up_unconfirmed);
+    } else {
+      watched = false;
+      Wait(link, 1000);
+    }
   }
 }
 

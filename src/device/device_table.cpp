@@ -1,8 +1,18 @@
 #include "device/device_table.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 namespace keyloom::device {
+
+MonitorStop::MonitorStop() : wake_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+MonitorStop::~MonitorStop() {
+  if (wake_fd >= 0) ::close(wake_fd);
+}
+
 
 namespace {
 

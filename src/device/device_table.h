@@ -70,9 +70,17 @@ struct TransactionState {
 
 // How the monitor threads of one link are told to end.
 struct MonitorStop {
+  MonitorStop();
+  ~MonitorStop();
+  MonitorStop(const MonitorStop&) = delete;
+  MonitorStop& operator=(const MonitorStop&) = delete;
+
   std::mutex mutex;
   std::condition_variable changed;
   std::atomic<bool> requested{false};
+  // Readable while a stop is requested (an eventfd; -1 if none could be
+  // made), for the waits that poll descriptors.
+  int wake_fd = -1;
 };
 
 // One keyboard as the program reaches it: both devices on one backend, the

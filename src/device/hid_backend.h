@@ -46,6 +46,10 @@ class HidChannel {
   // One output report (report id first).
   virtual IoResult Write(const std::uint8_t* buffer, std::size_t length, std::size_t& transferred,
                          SteadyTime deadline, AbortEvent& abort) = 0;
+  // A descriptor that poll() reports hung up (POLLHUP, POLLERR or
+  // POLLRDHUP) once the interface is gone, valid while the channel lives;
+  // -1 when the channel has none (its presence is then only probed).
+  virtual int HangUpFd() const { return -1; }
 };
 
 class HidBackend {

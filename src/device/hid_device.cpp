@@ -1,6 +1,11 @@
 #include "device/hid_device.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <ctime>
 
 #include "device/report_trace.h"
 
@@ -29,9 +34,11 @@ std::uint32_t PathTagNumber(const std::string& path, const char* tag) {
   return value;
 }
 
-HidDevice::HidDevice(std::shared_ptr<HidBackend> backend) : backend_(std::move(backend)) {}
+HidDevice::HidDevice(std::shared_ptr<HidBackend> backend)
+    : backend_(std::move(backend)), failed_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 HidDevice::~HidDevice() {
+  if (failed_fd_ >= 0) ::close(failed_fd_);
   Close();
   EndEnumeration();
 }
@@ -144,6 +151,10 @@ bool HidDevice::Open(const std::string& path, bool read, bool write, bool overla
     channel_ = std::shared_ptr<HidChannel>(std::move(channel));
   }
   handle_failed_.store(false);
+  if (failed_fd_ >= 0) {
+    std::uint64_t count = 0;
+    (void)!::read(failed_fd_, &count, sizeof count);
+  }
   generation_.fetch_add(1);
   return true;
 }
@@ -151,6 +162,32 @@ bool HidDevice::Open(const std::string& path, bool read, bool write, bool overla
 bool HidDevice::ProbePath() const {
   auto backend = Backend();
   return backend && !device_path_.empty() && backend->Probe(device_path_);
+}
+
+void HidDevice::MarkHandleFailed() {
+  handle_failed_.store(true);
+  if (failed_fd_ >= 0) {
+    const std::uint64_t one = 1;
+    (void)!::write(failed_fd_, &one, sizeof one);
+  }
+}
+
+HidDevice::Watch HidDevice::WatchOpenInterface(int wake_fd, std::uint32_t ms) const {
+  // The channel stays alive (and its descriptor open) while this waits,
+  // even if another thread closes the device meanwhile.
+  const std::shared_ptr<HidChannel> channel = Channel();
+  const int fd = channel ? channel->HangUpFd() : -1;
+  if (fd < 0) return Watch::Unwatched;
+  if (HandleFailed()) return Watch::Failed;
+  // A transfer that fails on the handle meanwhile ends the wait too.
+  pollfd fds[3] = {{fd, POLLRDHUP, 0}, {wake_fd, POLLIN, 0}, {failed_fd_, POLLIN, 0}};
+  const timespec timeout{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+  const int r = ::ppoll(fds, 3, &timeout, nullptr);  // negative descriptors are left out
+  if (r == 0) return Watch::Stayed;
+  if (r < 0) return Watch::Unwatched;  // interrupted: the caller waits its usual way
+  if (fds[1].revents & POLLIN) return Watch::Woken;
+  if (fds[2].revents & POLLIN) return Watch::Failed;
+  return Watch::HungUp;
 }
 
 bool HidDevice::Read(std::uint8_t* buffer, std::size_t length, std::size_t* transferred,
@@ -162,7 +199,7 @@ bool HidDevice::Read(std::uint8_t* buffer, std::size_t length, std::size_t* tran
     std::size_t n = 0;
     const IoResult r = channel->Read(buffer, length, n, DeadlineAfter(timeout_ms), abort_);
     ok = r == IoResult::Ok;
-    if (r == IoResult::Failed) handle_failed_.store(true);
+    if (r == IoResult::Failed) MarkHandleFailed();
     if (ok) {
       TraceReport('R', buffer, n);
       if (transferred) *transferred = n;
@@ -181,7 +218,7 @@ bool HidDevice::Write(const std::uint8_t* buffer, std::size_t length, std::size_
     std::size_t n = 0;
     const IoResult r = channel->Write(buffer, length, n, DeadlineAfter(timeout_ms), abort_);
     ok = r == IoResult::Ok;
-    if (r == IoResult::Failed) handle_failed_.store(true);
+    if (r == IoResult::Failed) MarkHandleFailed();
     if (ok) {
       TraceReport('W', buffer, length);
       if (transferred) *transferred = n;

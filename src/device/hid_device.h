@@ -44,6 +44,18 @@ class HidDevice {
   // Whether the path of the open (or last opened) interface can still be
   // opened: the keyboard is still there.
   bool ProbePath() const;
+  // Waits up to `ms` milliseconds on the open interface's channel, its
+  // transfers and `wake_fd` together, for interfaces whose channel tells
+  // when they go away (HidChannel::HangUpFd): whatever the interface does
+  // ends the wait at once, so it needs no probing meanwhile.
+  enum class Watch {
+    Stayed,     // the time passed and the interface stayed
+    HungUp,     // the channel reports the interface gone (probe to be sure)
+    Failed,     // a transfer failed on the handle (HandleFailed)
+    Woken,      // wake_fd became readable
+    Unwatched,  // nothing open, or a channel that cannot tell: nothing waited
+  };
+  Watch WatchOpenInterface(int wake_fd, std::uint32_t ms) const;
   // Whether a read or write on the open handle failed outright (not a
   // time-out): the handle is dead even if the path is back, as after a
   // quick unplug and plug.
@@ -80,6 +92,7 @@ class HidDevice {
  private:
   std::shared_ptr<HidBackend> Backend() const;
   std::shared_ptr<HidChannel> Channel() const;
+  void MarkHandleFailed();
   void FreeLayout();
 
   std::shared_ptr<HidBackend> backend_;
@@ -109,6 +122,7 @@ class HidDevice {
   std::atomic<bool> write_pending_{false};
   std::atomic<std::uint64_t> generation_{0};
   std::atomic<bool> handle_failed_{false};
+  int failed_fd_ = -1;  // readable once handle_failed_ is set (an eventfd)
 };
 
 // Selects the top-level collection a path names with a "&col" tag (1-based,

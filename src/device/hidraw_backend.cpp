@@ -85,6 +85,9 @@ class HidrawChannel final : public HidChannel {
       : fd_(fd), descriptor_(std::move(descriptor)), attributes_(attributes), numbered_(numbered) {}
   ~HidrawChannel() override { ::close(fd_); }
 
+  // A hidraw node reports POLLHUP | POLLERR once its device is removed.
+  int HangUpFd() const override { return fd_; }
+
   HidAttributes Attributes() const override { return attributes_; }
   std::vector<std::uint8_t> ReportDescriptor() const override { return descriptor_; }
 

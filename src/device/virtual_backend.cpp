@@ -51,6 +51,8 @@ class VirtualChannel final : public HidChannel {
   VirtualChannel& operator=(const VirtualChannel&) = delete;
 
   HidAttributes Attributes() const override { return {info_.vendor, info_.product, 0x0100}; }
+  // The server closes the connection when the keyboard is unplugged.
+  int HangUpFd() const override { return client_.Fd(); }
   std::vector<std::uint8_t> ReportDescriptor() const override { return info_.descriptor; }
 
   IoResult Read(std::uint8_t* buffer, std::size_t length, std::size_t& transferred, SteadyTime deadline,

@@ -1,6 +1,8 @@
 // HidDevice: listing, opening, time-outs and aborts, and the command status
 // rules on a scripted command interface.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <deque>
@@ -74,6 +76,93 @@ class FakeBackend : public HidBackend {
   }
   bool Probe(const std::string& path) override { return path == "scripted"; }
 };
+
+// An interface whose channel tells when it goes away: the read end of a
+// pipe stands for the device node (closing the write end unplugs it); every
+// write fails on the handle.
+class HangUpChannel : public HidChannel {
+ public:
+  explicit HangUpChannel(int fd) : fd_(fd) {}
+  ~HangUpChannel() override { ::close(fd_); }
+  HidAttributes Attributes() const override { return {0x0C45, 0x7672, 0}; }
+  Bytes ReportDescriptor() const override {
+    return {std::begin(emulator::kCommandDescriptor), std::end(emulator::kCommandDescriptor)};
+  }
+  IoResult Read(std::uint8_t*, std::size_t, std::size_t& transferred, SteadyTime, AbortEvent&) override {
+    transferred = 0;
+    return IoResult::TimedOut;
+  }
+  IoResult Write(const std::uint8_t*, std::size_t, std::size_t& transferred, SteadyTime, AbortEvent&) override {
+    transferred = 0;
+    return IoResult::Failed;
+  }
+  int HangUpFd() const override { return fd_; }
+
+ private:
+  int fd_;
+};
+
+class HangUpBackend : public HidBackend {
+ public:
+  int node_write_end = -1;
+  bool Enumerate(std::vector<HidInterfaceInfo>&) override { return true; }
+  std::unique_ptr<HidChannel> Open(const std::string& path, bool, bool, bool) override {
+    if (path == "scripted") return std::make_unique<ScriptedChannel>(&replies_);
+    int fds[2];
+    if (path != "node" || ::pipe2(fds, O_CLOEXEC) != 0) return nullptr;
+    node_write_end = fds[1];
+    return std::make_unique<HangUpChannel>(fds[0]);
+  }
+  bool Probe(const std::string&) override { return true; }
+
+ private:
+  std::deque<Bytes> replies_;
+};
+
+// The connected wait on an open interface ends with whatever happens to it,
+// and lasts its whole time when nothing does.
+TEST(HidDeviceWatch, EndsWithWhatHappensToTheInterface) {
+  enum class Event { Nothing, Stop, FailedTransfer, Unplug };
+  struct Case {
+    const char* what;
+    Event event;
+    HidDevice::Watch expected;
+  };
+  const Case cases[] = {
+      {"nothing happens", Event::Nothing, HidDevice::Watch::Stayed},
+      {"a stop is requested", Event::Stop, HidDevice::Watch::Woken},
+      {"a transfer fails on the handle", Event::FailedTransfer, HidDevice::Watch::Failed},
+      {"the keyboard is unplugged", Event::Unplug, HidDevice::Watch::HungUp},
+  };
+  for (const Case& c : cases) {
+    auto backend = std::make_shared<HangUpBackend>();
+    HidDevice device(backend);
+    ASSERT_TRUE(device.Open("node", true, true, true, false)) << c.what;
+    MonitorStop stop;
+    ASSERT_GE(stop.wake_fd, 0);
+    std::thread event([&] {
+      std::this_thread::sleep_for(20ms);
+      std::uint8_t report[kReportBytes] = {kCommandReportId};
+      const std::uint64_t one = 1;
+      switch (c.event) {
+        case Event::Nothing: break;
+        case Event::Stop: (void)!::write(stop.wake_fd, &one, sizeof one); break;
+        case Event::FailedTransfer: (void)device.Write(report, sizeof report, nullptr, 100); break;
+        case Event::Unplug: ::close(backend->node_write_end); break;
+      }
+    });
+    // Anything but nothing ends a wait this long at once.
+    const std::uint32_t wait_ms = c.event == Event::Nothing ? 50 : 60000;
+    EXPECT_EQ(device.WatchOpenInterface(stop.wake_fd, wait_ms), c.expected) << c.what;
+    event.join();
+    if (c.event != Event::Unplug) ::close(backend->node_write_end);
+  }
+  // A channel that cannot tell is not watched.
+  auto backend = std::make_shared<HangUpBackend>();
+  HidDevice device(backend);
+  ASSERT_TRUE(device.Open("scripted", true, true, true, false));
+  EXPECT_EQ(device.WatchOpenInterface(-1, 60000), HidDevice::Watch::Unwatched);
+}
 
 TEST(HidDeviceListing, EmptyNineAndFailingListings) {
   auto backend = std::make_shared<FakeBackend>();

@@ -153,6 +153,35 @@ TEST_F(VirtualSocket, MonitorsFollowTheServedKeyboard) {
   connection.join();
 }
 
+// With the real waits, the connected monitor waits on the open connection
+// itself: an unplug is noticed through it, a plug through the listing, and
+// a stop ends the wait.
+TEST_F(VirtualSocket, ConnectedMonitorWatchesTheConnection) {
+  std::mutex mutex;
+  std::vector<int> states;
+  auto States = [&] {
+    std::lock_guard lock(mutex);
+    return states;
+  };
+  ConnectionReports reports;
+  reports.changed = [&](int c) {
+    std::lock_guard lock(mutex);
+    states.push_back(c);
+  };
+  std::thread connection([&] { ConnectionMonitor(link, reports); });
+  EXPECT_TRUE(WaitFor([&] { return States().size() >= 2; }));
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_TRUE(Ctl({"unplug"}));
+    EXPECT_TRUE(WaitFor([&] { return States().size() >= std::size_t(3 + 2 * round); })) << round;
+    EXPECT_TRUE(Ctl({"plug"}));
+    EXPECT_TRUE(WaitFor([&] { return States().size() >= std::size_t(4 + 2 * round); })) << round;
+  }
+  EXPECT_EQ(States(), (std::vector<int>{1, 1, 0, 1, 0, 1}));
+  EXPECT_EQ(link.DeviceConnected.load(), 1);
+  RequestMonitorStop(link);
+  connection.join();
+}
+
 // The device layer picks no keyboard by itself: the backend is what the
 // program's start-up installs from its command line over KEYLOOM_HID.
 TEST_F(VirtualSocket, TheProgramsStartUpPicksTheKeyboard) {
