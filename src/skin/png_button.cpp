@@ -67,15 +67,20 @@ void CPngButton::SetPicturesAt(int x, int y, const QPixmap& normal, const QPixma
   SetPictures(normal, over, pressed, disabled, highlight, redraw);
 }
 
-CPngButton::FacePicture CPngButton::CutFace(const QPixmap& picture) const {
+CPngButton::FacePicture CPngButton::CutFace(const QPixmap& picture, const std::vector<FacePicture>& earlier) const {
+  const QRect wanted(QPoint(offset_x_ - 1, offset_y_ - 1), size());
   // A picture this button already cut a face from gives the same face (the
   // toggle pictures are usually two of the five).
   for (const FacePicture* face : {&normal_, &over_, &pressed_, &disabled_, &highlight_pic_, &toggle_off_, &toggle_on_}) {
-    if (!picture.isNull() && face->source == picture.cacheKey()) return *face;
+    if (!picture.isNull() && face->source == picture.cacheKey() && face->cut_for == wanted) return *face;
   }
-  if (picture.isNull() || size().isEmpty()) return FacePicture{picture, QPoint(0, 0), picture.cacheKey()};
+  for (const FacePicture& face : earlier) {
+    if (!picture.isNull() && face.source == picture.cacheKey() && face.cut_for == wanted) return face;
+  }
+  if (picture.isNull() || size().isEmpty()) return FacePicture{picture, QPoint(0, 0), picture.cacheKey(), wanted};
   FacePicture face = CutFace(picture.toImage());
   face.source = picture.cacheKey();
+  face.cut_for = wanted;
   return face;
 }
 
@@ -149,12 +154,13 @@ void CPngButton::SetPictures(const QPixmap& normal, const QPixmap& over, const Q
   // New pictures (or a new offset) are cut anew; toggle pictures given
   // before follow when they are one of the new pictures.
   const std::array<FacePicture, 2> toggles{std::move(toggle_off_), std::move(toggle_on_)};
+  const std::vector<FacePicture> earlier{normal_, over_, pressed_, disabled_, highlight_pic_};
   normal_ = over_ = pressed_ = disabled_ = highlight_pic_ = toggle_off_ = toggle_on_ = FacePicture{};
-  normal_ = CutFace(normal);
-  over_ = CutFace(over);
-  pressed_ = CutFace(pressed);
-  disabled_ = CutFace(disabled);
-  highlight_pic_ = CutFace(highlight);
+  normal_ = CutFace(normal, earlier);
+  over_ = CutFace(over, earlier);
+  pressed_ = CutFace(pressed, earlier);
+  disabled_ = CutFace(disabled, earlier);
+  highlight_pic_ = CutFace(highlight, earlier);
   const auto follow = [this](const FacePicture& toggle) {
     for (const FacePicture* face : {&normal_, &over_, &pressed_, &disabled_, &highlight_pic_}) {
       if (toggle.source != 0 && face->source == toggle.source) return *face;

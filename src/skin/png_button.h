@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <array>
 #include <functional>
+#include <vector>
 
 namespace keyloom::skin {
 
@@ -115,8 +116,12 @@ class CPngButton : public QAbstractButton {
     QPixmap pixmap;
     QPoint origin;
     qint64 source = 0;
+    QRect cut_for;  // the button's face rectangle it was cut for
   };
-  FacePicture CutFace(const QPixmap& picture) const;
+  // `earlier`: faces cut before, reused when cut from the same picture for
+  // the same rectangle (dialogs that give their buttons the same pictures
+  // again).
+  FacePicture CutFace(const QPixmap& picture, const std::vector<FacePicture>& earlier = {}) const;
   FacePicture CutFace(const QImage& picture) const;
   const FacePicture& FaceOf(Face face) const;
   QColor CaptionColourOf(Face face) const;

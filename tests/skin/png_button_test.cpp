@@ -84,6 +84,21 @@ TEST(PngButton, KeepsItsFacesAfterThePicturesAreGoneAsFromAStatePicture) {
   EXPECT_EQ(QColor(shown.pixel(5, 11)), QColor(Qt::black));
 }
 
+// Given the same picture again at another place, the button shows the new
+// place's part of it, not the face it cut before.
+TEST(PngButton, SamePictureAtAnotherOffsetIsCutAgain) {
+  const QPixmap picture = QPixmap::fromImage(testing::CoordinatePicture(400, 200));
+  CPngButton button;
+  button.setGeometry(100, 40, 30, 12);
+  button.SetPicturesAt(100, 40, picture, picture, picture, picture, picture, true);
+  ASSERT_EQ(button.grab().toImage().pixel(0, 0), CoordinateColour(99, 39));
+  button.setGeometry(200, 90, 30, 12);
+  button.SetPicturesAt(200, 90, picture, picture, picture, picture, picture, true);
+  EXPECT_EQ(button.grab().toImage().pixel(0, 0), CoordinateColour(199, 89));
+  button.SetTogglePictures(picture, picture, true, true, true);
+  EXPECT_EQ(button.grab().toImage().pixel(0, 0), CoordinateColour(199, 89));
+}
+
 TEST_F(ButtonFaces, FaceFollowsThePriorityOfStates) {
   struct Case {
     const char* what;
