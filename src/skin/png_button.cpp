@@ -197,6 +197,7 @@ void CPngButton::SetHighlight(bool on, bool redraw) {
 void CPngButton::SetFrame(const QColor& colour, bool on) {
   frame_colour_ = colour;
   frame_mode_ = on;
+  if (!on) shown_ = QPixmap();
   update();
 }
 
@@ -336,47 +337,59 @@ void CPngButton::paintEvent(QPaintEvent*) {
   }
   const FacePicture& shown_face = FaceOf(face);
   const QPixmap& picture = shown_face.pixmap;
-  // What the button shows is kept at the screen's density, so that @2x
-  // pictures stay sharp; positions are in layout units.
-  const qreal ratio = devicePixelRatioF();
-  if (shown_.deviceIndependentSize() != QSizeF(size()) || shown_.devicePixelRatio() != ratio) {
-    QPixmap resized(size() * ratio);
-    resized.setDevicePixelRatio(ratio);
-    resized.fill(Qt::transparent);
-    if (!shown_.isNull()) {
-      QPainter copy(&resized);
-      copy.drawPixmap(0, 0, shown_);
-    }
-    shown_ = resized;
-  }
-  {
-    QPainter painter(&shown_);
-    // The frame goes over what the button showed; a button that never drew
-    // its face shows its face under the frame.
-    if (!frame_mode_ || !face_drawn_) {
-      if (!picture.isNull()) {
-        const QPoint origin(offset_x_ - 1, offset_y_ - 1);
-        const QRect source = QRect(origin, size()) &
-                             QRect(shown_face.origin, picture.deviceIndependentSize().toSize());
-        const qreal picture_ratio = picture.devicePixelRatio();
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawPixmap(QPointF(source.topLeft() - origin), picture,
-                           QRectF(QPointF(source.topLeft() - shown_face.origin) * picture_ratio,
-                                  QSizeF(source.size()) * picture_ratio));
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        face_drawn_ = true;
-      }
-    }
-    if (frame_mode_) {
-      painter.setPen(QPen(frame_colour_, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-      painter.setBrush(Qt::NoBrush);
-      painter.drawRect(QRectF(1, 1, width() - 2, height() - 2));
-    }
+  // Positions are in layout units; @2x pictures are drawn 1:1 in device
+  // pixels, so they stay sharp.
+  const auto draw_face = [this](QPainter& painter, const FacePicture& face_picture) {
+    const QPixmap& pixmap = face_picture.pixmap;
+    if (pixmap.isNull()) return false;
+    const QPoint origin(offset_x_ - 1, offset_y_ - 1);
+    const QRect source = QRect(origin, size()) & QRect(face_picture.origin, pixmap.deviceIndependentSize().toSize());
+    const qreal picture_ratio = pixmap.devicePixelRatio();
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawPixmap(QPointF(source.topLeft() - origin), pixmap,
+                       QRectF(QPointF(source.topLeft() - face_picture.origin) * picture_ratio,
+                              QSizeF(source.size()) * picture_ratio));
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    return true;
+  };
+  const auto draw_over = [&](QPainter& painter) {
     if (caption_) DrawCaption(painter, CaptionColourOf(face));
     if (draw_callback_) {
       const bool normal_drawn = picture.cacheKey() == normal_.pixmap.cacheKey();
       draw_callback_(*this, painter, normal_drawn);
     }
+  };
+  if (!frame_mode_) {
+    // Drawn straight on the button; nothing is kept.
+    QPainter painter(this);
+    if (draw_face(painter, shown_face)) {
+      face_drawn_ = true;
+      last_face_ = face;
+    }
+    draw_over(painter);
+    return;
+  }
+  // Frame mode: the frame goes over what the button showed last, kept from
+  // here on at the screen's density; a button that never drew its face
+  // shows its face under the frame.
+  const qreal ratio = devicePixelRatioF();
+  if (shown_.deviceIndependentSize() != QSizeF(size()) || shown_.devicePixelRatio() != ratio) {
+    shown_ = QPixmap(size() * ratio);
+    shown_.setDevicePixelRatio(ratio);
+    shown_.fill(Qt::transparent);
+    QPainter painter(&shown_);
+    const Face last = face_drawn_ ? last_face_ : face;
+    if (draw_face(painter, FaceOf(last))) {
+      face_drawn_ = true;
+      last_face_ = last;
+    }
+  }
+  {
+    QPainter painter(&shown_);
+    painter.setPen(QPen(frame_colour_, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(1, 1, width() - 2, height() - 2));
+    draw_over(painter);
   }
   QPainter(this).drawPixmap(0, 0, shown_);
 }

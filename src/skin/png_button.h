@@ -132,8 +132,9 @@ class CPngButton : public QAbstractButton {
 
   FacePicture normal_, over_, pressed_, disabled_, highlight_pic_;
   FacePicture toggle_off_, toggle_on_;
-  QPixmap shown_;  // what the button showed after its last drawing
-  bool face_drawn_ = false;  // shown_ holds a face copied from a picture
+  QPixmap shown_;  // in frame mode: what the button shows, the frame over its last face
+  bool face_drawn_ = false;  // a face was drawn
+  Face last_face_ = Face::Normal;  // the face drawn last
   bool hover_ = false;
   bool tracking_ = false;
   bool highlight_ = false;
