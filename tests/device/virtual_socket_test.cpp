@@ -114,6 +114,25 @@ TEST_F(VirtualSocket, ListsOpensAndRunsCommands) {
   EXPECT_TRUE(device.ProbePath()) << "no channel open: the server is asked";
 }
 
+// The connection states a monitor reported, from its thread.
+class ReportedStates {
+ public:
+  ConnectionHandler Recorder() {
+    return [this](int c) {
+      std::lock_guard lock(mutex_);
+      states_.push_back(c);
+    };
+  }
+  std::vector<int> Get() {
+    std::lock_guard lock(mutex_);
+    return states_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<int> states_;
+};
+
 TEST_F(VirtualSocket, MonitorsFollowTheServedKeyboard) {
   std::mutex mutex;
   std::vector<int> states;
@@ -157,17 +176,10 @@ TEST_F(VirtualSocket, MonitorsFollowTheServedKeyboard) {
 // itself: an unplug is noticed through it, a plug through the listing, and
 // a stop ends the wait.
 TEST_F(VirtualSocket, ConnectedMonitorWatchesTheConnection) {
-  std::mutex mutex;
-  std::vector<int> states;
-  auto States = [&] {
-    std::lock_guard lock(mutex);
-    return states;
-  };
+  ReportedStates reported;
+  auto States = [&] { return reported.Get(); };
   ConnectionReports reports;
-  reports.changed = [&](int c) {
-    std::lock_guard lock(mutex);
-    states.push_back(c);
-  };
+  reports.changed = reported.Recorder();
   std::thread connection([&] { ConnectionMonitor(link, reports); });
   EXPECT_TRUE(WaitFor([&] { return States().size() >= 2; }));
   for (int round = 0; round < 2; ++round) {
