@@ -78,6 +78,24 @@ std::optional<QImage> LoadTwin(const std::filesystem::path& path, QFile& file) {
   return twin;
 }
 
+// Decodes the picture (or its @2x twin for dense screens) into `image`;
+// false when the file cannot be opened.
+bool LoadInto(QImage& image, const std::filesystem::path& base, std::u16string_view relative,
+              double device_pixel_ratio) {
+  const auto path = JoinSkinPath(base, relative);
+  QFile file(QString::fromStdString(path.string()));
+  // The picture itself must be there, whatever the screen.
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  if (device_pixel_ratio >= kHighDensityRatio) {
+    if (std::optional<QImage> twin = LoadTwin(path, file)) {
+      image = *std::move(twin);
+      return true;
+    }
+  }
+  DecodeInto(file, image);
+  return true;
+}
+
 }  // namespace
 
 std::optional<QImage> LoadSkinPicture(std::u16string_view relative) {
@@ -90,28 +108,13 @@ std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u1
 
 std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u16string_view relative,
                                       double device_pixel_ratio) {
-  const auto path = JoinSkinPath(base, relative);
-  QFile file(QString::fromStdString(path.string()));
-  // The picture itself must be there, whatever the screen.
-  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-  if (device_pixel_ratio >= kHighDensityRatio) {
-    if (std::optional<QImage> twin = LoadTwin(path, file)) return twin;
-  }
-  return Decode(file);
+  QImage image;
+  if (!LoadInto(image, base, relative, device_pixel_ratio)) return std::nullopt;
+  return image;
 }
 
 bool LoadSkinPictureInto(QImage& image, const std::filesystem::path& base, std::u16string_view relative) {
-  const auto path = JoinSkinPath(base, relative);
-  QFile file(QString::fromStdString(path.string()));
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  if (SkinDevicePixelRatio() >= kHighDensityRatio) {
-    if (std::optional<QImage> twin = LoadTwin(path, file)) {
-      image = *std::move(twin);
-      return true;
-    }
-  }
-  DecodeInto(file, image);
-  return true;
+  return LoadInto(image, base, relative, SkinDevicePixelRatio());
 }
 
 QPixmap MakeStatePicture(const QImage& picture, const QWidget& reference) {
