@@ -142,8 +142,8 @@ CKeyloomDlg::~CKeyloomDlg() {
 }
 
 bool CKeyloomDlg::Initialise(bool start_monitors) {
+  start_monitors_ = start_monitors;
   if (!OnInitDialog()) return false;
-  if (start_monitors) StartMonitors();
   Trace("ready");
   return true;
 }
@@ -173,6 +173,10 @@ bool CKeyloomDlg::OnInitDialog() {
     profiles::SetEmptyProfile(session_.stores.EditingStore, profiles::kProfileFlag);
   }
   SetUnappliedChanges(false);
+  // The keyboard is looked for while the window builds itself: what the
+  // monitors find reaches the window through queued events, handled once
+  // initialisation is over.
+  if (start_monitors_) StartMonitors();
 
   const std::u16string default_link(kDefaultLink, kDefaultLink + sizeof kDefaultLink - 1);
   link_ = QString::fromStdU16String(SkinIni().GetString(u"SCREEN", u"Link", default_link).value_or(default_link));

@@ -247,6 +247,7 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   std::uint32_t user_data_ = 0;
   bool initialised_ = false;
   bool finished_ = false;
+  bool start_monitors_ = true;
   bool monitors_started_ = false;
   std::thread event_monitor_;
   std::thread connection_monitor_;

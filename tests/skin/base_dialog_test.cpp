@@ -71,6 +71,66 @@ TEST(OutlineRegion, LargeOutlinesAreMergedAcrossBatches) {
   EXPECT_EQ(area, 120 * 60);
 }
 
+// Outlines come in any format a picture file gives; each must give the
+// region its 32-bit conversion gives (one-bit pictures with either colour
+// order, palettes with alpha and indices past the table, widths that end
+// inside a byte).
+TEST(OutlineRegion, EveryPictureFormatGivesTheRegionOfItsConversion) {
+  const int w = 13, h = 5;
+  auto pattern = [](int x, int y) { return (x * 7 + y * 3) % 5 == 0 || x == 12; };
+  auto one_bit = [&](QImage::Format format, QList<QRgb> table) {
+    QImage image(w, h, format);
+    image.setColorTable(table);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) image.setPixel(x, y, pattern(x, y) ? 1 : 0);
+    return image;
+  };
+  auto indexed = [&](QList<QRgb> table, int past) {
+    QImage image(w, h, QImage::Format_Indexed8);
+    image.setColorTable(table);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) image.scanLine(y)[x] = static_cast<uchar>(pattern(x, y) ? past : (x + y) % 2);
+    return image;
+  };
+  struct Case {
+    const char* name;
+    QImage image;
+  };
+  const Case cases[] = {
+      {"mono, white first", one_bit(QImage::Format_Mono, {qRgb(255, 255, 255), qRgb(0, 0, 0)})},
+      {"mono, black first", one_bit(QImage::Format_Mono, {qRgb(0, 0, 0), qRgb(255, 255, 255)})},
+      {"mono lsb", one_bit(QImage::Format_MonoLSB, {qRgb(255, 255, 255), qRgb(9, 9, 9)})},
+      {"mono, transparent white", one_bit(QImage::Format_Mono, {qRgba(255, 255, 255, 0), qRgb(0, 0, 0)})},
+      {"mono without a table", [&] {
+         QImage image = one_bit(QImage::Format_Mono, {qRgb(255, 255, 255), qRgb(0, 0, 0)});
+         image.setColorTable({});
+         return image;
+       }()},
+      {"indexed, index past the table", indexed({qRgb(255, 255, 255), qRgb(255, 255, 254), qRgb(1, 2, 3)}, 200)},
+      {"indexed, past a white last entry", indexed({qRgb(0, 0, 0), qRgb(255, 255, 255)}, 7)},
+      {"indexed without a table", [&] {
+         QImage image = indexed({}, 255);
+         image.setColorTable({});
+         return image;
+       }()},
+      {"indexed with alpha", indexed({qRgba(255, 255, 255, 10), qRgba(0, 0, 0, 0), qRgb(255, 0, 0)}, 2)},
+      {"rgb888", one_bit(QImage::Format_Mono, {qRgb(255, 255, 255), qRgb(0, 0, 0)}).convertToFormat(QImage::Format_RGB888)},
+      {"argb32", indexed({qRgba(255, 255, 255, 128), qRgb(0, 0, 0), qRgb(255, 255, 255)}, 2).convertToFormat(
+                     QImage::Format_ARGB32)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QImage converted = c.image.convertToFormat(QImage::Format_RGB32);
+    QRegion expected;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        if ((converted.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) expected += QRect(x, y, 1, 1);
+    const auto region = BuildOutlineRegion(c.image);
+    ASSERT_TRUE(region);
+    EXPECT_EQ(*region, expected);
+  }
+}
+
 class SkinnedDialog : public ::testing::Test {
  protected:
   void SetUp() override {
