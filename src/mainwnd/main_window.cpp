@@ -12,7 +12,9 @@
 #include <QTimer>
 
 
+#include <algorithm>
 #include <cstdio>
+#include <future>
 #include <string>
 
 #include "app/flip_setting.h"
@@ -148,7 +150,24 @@ bool CKeyloomDlg::Initialise(bool start_monitors) {
   return true;
 }
 
+namespace {
+
+// The state pictures every button needs at start.
+constexpr std::u16string_view kNormalPicture = u"Skins\\main_normal.jpg";
+constexpr std::u16string_view kPressedPicture = u"Skins\\main_down.jpg";
+constexpr std::u16string_view kArrowPicture = u"Skins\\Arrow.jpg";
+constexpr std::array<std::u16string_view, 3> kEarlyStatePictures = {kNormalPicture, kPressedPicture, kArrowPicture};
+
+}  // namespace
+
 bool CKeyloomDlg::OnInitDialog() {
+  // Decoding the state pictures takes longer than anything else here; it
+  // runs beside the rest of the initialisation.
+  early_pictures_ = std::async(std::launch::async, [base = app::Paths().AppDir, ratio = skin::SkinDevicePixelRatio()] {
+    std::vector<std::optional<QImage>> pictures;
+    for (std::u16string_view name : kEarlyStatePictures) pictures.push_back(skin::LoadSkinPicture(base, name, ratio));
+    return pictures;
+  });
   if (!CBaseDialog::OnInitDialog()) return false;
   static_assert(skin::CTrayIcon::kIconDisconnected == app::kTrayDisconnected &&
                 skin::CTrayIcon::kIconConnected == app::kTrayConnected &&
@@ -276,7 +295,7 @@ struct StatePicture {
   bool deferred;
 };
 constexpr StatePicture kStatePictures[] = {
-    {Face::Normal, u"Skins\\main_normal.jpg", false},  {Face::Pressed, u"Skins\\main_down.jpg", false},
+    {Face::Normal, kNormalPicture, false},              {Face::Pressed, kPressedPicture, false},
     {Face::Disabled, u"Skins\\main_disable.jpg", true}, {Face::Over, u"Skins\\main_over.jpg", true},
     {Face::Highlight, u"Skins\\main_color0.jpg", true},
 };
@@ -295,10 +314,15 @@ std::vector<skin::CPngButton*> CKeyloomDlg::FacedButtons() const {
 // Decodes a state picture into `picture` (black when it cannot be decoded);
 // false, with the skin failure reported, when it cannot be opened.
 bool CKeyloomDlg::LoadStatePicture(std::u16string_view name, QImage& picture) const {
-  if (!skin::LoadSkinPictureInto(picture, app::Paths().AppDir, name)) {
+  return TakeStatePicture(name, skin::LoadSkinPicture(app::Paths().AppDir, name), picture);
+}
+
+bool CKeyloomDlg::TakeStatePicture(std::u16string_view name, std::optional<QImage> loaded, QImage& picture) const {
+  if (!loaded) {
     skin::ReportSkinFailure(skin::JoinSkinPath(app::Paths().AppDir, name));
     return false;
   }
+  picture = std::move(*loaded);
   if (picture.isNull()) {
     picture = QImage(size() + QSize(skin::kStatePictureMargin, skin::kStatePictureMargin), QImage::Format_RGB32);
     picture.fill(Qt::black);
@@ -308,9 +332,16 @@ bool CKeyloomDlg::LoadStatePicture(std::u16string_view name, QImage& picture) co
 
 bool CKeyloomDlg::CutButtonFaces() {
   // The window's image buttons and the keys cut their faces from the
-  // full-window state pictures, decoded one after the other into one
-  // buffer; none of the pictures is kept.
+  // full-window state pictures; none of the pictures is kept.
   const std::vector<skin::CPngButton*> buttons = FacedButtons();
+  std::vector<std::optional<QImage>> early = early_pictures_.valid() ? early_pictures_.get() : std::vector<std::optional<QImage>>{};
+  early.resize(kEarlyStatePictures.size());
+  auto take = [&](std::u16string_view name, QImage& picture) {
+    const std::size_t index = std::find(kEarlyStatePictures.begin(), kEarlyStatePictures.end(), name) - kEarlyStatePictures.begin();
+    std::optional<QImage> loaded = std::move(early[index]);
+    early[index].reset();
+    return TakeStatePicture(name, std::move(loaded), picture);
+  };
   bool complete = true;
   QImage picture;
   for (const StatePicture& state : kStatePictures) {
@@ -319,14 +350,14 @@ bool CKeyloomDlg::CutButtonFaces() {
       complete = SkinPictureReadable(state.name) && complete;
       continue;
     }
-    if (!LoadStatePicture(state.name, picture)) {
+    if (!take(state.name, picture)) {
       complete = false;
       continue;
     }
     for (skin::CPngButton* button : buttons) button->SetFace(state.face, picture);
   }
   // The arrows show one picture in every state.
-  if (LoadStatePicture(u"Skins\\Arrow.jpg", picture)) {
+  if (take(kArrowPicture, picture)) {
     for (int id : {control::kLeftArrow, control::kRightArrow}) {
       for (Face face : {Face::Normal, Face::Over, Face::Pressed, Face::Disabled, Face::Highlight})
         Control(id)->SetFace(face, picture);

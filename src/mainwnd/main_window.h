@@ -17,6 +17,8 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <future>
+#include <optional>
 #include <map>
 #include <memory>
 #include <thread>
@@ -190,6 +192,9 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   void CutDeferredFace(skin::CPngButton::Face face);
   std::vector<skin::CPngButton*> FacedButtons() const;
   bool LoadStatePicture(std::u16string_view name, QImage& picture) const;
+  // Takes a state picture as it was loaded (nothing when it could not be
+  // opened, null when it could not be decoded) into `picture`.
+  bool TakeStatePicture(std::u16string_view name, std::optional<QImage> loaded, QImage& picture) const;
   void SetCaption(int id, const char* text_key, int point_size = 9, const char* face = "Arial Unicode MS");
   void ShowSlotButtons(int slot);
   void ShowReportButtons(int index);
@@ -248,6 +253,9 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   bool initialised_ = false;
   bool finished_ = false;
   bool start_monitors_ = true;
+  // The state pictures cut at start, decoded on a thread of their own while
+  // the window places its controls (in the order of kEarlyStatePictures).
+  std::future<std::vector<std::optional<QImage>>> early_pictures_;
   bool monitors_started_ = false;
   std::thread event_monitor_;
   std::thread connection_monitor_;
