@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -373,6 +374,28 @@ std::optional<FileStamp> StampOf(const std::filesystem::path& file) {
   s.mtime_ns = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
   s.ctime_ns = static_cast<long long>(st.st_ctim.tv_sec) * 1000000000LL + st.st_ctim.tv_nsec;
   return s;
+}
+
+long long SameStampWindowNs(long long time_ns) {
+  constexpr long long kSecond = 1'000'000'000LL;
+  static const long long tick_ns = [] {
+    timespec res{};
+    if (clock_getres(CLOCK_REALTIME_COARSE, &res) != 0 || (res.tv_sec == 0 && res.tv_nsec == 0)) return kSecond;
+    return static_cast<long long>(res.tv_sec) * kSecond + res.tv_nsec;
+  }();
+  if (time_ns % kSecond == 0) return 2 * kSecond;
+  return std::min(2 * tick_ns, 2 * kSecond);
+}
+
+bool StampMayRepeat(const FileStamp& stamp, long long read_at_ns) {
+  return read_at_ns - stamp.mtime_ns < SameStampWindowNs(stamp.mtime_ns) ||
+         read_at_ns - stamp.ctime_ns < SameStampWindowNs(stamp.ctime_ns);
+}
+
+long long RealTimeNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return static_cast<long long>(ts.tv_sec) * 1'000'000'000LL + ts.tv_nsec;
 }
 
 }  // namespace keyloom::platform

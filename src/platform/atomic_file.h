@@ -93,4 +93,17 @@ struct FileStamp {
 // regular file.
 std::optional<FileStamp> StampOf(const std::filesystem::path& file);
 
+// How long after a change to a file another change may still leave the same
+// stamp, for a change stamped `time_ns`. File systems that keep nanoseconds
+// take their times from the kernel's coarse clock, so a change one tick
+// later shows (two ticks are allowed); a time without a fraction of a second
+// may come from one that keeps whole (or two) seconds: 2 s.
+long long SameStampWindowNs(long long time_ns);
+// Whether a file read at `read_at_ns` (RealTimeNs) could still change
+// without its stamp showing it: a cache of what was read must then check
+// the bytes again until the change is older than its window.
+bool StampMayRepeat(const FileStamp& stamp, long long read_at_ns);
+// The wall clock the file systems stamp with, in nanoseconds.
+long long RealTimeNs();
+
 }  // namespace keyloom::platform

@@ -20,24 +20,13 @@ constexpr std::size_t kMaxCachedFiles = 64;
 // A file changed within the file system's timestamp granularity after it
 // was read can keep the same stamp (same size, same coarse mtime). Entries
 // read this soon after the file's last change are "racy": they are checked
-// against the file's bytes until the change is old enough to trust.
-constexpr long long kRacyWindowNs = 2'000'000'000;
-
+// against the file's bytes until the change is old enough to trust
+// (platform::StampMayRepeat).
 struct Cached {
   platform::FileStamp stamp;
   std::shared_ptr<const Document> doc;
   bool racy = false;
 };
-
-long long NowNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_REALTIME, &ts);
-  return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
-}
-
-bool IsRacy(const platform::FileStamp& stamp, long long read_at_ns) {
-  return read_at_ns - stamp.mtime_ns < kRacyWindowNs || read_at_ns - stamp.ctime_ns < kRacyWindowNs;
-}
 
 std::mutex g_cache_mutex;
 std::unordered_map<std::string, Cached> g_cache;
@@ -68,7 +57,7 @@ std::shared_ptr<const Document> Load(const std::filesystem::path& file) {
       previous = it->second.doc;
     }
   }
-  const long long read_at = NowNs();
+  const long long read_at = platform::RealTimeNs();
   auto bytes = platform::ReadWholeFile(file, kMaxFileBytes);
   if (!bytes) return nullptr;
   std::shared_ptr<const Document> doc;
@@ -78,7 +67,7 @@ std::shared_ptr<const Document> Load(const std::filesystem::path& file) {
     doc = std::make_shared<const Document>(Document::Parse(std::move(*bytes)));
   std::lock_guard lock(g_cache_mutex);
   if (g_cache.size() >= kMaxCachedFiles) g_cache.clear();
-  g_cache[file.native()] = Cached{*stamp, doc, IsRacy(*stamp, read_at)};
+  g_cache[file.native()] = Cached{*stamp, doc, platform::StampMayRepeat(*stamp, read_at)};
   return doc;
 }
 

@@ -40,18 +40,26 @@ bool IsDir(const std::filesystem::path& p) {
 }  // namespace
 
 std::filesystem::path ExecutablePath() {
-  std::error_code ec;
-  auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::filesystem::path() : p;
+  // Read once: the link names "... (deleted)" once the file is replaced by an
+  // update while the program runs, and the program's folder stays the same.
+  static const std::filesystem::path path = [] {
+    std::error_code ec;
+    auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path() : p;
+  }();
+  return path;
 }
 
 std::filesystem::path ExecutableDir() { return ExecutablePath().parent_path(); }
 
 std::filesystem::path ResourceDir() {
   if (const char* v = std::getenv("KEYLOOM_RESOURCE_DIR"); v && *v) return v;
-  const auto exe_dir = ExecutableDir();
-  if (IsDir(exe_dir / "Skins")) return exe_dir;
-  return exe_dir.parent_path() / "share" / "keyloom";
+  static const std::filesystem::path beside_executable = [] {
+    const auto exe_dir = ExecutableDir();
+    if (IsDir(exe_dir / "Skins")) return exe_dir;
+    return exe_dir.parent_path() / "share" / "keyloom";
+  }();
+  return beside_executable;
 }
 
 std::filesystem::path UserDataBase() { return XdgDir("XDG_DATA_HOME", ".local/share"); }

@@ -4,7 +4,8 @@
 
 namespace keyloom::paths {
 
-// Full path of the running executable (/proc/self/exe).
+// Full path of the running executable (/proc/self/exe, as it was at the
+// first call).
 std::filesystem::path ExecutablePath();
 std::filesystem::path ExecutableDir();
 // The folder that holds Skins/, the language files and Help/: the

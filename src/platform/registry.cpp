@@ -8,6 +8,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <memory>
@@ -300,17 +301,12 @@ std::filesystem::path StoreFileLocked() {
   return g_file;
 }
 
-long long NowNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_REALTIME, &ts);
-  return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
-}
 
 enum class LoadResult { Ok, Missing, Unreadable };
 
 // The current store (cached while the file's stamp stays the same; checked
 // against the file's bytes while its last change is too recent to trust the
-// stamp). Called with g_mutex held.
+// stamp, see StampMayRepeat). Called with g_mutex held.
 LoadResult LoadLocked(std::shared_ptr<const Store>& out) {
   const auto file = StoreFileLocked();
   const auto stamp = platform::StampOf(file);
@@ -326,14 +322,14 @@ LoadResult LoadLocked(std::shared_ptr<const Store>& out) {
     out = g_cache.store;
     return LoadResult::Ok;
   }
-  const long long read_at = NowNs();
+  const long long read_at = platform::RealTimeNs();
   auto bytes = platform::ReadWholeFile(file, kMaxStoreBytes);
   if (!bytes) return LoadResult::Unreadable;
   if (!(g_cache.store && g_cache.bytes == *bytes))
     g_cache.store = std::make_shared<const Store>(Parse(*bytes));
   g_cache.bytes = std::move(*bytes);
   g_cache.stamp = stamp;
-  g_cache.racy = read_at - stamp->mtime_ns < 2'000'000'000LL || read_at - stamp->ctime_ns < 2'000'000'000LL;
+  g_cache.racy = platform::StampMayRepeat(*stamp, read_at);
   out = g_cache.store;
   return LoadResult::Ok;
 }

@@ -1,5 +1,6 @@
 #include "platform/ini.h"
 
+#include "platform/atomic_file.h"
 #include "platform/text.h"
 #include "file_size_limit.h"
 #include "test_dir.h"
@@ -415,6 +416,42 @@ TEST(IniCache, SeesEveryKindOfChange) {
   WriteBytes(file, "[S]\nK=bbb\n");
   std::filesystem::last_write_time(file, old_time);
   EXPECT_EQ(GetString(file, u"S", u"K"), u"bbb");
+}
+
+// When a cache may trust a file's stamp: a change stamped with a fraction
+// of a second comes from a clock of one tick, a whole second may be a file
+// system that keeps seconds; either time still being within its window
+// makes the stamp untrustworthy.
+TEST(IniCache, StampIsTrustedOnceItsChangeIsOlderThanItsWindow) {
+  constexpr long long kSecond = 1'000'000'000LL;
+  const long long fine = 1'700'000'000LL * kSecond + 123'456'789;
+  const long long whole = 1'700'000'000LL * kSecond;
+  const long long fine_window = platform::SameStampWindowNs(fine);
+  EXPECT_EQ(platform::SameStampWindowNs(whole), 2 * kSecond);
+  EXPECT_GT(fine_window, 0);
+  EXPECT_LE(fine_window, 2 * kSecond);
+  auto stamp = [](long long mtime, long long ctime) {
+    platform::FileStamp s;
+    s.mtime_ns = mtime;
+    s.ctime_ns = ctime;
+    return s;
+  };
+  struct Case {
+    const char* name;
+    platform::FileStamp stamp;
+    long long read_at;
+    bool may_repeat;
+  };
+  const Case cases[] = {
+      {"read at the change", stamp(fine, fine), fine, true},
+      {"just inside the window", stamp(fine, fine), fine + fine_window - 1, true},
+      {"once the window is over", stamp(fine, fine), fine + fine_window, false},
+      {"whole-second time, a second later", stamp(whole, whole), whole + kSecond, true},
+      {"whole-second time, two seconds later", stamp(whole, whole), whole + 2 * kSecond, false},
+      {"old mtime put back, recent change time", stamp(whole - 3600 * kSecond, fine), fine + 1, true},
+      {"old mtime put back, change time over", stamp(whole - 3600 * kSecond, fine), fine + fine_window, false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(platform::StampMayRepeat(c.stamp, c.read_at), c.may_repeat) << c.name;
 }
 
 TEST(IniCache, ConcurrentLookupsAndWritesSeeWholeValues) {
