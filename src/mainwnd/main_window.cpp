@@ -559,6 +559,13 @@ void CKeyloomDlg::OpenLink(const QString& link) {
 }
 
 void CKeyloomDlg::Open() {
+  // The keyboard may be found while the window still builds itself: a
+  // request that comes before the start-up message is carried out after
+  // it, so that the start-up hiding does not undo it.
+  if (!initialised_) {
+    open_after_init_ = true;
+    return;
+  }
   if (profiles::LastConnectionState(session_) == 1) {
     showNormal();
     raise();
@@ -970,6 +977,7 @@ std::int64_t CKeyloomDlg::OnPrivateMessage(std::uint32_t message, std::uint32_t 
     profiles::RebuildProfileMenu(session_, true);
     initialised_ = true;
     hide();
+    if (std::exchange(open_after_init_, false)) Open();
     return 1;
   }
   if (message == app::kShowMessage && wparam == app::kShowTag) {

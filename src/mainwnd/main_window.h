@@ -251,6 +251,8 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   int view_switch_ = 0;
   std::uint32_t user_data_ = 0;
   bool initialised_ = false;
+  // Open was asked for before the start-up message was handled.
+  bool open_after_init_ = false;
   bool finished_ = false;
   bool start_monitors_ = true;
   // The state pictures cut at start, decoded on a thread of their own while

@@ -37,6 +37,19 @@ TEST_F(MainWindowTest, FirstConnectionReadsTheProfileAndBringsTheWindowUp) {
   EXPECT_TRUE(window->isVisible());
 }
 
+// The monitors look for the keyboard while the window builds itself: the
+// connection (and its request to open the window) can be waiting before the
+// window's start-up message, which hides it. The window still comes up.
+TEST_F(MainWindowTest, AKeyboardFoundDuringStartUpStillBringsTheWindowUp) {
+  window.reset();  // not yet connected, its start-up message not handled
+  window = std::make_unique<CKeyloomDlg>(session);
+  std::thread([this] { profiles::HandleConnectionChange(session, 1); }).join();
+  ASSERT_TRUE(window->Initialise(false));
+  ASSERT_TRUE(PumpUntil([this] { return window->ShownSlotButton() >= 0 && !window->Busy(); }, 20000));
+  Pump(150);
+  EXPECT_TRUE(window->isVisible());
+}
+
 TEST_F(MainWindowTest, StartedHiddenTheWindowWaitsToBeOpened) {
   session.windows.StartupShowHandled.store(1);  // "/Start"
   Connect();
