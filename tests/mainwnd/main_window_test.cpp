@@ -194,6 +194,7 @@ TEST_F(MainWindowTest, EscAndEnterDoNothing) {
 }
 
 TEST_F(MainWindowTest, OpenWithoutKeyboardShowsTheMessage) {
+  QCoreApplication::processEvents();  // the start-up message (a request before it waits for it)
   window->OnPrivateMessage(app::kShowMessage, app::kShowTag, 0);
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0], u"No Tarn-60 Gaming Keyboard is connected. Connect the keyboard and try again.");
