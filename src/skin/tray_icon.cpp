@@ -1,6 +1,7 @@
 #include "skin/tray_icon.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFont>
 #include <QGuiApplication>
@@ -8,6 +9,8 @@
 #include <QStyleHints>
 #include <QThread>
 #include <array>
+#include <map>
+#include <utility>
 
 #include "platform/paths.h"
 
@@ -112,12 +115,26 @@ QString CTrayIcon::CutTip(const QString& tip) {
 QIcon CTrayIcon::LoadStateIcon(const std::filesystem::path& folder, int icon_id) {
   const char* state = StateName(icon_id);
   if (!state) return {};
+  // The window and the tray show the same icons: each state is read once
+  // (the icons share their pictures).
+  static std::map<std::pair<std::filesystem::path, int>, QIcon> loaded;
+  // Pictures must go before the application does.
+  static const bool cleared_at_exit = [] {
+    qAddPostRoutine([] { loaded.clear(); });
+    return true;
+  }();
+  (void)cleared_at_exit;
+  const auto key = std::make_pair(folder, icon_id);
+  if (auto it = loaded.find(key); it != loaded.end()) return it->second;
   QIcon icon;
   for (int size : kIconSizes) {
     const auto file = folder / ("tray_" + std::string(state) + "_" + std::to_string(size) + ".png");
     QPixmap pixmap;
     if (pixmap.load(QString::fromStdString(file.string()), "PNG")) icon.addPixmap(pixmap);
   }
+  // A few folders at most are ever asked for (tests use several).
+  if (loaded.size() >= 16) loaded.clear();
+  if (!icon.isNull()) loaded.emplace(key, icon);
   return icon;
 }
 
