@@ -384,7 +384,10 @@ long long SameStampWindowNs(long long time_ns) {
     return static_cast<long long>(res.tv_sec) * kSecond + res.tv_nsec;
   }();
   if (time_ns % kSecond == 0) return 2 * kSecond;
-  return std::min(2 * tick_ns, 2 * kSecond);
+  // At least two ticks of the coarsest kernel clock (100 Hz), for a file
+  // server whose clock ticks slower than this machine's.
+  constexpr long long kSlowestTwoTicks = 20'000'000LL;
+  return std::clamp(2 * tick_ns, kSlowestTwoTicks, 2 * kSecond);
 }
 
 bool StampMayRepeat(const FileStamp& stamp, long long read_at_ns) {

@@ -96,7 +96,8 @@ std::optional<FileStamp> StampOf(const std::filesystem::path& file);
 // How long after a change to a file another change may still leave the same
 // stamp, for a change stamped `time_ns`. File systems that keep nanoseconds
 // take their times from the kernel's coarse clock, so a change one tick
-// later shows (two ticks are allowed); a time without a fraction of a second
+// later shows (two ticks are allowed, at least 20 ms for a file server
+// whose clock ticks slower); a time without a fraction of a second
 // may come from one that keeps whole (or two) seconds: 2 s.
 long long SameStampWindowNs(long long time_ns);
 // Whether a file read at `read_at_ns` (RealTimeNs) could still change
