@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <future>
 #include <string>
+#include <system_error>
 
 #include "app/flip_setting.h"
 #include "app/settings_paths.h"
@@ -158,16 +159,24 @@ constexpr std::u16string_view kPressedPicture = u"Skins\\main_down.jpg";
 constexpr std::u16string_view kArrowPicture = u"Skins\\Arrow.jpg";
 constexpr std::array<std::u16string_view, 3> kEarlyStatePictures = {kNormalPicture, kPressedPicture, kArrowPicture};
 
+std::vector<std::optional<QImage>> LoadEarlyStatePictures(const std::filesystem::path& base, double ratio) {
+  std::vector<std::optional<QImage>> pictures;
+  for (std::u16string_view name : kEarlyStatePictures) pictures.push_back(skin::LoadSkinPicture(base, name, ratio));
+  return pictures;
+}
+
 }  // namespace
 
 bool CKeyloomDlg::OnInitDialog() {
   // Decoding the state pictures takes longer than anything else here; it
   // runs beside the rest of the initialisation.
-  early_pictures_ = std::async(std::launch::async, [base = app::Paths().AppDir, ratio = skin::SkinDevicePixelRatio()] {
-    std::vector<std::optional<QImage>> pictures;
-    for (std::u16string_view name : kEarlyStatePictures) pictures.push_back(skin::LoadSkinPicture(base, name, ratio));
-    return pictures;
-  });
+  try {
+    early_pictures_ = std::async(std::launch::async, [base = app::Paths().AppDir, ratio = skin::SkinDevicePixelRatio()] {
+      return LoadEarlyStatePictures(base, ratio);
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: CutButtonFaces decodes them itself.
+  }
   if (!CBaseDialog::OnInitDialog()) return false;
   static_assert(skin::CTrayIcon::kIconDisconnected == app::kTrayDisconnected &&
                 skin::CTrayIcon::kIconConnected == app::kTrayConnected &&
@@ -334,8 +343,8 @@ bool CKeyloomDlg::CutButtonFaces() {
   // The window's image buttons and the keys cut their faces from the
   // full-window state pictures; none of the pictures is kept.
   const std::vector<skin::CPngButton*> buttons = FacedButtons();
-  std::vector<std::optional<QImage>> early = early_pictures_.valid() ? early_pictures_.get() : std::vector<std::optional<QImage>>{};
-  early.resize(kEarlyStatePictures.size());
+  std::vector<std::optional<QImage>> early =
+      early_pictures_.valid() ? early_pictures_.get() : LoadEarlyStatePictures(app::Paths().AppDir, skin::SkinDevicePixelRatio());
   auto take = [&](std::u16string_view name, QImage& picture) {
     const std::size_t index = std::find(kEarlyStatePictures.begin(), kEarlyStatePictures.end(), name) - kEarlyStatePictures.begin();
     std::optional<QImage> loaded = std::move(early[index]);

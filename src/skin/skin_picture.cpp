@@ -113,10 +113,6 @@ std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u1
   return image;
 }
 
-bool LoadSkinPictureInto(QImage& image, const std::filesystem::path& base, std::u16string_view relative) {
-  return LoadInto(image, base, relative, SkinDevicePixelRatio());
-}
-
 QPixmap MakeStatePicture(const QImage& picture, const QWidget& reference) {
   const QSize size = reference.rect().size() + QSize(kStatePictureMargin, kStatePictureMargin);
   const qreal ratio = picture.isNull() ? 1.0 : picture.devicePixelRatio();

@@ -47,12 +47,6 @@ std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u1
 std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u16string_view relative,
                                       double device_pixel_ratio);
 
-// As LoadSkinPicture, decoding into `image`, whose buffer is reused when
-// the picture has its size and format (dialogs that decode several pictures
-// of one size one after the other). False when the file cannot be opened;
-// a file that cannot be decoded leaves `image` null.
-bool LoadSkinPictureInto(QImage& image, const std::filesystem::path& base, std::u16string_view relative);
-
 // A state picture for dialog `reference`: its client area plus
 // kStatePictureMargin to the right and downward, holding the picture's
 // top-left part at 1:1. Where the picture is smaller the state picture is
