@@ -40,23 +40,14 @@ double SkinDevicePixelRatio() {
 
 namespace {
 
-// Decodes into `image` (null when the contents cannot be decoded), reusing
-// its buffer where the reader can.
-void DecodeInto(QIODevice& device, QImage& image) {
+// The picture in `device`; null when its contents cannot be decoded.
+QImage Decode(QIODevice& device) {
   QImageReader reader(&device);
   reader.setAutoTransform(false);
-  image.setDevicePixelRatio(1.0);
-  if (!reader.read(&image)) {
-    image = QImage();
-    return;
-  }
+  QImage image;
+  if (!reader.read(&image)) return QImage();
   // Pictures are used 1:1 without colour management.
   image.setColorSpace(QColorSpace());
-}
-
-QImage Decode(QIODevice& device) {
-  QImage image;
-  DecodeInto(device, image);
   return image;
 }
 
@@ -78,24 +69,6 @@ std::optional<QImage> LoadTwin(const std::filesystem::path& path, QFile& file) {
   return twin;
 }
 
-// Decodes the picture (or its @2x twin for dense screens) into `image`;
-// false when the file cannot be opened.
-bool LoadInto(QImage& image, const std::filesystem::path& base, std::u16string_view relative,
-              double device_pixel_ratio) {
-  const auto path = JoinSkinPath(base, relative);
-  QFile file(QString::fromStdString(path.string()));
-  // The picture itself must be there, whatever the screen.
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  if (device_pixel_ratio >= kHighDensityRatio) {
-    if (std::optional<QImage> twin = LoadTwin(path, file)) {
-      image = *std::move(twin);
-      return true;
-    }
-  }
-  DecodeInto(file, image);
-  return true;
-}
-
 }  // namespace
 
 std::optional<QImage> LoadSkinPicture(std::u16string_view relative) {
@@ -108,9 +81,14 @@ std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u1
 
 std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u16string_view relative,
                                       double device_pixel_ratio) {
-  QImage image;
-  if (!LoadInto(image, base, relative, device_pixel_ratio)) return std::nullopt;
-  return image;
+  const auto path = JoinSkinPath(base, relative);
+  QFile file(QString::fromStdString(path.string()));
+  // The picture itself must be there, whatever the screen.
+  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+  if (device_pixel_ratio >= kHighDensityRatio) {
+    if (std::optional<QImage> twin = LoadTwin(path, file)) return twin;
+  }
+  return Decode(file);
 }
 
 QPixmap MakeStatePicture(const QImage& picture, const QWidget& reference) {
