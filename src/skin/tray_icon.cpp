@@ -5,11 +5,16 @@
 #include <QFile>
 #include <QFont>
 #include <QGuiApplication>
+#include <QIconEngine>
+#include <QPainter>
 #include <QPixmap>
 #include <QStyleHints>
 #include <QThread>
 #include <array>
 #include <map>
+#include <memory>
+#include <system_error>
+#include <vector>
 #include <utility>
 
 #include "platform/paths.h"
@@ -58,6 +63,56 @@ const char* StateName(int icon_id) {
 }
 
 constexpr std::array<int, 8> kIconSizes = {16, 22, 24, 32, 48, 64, 128, 256};
+
+// An icon whose pictures are read when first drawn or asked for. The
+// program sets its window and tray icons at start, where the platform may
+// never draw them (no tray, no window decorations); reading the eight
+// sizes of a state is then work for nothing. Copies of the icon share what
+// was read.
+class StateIconEngine final : public QIconEngine {
+ public:
+  explicit StateIconEngine(std::vector<QString> files)
+      : shared_(std::make_shared<Shared>(Shared{std::move(files), {}, false})) {}
+
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    Loaded().paint(painter, rect, Qt::AlignCenter, mode, state);
+  }
+  QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return Loaded().actualSize(size, mode, state);
+  }
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return Loaded().pixmap(size, mode, state);
+  }
+  QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override {
+    return Loaded().pixmap(size, scale, mode, state);
+  }
+  QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+    return Loaded().availableSizes(mode, state);
+  }
+  bool isNull() override { return shared_->files.empty(); }
+  QString key() const override { return QStringLiteral("keyloom-state-icon"); }
+  QIconEngine* clone() const override { return new StateIconEngine(*this); }
+
+ private:
+  struct Shared {
+    std::vector<QString> files;
+    QIcon icon;
+    bool loaded;
+  };
+
+  const QIcon& Loaded() {
+    if (!shared_->loaded) {
+      shared_->loaded = true;
+      for (const QString& file : shared_->files) {
+        QPixmap pixmap;
+        if (pixmap.load(file, "PNG")) shared_->icon.addPixmap(pixmap);
+      }
+    }
+    return shared_->icon;
+  }
+
+  std::shared_ptr<Shared> shared_;
+};
 
 }  // namespace
 
@@ -126,15 +181,18 @@ QIcon CTrayIcon::LoadStateIcon(const std::filesystem::path& folder, int icon_id)
   (void)cleared_at_exit;
   const auto key = std::make_pair(folder, icon_id);
   if (auto it = loaded.find(key); it != loaded.end()) return it->second;
-  QIcon icon;
+  std::vector<QString> files;
   for (int size : kIconSizes) {
     const auto file = folder / ("tray_" + std::string(state) + "_" + std::to_string(size) + ".png");
-    QPixmap pixmap;
-    if (pixmap.load(QString::fromStdString(file.string()), "PNG")) icon.addPixmap(pixmap);
+    std::error_code error;
+    if (std::filesystem::is_regular_file(file, error)) files.push_back(QString::fromStdString(file.string()));
   }
+  if (files.empty()) return {};
+  // QIcon takes the engine over.
+  QIcon icon(new StateIconEngine(std::move(files)));  // NOLINT(cppcoreguidelines-owning-memory)
   // A few folders at most are ever asked for (tests use several).
   if (loaded.size() >= 16) loaded.clear();
-  if (!icon.isNull()) loaded.emplace(key, icon);
+  loaded.emplace(key, icon);
   return icon;
 }
 

@@ -122,9 +122,9 @@ class CTrayIcon : public QObject {
   // A single click waits to see whether a second one follows.
   bool ClickWaiting() const { return click_timer_.isActive(); }
 
-  // The icon of `icon_id` with every size found in `folder` (read once for
-  // each folder and state); a null icon for an unknown id or when no file
-  // of it loads.
+  // The icon of `icon_id` with every size found in `folder` (one icon for
+  // each folder and state, its pictures read when it is first drawn or
+  // measured); a null icon for an unknown id or when no file of it is there.
   static QIcon LoadStateIcon(const std::filesystem::path& folder, int icon_id);
   // The same from the resource folder's Icons/.
   static QIcon LoadStateIcon(int icon_id);

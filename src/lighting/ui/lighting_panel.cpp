@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QSignalBlocker>
 #include <QThread>
 
@@ -204,7 +205,12 @@ QLabel* LightingPanel::AddLabel(int id, std::u16string_view layout_key) {
   // their control.
   const bool after = id == control::kGeneralColourfulLabel || id == control::kReactiveColourfulLabel;
   label->setAlignment((after ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
-  label->setStyleSheet(QStringLiteral("color: #DCE3EC; background: transparent;"));
+  // Light text straight on the panel's picture (a label draws no
+  // background of its own). A palette, not a style sheet: a style sheet
+  // gives each label a style of its own to build and polish.
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, QColor(0xDC, 0xE3, 0xEC));
+  label->setPalette(palette);
   QFont font(QStringLiteral("Arial"));
   font.setPixelSize(12);
   label->setFont(font);
