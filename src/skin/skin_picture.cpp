@@ -10,9 +10,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <span>
 #include <string>
 
 #include "platform/paths.h"
+#include "skin/jpeg_decode.h"
 #include "platform/text.h"
 
 namespace keyloom::skin {
@@ -40,9 +42,86 @@ double SkinDevicePixelRatio() {
 
 namespace {
 
-// The picture in `device`; null when its contents cannot be decoded.
-QImage Decode(QIODevice& device) {
-  QImageReader reader(&device);
+// The bytes of an open file: mapped where the file system allows it,
+// otherwise read.
+class FileBytes {
+ public:
+  explicit FileBytes(QFile& file) : file_(file) {
+    const qint64 length = file.size();
+    if (length <= 0) return;
+    mapped_ = file.map(0, length);
+    if (mapped_ != nullptr) {
+      bytes_ = {mapped_, static_cast<std::size_t>(length)};
+      return;
+    }
+    read_ = file.readAll();
+    file.seek(0);
+    bytes_ = {reinterpret_cast<const std::uint8_t*>(read_.constData()), static_cast<std::size_t>(read_.size())};
+  }
+  ~FileBytes() {
+    if (mapped_ != nullptr) file_.unmap(mapped_);
+  }
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+  std::span<const std::uint8_t> Bytes() const { return bytes_; }
+
+ private:
+  QFile& file_;
+  uchar* mapped_ = nullptr;
+  QByteArray read_;
+  std::span<const std::uint8_t> bytes_;
+};
+
+// A JPEG picture decoded straight, without Qt's image plugins; nullopt
+// when it is left to them.
+std::optional<QImage> DecodeJpegFile(QFile& file) {
+  const FileBytes bytes(file);
+  if (!LooksLikeJpeg(bytes.Bytes())) return std::nullopt;
+  QImage image;
+  const JpegResult result = DecodeJpeg(bytes.Bytes(), [&image](const JpegSize& size) {
+    image = QImage(size.width, size.height, size.grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    if (image.isNull()) return JpegRows{};
+    // As Qt's reader gives it.
+    if (size.density_unit == 1) {
+      image.setDotsPerMeterX(int(100. * size.x_density / 2.54));
+      image.setDotsPerMeterY(int(100. * size.y_density / 2.54));
+    } else if (size.density_unit == 2) {
+      image.setDotsPerMeterX(size.x_density * 100);
+      image.setDotsPerMeterY(size.y_density * 100);
+    }
+    return JpegRows{image.bits(), image.bytesPerLine()};
+  });
+  switch (result) {
+    case JpegResult::kDecoded: return image;
+    case JpegResult::kRefused: return QImage();
+    case JpegResult::kNotHandled: break;
+  }
+  return std::nullopt;
+}
+
+// The size a picture's header gives; invalid when it gives none.
+QSize HeaderSize(QFile& file) {
+  QSize size;
+  {
+    const FileBytes bytes(file);
+    if (LooksLikeJpeg(bytes.Bytes())) {
+      DecodeJpeg(bytes.Bytes(), [&size](const JpegSize& header) {
+        size = QSize(header.width, header.height);
+        return JpegRows{};  // the header is all that is wanted
+      });
+    }
+  }
+  if (!size.isValid()) {
+    size = QImageReader(&file).size();
+    file.seek(0);
+  }
+  return size;
+}
+
+// The picture in `file`; null when its contents cannot be decoded.
+QImage Decode(QFile& file) {
+  if (std::optional<QImage> jpeg = DecodeJpegFile(file)) return *jpeg;
+  QImageReader reader(&file);
   reader.setAutoTransform(false);
   QImage image;
   if (!reader.read(&image)) return QImage();
@@ -58,7 +137,7 @@ std::optional<QImage> LoadTwin(const std::filesystem::path& path, QFile& file) {
   QImage twin = Decode(twin_file);
   if (twin.isNull()) return std::nullopt;
   // The picture's own size, from its header when the format gives it.
-  QSize size = QImageReader(&file).size();
+  QSize size = HeaderSize(file);
   if (!size.isValid()) {
     file.seek(0);
     size = Decode(file).size();
