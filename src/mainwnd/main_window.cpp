@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <future>
 #include <string>
 #include <system_error>
 
@@ -157,26 +156,23 @@ namespace {
 constexpr std::u16string_view kNormalPicture = u"Skins\\main_normal.jpg";
 constexpr std::u16string_view kPressedPicture = u"Skins\\main_down.jpg";
 constexpr std::u16string_view kArrowPicture = u"Skins\\Arrow.jpg";
-constexpr std::array<std::u16string_view, 3> kEarlyStatePictures = {kNormalPicture, kPressedPicture, kArrowPicture};
-
-std::vector<std::optional<QImage>> LoadEarlyStatePictures(const std::filesystem::path& base, double ratio) {
-  std::vector<std::optional<QImage>> pictures;
-  for (std::u16string_view name : kEarlyStatePictures) pictures.push_back(skin::LoadSkinPicture(base, name, ratio));
-  return pictures;
-}
 
 }  // namespace
 
+void CKeyloomDlg::PrefetchPictures() {
+  // The background, then the state pictures in the order they are cut.
+  const app::SettingsPaths& paths = app::Paths();
+  std::vector<std::filesystem::path> files;
+  skin::CIniFile skin_ini;
+  skin_ini.SetPath(paths.MainIniPath);
+  const std::u16string background = skin_ini.GetString(u"SCREEN", u"Main", u"").value_or(u"");
+  if (!background.empty()) files.push_back(skin::JoinSkinPath(paths.MainSkinDir, background));
+  for (std::u16string_view name : {kNormalPicture, kPressedPicture, kArrowPicture})
+    files.push_back(skin::JoinSkinPath(paths.AppDir, name));
+  skin::PrefetchSkinPictures(std::move(files), 1.0);
+}
+
 bool CKeyloomDlg::OnInitDialog() {
-  // Decoding the state pictures takes longer than anything else here; it
-  // runs beside the rest of the initialisation.
-  try {
-    early_pictures_ = std::async(std::launch::async, [base = app::Paths().AppDir, ratio = skin::SkinDevicePixelRatio()] {
-      return LoadEarlyStatePictures(base, ratio);
-    });
-  } catch (const std::system_error&) {
-    // No thread to be had: CutButtonFaces decodes them itself.
-  }
   if (!CBaseDialog::OnInitDialog()) return false;
   static_assert(skin::CTrayIcon::kIconDisconnected == app::kTrayDisconnected &&
                 skin::CTrayIcon::kIconConnected == app::kTrayConnected &&
@@ -320,13 +316,8 @@ std::vector<skin::CPngButton*> CKeyloomDlg::FacedButtons() const {
   return buttons;
 }
 
-// Decodes a state picture into `picture` (black when it cannot be decoded);
-// false, with the skin failure reported, when it cannot be opened.
 bool CKeyloomDlg::LoadStatePicture(std::u16string_view name, QImage& picture) const {
-  return TakeStatePicture(name, skin::LoadSkinPicture(app::Paths().AppDir, name), picture);
-}
-
-bool CKeyloomDlg::TakeStatePicture(std::u16string_view name, std::optional<QImage> loaded, QImage& picture) const {
+  std::optional<QImage> loaded = skin::LoadSkinPicture(app::Paths().AppDir, name);
   if (!loaded) {
     skin::ReportSkinFailure(skin::JoinSkinPath(app::Paths().AppDir, name));
     return false;
@@ -343,14 +334,6 @@ bool CKeyloomDlg::CutButtonFaces() {
   // The window's image buttons and the keys cut their faces from the
   // full-window state pictures; none of the pictures is kept.
   const std::vector<skin::CPngButton*> buttons = FacedButtons();
-  std::vector<std::optional<QImage>> early =
-      early_pictures_.valid() ? early_pictures_.get() : LoadEarlyStatePictures(app::Paths().AppDir, skin::SkinDevicePixelRatio());
-  auto take = [&](std::u16string_view name, QImage& picture) {
-    const std::size_t index = std::find(kEarlyStatePictures.begin(), kEarlyStatePictures.end(), name) - kEarlyStatePictures.begin();
-    std::optional<QImage> loaded = std::move(early[index]);
-    early[index].reset();
-    return TakeStatePicture(name, std::move(loaded), picture);
-  };
   bool complete = true;
   QImage picture;
   for (const StatePicture& state : kStatePictures) {
@@ -359,14 +342,14 @@ bool CKeyloomDlg::CutButtonFaces() {
       complete = SkinPictureReadable(state.name) && complete;
       continue;
     }
-    if (!take(state.name, picture)) {
+    if (!LoadStatePicture(state.name, picture)) {
       complete = false;
       continue;
     }
     for (skin::CPngButton* button : buttons) button->SetFace(state.face, picture);
   }
   // The arrows show one picture in every state.
-  if (take(kArrowPicture, picture)) {
+  if (LoadStatePicture(kArrowPicture, picture)) {
     for (int id : {control::kLeftArrow, control::kRightArrow}) {
       for (Face face : {Face::Normal, Face::Over, Face::Pressed, Face::Disabled, Face::Highlight})
         Control(id)->SetFace(face, picture);

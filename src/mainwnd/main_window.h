@@ -17,7 +17,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <future>
 #include <optional>
 #include <map>
 #include <memory>
@@ -97,6 +96,12 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   // the connection themselves), tray icon; the window stays hidden. False
   // when the skin could not be loaded.
   bool Initialise(bool start_monitors = true);
+  // Starts decoding the pictures the window needs first (its background
+  // and the faces of its buttons and keys), so that they are ready, or
+  // nearly, when it builds itself. For the program's start, once its paths
+  // are set and before the application object exists: the screen's density
+  // is not known then, and 1 is taken.
+  static void PrefetchPictures();
 
   // Commands, as the buttons and menus run them.
   void OnCommand(int id);
@@ -191,10 +196,10 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   bool CutButtonFaces();
   void CutDeferredFace(skin::CPngButton::Face face);
   std::vector<skin::CPngButton*> FacedButtons() const;
+  // Decodes a state picture into `picture` (black when it cannot be
+  // decoded); false, with the skin failure reported, when it cannot be
+  // opened.
   bool LoadStatePicture(std::u16string_view name, QImage& picture) const;
-  // Takes a state picture as it was loaded (nothing when it could not be
-  // opened, null when it could not be decoded) into `picture`.
-  bool TakeStatePicture(std::u16string_view name, std::optional<QImage> loaded, QImage& picture) const;
   void SetCaption(int id, const char* text_key, int point_size = 9, const char* face = "Arial Unicode MS");
   void ShowSlotButtons(int slot);
   void ShowReportButtons(int index);
@@ -255,9 +260,6 @@ class CKeyloomDlg final : public skin::CBaseDialog,
   bool open_after_init_ = false;
   bool finished_ = false;
   bool start_monitors_ = true;
-  // The state pictures cut at start, decoded on a thread of their own while
-  // the window places its controls (in the order of kEarlyStatePictures).
-  std::future<std::vector<std::optional<QImage>>> early_pictures_;
   bool monitors_started_ = false;
   std::thread event_monitor_;
   std::thread connection_monitor_;

@@ -9,9 +9,13 @@
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
+#include <map>
 #include <mutex>
 #include <span>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "platform/paths.h"
 #include "skin/jpeg_decode.h"
@@ -158,9 +162,9 @@ std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u1
   return LoadSkinPicture(base, relative, SkinDevicePixelRatio());
 }
 
-std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u16string_view relative,
-                                      double device_pixel_ratio) {
-  const auto path = JoinSkinPath(base, relative);
+namespace {
+
+std::optional<QImage> LoadFromFile(const std::filesystem::path& path, double device_pixel_ratio) {
   QFile file(QString::fromStdString(path.string()));
   // The picture itself must be there, whatever the screen.
   if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
@@ -168,6 +172,78 @@ std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u1
     if (std::optional<QImage> twin = LoadTwin(path, file)) return twin;
   }
   return Decode(file);
+}
+
+bool HighDensity(double device_pixel_ratio) { return device_pixel_ratio >= kHighDensityRatio; }
+
+// Pictures being decoded ahead: each file's picture is taken once, by the
+// first load of that file; the thread that decodes them is waited for when
+// the program ends.
+class Prefetch {
+ public:
+  void Start(std::vector<std::filesystem::path> paths, double device_pixel_ratio) {
+    std::vector<std::promise<std::optional<QImage>>> promises(paths.size());
+    {
+      std::lock_guard lock(mutex_);
+      for (std::size_t i = 0; i < paths.size(); ++i)
+        pending_.insert_or_assign(paths[i].string(), Entry{HighDensity(device_pixel_ratio), promises[i].get_future()});
+    }
+    try {
+      workers_.push_back(std::async(std::launch::async, [paths = std::move(paths), promises = std::move(promises),
+                                                          device_pixel_ratio]() mutable {
+        for (std::size_t i = 0; i < paths.size(); ++i) promises[i].set_value(LoadFromFile(paths[i], device_pixel_ratio));
+      }));
+    } catch (const std::system_error&) {
+      // No thread to be had: the pictures load when asked for.
+      std::lock_guard lock(mutex_);
+      for (const auto& path : paths) pending_.erase(path.string());
+    }
+  }
+
+  // The prefetched picture of `path`, when there is one for this density;
+  // either way the file is no longer held.
+  std::optional<std::optional<QImage>> Take(const std::filesystem::path& path, double device_pixel_ratio) {
+    std::future<std::optional<QImage>> picture;
+    {
+      std::lock_guard lock(mutex_);
+      if (pending_.empty()) return std::nullopt;
+      auto it = pending_.find(path.string());
+      if (it == pending_.end()) return std::nullopt;
+      const bool same_density = it->second.high_density == HighDensity(device_pixel_ratio);
+      picture = std::move(it->second.picture);
+      pending_.erase(it);
+      if (!same_density) return std::nullopt;
+    }
+    return picture.get();
+  }
+
+ private:
+  struct Entry {
+    bool high_density;
+    std::future<std::optional<QImage>> picture;
+  };
+  std::mutex mutex_;
+  std::map<std::string, Entry> pending_;
+  // Last, so that it is waited for before the pictures go.
+  std::vector<std::future<void>> workers_;
+};
+
+Prefetch& Prefetched() {
+  static Prefetch prefetch;
+  return prefetch;
+}
+
+}  // namespace
+
+void PrefetchSkinPictures(std::vector<std::filesystem::path> paths, double device_pixel_ratio) {
+  Prefetched().Start(std::move(paths), device_pixel_ratio);
+}
+
+std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u16string_view relative,
+                                      double device_pixel_ratio) {
+  const auto path = JoinSkinPath(base, relative);
+  if (std::optional<std::optional<QImage>> ready = Prefetched().Take(path, device_pixel_ratio)) return std::move(*ready);
+  return LoadFromFile(path, device_pixel_ratio);
 }
 
 QPixmap MakeStatePicture(const QImage& picture, const QWidget& reference) {

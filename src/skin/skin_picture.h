@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 class QWidget;
 
@@ -46,6 +47,14 @@ std::optional<QImage> LoadSkinPicture(std::u16string_view relative);
 std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u16string_view relative);
 std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u16string_view relative,
                                       double device_pixel_ratio);
+
+// Starts decoding the pictures at `paths` (JoinSkinPath's) on a thread of
+// their own while the program sets itself up, for screens of
+// `device_pixel_ratio` (which may be a guess made before there is a
+// screen). The first LoadSkinPicture of each file takes its picture, waiting
+// for it if need be, when the density is the same; any other load of the
+// file, or a later one, reads the file as usual.
+void PrefetchSkinPictures(std::vector<std::filesystem::path> paths, double device_pixel_ratio);
 
 // A state picture for dialog `reference`: its client area plus
 // kStatePictureMargin to the right and downward, holding the picture's

@@ -87,6 +87,36 @@ TEST_F(SkinPictureChoice, AMissingPictureStaysMissingEvenWithATwin) {
   EXPECT_FALSE(LoadSkinPicture(dir_.path(), u"Skins/absent.bmp", 2.0));
 }
 
+TEST_F(SkinPictureChoice, APrefetchedPictureIsTakenOnceAndOnlyAtItsDensity) {
+  const auto at = [&](const char* name) { return dir_.path() / "Skins" / name; };
+  PrefetchSkinPictures({at("good.bmp"), at("no_twin.bmp"), at("absent.bmp"), at("wrong_size.bmp")}, 1.0);
+  // They are decoded in order: once the last is taken, the others are done.
+  ASSERT_TRUE(LoadSkinPicture(dir_.path(), u"Skins/wrong_size.bmp", 1.0));
+  // The files change after the prefetch: what a load gives shows where it
+  // came from (red: prefetched, green: read now).
+  for (const char* name : {"good.bmp", "no_twin.bmp"}) Save(testing::FilledPicture(10, 6, Qt::green), at(name));
+  struct Case {
+    const char16_t* name;
+    double ratio;
+    std::optional<QRgb> colour;  // nothing: no picture
+  };
+  const Case cases[] = {
+      {u"Skins/good.bmp", 2.0, qRgb(0, 0, 255)},    // another density: the twin, and the prefetch is dropped
+      {u"Skins/good.bmp", 1.0, qRgb(0, 255, 0)},    // so this reads the file
+      {u"Skins/no_twin.bmp", 1.0, qRgb(255, 0, 0)},  // prefetched
+      {u"Skins/no_twin.bmp", 1.0, qRgb(0, 255, 0)},  // once only
+      {u"Skins/absent.bmp", 1.0, std::nullopt},       // missing either way
+  };
+  for (const Case& c : cases) {
+    const std::string what = QString::fromStdU16String(c.name).toStdString() + " at " + std::to_string(c.ratio);
+    const std::optional<QImage> image = LoadSkinPicture(dir_.path(), c.name, c.ratio);
+    ASSERT_EQ(image.has_value(), c.colour.has_value()) << what;
+    if (image) {
+      EXPECT_EQ(image->pixel(0, 0), *c.colour) << what;
+    }
+  }
+}
+
 TEST(HighDensityStatePicture, KeepsTheTwinsPixelsOneToOneInLayoutUnits) {
   QWidget reference;
   reference.resize(50, 30);

@@ -23,6 +23,8 @@ int CKeyloomApp::Run(int argc, char** argv) {
   if (!args.empty()) env.arguments.assign(args.begin() + 1, args.end());
   const StartupResult started = StartUp(env);
   if (started.action == StartupAction::Exit) return started.exit_code;
+  // The window's first pictures are decoded while the rest sets itself up.
+  mainwnd::CKeyloomDlg::PrefetchPictures();
 
   // The program's one keyboard session; "/Start" has taken the first-show
   // decision already.
