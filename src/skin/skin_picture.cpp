@@ -11,12 +11,14 @@
 #include <cstdlib>
 #include <future>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "platform/large_buffer.h"
 #include "platform/paths.h"
 #include "skin/jpeg_decode.h"
 #include "platform/text.h"
@@ -76,6 +78,25 @@ class FileBytes {
   std::span<const std::uint8_t> bytes_;
 };
 
+// A picture to decode into. Large ones live in memory of their own that may
+// be backed by huge pages: a decoded picture is written once, top to
+// bottom, and touching its fresh pages one by one would cost more than
+// decoding it.
+QImage NewPicture(int width, int height, QImage::Format format) {
+  constexpr qsizetype kLarge = qsizetype{1} << 20;
+  const int depth = format == QImage::Format_Grayscale8 ? 1 : 4;
+  const qsizetype stride = (qsizetype{width} * depth + 3) / 4 * 4;
+  if (stride * height < kLarge) return QImage(width, height, format);
+  auto buffer = std::make_unique<platform::LargeBuffer>(static_cast<std::size_t>(stride * height));
+  if (buffer->Data() == nullptr) return QImage();
+  uchar* data = buffer->Data();
+  // The picture owns the buffer from here on and lets it go with its last copy.
+  return QImage(
+      data, width, height, stride, format,
+      [](void* owned) { std::unique_ptr<platform::LargeBuffer>(static_cast<platform::LargeBuffer*>(owned)); },
+      buffer.release());
+}
+
 // A JPEG picture decoded straight, without Qt's image plugins; nullopt
 // when it is left to them.
 std::optional<QImage> DecodeJpegFile(QFile& file) {
@@ -83,7 +104,7 @@ std::optional<QImage> DecodeJpegFile(QFile& file) {
   if (!LooksLikeJpeg(bytes.Bytes())) return std::nullopt;
   QImage image;
   const JpegResult result = DecodeJpeg(bytes.Bytes(), [&image](const JpegSize& size) {
-    image = QImage(size.width, size.height, size.grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    image = NewPicture(size.width, size.height, size.grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
     if (image.isNull()) return JpegRows{};
     // As Qt's reader gives it.
     if (size.density_unit == 1) {
