@@ -56,13 +56,6 @@ constexpr std::array<std::pair<int, const char*>, 12> kLabelTexts = {{
     {0, nullptr},
 }};
 
-// Every picture of the panel, loaded once.
-constexpr const char* kPictureNames[] = {
-    "dengup",   "dengdown", "rightup", "rightdown", "leftup",     "leftdown", "leftup1", "leftdown1",
-    "rightup1", "rightdown1", "upup", "updown",     "downdown",   "downup",   "julong",  "julongdown",
-    "kuosan",   "kuosandown", "hong", "hongok",     "huang",      "huangok",  "lv",      "lvok",
-    "lan",      "lanok",    "sjsup",   "sjsdown",   "user1up",    "user1down", "user2up", "user2down"};
-
 }  // namespace
 
 // The preview's colours go onto the on-screen keyboard.
@@ -89,8 +82,6 @@ LightingPanel::LightingPanel(skin::CBaseDialog& window, profiles::KeyboardSessio
       sink_(std::make_unique<KeySink>(keys)),
       preview_(std::make_unique<preview::PreviewEngine>(clock_, random_)) {
   setObjectName(QStringLiteral("lightingPanel"));
-  for (const char* name : kPictureNames) (void)Picture(QString::fromLatin1(name));
-  for (int i = 0; i <= 25; ++i) (void)Picture(QString::number(i));
 
   AddLabel(control::kLampLabel, u"CONTROL_DengStatic");
   PictureSwitch* lamp = AddPicture(control::kLamp, u"CONTROL_DengStaPic");
@@ -240,6 +231,8 @@ skin::CSkinColorBtn* LightingPanel::AddColourButton(int id, std::u16string_view 
   return button;
 }
 
+// Each picture is read when first shown (most are shown only once the
+// panel opens, some only for one effect) and then kept.
 const QPixmap& LightingPanel::Picture(const QString& name) {
   auto it = pictures_.find(name);
   if (it != pictures_.end()) return it->second;
