@@ -23,6 +23,7 @@
 #include "emulator/firmware_model.h"
 #include "i18n/texts.h"
 #include "mainwnd/main_window.h"
+#include "platform/registry.h"
 #include "platform/scoped_env.h"
 #include "platform/test_dir.h"
 #include "profiles/connection_handler.h"
@@ -106,6 +107,8 @@ class MainWindowTest : public ::testing::Test {
   }
 
   keyloom::testing::TempDir home_;
+  // The settings store is chosen once per process: each test has its own.
+  registry::ScopedStoreFile store_{home_.path() / "config" / "keyloom" / "registry.reg"};
   keyloom::testing::ScopedEnv env_;
   app::ScopedSettingsPaths paths_;
   i18n::ScopedLanguageFileDir languages_{KEYLOOM_BUILD_DIR};
