@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "emulator/descriptors.h"
 #include "emulator/state_file.h"
@@ -158,12 +159,19 @@ int VkbdServer::Run() {
       fds.push_back({c.fd, POLLIN, 0});
       ids.push_back(id);
     }
-    int timeout = -1;
+    // Woken when the next delivery is due, to the microsecond: a timeout in
+    // whole milliseconds would make every report up to a millisecond later
+    // than the latency asked for.
+    timespec timeout{};
+    timespec* until_due = nullptr;
     if (!queue_.empty()) {
-      const auto wait = std::chrono::ceil<std::chrono::milliseconds>(queue_.top().due - Clock::now());
-      timeout = static_cast<int>(std::max<long long>(0, wait.count()));
+      const auto wait = std::max(std::chrono::microseconds(0),
+                                 std::chrono::ceil<std::chrono::microseconds>(queue_.top().due - Clock::now()));
+      timeout.tv_sec = static_cast<time_t>(wait.count() / 1000000);
+      timeout.tv_nsec = static_cast<long>(wait.count() % 1000000) * 1000;
+      until_due = &timeout;
     }
-    const int r = ::poll(fds.data(), fds.size(), timeout);
+    const int r = ::ppoll(fds.data(), fds.size(), until_due, nullptr);
     if (r < 0 && errno != EINTR) return 1;
     if (r > 0) {
       if (fds[0].revents & POLLIN) return 0;
