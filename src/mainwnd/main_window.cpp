@@ -160,16 +160,13 @@ constexpr std::u16string_view kArrowPicture = u"Skins\\Arrow.jpg";
 }  // namespace
 
 void CKeyloomDlg::PrefetchPictures() {
-  // The background and the outline, then the state pictures in the order
-  // they are cut.
+  // The background, then the state pictures in the order they are cut.
   const app::SettingsPaths& paths = app::Paths();
   std::vector<std::filesystem::path> files;
   skin::CIniFile skin_ini;
   skin_ini.SetPath(paths.MainIniPath);
   const std::u16string background = skin_ini.GetString(u"SCREEN", u"Main", u"").value_or(u"");
-  const std::u16string outline = skin_ini.GetString(u"SCREEN", u"Mask", background).value_or(u"");
   if (!background.empty()) files.push_back(skin::JoinSkinPath(paths.MainSkinDir, background));
-  if (!outline.empty() && outline != background) files.push_back(skin::JoinSkinPath(paths.MainSkinDir, outline));
   for (std::u16string_view name : {kNormalPicture, kPressedPicture, kArrowPicture})
     files.push_back(skin::JoinSkinPath(paths.AppDir, name));
   skin::PrefetchSkinPictures(std::move(files), 1.0);

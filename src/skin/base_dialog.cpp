@@ -13,8 +13,6 @@ namespace keyloom::skin {
 namespace {
 
 QImage LoadWholePicture(const std::filesystem::path& path) {
-  // Outlines are in layout units, whatever the screen.
-  if (std::optional<QImage> ready = TakePrefetchedPicture(path, 1.0)) return *ready;
   QImageReader reader(QString::fromStdString(path.string()));
   reader.setAutoTransform(false);
   return reader.read();

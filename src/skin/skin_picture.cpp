@@ -260,12 +260,6 @@ void PrefetchSkinPictures(std::vector<std::filesystem::path> paths, double devic
   Prefetched().Start(std::move(paths), device_pixel_ratio);
 }
 
-std::optional<QImage> TakePrefetchedPicture(const std::filesystem::path& path, double device_pixel_ratio) {
-  std::optional<std::optional<QImage>> ready = Prefetched().Take(path, device_pixel_ratio);
-  if (!ready) return std::nullopt;
-  return ready->value_or(QImage());
-}
-
 std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u16string_view relative,
                                       double device_pixel_ratio) {
   const auto path = JoinSkinPath(base, relative);

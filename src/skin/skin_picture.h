@@ -55,10 +55,6 @@ std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u1
 // for it if need be, when the density is the same; any other load of the
 // file, or a later one, reads the file as usual.
 void PrefetchSkinPictures(std::vector<std::filesystem::path> paths, double device_pixel_ratio);
-// The prefetched picture of `path` for screens of `device_pixel_ratio`,
-// for readers other than LoadSkinPicture: nothing when there is none, a
-// null image when the file could not be opened or decoded.
-std::optional<QImage> TakePrefetchedPicture(const std::filesystem::path& path, double device_pixel_ratio);
 
 // A state picture for dialog `reference`: its client area plus
 // kStatePictureMargin to the right and downward, holding the picture's

@@ -115,20 +115,6 @@ TEST_F(SkinPictureChoice, APrefetchedPictureIsTakenOnceAndOnlyAtItsDensity) {
       EXPECT_EQ(image->pixel(0, 0), *c.colour) << what;
     }
   }
-
-  // Other readers take a prefetched picture the same way; a file that
-  // could not be opened is a null picture to them.
-  PrefetchSkinPictures({at("no_twin.bmp"), at("absent.bmp"), at("wrong_size.bmp")}, 1.0);
-  ASSERT_TRUE(LoadSkinPicture(dir_.path(), u"Skins/wrong_size.bmp", 1.0));
-  Save(testing::FilledPicture(10, 6, Qt::blue), at("no_twin.bmp"));
-  const std::optional<QImage> taken = TakePrefetchedPicture(at("no_twin.bmp"), 1.0);
-  ASSERT_TRUE(taken);
-  EXPECT_EQ(taken->pixel(0, 0), qRgb(0, 255, 0));  // as it was when prefetched
-  EXPECT_FALSE(TakePrefetchedPicture(at("no_twin.bmp"), 1.0)) << "taken once";
-  EXPECT_FALSE(TakePrefetchedPicture(at("good.bmp"), 1.0)) << "never prefetched";
-  const std::optional<QImage> missing = TakePrefetchedPicture(at("absent.bmp"), 1.0);
-  ASSERT_TRUE(missing);
-  EXPECT_TRUE(missing->isNull());
 }
 
 TEST(HighDensityStatePicture, KeepsTheTwinsPixelsOneToOneInLayoutUnits) {
