@@ -6,6 +6,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QScreen>
+#include <QThread>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/large_buffer.h"
 #include "platform/paths.h"
 #include "skin/jpeg_decode.h"
@@ -99,11 +101,10 @@ QImage NewPicture(int width, int height, QImage::Format format) {
 
 // A JPEG picture decoded straight, without Qt's image plugins; nullopt
 // when it is left to them.
-std::optional<QImage> DecodeJpegFile(QFile& file) {
-  const FileBytes bytes(file);
-  if (!LooksLikeJpeg(bytes.Bytes())) return std::nullopt;
+std::optional<QImage> DecodeJpegBytes(std::span<const std::uint8_t> bytes) {
+  if (!LooksLikeJpeg(bytes)) return std::nullopt;
   QImage image;
-  const JpegResult result = DecodeJpeg(bytes.Bytes(), [&image](const JpegSize& size) {
+  const JpegResult result = DecodeJpeg(bytes, [&image](const JpegSize& size) {
     image = NewPicture(size.width, size.height, size.grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
     if (image.isNull()) return JpegRows{};
     // As Qt's reader gives it.
@@ -122,6 +123,11 @@ std::optional<QImage> DecodeJpegFile(QFile& file) {
     case JpegResult::kNotHandled: break;
   }
   return std::nullopt;
+}
+
+std::optional<QImage> DecodeJpegFile(QFile& file) {
+  const FileBytes bytes(file);
+  return DecodeJpegBytes(bytes.Bytes());
 }
 
 // The size a picture's header gives; invalid when it gives none.
@@ -197,12 +203,25 @@ std::optional<QImage> LoadFromFile(const std::filesystem::path& path, double dev
 
 bool HighDensity(double device_pixel_ratio) { return device_pixel_ratio >= kHighDensityRatio; }
 
+// A picture decoded ahead; nothing when it is left to the load that asks
+// for it. The prefetching thread may run before the application object
+// exists, and Qt takes the first thread that makes one of its objects (a
+// file, an image reader) for its main thread: the file is read with the
+// platform layer and only JPEGs are decoded, with no Qt object involved.
+// Twins for dense screens are the loader's to choose.
+std::optional<QImage> PrefetchFromFile(const std::filesystem::path& path, double device_pixel_ratio) {
+  if (HighDensity(device_pixel_ratio)) return std::nullopt;
+  const std::optional<std::string> bytes = platform::ReadWholeFile(path);
+  if (!bytes) return std::nullopt;
+  return DecodeJpegBytes({reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()});
+}
+
 // Pictures being decoded ahead: each file's picture is taken once, by the
 // first load of that file; the thread that decodes them is waited for when
 // the program ends.
 class Prefetch {
  public:
-  void Start(std::vector<std::filesystem::path> paths, double device_pixel_ratio) {
+  void Start(const std::vector<std::filesystem::path>& paths, double device_pixel_ratio) {
     std::vector<std::promise<std::optional<QImage>>> promises(paths.size());
     {
       std::lock_guard lock(mutex_);
@@ -210,9 +229,10 @@ class Prefetch {
         pending_.insert_or_assign(paths[i].string(), Entry{HighDensity(device_pixel_ratio), promises[i].get_future()});
     }
     try {
-      workers_.push_back(std::async(std::launch::async, [paths = std::move(paths), promises = std::move(promises),
+      workers_.push_back(std::async(std::launch::async, [paths, promises = std::move(promises),
                                                           device_pixel_ratio]() mutable {
-        for (std::size_t i = 0; i < paths.size(); ++i) promises[i].set_value(LoadFromFile(paths[i], device_pixel_ratio));
+        for (std::size_t i = 0; i < paths.size(); ++i)
+          promises[i].set_value(PrefetchFromFile(paths[i], device_pixel_ratio));
       }));
     } catch (const std::system_error&) {
       // No thread to be had: the pictures load when asked for.
@@ -223,7 +243,7 @@ class Prefetch {
 
   // The prefetched picture of `path`, when there is one for this density;
   // either way the file is no longer held.
-  std::optional<std::optional<QImage>> Take(const std::filesystem::path& path, double device_pixel_ratio) {
+  std::optional<QImage> Take(const std::filesystem::path& path, double device_pixel_ratio) {
     std::future<std::optional<QImage>> picture;
     {
       std::lock_guard lock(mutex_);
@@ -257,13 +277,16 @@ Prefetch& Prefetched() {
 }  // namespace
 
 void PrefetchSkinPictures(std::vector<std::filesystem::path> paths, double device_pixel_ratio) {
-  Prefetched().Start(std::move(paths), device_pixel_ratio);
+  // Qt's main thread is the first that asks for its thread data: this one,
+  // before the prefetching thread exists.
+  (void)QThread::currentThread();
+  Prefetched().Start(paths, device_pixel_ratio);
 }
 
 std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u16string_view relative,
                                       double device_pixel_ratio) {
   const auto path = JoinSkinPath(base, relative);
-  if (std::optional<std::optional<QImage>> ready = Prefetched().Take(path, device_pixel_ratio)) return std::move(*ready);
+  if (std::optional<QImage> ready = Prefetched().Take(path, device_pixel_ratio)) return ready;
   return LoadFromFile(path, device_pixel_ratio);
 }
 

@@ -51,7 +51,9 @@ std::optional<QImage> LoadSkinPicture(const std::filesystem::path& base, std::u1
 // Starts decoding the pictures at `paths` (JoinSkinPath's) on a thread of
 // their own while the program sets itself up, for screens of
 // `device_pixel_ratio` (which may be a guess made before there is a
-// screen). The first LoadSkinPicture of each file takes its picture, waiting
+// screen); may be called before the application object exists, from the
+// thread that will make it. Only JPEG pictures at density 1 are decoded
+// ahead. The first LoadSkinPicture of each file takes its picture, waiting
 // for it if need be, when the density is the same; any other load of the
 // file, or a later one, reads the file as usual.
 void PrefetchSkinPictures(std::vector<std::filesystem::path> paths, double device_pixel_ratio);

@@ -157,6 +157,22 @@ TEST_F(InstanceProcessTest, KillEndsTheRunningInstance) {
   EXPECT_EQ(next->WaitForExit(20s), 0);
 }
 
+TEST_F(InstanceProcessTest, QtTakesTheProgramsThreadForItsMainThread) {
+  // The window's first pictures are decoded on a thread of their own from
+  // before Qt starts; Qt must still make the program's own thread its main
+  // thread (it takes the first that makes one of its objects).
+  for (int i = 0; i < 3; ++i) {
+    auto first = StartFirst();
+    auto killer = Start({"/Kill"});
+    EXPECT_EQ(killer->WaitForExit(20s), 0);
+    EXPECT_EQ(first->WaitForExit(20s), 0);
+  }
+  std::ifstream errors(dir_ / "stderr.log");
+  std::stringstream text;
+  text << errors.rdbuf();
+  EXPECT_EQ(text.str().find("main() thread"), std::string::npos) << text.str();
+}
+
 TEST_F(InstanceProcessTest, KillWithNoneRunningEndsBeforeTheLockAndTheCompanion) {
   auto killer = Start({"/Kill"});
   EXPECT_EQ(killer->WaitForExit(20s), 0);
