@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <future>
 #include <map>
 #include <memory>
@@ -231,8 +232,15 @@ class Prefetch {
     try {
       workers_.push_back(std::async(std::launch::async, [paths, promises = std::move(promises),
                                                           device_pixel_ratio]() mutable {
-        for (std::size_t i = 0; i < paths.size(); ++i)
-          promises[i].set_value(PrefetchFromFile(paths[i], device_pixel_ratio));
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+          std::optional<QImage> picture;
+          try {
+            picture = PrefetchFromFile(paths[i], device_pixel_ratio);
+          } catch (const std::exception&) {
+            // Out of memory, say: the load that asks for it tries again.
+          }
+          promises[i].set_value(std::move(picture));
+        }
       }));
     } catch (const std::system_error&) {
       // No thread to be had: the pictures load when asked for.
