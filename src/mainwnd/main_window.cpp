@@ -163,10 +163,8 @@ void CKeyloomDlg::PrefetchPictures() {
   // The background, then the state pictures in the order they are cut.
   const app::SettingsPaths& paths = app::Paths();
   std::vector<std::filesystem::path> files;
-  skin::CIniFile skin_ini;
-  skin_ini.SetPath(paths.MainIniPath);
-  const std::u16string background = skin_ini.GetString(u"SCREEN", u"Main", u"").value_or(u"");
-  if (!background.empty()) files.push_back(skin::JoinSkinPath(paths.MainSkinDir, background));
+  if (auto background = BackgroundPath(paths.MainIniPath, paths.MainSkinDir); !background.empty())
+    files.push_back(std::move(background));
   for (std::u16string_view name : {kNormalPicture, kPressedPicture, kArrowPicture})
     files.push_back(skin::JoinSkinPath(paths.AppDir, name));
   skin::PrefetchSkinPictures(std::move(files), 1.0);

@@ -74,6 +74,14 @@ bool CBaseDialog::OpenModeless() {
   return true;
 }
 
+std::filesystem::path CBaseDialog::BackgroundPath(const std::filesystem::path& skin_ini,
+                                                  const std::filesystem::path& skin_dir) {
+  CIniFile ini;
+  ini.SetPath(skin_ini);
+  const std::u16string main = ini.GetString(u"SCREEN", u"Main", u"").value_or(u"");
+  return main.empty() ? std::filesystem::path() : JoinSkinPath(skin_dir, main);
+}
+
 bool CBaseDialog::OnInitDialog() {
   ini_.SetPath(skin_ini_);
   const std::u16string main = ini_.GetString(u"SCREEN", u"Main", u"").value_or(u"");

@@ -31,6 +31,10 @@ class CBaseDialog : public QDialog {
   // boxes, lists, drop-downs) on the skin's dark surfaces. Every skinned
   // dialog starts with it; its children inherit it.
   static QPalette SkinPalette();
+  // The background picture a skin file names ("Main" of "SCREEN") in
+  // `skin_dir`; empty when it names none.
+  static std::filesystem::path BackgroundPath(const std::filesystem::path& skin_ini,
+                                              const std::filesystem::path& skin_dir);
 
   int TemplateId() const { return template_id_; }
   const std::filesystem::path& SkinIniPath() const { return skin_ini_; }
