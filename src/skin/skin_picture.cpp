@@ -103,7 +103,6 @@ QImage NewPicture(int width, int height, QImage::Format format) {
 // A JPEG picture decoded straight, without Qt's image plugins; nullopt
 // when it is left to them.
 std::optional<QImage> DecodeJpegBytes(std::span<const std::uint8_t> bytes) {
-  if (!LooksLikeJpeg(bytes)) return std::nullopt;
   QImage image;
   const JpegResult result = DecodeJpeg(bytes, [&image](const JpegSize& size) {
     image = NewPicture(size.width, size.height, size.grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
@@ -136,12 +135,10 @@ QSize HeaderSize(QFile& file) {
   QSize size;
   {
     const FileBytes bytes(file);
-    if (LooksLikeJpeg(bytes.Bytes())) {
-      DecodeJpeg(bytes.Bytes(), [&size](const JpegSize& header) {
-        size = QSize(header.width, header.height);
-        return JpegRows{};  // the header is all that is wanted
-      });
-    }
+    DecodeJpeg(bytes.Bytes(), [&size](const JpegSize& header) {
+      size = QSize(header.width, header.height);
+      return JpegRows{};  // the header is all that is wanted
+    });
   }
   if (!size.isValid()) {
     size = QImageReader(&file).size();
